@@ -1,14 +1,199 @@
 // varnesk-decode: runs WAV files (or raw S16LE stereo 22050 Hz from "-") through
-// the same per-block processing as the program, without display or sound device.
+// the same per-block processing as the program, without display or sound device,
+// as fast as the machine allows, and prints the entries the received text
+// window would get (RAW, PRC or MES view). RAW text logs (.log) are read as the
+// RAW import reads them.
 #include "app/station.h"
+#include "decode/date_time_text.h"
+#include "decode/raw_text.h"
+#include "map/map_scene.h"
+#include "net/raw_record_reader.h"
+#include "receiver/wav_source.h"
 
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QGuiApplication>
+
+#include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: varnesk-decode [--ini FILE] [--view raw|prc|mes] [--dual 1|2] [--positions] INPUT...\n"
+    "  INPUT   a WAV file (any rate and channel count), - for raw stereo\n"
+    "          S16LE 22050 Hz on standard input, or a RAW text log (*.log);\n"
+    "          inputs run in order through one receiver and one decoder\n"
+    "  --ini   settings file (default: varnesk.ini beside this program)\n"
+    "  --view  the text window view whose entries are printed (Shift-JIS,\n"
+    "          CR LF): raw, prc or mes (default raw, or [Txt] TxtType of --ini)\n"
+    "  --dual  channels to decode: 1 = left only, 2 = left and right (default 2)\n"
+    "  --positions  print, instead, one tab-separated line per position fix: flight,\n"
+    "          registration, local time, latitude, longitude, altitude, temperature,\n"
+    "          heading, wind direction, wind speed\n"
+    "  --map FILE.png  after the inputs, write the map area as the main window\n"
+    "          draws it (background and aircraft, view and options of the settings)\n"
+    "  --size WxH  size of that picture in pixels (default 800x600)\n";
+
+struct Options {
+    QString iniPath; // empty: the program folder's varnesk.ini
+    int dual = 2;
+    int view = -1; // [Txt] TxtType; -1: from --ini, else RAW
+    bool help = false;
+    bool positions = false;
+    QString mapPath; // --map: empty for no picture
+    int mapWidth = 800;
+    int mapHeight = 600;
+    std::vector<std::string> inputs;
+};
+
+// Every option is parsed here. Returns nullopt (after printing why) on a usage error.
+std::optional<Options> parseOptions(const QStringList& args)
+{
+    Options options;
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        const QString& arg = args[i];
+        const bool hasValue = i + 1 < args.size();
+        if (arg == QLatin1String("--ini") && hasValue) {
+            options.iniPath = args[++i];
+        } else if (arg == QLatin1String("--dual") && hasValue) {
+            bool ok = false;
+            options.dual = args[++i].toInt(&ok);
+            if (!ok || options.dual < 1 || options.dual > 2) {
+                std::fputs("varnesk-decode: --dual takes 1 or 2\n", stderr);
+                return std::nullopt;
+            }
+        } else if (arg == QLatin1String("--view") && hasValue) {
+            const QString v = args[++i];
+            options.view = v == QLatin1String("raw") ? 0 : v == QLatin1String("prc") ? 1 : v == QLatin1String("mes") ? 2 : -2;
+            if (options.view < 0) {
+                std::fputs("varnesk-decode: --view takes raw, prc or mes\n", stderr);
+                return std::nullopt;
+            }
+        } else if (arg == QLatin1String("--positions")) {
+            options.positions = true;
+        } else if (arg == QLatin1String("--map") && hasValue) {
+            options.mapPath = args[++i];
+        } else if (arg == QLatin1String("--size") && hasValue) {
+            const QStringList wh = args[++i].split(QLatin1Char('x'));
+            bool okW = false, okH = false;
+            if (wh.size() == 2) {
+                options.mapWidth = wh[0].toInt(&okW);
+                options.mapHeight = wh[1].toInt(&okH);
+            }
+            if (!okW || !okH || options.mapWidth < 1 || options.mapHeight < 1 || options.mapWidth > 16384
+                || options.mapHeight > 16384) {
+                std::fputs("varnesk-decode: --size takes WxH, each 1 to 16384\n", stderr);
+                return std::nullopt;
+            }
+        } else if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
+            options.help = true;
+            return options;
+        } else if (arg.startsWith(QLatin1String("--"))) {
+            std::fprintf(stderr, "varnesk-decode: unknown or incomplete option %s\n", arg.toLocal8Bit().constData());
+            return std::nullopt;
+        } else {
+            options.inputs.push_back(arg == QLatin1String("-") ? std::string("-") : std::string(arg.toLocal8Bit()));
+        }
+    }
+    if (options.inputs.empty()) {
+        std::fputs(kUsage, stderr);
+        return std::nullopt;
+    }
+    return options;
+}
+
+// The map picture draws text, which needs a GUI application; it runs on the
+// offscreen platform unless another is asked for.
+std::unique_ptr<QCoreApplication> makeApplication(int& argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--map") == 0) {
+            if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+                qputenv("QT_QPA_PLATFORM", "offscreen");
+            return std::make_unique<QGuiApplication>(argc, argv);
+        }
+    return std::make_unique<QCoreApplication>(argc, argv);
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: varnesk-decode [--ini FILE] INPUT...\n");
+    const std::unique_ptr<QCoreApplication> app = makeApplication(argc, argv);
+    const std::optional<Options> options = parseOptions(QCoreApplication::arguments());
+    if (!options)
         return 2;
+    if (options->help) {
+        std::fputs(kUsage, stdout);
+        return 0;
     }
-    return 0;
+
+    const QString appDir = QCoreApplication::applicationDirPath();
+    varnesk::SettingsStore settings;
+    const QString iniPath = options->iniPath.isEmpty() ? appDir + QStringLiteral("/varnesk.ini") : options->iniPath;
+    if (!options->iniPath.isEmpty() && !QFileInfo::exists(iniPath))
+        std::fprintf(stderr, "varnesk-decode: %s not found, using defaults\n", iniPath.toLocal8Bit().constData());
+    settings.Load(iniPath);
+    settings.setInteger(varnesk::Key::Dual, options->dual);
+    if (options->view >= 0)
+        settings.setInteger(varnesk::Key::TxtType, options->view);
+    else if (options->iniPath.isEmpty())
+        settings.setInteger(varnesk::Key::TxtType, 0);
+
+    const QDateTime start = QDateTime::currentDateTime();
+    varnesk::Station station(settings, varnesk::AppPaths::make(appDir, QStringLiteral("varnesk"), false, start));
+    station.ProcessingEnabled = true;
+    // Every entry as the text window appends it, byte for byte.
+    station.decode().text.setEntryObserver(
+        [](std::string_view entry) { std::fwrite(entry.data(), 1, entry.size(), stdout); });
+    if (options->positions) {
+        station.decode().text.setEntryObserver(nullptr);
+        station.tracking().PrintFixes(stdout);
+    }
+
+    // Each block is stamped with the start time plus its place in the audio, so
+    // the printed times keep the spacing of the recording.
+    int status = 0;
+    uint64_t blocks = 0;
+    varnesk::SourceBlock block;
+    for (const std::string& input : options->inputs) {
+        if (input.size() > 4 && input.ends_with(".log")) {
+            if (!varnesk::importRawLogFile(station, QString::fromLocal8Bit(input.c_str()))) {
+                std::fprintf(stderr, "varnesk-decode: cannot read %s\n", input.c_str());
+                status = 1;
+            }
+            continue;
+        }
+        std::string error;
+        std::unique_ptr<varnesk::WavSource> source = varnesk::WavSource::open(input, error);
+        if (!source) {
+            std::fprintf(stderr, "varnesk-decode: %s\n", error.c_str());
+            status = 1;
+            continue;
+        }
+        while (source->read(block)) {
+            const auto ms = static_cast<qint64>(std::llround(static_cast<double>(blocks) * varnesk::kFramesPerBlock
+                                                             * 1000.0 / varnesk::kSampleRateHz));
+            station.ProcessCaptureBlock(block, start.addMSecs(ms));
+            ++blocks;
+        }
+    }
+    if (!options->mapPath.isEmpty()) {
+        const varnesk::ReferenceTables& tables = station.tracking().tables();
+        const QImage picture = varnesk::renderMapPicture(
+            settings, station.paths(), &station.tracking().store(), options->mapWidth, options->mapHeight,
+            [&tables](std::string_view code) { return tables.LookupAirportName(code); });
+        if (!picture.save(options->mapPath, "PNG")) {
+            std::fprintf(stderr, "varnesk-decode: cannot write %s\n", options->mapPath.toLocal8Bit().constData());
+            status = 1;
+        }
+    }
+    std::fflush(stdout);
+    return status;
 }

@@ -7,6 +7,7 @@
 #include <QSaveFile>
 
 #include <cassert>
+#include <cmath>
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
@@ -59,9 +60,20 @@ std::optional<double> parseReal(std::string_view s)
         s.remove_prefix(1);
     double v = 0;
     auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
-    if (ec != std::errc() || end != s.data() + s.size() || s.empty())
+    // "nan" and "inf" parse, but no setting can use them.
+    if (ec != std::errc() || end != s.data() + s.size() || s.empty() || !std::isfinite(v))
         return std::nullopt;
     return v;
+}
+
+// A value is one line: line breaks that reached a text setting would split
+// it into a key of its own on the next start, so they become blanks.
+std::string oneLine(std::string text)
+{
+    for (char& c : text)
+        if (c == '\n' || c == '\r')
+            c = ' ';
+    return text;
 }
 
 std::string formatReal(double v)
@@ -144,7 +156,7 @@ std::string SettingsStore::valueText(Key key) const
     case ValueType::Integer: return std::to_string(m_number[i]);
     case ValueType::Boolean: return m_number[i] ? "1" : "0";
     case ValueType::Real: return formatReal(m_real[i]);
-    case ValueType::Text: return m_text[i];
+    case ValueType::Text: return oneLine(m_text[i]);
     case ValueType::Colour: return FormatColour(static_cast<uint32_t>(m_number[i]));
     }
     return {};
@@ -191,6 +203,9 @@ bool SettingsStore::Load(const QString& path)
     m_raw.clear();
 
     std::string_view all(bytes.constData(), static_cast<size_t>(bytes.size()));
+    // A file saved by a text editor may open with a UTF-8 byte order mark.
+    if (all.substr(0, 3) == "\xEF\xBB\xBF")
+        all.remove_prefix(3);
     RawSection* current = nullptr;
     while (!all.empty()) {
         const size_t nl = all.find('\n');
@@ -251,7 +266,7 @@ bool SettingsStore::Save(const QString& path) const
                 out += std::string(def.name) + "=" + valueText(def.key) + "\n";
         if (section == kOperatorSection) {
             for (int row = 0; row < kOperatorRows; ++row) {
-                out += operatorTextKey(row) + "=" + m_operators[row].text + "\n";
+                out += operatorTextKey(row) + "=" + oneLine(m_operators[row].text) + "\n";
                 for (int c = 1; c <= kOperatorColours; ++c)
                     out += operatorColourKey(c, row) + "=" + FormatColour(m_operators[row].colours[c - 1]) + "\n";
             }

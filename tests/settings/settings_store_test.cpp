@@ -119,3 +119,26 @@ TEST(SettingsStore, ColourForms)
     EXPECT_FALSE(ParseColour("FFF").has_value());
     EXPECT_EQ(FormatColour(0x0080FF), "0080FF");
 }
+
+TEST(SettingsStore, EditorArtefactsAndUnusableValues)
+{
+    QTemporaryDir dir;
+    // A byte order mark before the first section, and reals that parse but mean nothing.
+    const QString path = writeFile(dir, "bom.ini",
+        "\xEF\xBB\xBF[Map]\r\nMapScale=7\r\nMapCentN=nan\r\nMapCentE=inf\r\n");
+    SettingsStore s;
+    ASSERT_TRUE(s.Load(path));
+    EXPECT_EQ(s.integer(Key::MapScale), 7);
+    EXPECT_DOUBLE_EQ(s.real(Key::MapCentN), 36.5);
+    EXPECT_DOUBLE_EQ(s.real(Key::MapCentE), 139.0);
+
+    // A text value with a line break stays one line and cannot forge a key.
+    s.setText(Key::Name, "A\nMaxBytes=1\r\n[Wave]");
+    s.operatorRow(0).text = "JL\nX=1";
+    ASSERT_TRUE(s.Save(path));
+    SettingsStore again;
+    ASSERT_TRUE(again.Load(path));
+    EXPECT_EQ(again.integer(Key::MaxBytes), 10000);
+    EXPECT_EQ(again.text(Key::Name), "A MaxBytes=1  [Wave]");
+    EXPECT_EQ(again.operatorRow(0).text, "JL X=1");
+}

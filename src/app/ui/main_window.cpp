@@ -1,12 +1,419 @@
+// TForm1: the start-up sequence in its fixed order, the audio input and the
+// monitor output, the window bounds kept for the settings, and the closing
+// sequence (processing off, Dual put back, settings saved, server, capture, playback).
 #include "app/ui/main_window.h"
+
+#include "app/station.h"
+#include "app/ui/message_hub.h"
+#include "map/ui/map_area.h"
+#include "app/ui/sound_card.h"
+#include "app/wave_source.h"
+#include "receiver/wav_source.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QMenu>
+#include <QToolBar>
+#include <QToolButton>
 
 namespace varnesk {
 
-MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
+namespace {
+
+const QString kProgramTitle = QStringLiteral("Varnesk");
+
+const QString kCaptureOpenFailed = QStringLiteral(
+    "録音デバイスをオープンできないためプログラムの実行ができません\n"
+    "デバイスが使用中か録音フォーマットに対応していない可能性があります");
+const QString kCaptureBufferFailed = QStringLiteral(
+    "バッファを確保できないためプログラムの実行ができません\n"
+    "メモリが不足している可能性があります");
+const QString kPlaybackOpenFailed = QStringLiteral("再生デバイスをオープンできません");
+const QString kPlaybackBufferFailed = QStringLiteral("バッファを確保できません");
+
+// The receiver's WAV reader as the file source's block reader.
+class WavBlockReader : public BlockReader {
+public:
+    explicit WavBlockReader(std::unique_ptr<WavSource> source) : m_source(std::move(source)) {}
+    bool next(std::span<int16_t, kCaptureBlockSamples> out) override { return m_source->read(out); }
+
+private:
+    std::unique_ptr<WavSource> m_source;
+};
+
+std::unique_ptr<BlockReader> openWavFile(const std::string& path, QString& error)
+{
+    std::string reason;
+    // "-" would mean standard input to the reader; for the program it is a file name.
+    std::unique_ptr<WavSource> source = path == "-" ? nullptr : WavSource::open(path, reason);
+    if (!source) {
+        error = QString::fromStdString(reason);
+        return nullptr;
+    }
+    return std::make_unique<WavBlockReader>(std::move(source));
+}
+
+QToolButton* addToolButton(QToolBar* bar, const char* name, const QString& hint, bool checkable)
+{
+    auto* button = new QToolButton(bar);
+    button->setObjectName(QLatin1String(name));
+    button->setToolTip(hint);
+    button->setText(hint);
+    button->setCheckable(checkable);
+    button->setAutoRaise(true);
+    bar->addWidget(button);
+    return button;
+}
+
+} // namespace
+
+MainWindow::MainWindow(const Options& options, QWidget* parent) : QMainWindow(parent)
+{
+    // 1. The window itself, its toolbar and pop-up menu.
+    buildWindow();
+    // 2. Receiver constants: 22050 Hz, 16 bits, 2 channels, loop coefficients.
+    setReceiverConstants();
+    // 3. The map-scale selector and the operator selector.
+    prepareScaleSelector();
+    prepareOperatorSelector();
+    // 4. Socket handles cleared, connection state 0.
+    clearSocketState();
+    // 5. Application directory.
+    m_appDir = options.appDir.isEmpty() ? QCoreApplication::applicationDirPath() : options.appDir;
+    const QString programName = options.programName.isEmpty()
+        ? QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName()
+        : options.programName;
+    // 6. Settings; everything below reads them.
+    m_settings.Load(QDir(m_appDir).filePath(programName + QStringLiteral(".ini")));
+    // 7. Ground-station table.
+    loadGroundStations();
+    // 8. Path table, and the pipeline that uses it.
+    m_paths = AppPaths::make(m_appDir, programName, m_settings.boolean(Key::LogName),
+                             QDateTime::currentDateTime());
+    m_station = std::make_unique<Station>(m_settings, m_paths);
+    // 9, 10 and 13. Dual set aside for a server that does not decode; MaxBytes,
+    // MaxConnect and the two ports brought into range.
+    m_settings.ApplyStartupCorrections();
+    // 10. Time step, clock-recovery coefficients, spectrum tables.
+    computeReceiverTables();
+    // 11. Display state: sub-display button, map scale, menu check marks.
+    restoreDisplayState();
+    // 12. Receiver state reset; processing switched on.
+    resetReceiverState();
+    // 13. The server's client table.
+    allocateClientTable();
+    // 14. Network: a server listens; the caption shows the result.
+    startNetwork();
+    // 15. Layout of the panes.
+    arrangeLayout();
+    // 16. Track store.
+    allocateTrackStore();
+    // 17. Text log.
+    if (m_settings.boolean(Key::TxtLog))
+        startTextLog();
+    // 18. Off-screen drawing surfaces.
+    createDrawingSurfaces();
+    m_mapArea = MapArea::install(*this);
+    // 19. Audio input, then monitor output.
+    OpenCapture();
+    OpenPlayback();
+    // 20. Saved position, size and maximised state.
+    restoreWindowBounds();
+}
+
+MainWindow::~MainWindow()
+{
+    // The audio objects hand blocks to the station: they go first.
+    m_waveSource.reset();
+    m_soundCapture.reset();
+    m_monitor.reset();
+}
+
+void MainWindow::buildWindow()
 {
     setObjectName(QStringLiteral("TForm1"));
-    setWindowTitle(QStringLiteral("Varnesk"));
-    setMinimumSize(970, 702);
+    setWindowTitle(kProgramTitle);
+    setMinimumSize(kMainMinWidth, kMainMinHeight);
+    setCentralWidget(new QWidget(this));
+
+    m_toolBar = new QToolBar(this);
+    m_toolBar->setObjectName(QStringLiteral("ToolBar1"));
+    m_toolBar->setMovable(false);
+    m_toolBar->setFloatable(false);
+    m_toolBar->setContextMenuPolicy(Qt::PreventContextMenu);
+    addToolBar(Qt::TopToolBarArea, m_toolBar);
+
+    m_scaleSelector = new QComboBox(m_toolBar);
+    m_scaleSelector->setObjectName(QStringLiteral("ComboBox1"));
+    m_scaleSelector->setToolTip(QStringLiteral("マップ倍率設定"));
+    m_scaleSelector->setMaxVisibleItems(12);
+    m_toolBar->addWidget(m_scaleSelector);
+
+    m_monitorButton = addToolButton(m_toolBar, "SpeedButton17", QStringLiteral("モニター"), true);
+
+    m_operatorSelector = new QComboBox(m_toolBar);
+    m_operatorSelector->setObjectName(QStringLiteral("ComboBox2"));
+    m_operatorSelector->setToolTip(QStringLiteral("カンパニーセレクター"));
+    m_toolBar->addWidget(m_operatorSelector);
+
+    m_popupMenu = new QMenu(this);
+    m_popupMenu->setObjectName(QStringLiteral("PopupMenu1"));
+    QAction* inputDevice = m_popupMenu->addAction(QStringLiteral("録音先設定"));
+    inputDevice->setObjectName(QStringLiteral("InputDeviceItem"));
+    connect(inputDevice, &QAction::triggered, this, [this] {
+        if (auto* dialog = findChild<QWidget*>(QStringLiteral("TForm8"), Qt::FindDirectChildrenOnly))
+            dialog->show();
+    });
+    m_popupMenu->addSeparator();
+    QAction* quit = m_popupMenu->addAction(QStringLiteral("終了"));
+    quit->setObjectName(QStringLiteral("QuitItem"));
+    connect(quit, &QAction::triggered, this, &QWidget::close);
+    centralWidget()->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(centralWidget(), &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { m_popupMenu->popup(centralWidget()->mapToGlobal(at)); });
+}
+
+// The steps below belong to the receiver, map, tracking, decode, aircraft and
+// network parts of the program; each is filled where that part is built.
+void MainWindow::setReceiverConstants() {}
+void MainWindow::prepareScaleSelector() {}
+void MainWindow::prepareOperatorSelector() {}
+void MainWindow::clearSocketState() {}
+void MainWindow::loadGroundStations() {}
+void MainWindow::computeReceiverTables() {}
+void MainWindow::restoreDisplayState() {}
+void MainWindow::allocateClientTable() {}
+void MainWindow::allocateTrackStore() {}
+// The text log begins again at every start: "Start Logging at" and a dash line.
+void MainWindow::startTextLog()
+{
+    m_station->decode().text.WriteLogStart(true);
+}
+void MainWindow::createDrawingSurfaces() {}
+void MainWindow::arrangeLayout() {}
+void MainWindow::closeServerSockets() {}
+
+// Not listening yet: the network part opens the listening socket here.
+bool MainWindow::startServer()
+{
+    return false;
+}
+
+void MainWindow::resetReceiverState()
+{
+    m_station->ProcessingEnabled = true;
+}
+
+void MainWindow::startNetwork()
+{
+    if (m_settings.boolean(Key::TcpIp) && m_settings.boolean(Key::Server)) {
+        const bool listening = startServer();
+        m_station->NetActive = listening;
+        if (listening)
+            showServerCaption(0);
+        else
+            showPlainCaption();
+    } else {
+        showPlainCaption();
+    }
+}
+
+void MainWindow::showServerCaption(int connections)
+{
+    setWindowTitle(QStringLiteral("Varnesk(Server %1/%2 PortNo %3)")
+                       .arg(connections)
+                       .arg(m_settings.integer(Key::MaxConnect))
+                       .arg(QString::fromStdString(m_settings.text(Key::ServerPortNo))));
+}
+
+void MainWindow::showPlainCaption()
+{
+    setWindowTitle(kProgramTitle);
+}
+
+bool MainWindow::OpenCapture()
+{
+    CloseCapture();
+    auto deliver = [this](CaptureSamples block) { onCaptureBlock(block); };
+    std::string source = m_settings.text(Key::Source);
+    if (!source.empty()) {
+        // A relative name is taken from the program's folder, like every other file.
+        if (source.front() != '/')
+            source = QFile::encodeName(m_appDir).toStdString() + "/" + source;
+        if (!m_waveSource)
+            m_waveSource = std::make_unique<WaveSource>(deliver, openWavFile);
+        QString message;
+        if (m_waveSource->open(source, message))
+            return true;
+        MessageHub::error(this, message);
+        return false;
+    }
+    if (!m_soundCapture)
+        m_soundCapture = std::make_unique<SoundCapture>(deliver);
+    switch (m_soundCapture->open(m_settings.integer(Key::Input))) {
+    case AudioOpenResult::Ok:
+        return true;
+    case AudioOpenResult::DeviceFailed:
+        MessageHub::error(this, kCaptureOpenFailed);
+        return false;
+    case AudioOpenResult::BufferFailed:
+        MessageHub::error(this, kCaptureBufferFailed);
+        return false;
+    }
+    return false;
+}
+
+void MainWindow::CloseCapture()
+{
+    // Closed, not destroyed: this may run inside a block handed on by either of them.
+    if (m_waveSource)
+        m_waveSource->close();
+    if (m_soundCapture)
+        m_soundCapture->close();
+}
+
+bool MainWindow::captureOpen() const
+{
+    return (m_waveSource && m_waveSource->isOpen()) || (m_soundCapture && m_soundCapture->isOpen());
+}
+
+bool MainWindow::OpenPlayback()
+{
+    if (!m_monitor)
+        m_monitor = std::make_unique<MonitorOutput>();
+    const AudioOpenResult result = m_monitor->open();
+    m_monitorButton->setEnabled(result == AudioOpenResult::Ok);
+    if (result == AudioOpenResult::Ok)
+        return true;
+    // Without an output device the program still decodes from the sound
+    // card, a file or the network: the box is shown and only monitoring is off.
+    m_monitorButton->setChecked(false);
+    MessageHub::error(this, result == AudioOpenResult::DeviceFailed ? kPlaybackOpenFailed : kPlaybackBufferFailed);
+    return false;
+}
+
+void MainWindow::ClosePlayback()
+{
+    if (m_monitor)
+        m_monitor->close();
+}
+
+bool MainWindow::playbackOpen() const
+{
+    return m_monitor && m_monitor->isOpen();
+}
+
+void MainWindow::onCaptureBlock(CaptureSamples block)
+{
+    if (!m_station->ProcessingEnabled)
+        return;
+    if (m_monitorButton->isChecked() && m_monitor)
+        m_monitor->play(block);
+    m_station->ProcessCaptureBlock(block);
+}
+
+void MainWindow::restoreWindowBounds()
+{
+    QRect saved(m_settings.integer(Key::MainLeft), m_settings.integer(Key::MainTop),
+                std::max(m_settings.integer(Key::MainWidth), kMainMinWidth),
+                std::max(m_settings.integer(Key::MainHeight), kMainMinHeight));
+    // A position on a screen that is no longer attached would put the window
+    // out of reach: it then opens at the top-left corner of the primary screen.
+    constexpr int kGrip = 20;
+    if (!QGuiApplication::screenAt(saved.topLeft() + QPoint(kGrip, kGrip)))
+        if (const QScreen* screen = QGuiApplication::primaryScreen())
+            saved.moveTopLeft(screen->availableGeometry().topLeft());
+    move(saved.topLeft());
+    resize(saved.size());
+    m_normalBounds = saved;
+    m_boundsRestored = true;
+    if (m_settings.boolean(Key::MainMaxmum))
+        setWindowState(windowState() | Qt::WindowMaximized);
+}
+
+void MainWindow::rememberNormalBounds()
+{
+    if (!m_boundsRestored || m_closing)
+        return;
+    if (windowState() & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen))
+        return;
+    m_normalBounds = QRect(pos(), size());
+}
+
+void MainWindow::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        rememberNormalBounds();
+}
+
+void MainWindow::moveEvent(QMoveEvent* event)
+{
+    QMainWindow::moveEvent(event);
+    if (isVisible())
+        rememberNormalBounds();
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    if (isVisible())
+        rememberNormalBounds();
+}
+
+void MainWindow::collectSettings()
+{
+    const bool maximised = windowState() & Qt::WindowMaximized;
+    const QRect bounds = maximised ? m_normalBounds : QRect(pos(), size());
+    m_settings.setInteger(Key::MainLeft, bounds.x());
+    m_settings.setInteger(Key::MainTop, bounds.y());
+    m_settings.setInteger(Key::MainWidth, bounds.width());
+    m_settings.setInteger(Key::MainHeight, bounds.height());
+    m_settings.setBoolean(Key::MainMaxmum, maximised);
+
+    // Whether the search, information and text windows are showing.
+    const std::pair<const char*, Key> shownAtStart[] = {
+        {"TForm2", Key::FormSpec}, {"TForm17", Key::FormList}, {"TForm10", Key::FormText}};
+    for (const auto& [name, key] : shownAtStart)
+        if (auto* window = findChild<QWidget*>(QLatin1String(name), Qt::FindDirectChildrenOnly))
+            m_settings.setBoolean(key, window->isVisible());
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    if (m_closing) {
+        event->accept();
+        return;
+    }
+    m_closing = true;
+    // 1. Blocks still arriving are ignored from here on.
+    m_station->ProcessingEnabled = false;
+    // 2. The user's Dual back in place of the 0 of a non-decoding server.
+    m_settings.RestoreSetAsideDual();
+    // 3. Settings.
+    collectSettings();
+    Q_EMIT settingsAboutToBeSaved();
+    m_settings.Save(m_paths.iniFile);
+    // 4. Server connections and the listening socket.
+    closeServerSockets();
+    // 5. Capture.
+    CloseCapture();
+    // 6. Playback.
+    ClosePlayback();
+
+    event->accept();
+    // The other windows go with the main window, and so does the program.
+    for (QWidget* window : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+        if (window->isWindow())
+            window->hide();
+    QCoreApplication::quit();
 }
 
 } // namespace varnesk

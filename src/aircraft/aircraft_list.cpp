@@ -1,0 +1,210 @@
+// The received aircraft list's rows, their ordering, auto delete and list.csv.
+#include "aircraft/aircraft_list.h"
+
+#include "aircraft/reference_tables.h"
+#include "settings/settings_store.h"
+
+#include <QFile>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace varnesk {
+
+std::string TimeOfDayText(QTime t)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "%02d:%02d:%02d", t.hour(), t.minute(), t.second());
+    return text;
+}
+
+namespace {
+
+int secondsOf(QTime t)
+{
+    return t.isValid() ? t.msecsSinceStartOfDay() / 1000 : 0;
+}
+
+} // namespace
+
+AircraftList::AircraftList(const SettingsStore& settings, const ReferenceTables& tables, QString listLogPath)
+    : m_settings(settings), m_tables(tables), m_logPath(std::move(listLogPath))
+{
+}
+
+int AircraftList::FindRow(std::string_view registration, std::string_view flight) const
+{
+    for (size_t i = 0; i < m_rows.size(); ++i)
+        if (m_rows[i].cells[kColFlight] == flight && m_rows[i].cells[kColRegistration] == registration)
+            return static_cast<int>(i) + 1;
+    return 0;
+}
+
+int AircraftList::FindRowByFlight(std::string_view flight) const
+{
+    for (size_t i = 0; i < m_rows.size(); ++i)
+        if (m_rows[i].cells[kColFlight] == flight)
+            return static_cast<int>(i) + 1;
+    return 0;
+}
+
+void AircraftList::UpdateListEntry(std::string_view flight, std::string_view registration, std::string_view station,
+                                   QTime now)
+{
+    const int found = FindRow(registration, flight);
+    if (found > 0) {
+        ListRow& row = m_rows[static_cast<size_t>(found - 1)];
+        row.lastSeconds = secondsOf(now);
+        row.cells[kColLastTime] = TimeOfDayText(now);
+        row.cells[kColStation].assign(station);
+        if (m_observer)
+            m_observer->rowChanged(found - 1);
+        return;
+    }
+
+    ListRow row;
+    std::string type;
+    if (!m_tables.LookupAircraftType(registration, type))
+        type = "NO DATA";
+    const FlightInfo info = m_tables.LookupFlight(flight);
+    row.cells[kColFlight] = std::string(flight);
+    row.cells[kColPic] = std::string(kMarkNo);
+    row.cells[kColRegistration] = std::string(registration);
+    row.cells[kColPos] = std::string(kMarkNo);
+    row.cells[kColDept] = info.departure;
+    row.cells[kColDest] = info.destination;
+    row.cells[kColAircraft] = type;
+    row.cells[kColRemarks] = info.remark;
+    row.cells[kColStation] = std::string(station);
+    row.cells[kColLastTime] = TimeOfDayText(now);
+    row.lastSeconds = secondsOf(now);
+    const QString picture = m_tables.AircraftPicturePath(registration);
+    if (!picture.isEmpty() && QFile::exists(picture))
+        row.cells[kColPic] = std::string(kMarkYes);
+
+    // Rows stand in ascending byte order of the flight number; a new row
+    // goes after the rows with an equal flight number.
+    const auto at = std::upper_bound(m_rows.begin(), m_rows.end(), row.cells[kColFlight],
+                                     [](const std::string& f, const ListRow& r) { return f < r.cells[kColFlight]; });
+    const int index = static_cast<int>(at - m_rows.begin());
+    if (m_observer)
+        m_observer->rowAboutToBeInserted(index);
+    m_rows.insert(at, std::move(row));
+    if (m_observer)
+        m_observer->rowInserted(index);
+    if (onNewRow)
+        onNewRow(index);
+    if (m_settings.boolean(Key::ListLog))
+        appendLogRecord(m_rows[static_cast<size_t>(index)]);
+}
+
+void AircraftList::MarkPosition(std::string_view flight, std::string_view /*registration*/, QTime now)
+{
+    const int found = FindRowByFlight(flight);
+    if (found == 0)
+        return;
+    ListRow& row = m_rows[static_cast<size_t>(found - 1)];
+    row.cells[kColPos] = std::string(kMarkYes);
+    row.lastSeconds = secondsOf(now);
+    row.cells[kColLastTime] = TimeOfDayText(now);
+    if (m_observer)
+        m_observer->rowChanged(found - 1);
+    if (onPositionMark)
+        onPositionMark(row.cells[kColRegistration], true);
+}
+
+void AircraftList::ClearPositionMark(std::string_view registration, std::string_view flight)
+{
+    const int found = FindRow(registration, flight);
+    if (found == 0)
+        return;
+    ListRow& row = m_rows[static_cast<size_t>(found - 1)];
+    row.cells[kColPos] = std::string(kMarkNo);
+    if (m_observer)
+        m_observer->rowChanged(found - 1);
+    if (onPositionMark)
+        onPositionMark(row.cells[kColRegistration], false);
+}
+
+void AircraftList::ClearList()
+{
+    if (m_observer)
+        m_observer->aboutToClear();
+    m_rows.clear();
+    if (m_observer)
+        m_observer->cleared();
+}
+
+bool AircraftList::removeRowQuiet(int index)
+{
+    if (index < 0 || index >= rowCount())
+        return false;
+    const std::string flight = m_rows[static_cast<size_t>(index)].cells[kColFlight];
+    if (m_observer)
+        m_observer->rowAboutToBeRemoved(index);
+    m_rows.erase(m_rows.begin() + index);
+    if (m_observer)
+        m_observer->rowRemoved(index);
+    return removeTrack ? removeTrack(flight) : false;
+}
+
+void AircraftList::removeRow(int index)
+{
+    if (removeRowQuiet(index) && redrawMap)
+        redrawMap();
+}
+
+int AircraftList::elapsedSeconds(int lastSeconds, int nowSeconds)
+{
+    int elapsed = nowSeconds - lastSeconds;
+    if (elapsed < 0)
+        elapsed = nowSeconds + (kSecondsPerDay - 1) - lastSeconds;
+    return elapsed;
+}
+
+int AircraftList::autoDeleteTick(QTime now, int deleteMinutes)
+{
+    const int limit = deleteMinutes * 60;
+    const int nowSeconds = secondsOf(now);
+    int removed = 0;
+    bool trackRemoved = false;
+    // Every row is examined once per tick, also the one that moved into the
+    // place of a removed row.
+    for (int i = 0; i < rowCount();) {
+        if (elapsedSeconds(m_rows[static_cast<size_t>(i)].lastSeconds, nowSeconds) > limit) {
+            trackRemoved |= removeRowQuiet(i);
+            ++removed;
+        } else {
+            ++i;
+        }
+    }
+    if (trackRemoved && redrawMap)
+        redrawMap();
+    return removed;
+}
+
+void AircraftList::writeLogHeader(std::string_view header) const
+{
+    QFile file(m_logPath);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return;
+    file.write(header.data(), static_cast<qint64>(header.size()));
+    file.write("\r\n", 2);
+}
+
+void AircraftList::appendLogRecord(const ListRow& row) const
+{
+    QFile file(m_logPath);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
+        return;
+    std::string line;
+    for (int c : {kColFlight, kColPic, kColRegistration, kColDept, kColDest, kColAircraft, kColRemarks, kColLastTime}) {
+        if (c != kColFlight)
+            line += ',';
+        line += row.cell(c);
+    }
+    line += "\r\n";
+    file.write(line.data(), static_cast<qint64>(line.size()));
+}
+
+} // namespace varnesk

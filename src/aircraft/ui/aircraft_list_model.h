@@ -1,0 +1,39 @@
+// The received aircraft list as a Qt table model: the core list's rows and
+// ten columns, Shift-JIS cells turned into text only for display.
+#pragma once
+
+#include "aircraft/aircraft_list.h"
+
+#include <QAbstractTableModel>
+
+namespace varnesk {
+
+class AircraftListModel : public QAbstractTableModel, private AircraftList::Observer {
+    Q_OBJECT
+public:
+    explicit AircraftListModel(AircraftList& list, QObject* parent = nullptr);
+    ~AircraftListModel() override;
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+    AircraftList& list() { return m_list; }
+
+private:
+    void rowAboutToBeInserted(int row) override;
+    void rowInserted(int row) override;
+    void rowAboutToBeRemoved(int row) override;
+    void rowRemoved(int row) override;
+    void rowChanged(int row) override;
+    void aboutToClear() override;
+    void cleared() override;
+
+    AircraftList& m_list;
+};
+
+// Column captions, in column order.
+const QStringList& aircraftListCaptions();
+
+} // namespace varnesk

@@ -1,0 +1,86 @@
+// One decoded ACARS block: the fields the block decoder splits out of a frame,
+// as Shift-JIS bytes in fixed-size buffers. Built afresh for every frame and
+// handed on by reference; whoever keeps a field beyond the call copies it.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <string_view>
+
+namespace varnesk {
+
+// A byte text of at most N bytes that never allocates; appending past the
+// capacity drops the excess.
+template <std::size_t N>
+class FixedText {
+public:
+    static constexpr std::size_t kCapacity = N;
+
+    void clear() { m_size = 0; }
+    void assign(std::string_view s)
+    {
+        m_size = 0;
+        append(s);
+    }
+    void append(std::string_view s)
+    {
+        for (char c : s)
+            push_back(c);
+    }
+    void push_back(char c)
+    {
+        if (m_size < N)
+            m_bytes[m_size++] = c;
+    }
+    char& operator[](std::size_t i) { return m_bytes[i]; }
+    char operator[](std::size_t i) const { return m_bytes[i]; }
+    std::size_t size() const { return m_size; }
+    bool empty() const { return m_size == 0; }
+    std::string_view view() const { return {m_bytes.data(), m_size}; }
+    operator std::string_view() const { return view(); }
+
+private:
+    std::array<char, N> m_bytes{};
+    std::size_t m_size = 0;
+};
+
+enum class Direction { Downlink, Uplink };
+
+// Character positions inside a frame, counted from the first start character.
+inline constexpr int kModePos = 5;
+inline constexpr int kAddressPos = 6;
+inline constexpr int kAddressWidth = 7;
+inline constexpr int kLabelPos = 14;
+inline constexpr int kBlockIdPos = 16;
+inline constexpr int kMessageNumberPos = 18;
+inline constexpr int kFlightPos = 22;
+inline constexpr int kDownlinkTextPos = 28;
+inline constexpr int kUplinkTextPos = 22;
+// Blocks of 28 characters or fewer (start characters through end character)
+// carry no complete header and are dropped.
+inline constexpr int kMinBlockChars = 29;
+// The line intake builds frames of up to 512 characters, so the text field is
+// made large enough for the longest text such a frame can carry: no block is
+// ever cut.
+inline constexpr int kMaxFrameChars = 512;
+inline constexpr std::size_t kBlockTextCapacity = kMaxFrameChars;
+
+struct AcarsBlock {
+    FixedText<8> source;            // SourceTag when the frame arrived
+    std::string_view rawText;       // the rendered raw line (RawText)
+    char mode = 0;                  // character 5 as received
+    Direction direction = Direction::Downlink;
+    std::string_view groundStation; // ModeStation after this block's mode character
+    FixedText<kAddressWidth> address;
+    FixedText<2> label;
+    char blockId = 0;
+    FixedText<4> messageNumber;
+    FixedText<6> flight;
+    FixedText<kBlockTextCapacity> text;
+    bool lastBlock = true;          // ended by ETX; false for ETB (more blocks follow)
+
+    std::string_view modeText() const { return {&mode, 1}; }
+    std::string_view blockIdText() const { return {&blockId, 1}; }
+};
+
+} // namespace varnesk

@@ -1,0 +1,32 @@
+// RawText: a frame's characters as one line of text. Values 0 … 31 and 127
+// become their names ("<SOH>", "<VF>" for line feed, "<DEL>" …); every other
+// value is kept as the byte itself (Shift-JIS bytes of chat text included).
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace varnesk {
+
+// The name of a control value (0 … 31, 127), or an empty view for any other value.
+std::string_view controlCharName(int value);
+
+// Appends the rendering of the given character values to out.
+void appendRawText(std::string& out, std::span<const uint8_t> chars);
+
+// The rendering of the given character values.
+std::string renderRawText(std::span<const uint8_t> chars);
+std::string renderRawText(std::string_view chars);
+
+// Rebuilds character c of a BitFrame from its eight slots: the weighted sum of
+// slots 8c … 8c+6 (slot 8c+7, the parity bit, never enters the value). Slot 6
+// may hold 0 … 3 in frames built from network lines, so values up to 254 survive.
+int frameCharValue(std::span<const int32_t> slots, int c);
+
+// Renders characters 0 … bitCount / 8 − 3 of a frame (from the first start
+// character through the end character; the BCS slots are not rendered).
+std::string renderFrameRawText(std::span<const int32_t> slots, int bitCount);
+
+} // namespace varnesk

@@ -1,0 +1,144 @@
+// Entry formats of the received text and its trimming at MaxBytes.
+#include "decode/received_text.h"
+
+#include "app/station.h"
+#include "decode/date_time_text.h"
+#include "decode/text_log.h"
+
+#include <algorithm>
+
+namespace varnesk {
+
+namespace {
+
+constexpr std::string_view kCrLf = "\r\n";
+constexpr std::string_view kHeaderDashes = "------------------------[";
+constexpr std::size_t kFillWidth = 7;
+
+void appendFill(std::string& out, std::string_view name)
+{
+    if (name.size() < kFillWidth)
+        out.append(kFillWidth - name.size(), ' ');
+}
+
+} // namespace
+
+TextView textViewOf(int txtType)
+{
+    if (txtType == 1)
+        return TextView::Prc;
+    if (txtType == 2)
+        return TextView::Mes;
+    return TextView::Raw;
+}
+
+ReceivedText::ReceivedText(Station& station, TextLog& log)
+    : m_station(station), m_log(log), m_clock([] { return QDateTime::currentDateTime(); })
+{
+    m_entry.reserve(8192);
+    m_logEntry.reserve(8192);
+}
+
+TextView ReceivedText::view() const
+{
+    return textViewOf(m_station.settings().integer(Key::TxtType));
+}
+
+std::string ReceivedText::dateTimeNow() const
+{
+    return dateTimeText(m_frameTime.isValid() ? m_frameTime : m_clock());
+}
+
+void ReceivedText::ShowRawBlock(std::string_view rawText, std::string_view flight, std::string_view registration,
+                                Direction direction)
+{
+    if (view() != TextView::Raw)
+        return;
+    m_entry.clear();
+    m_entry.append("[").append(m_station.SourceTag).append("]").append(dateTimeNow()).append(">");
+    m_entry.append(rawText).append(kCrLf);
+    // The log takes the entry as it stands: its "\r\n" is stored CR CR LF.
+    m_logEntry = m_entry;
+    finish(direction, flight, registration, m_station.ModeStation);
+}
+
+void ReceivedText::appendBody(std::string& out, std::string_view banner, std::string_view text,
+                              std::string_view eol)
+{
+    if (!banner.empty()) {
+        out.append(banner);
+        if (!text.empty())
+            out.append(eol).append(text);
+    } else {
+        out.append(text);
+    }
+    out.append(eol);
+}
+
+void ReceivedText::ShowDownlinkBlock(std::string_view flight, std::string_view registration, std::string_view text,
+                                     std::string_view mode, std::string_view banner,
+                                     std::string_view messageNumber, std::string_view blockId,
+                                     std::string_view label)
+{
+    if (view() == TextView::Raw)
+        return;
+    const std::string dateTime = dateTimeNow();
+    for (int form = 0; form < 2; ++form) {
+        std::string& out = form == 0 ? m_entry : m_logEntry;
+        const std::string_view eol = form == 0 ? kCrLf : std::string_view("\n");
+        out.clear();
+        out.append(m_station.SourceTag).append(kHeaderDashes).append(dateTime).append("]").append(eol);
+        out.append(flight).append(" (").append(registration).append(")");
+        appendFill(out, registration);
+        out.append("   [").append(label).append(":").append(blockId).append(":").append(messageNumber);
+        out.append("] MODE:").append(mode).append("   ").append(eol);
+        appendBody(out, banner, text, eol);
+    }
+    finish(Direction::Downlink, flight, registration, m_station.ModeStation);
+}
+
+void ReceivedText::ShowUplinkBlock(std::string_view station, std::string_view address, std::string_view text,
+                                   std::string_view mode, std::string_view banner, std::string_view blockId,
+                                   std::string_view label)
+{
+    if (view() == TextView::Raw)
+        return;
+    const std::string dateTime = dateTimeNow();
+    for (int form = 0; form < 2; ++form) {
+        std::string& out = form == 0 ? m_entry : m_logEntry;
+        const std::string_view eol = form == 0 ? kCrLf : std::string_view("\n");
+        out.clear();
+        out.append(m_station.SourceTag).append(kHeaderDashes).append(dateTime).append("]").append(eol);
+        out.append(station).append("  (").append(address).append(")");
+        appendFill(out, address);
+        out.append("   [").append(label).append(":").append(blockId);
+        out.append("] MODE:").append(mode).append("   ").append(eol);
+        appendBody(out, banner, text, eol);
+    }
+    finish(Direction::Uplink, "------", address, station);
+}
+
+void ReceivedText::finish(Direction direction, std::string_view flight, std::string_view registration,
+                          std::string_view station)
+{
+    std::string& text = m_station.TextWindowText;
+    text.append(m_entry);
+    if (m_observer)
+        m_observer(m_entry);
+    m_log.WriteLogEntry(m_station.settings(), direction, flight, registration, station,
+                        m_station.ImportFileName, m_logEntry);
+    // Trimmed byte by byte from the front while at least MaxBytes long, so the
+    // oldest line is usually left cut.
+    const auto limit = static_cast<std::size_t>(std::max(1, m_station.settings().integer(Key::MaxBytes)));
+    if (text.size() >= limit)
+        text.erase(0, text.size() - limit + 1);
+    ++m_revision;
+    m_station.SourceTag.clear();
+}
+
+bool ReceivedText::WriteLogStart(bool withDashes)
+{
+    return m_log.WriteLogStart(withDashes, dateTimeNow(), m_station.ImportFileName);
+}
+
+} // namespace varnesk

@@ -1,0 +1,146 @@
+// TForm18: two swatches with "..." buttons, OK and Cancel.
+#include "decode/ui/text_colour_dialog.h"
+
+#include "settings/settings_store.h"
+
+#include <QColorDialog>
+#include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace varnesk {
+
+namespace {
+
+TextColourDialog::ColourPicker& picker()
+{
+    static TextColourDialog::ColourPicker p;
+    return p;
+}
+
+} // namespace
+
+QColor settingColour(uint32_t value)
+{
+    return QColor(static_cast<int>(value & 0xFF), static_cast<int>((value >> 8) & 0xFF),
+                  static_cast<int>((value >> 16) & 0xFF));
+}
+
+uint32_t settingValue(const QColor& colour)
+{
+    return static_cast<uint32_t>(colour.blue()) << 16 | static_cast<uint32_t>(colour.green()) << 8
+        | static_cast<uint32_t>(colour.red());
+}
+
+void TextColourDialog::setColourPicker(ColourPicker p)
+{
+    picker() = std::move(p);
+}
+
+TextColourDialog::TextColourDialog(SettingsStore& settings, QWidget* parent)
+    : QDialog(parent), m_settings(settings)
+{
+    setObjectName(QStringLiteral("TForm18"));
+    setWindowTitle(QStringLiteral("色設定"));
+    setModal(true);
+
+    auto* grid = new QGridLayout;
+    auto makeRow = [&](int row, const QString& label, QFrame*& swatch, const QString& name, bool textColour) {
+        grid->addWidget(new QLabel(label, this), row, 0);
+        swatch = new QFrame(this);
+        swatch->setObjectName(name + QStringLiteral("Swatch"));
+        swatch->setFrameShape(QFrame::Box);
+        swatch->setFixedSize(48, 20);
+        swatch->setAutoFillBackground(true);
+        grid->addWidget(swatch, row, 1);
+        auto* button = new QPushButton(QStringLiteral("..."), this);
+        button->setObjectName(name + QStringLiteral("Button"));
+        button->setFixedWidth(28);
+        connect(button, &QPushButton::clicked, this, [this, textColour] { pick(textColour); });
+        grid->addWidget(button, row, 2);
+    };
+    makeRow(0, QStringLiteral("文字色"), m_textSwatch, QStringLiteral("Text"), true);
+    makeRow(1, QStringLiteral("バックグランド"), m_backSwatch, QStringLiteral("Back"), false);
+
+    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    ok->setObjectName(QStringLiteral("OkButton"));
+    ok->setDefault(true);
+    auto* cancel = new QPushButton(QStringLiteral("キャンセル"), this);
+    cancel->setObjectName(QStringLiteral("CancelButton"));
+    connect(ok, &QPushButton::clicked, this, &TextColourDialog::accept);
+    connect(cancel, &QPushButton::clicked, this, &TextColourDialog::reject);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(grid);
+    layout->addLayout(buttons);
+}
+
+int TextColourDialog::run(Mode mode, QWidget* opener, QWidget* target)
+{
+    m_mode = mode;
+    m_target = target;
+    m_text = settingColour(m_settings.colour(mode == Mode::List ? Key::ListText : Key::TextText));
+    m_back = settingColour(m_settings.colour(mode == Mode::List ? Key::ListBack : Key::TextBack));
+    paintSwatches();
+    adjustSize();
+    if (opener) {
+        const QRect o = opener->frameGeometry();
+        move(o.left() + o.width() / 2 - width() / 2, o.top() + o.height() / 2 - height() / 2);
+    }
+    return exec();
+}
+
+void TextColourDialog::paintSwatches()
+{
+    for (auto [swatch, colour] : {std::pair{m_textSwatch, m_text}, std::pair{m_backSwatch, m_back}}) {
+        QPalette p = swatch->palette();
+        p.setColor(QPalette::Window, colour);
+        swatch->setPalette(p);
+    }
+}
+
+void TextColourDialog::pick(bool textColour)
+{
+    QColor& working = textColour ? m_text : m_back;
+    std::optional<QColor> chosen;
+    if (picker()) {
+        chosen = picker()(working, this);
+    } else {
+        const QColor c = QColorDialog::getColor(working, this);
+        if (c.isValid())
+            chosen = c;
+    }
+    if (!chosen)
+        return;
+    working = *chosen;
+    paintSwatches();
+}
+
+void TextColourDialog::colourWidget(QWidget* target, const QColor& text, const QColor& back)
+{
+    if (!target)
+        return;
+    QPalette p = target->palette();
+    p.setColor(QPalette::Base, back);
+    p.setColor(QPalette::Window, back);
+    p.setColor(QPalette::Text, text);
+    p.setColor(QPalette::WindowText, text);
+    target->setPalette(p);
+}
+
+void TextColourDialog::accept()
+{
+    m_settings.setColour(m_mode == Mode::List ? Key::ListText : Key::TextText, settingValue(m_text));
+    m_settings.setColour(m_mode == Mode::List ? Key::ListBack : Key::TextBack, settingValue(m_back));
+    colourWidget(m_target, m_text, m_back);
+    QDialog::accept();
+}
+
+} // namespace varnesk

@@ -1,0 +1,57 @@
+// The background layer: fill, coastline, dotted airways and navigation points
+// with their symbols and names, drawn from the three map files in one
+// streaming pass each, for a view, the layer toggles and the colours.
+#pragma once
+
+#include "map/map_files.h"
+#include "map/map_view.h"
+
+#include <QImage>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace varnesk {
+
+class SettingsStore;
+
+// Everything the rebuild reads besides the view, taken from the settings.
+struct BackgroundOptions {
+    bool dispVor = true, dispTac = true, dispNdb = true, dispWpt = true, dispApt = true;
+    bool lineVor = true, lineNdb = true, lineNav = true;
+    bool airportNames = false; // [Map] Japan
+    uint32_t back = 0x000000, coast = 0x004080;
+    uint32_t airwayVor = 0x004000, airwayNdb = 0x400040, airwayNav = 0x004040;
+    // Point colours by type '1' … '9', '0' (index 0 … 9 for types '1' … '9', 9 for '0').
+    std::array<uint32_t, 10> point{};
+
+    static BackgroundOptions fromSettings(const SettingsStore& settings);
+};
+
+struct MapFilePaths {
+    QString coastline;
+    QString airways;
+    QString navaids;
+};
+
+// Airport code (name field of a type "5" point) → the text to draw; the code
+// itself when the table has no entry.
+using AirportNameLookup = std::function<std::string(std::string_view code)>;
+
+struct BackgroundStatus {
+    MapFileStatus coastline, airways, navaids;
+    int formatErrors() const { return coastline.formatErrors + airways.formatErrors + navaids.formatErrors; }
+};
+
+// Draws the whole background into image (Format_RGB32, the view's size).
+BackgroundStatus renderBackground(QImage& image, const MapView& view, const BackgroundOptions& options,
+                                  const MapFilePaths& files, const AirportNameLookup& airportName);
+
+// The symbol of a point type, drawn at (x, y); no-op for '0' and unknown types.
+class Canvas;
+void drawPointSymbol(Canvas& canvas, char type, int x, int y, uint32_t rgb);
+
+} // namespace varnesk

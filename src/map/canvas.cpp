@@ -1,0 +1,245 @@
+// Lines are stepped along their major axis with the minor coordinate rounded
+// from the exact slope, clipped to the surface before stepping, so that a line
+// thousands of pixels outside the map costs nothing.
+#include "map/canvas.h"
+
+#include "decode/sjis.h"
+
+#include <QFontMetrics>
+#include <QGuiApplication>
+
+#include <algorithm>
+#include <cstdlib>
+#include <vector>
+
+namespace varnesk {
+
+namespace {
+
+// Outline pixels of an ellipse box, as the raster engine draws them; built
+// once per box size.
+constexpr int kMaskMax = 16;
+
+struct Mask {
+    bool built = false;
+    std::vector<std::pair<int8_t, int8_t>> pixels;
+};
+
+const Mask& ellipseMask(int w, int h)
+{
+    static std::array<Mask, (kMaskMax + 1) * (kMaskMax + 1)> masks;
+    Mask& m = masks[static_cast<size_t>(w * (kMaskMax + 1) + h)];
+    if (!m.built) {
+        QImage img(w, h, QImage::Format_RGB32);
+        img.fill(0xFF000000u);
+        {
+            QPainter p(&img);
+            p.setRenderHint(QPainter::Antialiasing, false);
+            QPen pen(QColor(255, 255, 255));
+            pen.setWidth(0);
+            p.setPen(pen);
+            p.setBrush(Qt::NoBrush);
+            p.drawEllipse(QRect(0, 0, w - 1, h - 1));
+        }
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                if ((img.pixel(x, y) & 0xFFFFFFu) != 0)
+                    m.pixels.emplace_back(static_cast<int8_t>(x), static_cast<int8_t>(y));
+        m.built = true;
+    }
+    return m;
+}
+
+// floor(a / b) for b > 0
+int64_t floorDiv(int64_t a, int64_t b)
+{
+    int64_t q = a / b;
+    if ((a % b) != 0 && a < 0)
+        --q;
+    return q;
+}
+
+} // namespace
+
+void installMapFonts()
+{
+    static bool installed = false;
+    if (installed || !QGuiApplication::instance())
+        return;
+    QFont::insertSubstitutions(QStringLiteral("MS Gothic"), {QStringLiteral("IPAGothic")});
+    installed = true;
+}
+
+QFont mapFont(int pointSize)
+{
+    installMapFonts();
+    QFont font(QStringLiteral("MS Gothic"));
+    font.setPointSize(pointSize);
+    font.setStyleStrategy(QFont::NoAntialias);
+    font.setHintingPreference(QFont::PreferFullHinting);
+    return font;
+}
+
+Canvas::Canvas(QImage& image) : m_image(image)
+{
+    m_width = image.width();
+    m_height = image.height();
+    if (!image.isNull()) {
+        m_bits = reinterpret_cast<QRgb*>(image.bits());
+        m_stride = static_cast<size_t>(image.bytesPerLine()) / sizeof(QRgb);
+    }
+}
+
+Canvas::~Canvas()
+{
+    if (m_painter)
+        m_painter->end();
+}
+
+QPainter& Canvas::painter()
+{
+    if (!m_painter) {
+        m_painter = std::make_unique<QPainter>(&m_image);
+        m_painter->setRenderHint(QPainter::Antialiasing, false);
+        m_painter->setRenderHint(QPainter::TextAntialiasing, false);
+        m_painter->setBackgroundMode(Qt::TransparentMode);
+        setTextPointSize(m_pointSize);
+    }
+    return *m_painter;
+}
+
+void Canvas::setTextPointSize(int pointSize)
+{
+    m_pointSize = pointSize;
+    if (m_painter) {
+        m_painter->setFont(mapFont(pointSize));
+        m_ascent = QFontMetrics(m_painter->font(), &m_image).ascent();
+    }
+}
+
+void Canvas::fill(QRgb colour)
+{
+    for (int y = 0; y < m_height; ++y)
+        std::fill_n(m_bits + static_cast<size_t>(y) * m_stride, m_width, colour);
+}
+
+void Canvas::line(int x0, int y0, int x1, int y1, QRgb colour, Pen pen)
+{
+    const int64_t dx = static_cast<int64_t>(x1) - x0;
+    const int64_t dy = static_cast<int64_t>(y1) - y0;
+    const int64_t adx = std::abs(dx);
+    const int64_t ady = std::abs(dy);
+    const int64_t n = std::max(adx, ady); // pixels drawn: steps 0 … n − 1
+    if (n == 0)
+        return;
+    // Entirely beyond one edge: nothing to step through.
+    if ((x0 < 0 && x1 < 0) || (y0 < 0 && y1 < 0) || (x0 >= m_width && x1 >= m_width) ||
+        (y0 >= m_height && y1 >= m_height))
+        return;
+
+    const bool xMajor = adx >= ady;
+    const int64_t amaj = xMajor ? adx : ady;
+    const int64_t amin = xMajor ? ady : adx;
+    const int smaj = (xMajor ? dx : dy) < 0 ? -1 : 1;
+    const int smin = (xMajor ? dy : dx) < 0 ? -1 : 1;
+    const int64_t m0 = xMajor ? x0 : y0;
+    const int64_t n0 = xMajor ? y0 : x0;
+    const int64_t majLimit = xMajor ? m_width : m_height;
+    const int64_t minLimit = xMajor ? m_height : m_width;
+
+    // Steps whose major coordinate lies on the surface.
+    int64_t lo = 0, hi = n - 1;
+    if (smaj > 0) {
+        lo = std::max(lo, -m0);
+        hi = std::min(hi, majLimit - 1 - m0);
+    } else {
+        lo = std::max(lo, m0 - (majLimit - 1));
+        hi = std::min(hi, m0);
+    }
+    // Steps whose minor coordinate can lie on the surface (one step of slack
+    // for the rounding), from minor(i) ≈ n0 + smin · i · amin / amaj.
+    if (amin > 0) {
+        const int64_t a = smin > 0 ? -n0 : n0 - (minLimit - 1);        // minor offset where the surface starts
+        const int64_t b = smin > 0 ? minLimit - 1 - n0 : n0;           // and where it ends
+        lo = std::max(lo, floorDiv((2 * a - 1) * amaj, 2 * amin) - 1);
+        hi = std::min(hi, floorDiv((2 * b + 1) * amaj, 2 * amin) + 1);
+    } else if (n0 < 0 || n0 >= minLimit) {
+        return;
+    }
+    if (lo > hi)
+        return;
+
+    // minor(i) = n0 + smin · floor((2 i amin + amaj) / (2 amaj))
+    const int64_t twoMaj = 2 * amaj;
+    int64_t num = 2 * lo * amin + amaj;
+    int64_t q = num / twoMaj;
+    int64_t r = num % twoMaj;
+    for (int64_t i = lo; i <= hi; ++i) {
+        if (pen == Pen::Solid || (i % kDotPeriodPx) < kDotOnPx) {
+            const int64_t maj = m0 + smaj * i;
+            const int64_t mnr = n0 + smin * q;
+            if (xMajor)
+                pixel(static_cast<int>(maj), static_cast<int>(mnr), colour);
+            else
+                pixel(static_cast<int>(mnr), static_cast<int>(maj), colour);
+        }
+        r += 2 * amin;
+        if (r >= twoMaj) {
+            r -= twoMaj;
+            ++q;
+        }
+    }
+}
+
+void Canvas::ellipse(int l, int t, int r, int b, QRgb colour)
+{
+    const int w = r - l;
+    const int h = b - t;
+    if (w <= 0 || h <= 0)
+        return;
+    if (w <= kMaskMax && h <= kMaskMax) {
+        for (const auto& [dx, dy] : ellipseMask(w, h).pixels)
+            pixel(l + dx, t + dy, colour);
+        return;
+    }
+    QPainter& p = painter();
+    QPen pen{QColor::fromRgb(colour)};
+    pen.setWidth(0);
+    p.setPen(pen);
+    p.setBrush(Qt::NoBrush);
+    p.drawEllipse(QRect(l, t, w - 1, h - 1));
+}
+
+void Canvas::fillRect(int l, int t, int r, int b, QRgb colour)
+{
+    const int x0 = std::max(l, 0), x1 = std::min(r, m_width);
+    const int y0 = std::max(t, 0), y1 = std::min(b, m_height);
+    for (int y = y0; y < y1; ++y)
+        if (x1 > x0)
+            std::fill_n(m_bits + static_cast<size_t>(y) * m_stride + static_cast<size_t>(x0), x1 - x0, colour);
+}
+
+void Canvas::frameRect(int l, int t, int r, int b, QRgb colour)
+{
+    if (r - l <= 0 || b - t <= 0)
+        return;
+    line(l, t, r - 1, t, colour);
+    line(r - 1, t, r - 1, b - 1, colour);
+    line(r - 1, b - 1, l, b - 1, colour);
+    line(l, b - 1, l, t, colour);
+}
+
+void Canvas::text(int x, int y, std::string_view sjis, QRgb colour)
+{
+    if (sjis.empty())
+        return;
+    QPainter& p = painter();
+    p.setPen(QColor::fromRgb(colour));
+    // Labels are nearly always ASCII: those skip the code-page conversion.
+    const bool ascii =
+        std::all_of(sjis.begin(), sjis.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    p.drawText(x, y + m_ascent,
+               ascii ? QString::fromLatin1(sjis.data(), static_cast<qsizetype>(sjis.size())) : sjisToQString(sjis));
+}
+
+} // namespace varnesk

@@ -1,0 +1,82 @@
+// Raw-line scanning: start markers, end characters, slot layout of the frame.
+#include "net/line_intake.h"
+
+#include "app/station.h"
+#include "net/line_codec.h"
+
+namespace varnesk {
+
+namespace {
+
+constexpr std::array<uint8_t, 5> kAcarsStart = {0x2B, 0x2A, 0x16, 0x16, 0x01}; // + * SYN SYN SOH
+constexpr std::array<uint8_t, 5> kChatStart = {0x5B, 0x43, 0x48, 0x41, 0x54};  // [CHAT
+constexpr int kEtx = 0x03;
+constexpr int kEtb = 0x17;
+// A line needs its five start bytes and an end byte; fewer bytes left after a
+// line cannot hold another.
+constexpr size_t kMinLineBytes = 6;
+
+} // namespace
+
+NetLineIntake::NetLineIntake(Station& station) : m_station(station)
+{
+}
+
+void NetLineIntake::storeChar(int index, int value)
+{
+    // Slot 6 holds value ÷ 64 (0 … 3) so that Shift-JIS bytes of chat text
+    // (128 … 254) survive the decoder's weighted sum; slots 0 … 5 hold the
+    // low six bits, slot 7 (parity) is 0.
+    int32_t* s = m_frame.data() + static_cast<size_t>(index) * 8;
+    for (int t = 0; t < 6; ++t)
+        s[t] = (value >> t) & 1;
+    s[6] = value / 64;
+    s[7] = 0;
+}
+
+void NetLineIntake::LineIntake(std::string_view text)
+{
+    const size_t zero = text.find('\0');
+    if (zero != std::string_view::npos)
+        text = text.substr(0, zero);
+
+    std::array<uint8_t, 5> window{};
+    bool inLine = false;
+    int count = 0;
+    for (size_t j = 0; j < text.size(); ++j) {
+        const int v = decodeLineByte(static_cast<uint8_t>(text[j]));
+        if (inLine) {
+            if (count >= kIntakeFrameChars) {
+                // No end character within 512 characters: not a transmission.
+                inLine = false;
+                count = 0;
+                window = {};
+            } else {
+                const bool ended = v == kEtx || v == kEtb;
+                storeChar(count++, v);
+                if (!ended)
+                    continue;
+                if (m_station.SourceTag.empty())
+                    m_station.SourceTag = "NET";
+                m_station.DecodeBlock(m_frame, 8 * count + 16, v == kEtx ? 1 : 0);
+                inLine = false;
+                count = 0;
+                window = {};
+                if (text.size() - (j + 1) < kMinLineBytes)
+                    break;
+                continue;
+            }
+        }
+        for (size_t k = 0; k + 1 < window.size(); ++k)
+            window[k] = window[k + 1];
+        window[4] = static_cast<uint8_t>(v);
+        if (window == kAcarsStart || window == kChatStart) {
+            inLine = true;
+            for (int k = 0; k < 5; ++k)
+                storeChar(k, window[static_cast<size_t>(k)]);
+            count = 5;
+        }
+    }
+}
+
+} // namespace varnesk

@@ -1,0 +1,133 @@
+// RAW log records: record ends, name conversion and the import loop.
+#include "net/raw_record_reader.h"
+
+#include "app/station.h"
+#include "net/line_codec.h"
+#include "net/line_intake.h"
+
+#include <QFile>
+
+namespace varnesk {
+
+namespace {
+
+struct Name {
+    std::string_view text;
+    uint8_t code;
+};
+
+constexpr std::array<Name, 20> kNames5 = {{
+    {"<NUL>", 0},   {"<SOH>", 1},   {"<STX>", 2},   {"<ETX>", 3},   {"<EOT>", 4},
+    {"<ENQ>", 5},   {"<ACK>", 6},   {"<BEL>", 7},   {"<DLE>", 16},  {"<DC1>", 17},
+    {"<DC2>", 18},  {"<DC3>", 19},  {"<DC4>", 20},  {"<NAK>", 21},  {"<SYN>", 22},
+    {"<ETB>", 23},  {"<CAN>", 24},  {"<SUB>", 26},  {"<ESC>", 27},  {"<DEL>", 127},
+}};
+
+constexpr std::array<Name, 13> kNames4 = {{
+    {"<BS>", 8},  {"<HT>", 9},  {"<VF>", 10}, {"<VT>", 11}, {"<FF>", 12}, {"<CR>", 13}, {"<SO>", 14},
+    {"<SI>", 15}, {"<EM>", 25}, {"<FS>", 28}, {"<GS>", 29}, {"<RS>", 30}, {"<US>", 31},
+}};
+
+constexpr std::string_view kEtxName = "<ETX>";
+constexpr std::string_view kEtbName = "<ETB>";
+constexpr uint8_t kEndOfFile = 0xFF;
+
+} // namespace
+
+void RawRecordReader::convertRecord(std::string_view record, std::string& line)
+{
+    line.clear();
+    size_t i = 0;
+    while (i < record.size()) {
+        int code = -1;
+        size_t step = 1;
+        const std::string_view rest = record.substr(i);
+        for (const Name& n : kNames5)
+            if (rest.starts_with(n.text)) {
+                code = n.code;
+                step = 5;
+                break;
+            }
+        if (code < 0)
+            for (const Name& n : kNames4)
+                if (rest.starts_with(n.text)) {
+                    code = n.code;
+                    step = 4;
+                    break;
+                }
+        if (code < 0)
+            code = static_cast<uint8_t>(record[i]);
+        line.push_back(static_cast<char>(encodeLineChar(code)));
+        i += step;
+    }
+}
+
+void RawRecordReader::endRecord()
+{
+    convertRecord(std::string_view(m_record.data(), m_size), m_line);
+    m_size = 0;
+}
+
+bool RawRecordReader::push(uint8_t byte)
+{
+    if (byte == kEndOfFile) {
+        endRecord();
+        return true;
+    }
+    m_record[m_size++] = static_cast<char>(byte);
+    const std::string_view r(m_record.data(), m_size);
+    // A record with no end name for 4096 bytes ends there; a transmission
+    // never comes near that length.
+    if ((m_size > 5 && (r.ends_with(kEtxName) || r.ends_with(kEtbName))) || m_size == kRawRecordBytes) {
+        endRecord();
+        return true;
+    }
+    return false;
+}
+
+void RawRecordReader::finish()
+{
+    endRecord();
+}
+
+bool importRawLogFile(Station& station, const QString& path, const std::function<bool()>& afterRecord)
+{
+    const QByteArray encoded = QFile::encodeName(path);
+    station.ImportFileName.assign(encoded.constData(), static_cast<size_t>(encoded.size()));
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        station.ImportFileName.clear();
+        return false;
+    }
+    RawRecordReader reader;
+    NetLineIntake& intake = station.decode().intake;
+    auto hand = [&]() {
+        station.SourceTag = "RAW";
+        intake.LineIntake(reader.line());
+        return !afterRecord || afterRecord();
+    };
+    std::array<char, 65536> chunk;
+    bool cancelled = false;
+    while (!cancelled) {
+        const qint64 n = file.read(chunk.data(), static_cast<qint64>(chunk.size()));
+        if (n <= 0)
+            break;
+        for (qint64 k = 0; k < n && !cancelled; ++k) {
+            const auto byte = static_cast<uint8_t>(chunk[static_cast<size_t>(k)]);
+            if (reader.push(byte)) {
+                cancelled = !hand();
+                // A 0xFF byte reads as the end of the file.
+                if (byte == kEndOfFile)
+                    cancelled = true;
+            }
+        }
+    }
+    if (!cancelled) {
+        reader.finish();
+        hand();
+    }
+    station.ImportFileName.clear();
+    return true;
+}
+
+} // namespace varnesk

@@ -1,0 +1,33 @@
+// BitFrame: one captured ACARS transmission as signed 32-bit slots, eight per
+// character (bits 0 … 6 least significant first, then the parity bit), and the
+// frame-capture constants shared with the block decoder and the line intake.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+namespace varnesk {
+
+inline constexpr int kSlotsPerChar = 8;
+inline constexpr int kFrameSlots = 2000; // 250 characters, one buffer per audio channel
+inline constexpr uint8_t kCharSyn = 0x16;
+inline constexpr uint8_t kCharSoh = 0x01;
+inline constexpr uint8_t kCharEtx = 0x03;
+inline constexpr uint8_t kCharEtb = 0x17;
+
+using BitFrame = std::array<int32_t, kFrameSlots>;
+
+// A completed, checked frame as the capture side hands it on. Everything it
+// points at belongs to the channel and is reused for the next transmission as
+// soon as the hand-off returns: copy what you keep.
+struct CapturedFrame {
+    std::span<const int32_t> slots; // the whole BitFrame
+    int bitCount = 0;               // 8 × characters through the end character + 16
+    bool endIsEtx = false;          // ETX (last block) or ETB (more blocks follow)
+    std::string_view rawLine;       // line-coded bytes from "+" through the end character
+    int channel = 0;                // 0 = left, 1 = right
+};
+
+} // namespace varnesk

@@ -1,0 +1,167 @@
+// Sync hunt, differential decoding, parity and end-character tests, completion
+// and the CRC of one channel's frame capture.
+#include "receiver/frame_capture.h"
+
+#include "decode/raw_text.h"
+#include "net/line_codec.h"
+
+#include <algorithm>
+
+namespace varnesk {
+
+namespace {
+
+// A raw 0 inverts the decoded bit, a raw 1 repeats it.
+int decodeBit(ChannelState& state, int raw)
+{
+    if (raw == 0)
+        state.nrziState = 1 - state.nrziState;
+    return 1 - state.nrziState;
+}
+
+void hunt(ChannelState& state)
+{
+    const int m = state.blockBitCount;
+    std::array<int, 2 * chain::kMaxBlockBits> row;
+    const int carry = state.carryCount;
+    std::copy_n(state.carryBits.begin(), carry, row.begin());
+    std::copy_n(state.blockBits.begin(), m, row.begin() + carry);
+    const int total = carry + m;
+
+    // A pattern that ends on the very last bit is found with the next block,
+    // whose search row starts with this block's bits.
+    int found = -1;
+    for (int p = 0; p < total - 16; ++p) {
+        if (std::equal(kSyncPattern.begin(), kSyncPattern.end(), row.begin() + p)) {
+            found = p;
+            break;
+        }
+    }
+    if (found < 0) {
+        std::copy_n(state.blockBits.begin(), m, state.carryBits.begin());
+        state.carryCount = m;
+        return;
+    }
+    state.nrziState = 1;
+    std::copy(kFrameTemplate.begin(), kFrameTemplate.end(), state.frame.begin());
+    for (int j = found; j < total; ++j)
+        state.frame[static_cast<size_t>(24 + j - found)] = decodeBit(state, row[static_cast<size_t>(j)]);
+    // The carry is cleared but keeps its length: the next hunt starts with that
+    // many zero bits, which can never begin the pattern.
+    state.carryBits.fill(0);
+    state.nextSlot = 24 + total - found;
+    state.endSlot = kCaptureLimitSlot;
+    state.endSeen = false;
+    state.inFrame = true;
+}
+
+int charValueBefore(const BitFrame& frame, int pos)
+{
+    int v = 0;
+    for (int t = 0; t < 7; ++t)
+        v |= frame[static_cast<size_t>(pos - 8 + t)] << t;
+    return v;
+}
+
+void capture(ChannelState& state)
+{
+    const int m = state.blockBitCount;
+    for (int k = 0; k < m; ++k) {
+        const int pos = state.nextSlot + k;
+        if (pos >= kFrameSlots) { // cannot happen while completion closes at 1968; kept as a guard
+            state.inFrame = false;
+            state.frameDone = false;
+            return;
+        }
+        state.frame[static_cast<size_t>(pos)] = decodeBit(state, state.blockBits[static_cast<size_t>(k)]);
+        if (pos % 8 != 0)
+            continue;
+        if (pos < state.endSlot - 16) {
+            int ones = 0;
+            for (int s = pos - 8; s < pos - 1; ++s)
+                ones += state.frame[static_cast<size_t>(s)];
+            const int expected = (ones % 2 == 0) ? 1 : 0;
+            if (state.frame[static_cast<size_t>(pos - 1)] != expected) {
+                state.inFrame = false;
+                state.frameDone = false;
+                return;
+            }
+        }
+        if (!state.endSeen) {
+            const int c = charValueBefore(state.frame, pos);
+            if (c == kCharEtb || c == kCharEtx) {
+                state.endSlot = pos + 16;
+                state.endIsEtx = c == kCharEtx;
+                state.endSeen = true;
+            }
+        }
+        if (pos > state.endSlot) {
+            state.nextSlot = pos;
+            state.frameDone = true;
+            state.inFrame = false;
+            return; // a transmission starting later in this block is missed
+        }
+    }
+    state.nextSlot += m;
+    if (state.nextSlot > kFrameSlots - 1) {
+        state.inFrame = false;
+        state.frameDone = false;
+    }
+}
+
+void buildRawLine(ChannelState& state)
+{
+    // From "+" through the end character: the BCS and the character after it are cut.
+    const int chars = state.nextSlot / 8 - 3;
+    state.rawLine.clear();
+    state.rawLine.reserve(kFrameSlots / kSlotsPerChar); // once: the capacity stays with the channel
+    for (int c = 0; c < chars; ++c)
+        state.rawLine.push_back(static_cast<char>(encodeLineChar(frameCharValue(state.frame, c))));
+}
+
+} // namespace
+
+unsigned crcRemainder(std::span<const int32_t> slots, int first, int last)
+{
+    unsigned r = 0; // bit k = r[k]
+    for (int s = first; s < last; ++s) {
+        const unsigned f = (r >> 15) & 1u;
+        // r[k] = r[k − 1], except r[5] = old r[4] ^ f and r[12] = old r[11] ^ f; r[0] = bit ^ f.
+        r = ((r << 1) & 0xFFFFu) ^ (f ? 0x1020u : 0u);
+        r |= (static_cast<unsigned>(slots[static_cast<size_t>(s)] & 1) ^ f);
+        // Bit 0 was cleared by the shift; the or puts in slot ^ f.
+    }
+    return r;
+}
+
+std::optional<CapturedFrame> captureFrames(ChannelState& state, int channel)
+{
+    if (!state.inFrame)
+        hunt(state);
+    else
+        capture(state);
+    if (!state.frameDone)
+        return std::nullopt;
+
+    state.frameDone = false;
+    const bool endFound = state.endSeen;
+    state.endSeen = false;
+    // A capture closed at the length limit without an end character is dropped
+    // like a bad CRC, whatever its remainder.
+    if (!endFound || crcRemainder(state.frame, kFirstCrcSlot, state.nextSlot - 8) != 0) {
+        state.rcvCount = 6;
+        state.errCount = 0;
+        return std::nullopt;
+    }
+    buildRawLine(state);
+    state.rcvCount = 0;
+    CapturedFrame out;
+    out.slots = state.frame;
+    out.bitCount = state.endSlot;
+    out.endIsEtx = state.endIsEtx;
+    out.rawLine = state.rawLine;
+    out.channel = channel;
+    return out;
+}
+
+} // namespace varnesk

@@ -1,0 +1,28 @@
+// One channel block through the whole chain, each stage over the whole block.
+#include "receiver/receiver.h"
+
+#include "receiver/channel_filter.h"
+#include "receiver/frame_capture.h"
+
+namespace varnesk {
+
+std::optional<CapturedFrame> Receiver::processChannel(int c, BlockOut samples)
+{
+    if (c < 0 || c >= kReceiverChannels)
+        return std::nullopt;
+    ChannelState& state = m_channels[static_cast<size_t>(c)];
+    bandFilter(state, samples);
+    levelControl(state, samples);
+    demodulate(state, m_scratch, samples);
+    return captureFrames(state, c);
+}
+
+void Receiver::resetIndicators()
+{
+    for (ChannelState& state : m_channels) {
+        state.nrziState = 0;
+        state.rcvCount = 6;
+    }
+}
+
+} // namespace varnesk

@@ -1,0 +1,35 @@
+// The receiver: the two channels' chains (band filter, level control, MSK
+// demodulator, bit clock, frame capture) and their state. One channel block of
+// 512 samples in, at most one checked frame out.
+#pragma once
+
+#include "receiver/channel_state.h"
+#include "receiver/msk_demodulator.h"
+
+#include <array>
+#include <optional>
+
+namespace varnesk {
+
+inline constexpr int kReceiverChannels = 2;
+
+class Receiver {
+public:
+    // Runs channel c's 512 samples through every stage. The samples are
+    // replaced by the 4000 Hz shifted signal (what the spectrum display shows).
+    // Returns the frame completed and checked in this block, if any; it stays
+    // valid until this channel's next block.
+    std::optional<CapturedFrame> processChannel(int channel, BlockOut samples);
+
+    ChannelState& channel(int c) { return m_channels[static_cast<size_t>(c)]; }
+    const ChannelState& channel(int c) const { return m_channels[static_cast<size_t>(c)]; }
+
+    // Start-up reset of the frame side: differential state 0, lamps dark.
+    void resetIndicators();
+
+private:
+    std::array<ChannelState, kReceiverChannels> m_channels{};
+    DemodScratch m_scratch{};
+};
+
+} // namespace varnesk

@@ -1,0 +1,123 @@
+// Reference tables: first key wins, last field as value where stated, line
+// ends, the 0xFF end mark, field limits, edits seen at the next lookup.
+#include "aircraft/reference_tables.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace varnesk {
+namespace {
+
+class Tables : public ::testing::Test {
+protected:
+    void write(const char* name, std::string_view text)
+    {
+        QFile f(path(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(text.data(), static_cast<qint64>(text.size()));
+    }
+    QString path(const char* name) const { return dir.path() + QLatin1Char('/') + QLatin1String(name); }
+
+    QTemporaryDir dir;
+    ReferenceTables tables{path("flight.csv"), path("aircraft.csv"), path("airport.csv"), path("letter.csv"),
+                           dir.path() + QStringLiteral("/pics")};
+};
+
+TEST_F(Tables, FlightTable)
+{
+    write("flight.csv", "JL0503,RJTTRJCC,RJCC,ignored\r\nJL0503,RJAARJFF,second\nNH0001,RJTT,short route\n"
+                        "JL0001X,RJTTRJCC,key of seven\nJL000123,RJTTRJCC,key of eight\n");
+    const FlightInfo a = tables.LookupFlight("JL0503");
+    EXPECT_TRUE(a.found);
+    EXPECT_EQ(a.departure, "RJTT");
+    EXPECT_EQ(a.destination, "RJCC");
+    EXPECT_EQ(a.remark, "RJCC");
+    const FlightInfo b = tables.LookupFlight("NH0001");
+    EXPECT_EQ(b.departure, "RJTT");
+    EXPECT_EQ(b.destination, "");
+    EXPECT_TRUE(tables.LookupFlight("JL0001X").found);
+    // A key longer than the field limit never matches.
+    EXPECT_FALSE(tables.LookupFlight("JL000123").found);
+    const FlightInfo none = tables.LookupFlight("XX0000");
+    EXPECT_FALSE(none.found);
+    EXPECT_EQ(none.departure, "----");
+    EXPECT_EQ(none.destination, "----");
+    EXPECT_EQ(none.remark, "-");
+    EXPECT_FALSE(tables.LookupFlight("").found);
+}
+
+TEST_F(Tables, AircraftTableTakesTheLastField)
+{
+    write("aircraft.csv", ".JA8089,B747\n.JA8090,BOEING,B767-300\n.JA8089,A320\n.JA8091,"
+                          "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789\n");
+    std::string type;
+    EXPECT_TRUE(tables.LookupAircraftType(".JA8089", type));
+    EXPECT_EQ(type, "B747");
+    EXPECT_TRUE(tables.LookupAircraftType(".JA8090", type));
+    EXPECT_EQ(type, "B767-300");
+    EXPECT_TRUE(tables.LookupAircraftType(".JA8091", type));
+    EXPECT_EQ(type, "ABCDEFGHIJKLMNOPQRSTUVWXYZ01234"); // cut at 31
+    EXPECT_FALSE(tables.LookupAircraftType(".JA0000", type));
+    EXPECT_EQ(type, "");
+}
+
+TEST_F(Tables, AirportNamesAndLineEnds)
+{
+    // CR LF and LF alike; a last line without a line end still counts; 0xFF ends the file.
+    write("airport.csv", "RJTT,HANEDA\r\nRJCC,SAPPORO,NEW CHITOSE\nRJAA,NARITA\n\xFFRJBB,KANSAI\n");
+    EXPECT_EQ(tables.LookupAirportName("RJTT"), "HANEDA");
+    EXPECT_EQ(tables.LookupAirportName("RJCC"), "NEW CHITOSE");
+    EXPECT_EQ(tables.LookupAirportName("RJAA"), "NARITA");
+    EXPECT_EQ(tables.LookupAirportName("RJBB"), "RJBB");
+    EXPECT_EQ(tables.LookupAirportName("ZZZZ"), "ZZZZ");
+    write("airport.csv", "RJTT,HANEDA\nRJOO,ITAMI");
+    EXPECT_EQ(tables.LookupAirportName("RJOO"), "ITAMI");
+    // Shift-JIS bytes pass through untouched.
+    write("airport.csv", "RJTT,\x93\x8C\x8B\x9E\n");
+    EXPECT_EQ(tables.LookupAirportName("RJTT"), "\x93\x8C\x8B\x9E");
+}
+
+TEST_F(Tables, EditsApplyToTheNextLookup)
+{
+    write("airport.csv", "RJTT,HANEDA\n");
+    EXPECT_EQ(tables.LookupAirportName("RJTT"), "HANEDA");
+    write("airport.csv", "RJTT,TOKYO INTL\n");
+    EXPECT_EQ(tables.LookupAirportName("RJTT"), "TOKYO INTL");
+    QFile::remove(path("airport.csv"));
+    EXPECT_EQ(tables.LookupAirportName("RJTT"), "RJTT");
+}
+
+TEST_F(Tables, DisplayFlightNumber)
+{
+    write("letter.csv", "JL,JAL,JAPAN AIRLINES\nJL,XXX,SECOND\nNH,ANA,ALL NIPPON AIRWAYS\n");
+    struct C {
+        const char* flight;
+        bool three;
+        bool zero;
+        const char* want;
+    };
+    for (const C& c : {C{"JL0023", true, false, "JAL0023"}, C{"JL0023", true, true, "JAL23"},
+                       C{"JL0023", false, false, "JL0023"}, C{"JL0023", false, true, "JL23"},
+                       C{"JL0000", false, true, "JL"}, C{"XY0012", true, true, "XY0012"},
+                       C{"XY0012", true, false, "XY0012"}, C{"NH0100", true, true, "ANA100"}, C{"J", false, true, "J"}})
+        EXPECT_EQ(tables.DisplayFlightNumber(c.flight, c.three, c.zero), c.want) << c.flight << c.three << c.zero;
+    EXPECT_EQ(tables.LookupOperatorName("JL0023"), "JAPAN AIRLINES");
+    EXPECT_EQ(tables.LookupOperatorName("XY0023"), "-");
+    QFile::remove(path("letter.csv"));
+    EXPECT_EQ(tables.DisplayFlightNumber("JL0023", true, true), "JL0023");
+}
+
+TEST_F(Tables, PicturePathsStayInThePictureFolder)
+{
+    EXPECT_EQ(tables.AircraftPicturePath(".JA8089"), dir.path() + QStringLiteral("/pics/.JA8089.jpg"));
+    for (std::string_view bad : {std::string_view("../../x"), std::string_view("a/b"), std::string_view(".."),
+                                 std::string_view(""), std::string_view("A\0B", 3)})
+        EXPECT_TRUE(tables.AircraftPicturePath(bad).isEmpty());
+}
+
+} // namespace
+} // namespace varnesk

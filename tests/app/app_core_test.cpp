@@ -1,0 +1,240 @@
+// The headless pieces of the shell: block assembly, the WAV/pipe source and
+// the termination signals.
+#include "app/block_assembler.h"
+#include "app/termination_signals.h"
+#include "app/wave_source.h"
+#include "receiver/wav_source.h"
+
+#include "app_test_support.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace varnesk;
+using apptest::sampleAt;
+
+namespace {
+
+QCoreApplication& app()
+{
+    static int argc = 1;
+    static char name[] = "test_app_core";
+    static char* argv[] = {name, nullptr};
+    static QCoreApplication instance(argc, argv);
+    return instance;
+}
+
+class WavFileReader : public BlockReader {
+public:
+    explicit WavFileReader(std::unique_ptr<WavSource> s) : m_source(std::move(s)) {}
+    bool next(std::span<int16_t, kCaptureBlockSamples> out) override { return m_source->read(out); }
+    std::unique_ptr<WavSource> m_source;
+};
+
+std::unique_ptr<BlockReader> openWav(const std::string& path, QString& error)
+{
+    std::string reason;
+    auto source = WavSource::open(path, reason);
+    if (!source) {
+        error = QString::fromStdString(reason);
+        return nullptr;
+    }
+    return std::make_unique<WavFileReader>(std::move(source));
+}
+
+// Checks that block i of a recording carries the samples written for block want.
+void expectBlock(const std::vector<int16_t>& samples, int want)
+{
+    ASSERT_EQ(samples.size(), 1024u);
+    for (int f = 0; f < 512; ++f) {
+        ASSERT_EQ(samples[2 * f], sampleAt(want, f, 0)) << "block " << want << " frame " << f;
+        ASSERT_EQ(samples[2 * f + 1], sampleAt(want, f, 1)) << "block " << want << " frame " << f;
+    }
+}
+
+} // namespace
+
+TEST(BlockAssembler, CutsAnyChunkSizesIntoWholeBlocksInOrder)
+{
+    const std::string bytes = apptest::rawSamples(5);
+    for (size_t chunk : {size_t(1), size_t(3), size_t(2047), size_t(2048), size_t(4097)}) {
+        SCOPED_TRACE(chunk);
+        BlockAssembler assembler;
+        std::vector<std::vector<int16_t>> blocks;
+        size_t at = 0;
+        while (at < bytes.size()) {
+            const size_t n = std::min({chunk, bytes.size() - at, assembler.space().size()});
+            std::copy_n(bytes.data() + at, n, assembler.space().data());
+            assembler.commit(n);
+            at += n;
+            if (assembler.full()) {
+                CaptureSamples s = assembler.take();
+                blocks.emplace_back(s.begin(), s.end());
+            }
+        }
+        ASSERT_EQ(blocks.size(), 5u);
+        for (int b = 0; b < 5; ++b)
+            expectBlock(blocks[b], b);
+    }
+}
+
+TEST(WaveSource, FilePlaysAtRealTimePaceInOrderAndStopsAtItsEnd)
+{
+    app();
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("in.wav"));
+    constexpr int kBlocks = 40; // 0.93 s of audio
+    ASSERT_TRUE(apptest::writeWav(path, kBlocks));
+
+    std::vector<std::vector<int16_t>> got;
+    WaveSource source([&](CaptureSamples s) { got.emplace_back(s.begin(), s.end()); }, openWav);
+    QString message;
+    ASSERT_TRUE(source.open(path.toStdString(), message)) << message.toStdString();
+    QElapsedTimer clock;
+    clock.start();
+    apptest::waitFor([] { return false; }, 150);
+    // Real-time pace: after 150 ms about 7 blocks are due, far from all 40.
+    EXPECT_GE(got.size(), 1u);
+    EXPECT_LE(got.size(), static_cast<size_t>(4 + clock.elapsed() * 22050 / 512 / 1000));
+    ASSERT_TRUE(apptest::waitFor([&] { return source.atEnd(); }, 5000));
+    EXPECT_GE(clock.elapsed(), 800);
+    EXPECT_FALSE(source.isOpen());
+    ASSERT_EQ(got.size(), static_cast<size_t>(kBlocks));
+    for (int b = 0; b < kBlocks; ++b)
+        expectBlock(got[b], b);
+}
+
+TEST(WaveSource, ClosingStopsDeliveryAtOnce)
+{
+    app();
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("in.wav"));
+    ASSERT_TRUE(apptest::writeWav(path, 200));
+    int delivered = 0;
+    WaveSource* self = nullptr;
+    WaveSource source([&](CaptureSamples) {
+        if (++delivered == 3)
+            self->close(); // closed from inside the block handler
+    }, openWav);
+    self = &source;
+    QString message;
+    ASSERT_TRUE(source.open(path.toStdString(), message));
+    apptest::waitFor([] { return false; }, 300);
+    EXPECT_EQ(delivered, 3);
+    EXPECT_FALSE(source.atEnd());
+}
+
+TEST(WaveSource, HandlerWithANestedEventLoopKeepsBlocksInOrder)
+{
+    // A block handler that opens a message box runs an event loop of its own;
+    // no further block may start inside it.
+    app();
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("in.wav"));
+    ASSERT_TRUE(apptest::writeWav(path, 12));
+    std::vector<int> order;
+    int depth = 0;
+    bool nested = false;
+    WaveSource source([&](CaptureSamples s) {
+        nested = nested || depth > 0;
+        ++depth;
+        order.push_back(s[0] / 10);
+        if (order.size() == 2)
+            apptest::waitFor([] { return false; }, 150); // as a modal box would
+        --depth;
+    }, openWav);
+    QString message;
+    ASSERT_TRUE(source.open(path.toStdString(), message));
+    ASSERT_TRUE(apptest::waitFor([&] { return source.atEnd(); }, 5000));
+    EXPECT_FALSE(nested);
+    ASSERT_EQ(order.size(), 12u);
+    for (int b = 0; b < 12; ++b)
+        EXPECT_EQ(order[b], b);
+}
+
+TEST(WaveSource, UnopenableSourcesGiveAMessage)
+{
+    app();
+    QTemporaryDir dir;
+    const QString notWav = dir.filePath(QStringLiteral("notes.txt"));
+    {
+        QFile f(notWav);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("this is not audio at all, just some words in a file\n");
+    }
+    struct Case { const char* name; QString path; };
+    const Case cases[] = {{"missing", dir.filePath(QStringLiteral("nope.wav"))},
+                          {"not a WAV", notWav},
+                          {"a folder", dir.path()},
+                          {"a device", QStringLiteral("/dev/null")}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        int delivered = 0;
+        WaveSource source([&](CaptureSamples) { ++delivered; }, openWav);
+        QString message;
+        EXPECT_FALSE(source.open(c.path.toStdString(), message));
+        EXPECT_TRUE(message.contains(c.path)) << message.toStdString();
+        EXPECT_FALSE(source.isOpen());
+        apptest::waitFor([] { return false; }, 50);
+        EXPECT_EQ(delivered, 0);
+    }
+}
+
+TEST(WaveSource, PipeIsReadAsDataArrivesAndSurvivesAWriterLeaving)
+{
+    app();
+    QTemporaryDir dir;
+    const QByteArray fifo = QFile::encodeName(dir.filePath(QStringLiteral("feed")));
+    ASSERT_EQ(::mkfifo(fifo.constData(), 0600), 0);
+
+    std::vector<std::vector<int16_t>> got;
+    WaveSource source([&](CaptureSamples s) { got.emplace_back(s.begin(), s.end()); }, openWav);
+    QString message;
+    ASSERT_TRUE(source.open(fifo.toStdString(), message)) << message.toStdString();
+    EXPECT_TRUE(source.isPipe());
+
+    const std::string bytes = apptest::rawSamples(6);
+    auto writeSome = [&](size_t from, size_t to, size_t chunk) {
+        const int fd = ::open(fifo.constData(), O_WRONLY | O_NONBLOCK);
+        ASSERT_GE(fd, 0);
+        for (size_t at = from; at < to; at += chunk) {
+            const size_t n = std::min(chunk, to - at);
+            ASSERT_EQ(::write(fd, bytes.data() + at, n), static_cast<ssize_t>(n));
+            apptest::waitFor([] { return false; }, 5);
+        }
+        ::close(fd);
+    };
+    // Three blocks and a half from one writer, in odd pieces.
+    writeSome(0, 3 * 2048 + 1000, 777);
+    ASSERT_TRUE(apptest::waitFor([&] { return got.size() == 3; }, 3000));
+    apptest::waitFor([] { return false; }, 50);
+    EXPECT_EQ(got.size(), 3u); // the half block waits for the rest
+    // The writer went away; the next one goes on where the stream stopped.
+    writeSome(3 * 2048 + 1000, bytes.size(), 1500);
+    ASSERT_TRUE(apptest::waitFor([&] { return got.size() == 6; }, 3000));
+    for (int b = 0; b < 6; ++b)
+        expectBlock(got[b], b);
+    source.close();
+}
+
+TEST(TerminationSignals, SignalBecomesACallOnTheEventLoop)
+{
+    app();
+    std::vector<int> got;
+    ASSERT_TRUE(TerminationSignals::install([&](int sig) { got.push_back(sig); }));
+    ::raise(SIGTERM);
+    ::raise(SIGINT);
+    EXPECT_TRUE(got.empty()); // nothing runs inside the handler
+    ASSERT_TRUE(apptest::waitFor([&] { return got.size() == 2; }, 2000));
+    EXPECT_EQ(got[0], SIGTERM);
+    EXPECT_EQ(got[1], SIGINT);
+    TerminationSignals::install(nullptr);
+}

@@ -1,0 +1,128 @@
+// Test rig of the decoding chain: a Station on a temporary program folder
+// (logs/ and logs/EachLogs made), a fixed clock, the entries the text window
+// receives, and builders of BitFrames and ACARS blocks.
+#pragma once
+
+#include "app/station.h"
+#include "decode/received_text.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace varnesk::testing {
+
+inline constexpr char kEtx = 0x03;
+inline constexpr char kEtb = 0x17;
+inline constexpr std::string_view kStart = "+*\x16\x16\x01";
+
+// A receiver-style BitFrame of the given characters: seven data slots and an
+// odd parity slot per character, then two BCS characters and one more.
+inline std::vector<int32_t> makeFrame(std::string_view chars)
+{
+    std::vector<int32_t> slots((chars.size() + 3) * 8, 0);
+    for (size_t c = 0; c < chars.size(); ++c) {
+        const auto v = static_cast<uint8_t>(chars[c]);
+        int ones = 0;
+        for (int t = 0; t < 7; ++t) {
+            slots[c * 8 + static_cast<size_t>(t)] = (v >> t) & 1;
+            ones += (v >> t) & 1;
+        }
+        slots[c * 8 + 7] = ones % 2 == 0 ? 1 : 0;
+    }
+    return slots;
+}
+
+// "+*<SYN><SYN><SOH>" mode, address (7), NAK, label, block id, STX, message
+// number, flight, text, end. An uplink has a lower-case mode character; the
+// decoder takes its text from position 22, so the builder puts four filler
+// characters ("UPLK") at 18 … 21 before the text. Either needs six characters
+// of text to reach the 29 characters of the shortest block.
+inline std::string downlink(std::string_view address7, std::string_view msg, std::string_view flight,
+                            std::string_view text, char end = kEtx, std::string_view label = "H1",
+                            char mode = '2', char blockId = '1')
+{
+    std::string s(kStart);
+    s.push_back(mode);
+    s.append(address7);
+    s.push_back(0x15);
+    s.append(label);
+    s.push_back(blockId);
+    s.push_back(0x02);
+    s.append(msg);
+    s.append(flight);
+    s.append(text);
+    s.push_back(end);
+    return s;
+}
+
+inline std::string uplink(std::string_view address7, char blockId, std::string_view text, char end = kEtx,
+                          std::string_view label = "H1", char mode = 'm')
+{
+    std::string s(kStart);
+    s.push_back(mode);
+    s.append(address7);
+    s.push_back(0x15);
+    s.append(label);
+    s.push_back(blockId);
+    s.push_back(0x02);
+    s.append("UPLK");
+    s.append(text);
+    s.push_back(end);
+    return s;
+}
+
+class DecodeRig {
+public:
+    explicit DecodeRig(int view = 1)
+        : m_station((prepare(), m_settings), AppPaths::make(m_dir.path(), QStringLiteral("varnesk"), false,
+                                                             QDateTime(QDate(2026, 12, 10), QTime(9, 0))))
+    {
+        m_settings.setInteger(Key::TxtType, view);
+        ReceivedText& text = m_station.decode().text;
+        text.setClock([] { return QDateTime(QDate(2026, 12, 10), QTime(12, 34, 56)); });
+        text.setEntryObserver([this](std::string_view e) { entries.emplace_back(e); });
+    }
+
+    Station& station() { return m_station; }
+    SettingsStore& settings() { return m_settings; }
+    QString dir() const { return m_dir.path(); }
+    std::string dateTime() const { return m_station.decode().text.dateTimeNow(); }
+
+    // Decodes the characters as a receiver frame from the left channel.
+    void feed(std::string_view chars, std::string_view tag = "Lch")
+    {
+        const std::vector<int32_t> frame = makeFrame(chars);
+        m_station.SourceTag = std::string(tag);
+        const bool etx = !chars.empty() && chars.back() == kEtx;
+        m_station.DecodeBlock(frame, static_cast<int32_t>(chars.size() * 8 + 16), etx ? 1 : 0);
+    }
+
+    std::string readFile(const QString& relative) const
+    {
+        QFile f(m_dir.path() + QLatin1Char('/') + relative);
+        if (!f.open(QIODevice::ReadOnly))
+            return "<missing>";
+        const QByteArray b = f.readAll();
+        return std::string(b.constData(), static_cast<size_t>(b.size()));
+    }
+    bool exists(const QString& relative) const { return QFile::exists(m_dir.path() + QLatin1Char('/') + relative); }
+
+    std::vector<std::string> entries;
+
+private:
+    void prepare()
+    {
+        QDir(m_dir.path()).mkpath(QStringLiteral("logs/EachLogs"));
+    }
+
+    QTemporaryDir m_dir;
+    SettingsStore m_settings;
+    Station m_station;
+};
+
+} // namespace varnesk::testing

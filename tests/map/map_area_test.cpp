@@ -1,0 +1,276 @@
+// The map area's window side: toolbar controls with their names and hints,
+// the scale selector, zoom, pan and drag redrawing at once, layer toggles
+// and switches kept in the settings, the layout beside the panes.
+#include "app/app_paths.h"
+#include "app/ui/main_window.h"
+#include "app/ui/message_hub.h"
+#include "map/ui/map_area.h"
+#include "settings/settings_store.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QTemporaryDir>
+#include <QToolBar>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace varnesk {
+namespace {
+
+class MapAreaTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        if (!QApplication::instance()) {
+            static int argc = 1;
+            static char name[] = "test_map_ui";
+            static char* argv[] = {name, nullptr};
+            new QApplication(argc, argv);
+        }
+        MessageHub::setAnswerer([](MessageHub::Kind, const QString&) { return true; });
+    }
+
+    void SetUp() override
+    {
+        const QString dir = QStringLiteral(VARNESK_SOURCE_DIR "/appdata");
+        paths.coastline = dir + QStringLiteral("/lines/coastline.dat");
+        paths.airways = dir + QStringLiteral("/lines/airway.txt");
+        paths.navaids = dir + QStringLiteral("/points/nav.txt");
+        window = std::make_unique<QWidget>();
+        window->resize(1000, 760);
+        bar = new QToolBar(window.get());
+        scale = new QComboBox(bar);
+        scale->setObjectName(QStringLiteral("ComboBox1"));
+        bar->addWidget(scale);
+        company = new QComboBox(bar);
+        bar->addWidget(company);
+        bar->setGeometry(0, 0, 1000, 30);
+        host = new QWidget(window.get());
+        host->setGeometry(0, 30, 1000, 730);
+        area = new MapArea(settings, paths, host);
+        area->installControls(bar, scale, company);
+        area->scene().setAirportLookup(
+            [](std::string_view code) { return code == "RJTT" ? std::string("TOKYO HANEDA") : std::string(code); });
+    }
+
+    void show()
+    {
+        window->show();
+        QApplication::processEvents();
+    }
+
+    template <class T>
+    T* child(const char* name)
+    {
+        return window->findChild<T*>(QLatin1String(name));
+    }
+
+    void mouse(QEvent::Type type, Qt::MouseButton button, QPoint at, Qt::KeyboardModifiers mods = {})
+    {
+        // Positions in the drawing surface, inside the 2-pixel border.
+        const QPointF local = at + area->widget()->contentsRect().topLeft();
+        QMouseEvent ev(type, local, area->widget()->mapToGlobal(local), button,
+                       type == QEvent::MouseButtonPress ? button : Qt::NoButton, mods);
+        QApplication::sendEvent(area->widget(), &ev);
+    }
+
+    SettingsStore settings;
+    AppPaths paths;
+    std::unique_ptr<QWidget> window;
+    QToolBar* bar = nullptr;
+    QComboBox* scale = nullptr;
+    QComboBox* company = nullptr;
+    QWidget* host = nullptr;
+    MapArea* area = nullptr;
+};
+
+TEST_F(MapAreaTest, ToolbarControlsCarryTheirNamesAndHints)
+{
+    struct Control {
+        const char* name;
+        const char* hint;
+        bool checkable;
+    };
+    const Control controls[] = {
+        {"SpeedButton12", "左へ移動", false},        {"SpeedButton15", "右へ移動", false},
+        {"SpeedButton13", "上へ移動", false},        {"SpeedButton14", "下へ移動", false},
+        {"SpeedButton19", "ズームイン", false},      {"SpeedButton20", "ズームアウト", false},
+        {"SpeedButton16", "軌跡表示", true},         {"SpeedButton9", "サブ表示（フライトレベル）", true},
+        {"SpeedButton10", "サブ表示（時刻）", true}, {"SpeedButton11", "サブ表示（データ）", true},
+        {"SpeedButton21", "VOR/DME表示", true},      {"SpeedButton22", "VORTAC表示", true},
+        {"SpeedButton23", "NDB表示", true},          {"SpeedButton24", "Waypoint表示", true},
+        {"SpeedButton28", "空港表示", true},         {"SpeedButton25", "VOR航路表示", true},
+        {"SpeedButton26", "NDB航路表示", true},      {"SpeedButton27", "NAV航路表示", true},
+    };
+    for (const Control& c : controls) {
+        SCOPED_TRACE(c.name);
+        QToolButton* b = child<QToolButton>(c.name);
+        ASSERT_NE(b, nullptr);
+        EXPECT_EQ(b->toolTip(), QString::fromUtf8(c.hint));
+        EXPECT_EQ(b->isCheckable(), c.checkable);
+        if (c.checkable && std::string_view(c.name) != "SpeedButton10" && std::string_view(c.name) != "SpeedButton11")
+            EXPECT_TRUE(b->isChecked()); // every layer and the track display default to on; mode 0
+    }
+    ASSERT_EQ(scale->count(), 14);
+    EXPECT_EQ(scale->itemText(0), QStringLiteral("5%"));
+    EXPECT_EQ(scale->itemText(13), QStringLiteral("600%"));
+    EXPECT_EQ(scale->currentIndex(), 3);
+    EXPECT_EQ(scale->maxVisibleItems(), 12);
+}
+
+TEST_F(MapAreaTest, NothingIsDrawnBeforeTheWindowIsShown)
+{
+    EXPECT_FALSE(area->started());
+    area->zoomIn();
+    EXPECT_EQ(area->scene().picture().width(), area->widget()->contentsRect().width());
+    EXPECT_EQ(area->scene().lastBackgroundStatus().coastline.records, 0);
+    show();
+    EXPECT_TRUE(area->started());
+    EXPECT_GT(area->scene().lastBackgroundStatus().coastline.records, 0);
+}
+
+TEST_F(MapAreaTest, ZoomPanAndScaleSelectorRedrawAtOnceAndKeepTheSettings)
+{
+    show();
+    const QImage before = area->scene().picture().copy();
+    child<QToolButton>("SpeedButton19")->click();
+    EXPECT_EQ(area->scene().view().scaleIndex, 4);
+    EXPECT_EQ(settings.integer(Key::MapScale), 4);
+    EXPECT_EQ(scale->currentIndex(), 4);
+    EXPECT_NE(area->scene().picture(), before);
+
+    scale->activated(13);
+    EXPECT_EQ(area->scene().view().scale, 600);
+    child<QToolButton>("SpeedButton19")->click(); // at the last entry: nothing
+    EXPECT_EQ(area->scene().view().scaleIndex, 13);
+    scale->activated(0);
+    child<QToolButton>("SpeedButton20")->click();
+    EXPECT_EQ(area->scene().view().scaleIndex, 0);
+
+    child<QToolButton>("SpeedButton15")->click(); // 50 px at 5 px/deg
+    EXPECT_DOUBLE_EQ(settings.real(Key::MapCentE), 149.0);
+    child<QToolButton>("SpeedButton13")->click();
+    EXPECT_DOUBLE_EQ(settings.real(Key::MapCentN), 46.5);
+    const QImage moved = area->scene().picture().copy();
+    child<QToolButton>("SpeedButton14")->click();
+    child<QToolButton>("SpeedButton12")->click();
+    EXPECT_DOUBLE_EQ(area->scene().view().centreLat, 36.5);
+    EXPECT_DOUBLE_EQ(area->scene().view().centreLon, 139.0);
+    EXPECT_NE(area->scene().picture(), moved);
+}
+
+TEST_F(MapAreaTest, DragPansClickGoesToSelectionRightButtonDoesNothing)
+{
+    show();
+    int clicks = 0;
+    area->onClick = [&](QPoint) { ++clicks; };
+    const double lon = area->scene().view().centreLon;
+    const double lat = area->scene().view().centreLat;
+
+    mouse(QEvent::MouseButtonPress, Qt::LeftButton, {200, 200});
+    mouse(QEvent::MouseButtonRelease, Qt::LeftButton, {210, 190});
+    EXPECT_EQ(clicks, 1);
+    EXPECT_EQ(area->scene().view().centreLon, lon);
+
+    const QImage before = area->scene().picture().copy();
+    mouse(QEvent::MouseButtonPress, Qt::LeftButton, {200, 200});
+    mouse(QEvent::MouseButtonRelease, Qt::LeftButton, {260, 170}, Qt::ShiftModifier);
+    EXPECT_DOUBLE_EQ(area->scene().view().centreLon, lon - 60 / 30.0);
+    EXPECT_DOUBLE_EQ(area->scene().view().centreLat, lat - 1.0);
+    EXPECT_TRUE(area->scene().selection().shift);
+    EXPECT_NE(area->scene().picture(), before);
+    EXPECT_EQ(clicks, 1);
+
+    // The altitude pane shares the press and moves only the longitude.
+    area->pressAt({100, 50});
+    area->releaseOnAltitudePane(Qt::LeftButton, {70, 10}, {});
+    EXPECT_DOUBLE_EQ(area->scene().view().centreLon, lon - 1.0);
+    EXPECT_DOUBLE_EQ(area->scene().view().centreLat, lat - 1.0);
+    area->pressAt({70, 10});
+    area->releaseOnAltitudePane(Qt::LeftButton, {130, 50}, {});
+
+    mouse(QEvent::MouseButtonPress, Qt::RightButton, {200, 200});
+    mouse(QEvent::MouseButtonRelease, Qt::RightButton, {300, 300});
+    EXPECT_DOUBLE_EQ(area->scene().view().centreLon, lon - 3.0);
+    EXPECT_EQ(clicks, 1);
+}
+
+TEST_F(MapAreaTest, SwitchesGoToTheSettingsAndRedraw)
+{
+    show();
+    QImage before = area->scene().picture().copy();
+    child<QToolButton>("SpeedButton25")->click();
+    EXPECT_FALSE(settings.boolean(Key::LineVOR));
+    EXPECT_NE(area->scene().picture(), before);
+    child<QToolButton>("SpeedButton25")->click();
+    EXPECT_TRUE(settings.boolean(Key::LineVOR));
+    EXPECT_EQ(area->scene().picture(), before);
+
+    child<QToolButton>("SpeedButton11")->click();
+    EXPECT_EQ(settings.integer(Key::SubDisptype), 2);
+    EXPECT_FALSE(child<QToolButton>("SpeedButton9")->isChecked());
+    EXPECT_TRUE(area->scene().selection().keepSelection);
+    child<QToolButton>("SpeedButton16")->click();
+    EXPECT_FALSE(settings.boolean(Key::PlotDraw));
+
+    area->scene().selection().keepSelection = false;
+    area->setShowRegistration(true);
+    EXPECT_TRUE(settings.boolean(Key::ShowRegNo));
+    EXPECT_FALSE(area->scene().selection().keepSelection);
+    before = area->scene().background().copy();
+    area->setAirportNames(true);
+    EXPECT_TRUE(settings.boolean(Key::Japan));
+    EXPECT_FALSE(area->scene().selection().keepSelection);
+    EXPECT_NE(area->scene().background(), before); // airport codes became names (the lookup of the window)
+}
+
+TEST_F(MapAreaTest, MapLeavesRoomForTheShownPanes)
+{
+    show();
+    EXPECT_EQ(area->widget()->geometry(), QRect(0, 0, 1000 - 204, 730 - 202));
+    EXPECT_EQ(area->scene().view().width, 1000 - 204 - 4); // inside the 2-pixel border
+    EXPECT_EQ(area->scene().view().height, 730 - 202 - 4);
+    area->layout(false, false);
+    QApplication::processEvents();
+    EXPECT_EQ(area->widget()->geometry(), QRect(0, 0, 1000, 730));
+    EXPECT_EQ(area->scene().picture().size(), QSize(996, 726));
+    host->resize(1100, 700);
+    QApplication::processEvents();
+    EXPECT_EQ(area->widget()->width(), 1100 - 204);
+}
+
+TEST(MapAreaInstallTest, MainWindowGetsTheMapAndItsControls)
+{
+    if (!QApplication::instance()) {
+        static int argc = 1;
+        static char name[] = "test_map_ui";
+        static char* argv[] = {name, nullptr};
+        new QApplication(argc, argv);
+    }
+    MessageHub::setAnswerer([](MessageHub::Kind, const QString&) { return true; });
+    QTemporaryDir dir;
+    MainWindow::Options options;
+    options.appDir = dir.path();
+    options.programName = QStringLiteral("varnesk");
+    MainWindow window(options);
+    ASSERT_NE(window.mapArea(), nullptr);
+    EXPECT_NE(window.findChild<QToolButton*>(QStringLiteral("SpeedButton21")), nullptr);
+    EXPECT_EQ(window.scaleSelector()->count(), 14);
+    EXPECT_EQ(window.mapArea()->widget()->parentWidget(), window.centralWidget());
+    // The map leaves the context menu to the main window's popup menu.
+    window.show();
+    QApplication::processEvents();
+    QContextMenuEvent menu(QContextMenuEvent::Mouse, QPoint(50, 50), window.mapArea()->widget()->mapToGlobal(QPoint(50, 50)));
+    QApplication::sendEvent(window.mapArea()->widget(), &menu);
+    EXPECT_TRUE(window.popupMenu()->isVisible());
+    window.popupMenu()->hide();
+}
+
+} // namespace
+} // namespace varnesk

@@ -1,0 +1,79 @@
+// ACARS test-signal generator: builds the on-air character sequence of a block
+// (pre-key, "+" "*" SYN SYN SOH, the block with odd parity, BCS, DEL) and
+// renders it as 2400 bit/s phase-continuous MSK on 1200 / 2400 Hz audio tones
+// into 22050 Hz stereo 16-bit samples, with optional noise, level, rate error
+// and DC offset. Written from the ACARS physical layer, not from the receiver.
+#pragma once
+
+#include <cstdint>
+#include <random>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace varnesk::gen {
+
+inline constexpr int kRateHz = 22050;
+inline constexpr double kBitRate = 2400.0;
+inline constexpr uint8_t kNak = 0x15;
+
+// One ACARS block as the aircraft (or ground) sends it.
+struct BlockSpec {
+    char mode = '2';
+    std::string address = ".JA8089"; // 7 characters, right-aligned with leading "."
+    char ack = static_cast<char>(kNak);
+    std::string label = "H1";        // 2 characters
+    char blockId = '1';
+    std::string text;                // after STX; empty: no STX is sent
+    bool etx = true;                 // ETX (last block) or ETB
+};
+
+// The block's characters from "+" through the end character (7-bit values):
+// what a receiver that checked the frame hands on, and what RawText renders.
+std::string blockChars(const BlockSpec& block);
+
+// The whole on-air byte sequence after the pre-key: "+" "*" SYN SYN SOH, the
+// block through ETX / ETB with odd parity in bit 7, the two BCS bytes (CRC-16,
+// polynomial x^16 + x^12 + x^5 + 1, register 0, over the mode character
+// through the end character in transmission order, low byte first) and DEL.
+std::vector<uint8_t> onAirBytes(const BlockSpec& block);
+
+// The bits as sent, least significant bit of each byte first (data bits,
+// before the differential coding of the line).
+std::vector<uint8_t> onAirBits(const BlockSpec& block, int preKeyBits);
+
+struct Burst {
+    int channel = 0;          // 0 = left, 1 = right
+    double startSeconds = 0.0;
+    BlockSpec block;
+};
+
+struct SignalOptions {
+    double durationSeconds = 0.0; // 0: the end of the last burst plus 0.5 s
+    double peak = 8000.0;         // peak of the tones, in counts
+    bool noise = false;
+    double ebN0Db = 30.0;         // Eb/N0 = (peak² / 2) / 2400 / N0, N0 one-sided
+    double rateErrorPpm = 0.0;    // bit-rate error
+    double dcOffset = 0.0;        // counts added to every sample
+    int preKeyBits = 128;         // ones before "+", a steady upper tone
+    uint32_t seed = 1;
+};
+
+// Seconds one burst occupies on air.
+double burstSeconds(const BlockSpec& block, int preKeyBits);
+
+// Interleaved stereo samples, left first.
+std::vector<int16_t> renderStereo(std::span<const Burst> bursts, const SignalOptions& options);
+
+// Writes a 22050 Hz stereo 16-bit PCM WAV file; false with a reason on failure.
+bool writeWav(const std::string& path, std::span<const int16_t> interleaved, std::string& error);
+
+// A random plausible block for traffic files and tests: downlink (message
+// number, flight number, 0 … 200 more characters) or uplink (10 … 200
+// characters), ETX or ETB; always 29 characters or more, as the block decoder wants.
+BlockSpec randomBlock(std::mt19937& rng);
+
+// Random traffic for one channel: count blocks, spaced 0.2 … 0.6 s apart, from startSeconds.
+std::vector<Burst> randomTraffic(std::mt19937& rng, int channel, int count, double startSeconds, int preKeyBits);
+
+} // namespace varnesk::gen

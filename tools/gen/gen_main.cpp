@@ -1,0 +1,212 @@
+// varnesk-gen: writes a 22050 Hz stereo 16-bit WAV of ACARS blocks, for testing
+// an audio path or the receiver. Blocks are given one per --block (or per line
+// of a --blocks file) or drawn at random; noise, level, rate error and DC
+// offset are options.
+#include "acars_signal.h"
+#include "decode/raw_text.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: varnesk-gen [options] OUT.wav\n"
+    "  --block SPEC     one block: \"L|R SECONDS MODE ADDRESS ACK LABEL ID ETX|ETB [TEXT]\"\n"
+    "                   ACK is one character or NAK; TEXT is the rest of the line, with\n"
+    "                   \\r \\n \\t \\\\ and \\xHH escapes; no TEXT sends no STX\n"
+    "  --blocks FILE    blocks in the same form, one per line (# starts a comment)\n"
+    "  --random N       N random blocks on each channel (different traffic per channel)\n"
+    "  --ebn0 DB        add white noise at this Eb/N0 (default: no noise; exact\n"
+    "                   digital silence between blocks is unlike any sound card and\n"
+    "                   upsets the receiver's level control at each block start,\n"
+    "                   so a faint floor such as --ebn0 30 is advisable)\n"
+    "  --peak COUNTS    peak of the tones (default 8000)\n"
+    "  --ppm X          bit-rate error in parts per million (default 0)\n"
+    "  --dc COUNTS      DC offset (default 0)\n"
+    "  --prekey BITS    pre-key length in bits (default 128)\n"
+    "  --duration SEC   file length (default: the last block plus 0.5 s)\n"
+    "  --seed N         random seed (default 1)\n"
+    "  --expect FILE    also write the line the decoder prints for each block\n"
+    "                   (\"[Lch]\" or \"[Rch]\", \">\", the block as RawText)\n";
+
+std::string unescape(const std::string& in)
+{
+    std::string out;
+    for (size_t i = 0; i < in.size(); ++i) {
+        if (in[i] != '\\' || i + 1 >= in.size()) {
+            out.push_back(in[i]);
+            continue;
+        }
+        const char e = in[++i];
+        if (e == 'r')
+            out.push_back('\r');
+        else if (e == 'n')
+            out.push_back('\n');
+        else if (e == 't')
+            out.push_back('\t');
+        else if (e == 'x' && i + 2 < in.size()) {
+            out.push_back(static_cast<char>(std::strtol(in.substr(i + 1, 2).c_str(), nullptr, 16)));
+            i += 2;
+        } else
+            out.push_back(e);
+    }
+    return out;
+}
+
+std::optional<varnesk::gen::Burst> parseBlock(const std::string& spec, std::string& error)
+{
+    std::istringstream in(spec);
+    std::string ch, at, mode, address, ack, label, id, end;
+    if (!(in >> ch >> at >> mode >> address >> ack >> label >> id >> end)) {
+        error = "a block needs CHANNEL SECONDS MODE ADDRESS ACK LABEL ID END: " + spec;
+        return std::nullopt;
+    }
+    varnesk::gen::Burst b;
+    if (ch != "L" && ch != "R") {
+        error = "channel must be L or R: " + spec;
+        return std::nullopt;
+    }
+    b.channel = ch == "R" ? 1 : 0;
+    char* stop = nullptr;
+    b.startSeconds = std::strtod(at.c_str(), &stop);
+    mode = unescape(mode);
+    ack = ack == "NAK" ? std::string(1, static_cast<char>(varnesk::gen::kNak)) : unescape(ack);
+    label = unescape(label);
+    id = unescape(id);
+    if (*stop != '\0' || b.startSeconds < 0 || mode.size() != 1 || ack.size() != 1 || label.size() != 2
+        || id.size() != 1 || (end != "ETX" && end != "ETB")) {
+        error = "malformed block: " + spec;
+        return std::nullopt;
+    }
+    b.block.mode = mode[0];
+    b.block.address = unescape(address);
+    b.block.ack = ack[0];
+    b.block.label = label;
+    b.block.blockId = id[0];
+    b.block.etx = end == "ETX";
+    std::string rest;
+    std::getline(in, rest);
+    if (!rest.empty() && rest[0] == ' ')
+        rest.erase(0, 1);
+    b.block.text = unescape(rest);
+    if (varnesk::gen::blockChars(b.block).size() > 243) {
+        error = "block longer than 243 characters: " + spec;
+        return std::nullopt;
+    }
+    return b;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::vector<varnesk::gen::Burst> bursts;
+    varnesk::gen::SignalOptions options;
+    std::string outPath;
+    std::string expectPath;
+    int randomCount = 0;
+    std::string error;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const bool hasValue = i + 1 < argc;
+        auto number = [&](double& into) {
+            char* stop = nullptr;
+            into = std::strtod(argv[++i], &stop);
+            return *stop == '\0';
+        };
+        double v = 0;
+        bool ok = true;
+        if (arg == "--block" && hasValue) {
+            auto b = parseBlock(argv[++i], error);
+            ok = b.has_value();
+            if (b)
+                bursts.push_back(*b);
+        } else if (arg == "--blocks" && hasValue) {
+            std::ifstream file(argv[++i]);
+            ok = static_cast<bool>(file);
+            if (!ok)
+                error = std::string("cannot read ") + argv[i];
+            std::string line;
+            while (ok && std::getline(file, line)) {
+                if (!line.empty() && line.back() == '\r')
+                    line.pop_back();
+                if (line.empty() || line[0] == '#')
+                    continue;
+                auto b = parseBlock(line, error);
+                ok = b.has_value();
+                if (b)
+                    bursts.push_back(*b);
+            }
+        } else if (arg == "--random" && hasValue) {
+            ok = number(v) && v >= 0 && v <= 100000;
+            randomCount = static_cast<int>(v);
+        } else if (arg == "--ebn0" && hasValue) {
+            ok = number(options.ebN0Db);
+            options.noise = true;
+        } else if (arg == "--peak" && hasValue) {
+            ok = number(options.peak);
+        } else if (arg == "--ppm" && hasValue) {
+            ok = number(options.rateErrorPpm);
+        } else if (arg == "--dc" && hasValue) {
+            ok = number(options.dcOffset);
+        } else if (arg == "--prekey" && hasValue) {
+            ok = number(v) && v >= 0 && v <= 10000;
+            options.preKeyBits = static_cast<int>(v);
+        } else if (arg == "--duration" && hasValue) {
+            ok = number(options.durationSeconds) && options.durationSeconds >= 0 && options.durationSeconds < 86400;
+        } else if (arg == "--seed" && hasValue) {
+            ok = number(v);
+            options.seed = static_cast<uint32_t>(v);
+        } else if (arg == "--expect" && hasValue) {
+            expectPath = argv[++i];
+        } else if (arg == "--help" || arg == "-h") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        } else if (arg.rfind("--", 0) != 0 && outPath.empty()) {
+            outPath = arg;
+        } else {
+            ok = false;
+            error = "unknown or incomplete option " + arg;
+        }
+        if (!ok) {
+            std::fprintf(stderr, "varnesk-gen: %s\n", error.empty() ? ("bad value for " + arg).c_str() : error.c_str());
+            return 2;
+        }
+    }
+    if (outPath.empty()) {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+    if (randomCount > 0) {
+        std::mt19937 rng(options.seed);
+        for (int ch = 0; ch < 2; ++ch) {
+            auto traffic = varnesk::gen::randomTraffic(rng, ch, randomCount, 0.3 + 0.37 * ch, options.preKeyBits);
+            bursts.insert(bursts.end(), traffic.begin(), traffic.end());
+        }
+    }
+    if (!varnesk::gen::writeWav(outPath, varnesk::gen::renderStereo(bursts, options), error)) {
+        std::fprintf(stderr, "varnesk-gen: %s\n", error.c_str());
+        return 1;
+    }
+    if (!expectPath.empty()) {
+        std::stable_sort(bursts.begin(), bursts.end(), [](const auto& a, const auto& b) {
+            return a.channel != b.channel ? a.channel < b.channel : a.startSeconds < b.startSeconds;
+        });
+        std::ofstream expect(expectPath, std::ios::binary);
+        for (const auto& b : bursts)
+            expect << (b.channel == 0 ? "[Lch]>" : "[Rch]>") << varnesk::renderRawText(varnesk::gen::blockChars(b.block))
+                   << '\n';
+        if (!expect) {
+            std::fprintf(stderr, "varnesk-gen: cannot write %s\n", expectPath.c_str());
+            return 1;
+        }
+    }
+    return 0;
+}
