@@ -19,6 +19,18 @@ constexpr std::string_view kChatPrefix = "[CHAT]";
 constexpr std::size_t kRenderedEndChars = 5; // "<ETX>" or "<ETB>"
 constexpr char kDel = 0x7F;
 
+// Character c of a frame: the weighted sum of its slots 0 … 6 (slot 7, the
+// parity bit, never enters). Slot 6 may hold up to 3 in frames built from
+// network lines; the sum is taken modulo 256 so that no slot value, however
+// wrong, can overflow.
+uint8_t charValue(std::span<const int32_t> frame, int c)
+{
+    uint32_t v = 0;
+    for (int t = 0; t < 7; ++t)
+        v += static_cast<uint32_t>(frame[static_cast<size_t>(c * 8 + t)]) << t;
+    return static_cast<uint8_t>(v & 0xFF);
+}
+
 bool isDigit(char c)
 {
     return c >= '0' && c <= '9';
@@ -42,10 +54,7 @@ void BlockDecoder::relayCurrentFrame()
     // it, as far as the frame holds them.
     const int positions = std::min<int>(m_bitCount / 8, static_cast<int>(m_frame.size() / 8));
     for (int c = 0; c < positions; ++c) {
-        int v = 0;
-        for (int t = 0; t < 7; ++t)
-            v += m_frame[static_cast<size_t>(c * 8 + t)] * (1 << t);
-        const uint8_t byte = encodeLineChar(v & 0xFF);
+        const uint8_t byte = encodeLineChar(charValue(m_frame, c));
         if (byte == 0)
             break; // a zero byte would end the line early at every receiver
         m_relayLine.push_back(static_cast<char>(byte));
@@ -66,10 +75,7 @@ void BlockDecoder::DecodeBlock(std::span<const int32_t> frame, int32_t bitCount,
     m_charCount = 0;
     if (fits) {
         for (int c = 0; c < characters; ++c) {
-            int v = 0;
-            for (int t = 0; t < 7; ++t)
-                v += frame[static_cast<size_t>(c * 8 + t)] * (1 << t);
-            const auto value = static_cast<uint8_t>(v & 0xFF);
+            const uint8_t value = charValue(frame, c);
             m_chars[static_cast<size_t>(c)] = value;
             const std::string_view name = controlCharName(value);
             if (name.empty())

@@ -178,7 +178,7 @@ TEST_F(ListWindow, DoubleClickOpensTheFlightPage)
     AircraftListWindow::setUrlOpener([&](const QString& url) { opened = url; });
     tracking.UpdateListEntry("JL0503", ".JA8089", "SAPPORO");
     Q_EMIT w.listView()->doubleClicked(w.listView()->model()->index(0, 4));
-    EXPECT_EQ(opened, QLatin1String(kFlightInfoBaseUrl) + QStringLiteral("?F=JL0503"));
+    EXPECT_EQ(opened, QLatin1String(kFlightInfoBaseUrl) + QStringLiteral("JL503"));
 }
 
 TEST_F(ListWindow, SwitchesDeleteTimeLogAndAutoDelete)

@@ -115,6 +115,10 @@ TEST_F(BlockDecoderTest, InvalidFlightIsNeitherShownNorLogged)
     EXPECT_TRUE(rig.entries.empty());
     EXPECT_TRUE(rig.station().TextWindowText.empty());
     EXPECT_FALSE(rig.exists(QStringLiteral("logs/text.log")));
+    EXPECT_EQ(rig.station().tracking().list().rowCount(), 0);
+    // A valid block from the same aircraft is listed.
+    rig.feed(downlink(".JA8089", "M02A", "JL0012", "TEXT"));
+    EXPECT_EQ(rig.station().tracking().list().rowCount(), 1);
     // ModeStation is still taken from the mode character, as for every block.
     EXPECT_EQ(rig.station().ModeStation, "BROADCAST");
 }
@@ -235,7 +239,7 @@ TEST_F(BlockDecoderTest, RandomFramesNeverOverrun)
         std::vector<int32_t> frame = makeFrame(chars);
         if (i % 7 == 0)
             for (int32_t& s : frame)
-                s = static_cast<int32_t>(next()) - (1 << 22);
+                s = static_cast<int32_t>((next() << 8) ^ next());
         const auto bits = static_cast<int32_t>(i % 5 == 0 ? next() % 8000 : chars.size() * 8 + 16);
         rig.station().SourceTag = "NET";
         rig.station().DecodeBlock(frame, bits, static_cast<uint8_t>(next() % 2));

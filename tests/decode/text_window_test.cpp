@@ -27,8 +27,13 @@ QApplication& app()
     static int argc = 1;
     static char name[] = "test_text_window";
     static char* argv[] = {name, nullptr};
-    static QApplication a(argc, argv);
-    return a;
+    // Never destroyed: Qt's own statics may already be gone at exit.
+    static QApplication* a = [] {
+        auto* created = new QApplication(argc, argv);
+        QApplication::setQuitOnLastWindowClosed(false);
+        return created;
+    }();
+    return *a;
 }
 
 class TextWindowTest : public ::testing::Test {

@@ -72,7 +72,16 @@ void AircraftListWindow::setUrlOpener(UrlOpener opener)
 
 QString AircraftListWindow::flightInfoUrl(const std::string& flight)
 {
-    return QLatin1String(kFlightInfoBaseUrl) + QStringLiteral("?F=") + sjisToQString(flight);
+    // "JL0503" is looked up as "JL503": the airline's two characters, then
+    // the number without its leading zeros.
+    std::string query = flight;
+    if (query.size() > 2) {
+        size_t digits = 2;
+        while (digits + 1 < query.size() && query[digits] == '0')
+            ++digits;
+        query = query.substr(0, 2) + query.substr(digits);
+    }
+    return QLatin1String(kFlightInfoBaseUrl) + QString::fromUtf8(QUrl::toPercentEncoding(sjisToQString(query)));
 }
 
 AircraftListWindow::AircraftListWindow(SettingsStore& settings, AircraftTracking& tracking, QWidget* owner)
@@ -326,6 +335,15 @@ void AircraftListWindow::selectRow(int row)
     m_view->setCurrentIndex(m_model->index(row, 0));
     const ListRow& r = m_tracking.list().row(row);
     Q_EMIT aircraftSelected(r.cell(kColRegistration), r.cell(kColFlight));
+}
+
+void AircraftListWindow::setColourDialog(TextColourDialog* dialog)
+{
+    if (!dialog || dialog == m_colourDialog)
+        return;
+    if (m_colourDialog && m_colourDialog->parent() == this)
+        m_colourDialog->deleteLater();
+    m_colourDialog = dialog;
 }
 
 } // namespace varnesk

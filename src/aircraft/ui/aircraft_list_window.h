@@ -25,7 +25,8 @@ class AircraftTracking;
 class SettingsStore;
 class TextColourDialog;
 
-// Where a double click looks a flight up: this address + "?F=" + flight number.
+// Where a double click looks a flight up: the flight-tracking page of the
+// flight number (leading zeros of the digits dropped), e.g. .../live/flight/JL503.
 inline constexpr const char* kFlightInfoBaseUrl = "https://www.flightaware.com/live/flight/";
 
 class AircraftListWindow : public QWidget {
@@ -45,6 +46,8 @@ public:
     static QString flightInfoUrl(const std::string& flight);
 
     QTreeView* listView() const { return m_view; }
+    // The program's one text/background colour dialog, in place of the window's own.
+    void setColourDialog(TextColourDialog* dialog);
 
     // Test hooks: the platform font dialog and the web-page opener.
     using FontPicker = std::function<std::optional<QFont>(const QFont& initial, QWidget* parent)>;

@@ -134,6 +134,13 @@ MainWindow::~MainWindow()
     m_waveSource.reset();
     m_soundCapture.reset();
     m_monitor.reset();
+    // The other windows read the station while they are destroyed: they go
+    // before it (members are destroyed after this body, children after that).
+    const auto children = findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
+    for (QWidget* child : children)
+        if (child->isWindow())
+            delete child;
+    delete centralWidget();
 }
 
 void MainWindow::buildWindow()
@@ -208,6 +215,7 @@ bool MainWindow::startServer()
 
 void MainWindow::resetReceiverState()
 {
+    m_station->receiver().resetIndicators();
     m_station->ProcessingEnabled = true;
 }
 

@@ -3,8 +3,12 @@
 // the names and the captions hold from the start.
 #include "app/ui/window_set.h"
 
+#include "aircraft/ui/aircraft_list_window.h"
+#include "app/station.h"
 #include "app/ui/input_device_dialog.h"
 #include "app/ui/main_window.h"
+#include "decode/ui/text_colour_dialog.h"
+#include "decode/ui/text_window.h"
 
 #include <QDialog>
 
@@ -54,10 +58,16 @@ std::vector<QWidget*> createSecondaryWindows(MainWindow& main)
     for (const WindowName& name : secondaryWindowNames()) {
         const std::string_view id = name.objectName;
         QWidget* window = nullptr;
-        if (id == "TForm8")
+        if (id == "TForm5")
+            window = new AircraftListWindow(main.settings(), main.station().tracking(), &main);
+        else if (id == "TForm8")
             window = new InputDeviceDialog(main);
         else if (id == "TForm9")
             window = new DeviceChangeNotice(main);
+        else if (id == "TForm10")
+            window = new TextWindow(main.station(), &main, &main);
+        else if (id == "TForm18")
+            window = new TextColourDialog(main.settings(), &main);
         else {
             // Dialogs (modal or centred over their owner) and plain windows.
             const bool dialog = id == "TForm3" || id == "TForm4" || id == "TForm6" || id == "TForm7"
@@ -68,6 +78,14 @@ std::vector<QWidget*> createSecondaryWindows(MainWindow& main)
         window->hide();
         windows.push_back(window);
     }
+    // The list and text windows share the program's one colour dialog.
+    auto* colourDialog = main.findChild<TextColourDialog*>(QStringLiteral("TForm18"), Qt::FindDirectChildrenOnly);
+    if (auto* list = main.findChild<AircraftListWindow*>(QStringLiteral("TForm5"), Qt::FindDirectChildrenOnly)) {
+        list->setColourDialog(colourDialog);
+        QObject::connect(&main, &MainWindow::settingsAboutToBeSaved, list, &AircraftListWindow::storeSettings);
+    }
+    if (auto* text = main.findChild<TextWindow*>(QStringLiteral("TForm10"), Qt::FindDirectChildrenOnly))
+        text->setColourDialog(colourDialog);
     return windows;
 }
 

@@ -3,6 +3,8 @@
 // change of view or layer ends with the full redraw of background and aircraft.
 #include "map/ui/map_area.h"
 
+#include "aircraft/ui/company_selector.h"
+
 #include "app/station.h"
 #include "app/ui/main_window.h"
 #include "map/background_renderer.h"
@@ -207,19 +209,8 @@ MapArea* MapArea::install(MainWindow& window)
     // this hook over).
     if (!store.onRefreshDisplay)
         store.onRefreshDisplay = [area](std::string_view, std::string_view) { area->redrawKeepingSelection(); };
-    if (QComboBox* company = window.operatorSelector(); company && !store.onCompanyItemAdded) {
-        auto fill = [company, &store] {
-            const QSignalBlocker block(company);
-            const QString current = company->currentText();
-            company->clear();
-            for (const std::string& item : store.companyItems())
-                company->addItem(sjisToQString(item));
-            const int at = company->findText(current);
-            company->setCurrentIndex(at >= 0 ? at : 0);
-        };
-        fill();
-        store.onCompanyItemAdded = fill;
-    }
+    if (QComboBox* company = window.operatorSelector(); company && !store.onCompanyItemAdded)
+        bindCompanySelector(company, store);
     const ReferenceTables* tables = &station.tracking().tables();
     area->scene().setAirportLookup([tables](std::string_view code) { return tables->LookupAirportName(code); });
     return area;
