@@ -23,9 +23,28 @@ struct TableLine {
     std::string_view last;
 };
 
+bool isLeadByte(unsigned char c)
+{
+    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+}
+
+// The longest start of field within limit bytes that does not end inside a
+// two-byte Shift-JIS character.
+std::string_view cutView(std::string_view field, size_t limit)
+{
+    size_t n = 0;
+    while (n < field.size()) {
+        const size_t width = isLeadByte(static_cast<unsigned char>(field[n])) && n + 1 < field.size() ? 2 : 1;
+        if (n + width > limit)
+            break;
+        n += width;
+    }
+    return field.substr(0, n);
+}
+
 std::string cut(std::string_view field, size_t limit)
 {
-    return std::string(field.substr(0, limit));
+    return std::string(cutView(field, limit));
 }
 
 // Splits one line (without its line end) at every comma.
@@ -71,8 +90,10 @@ bool findLine(const QString& path, std::string_view key, size_t keyLimit, QByteA
         if (!line.empty() && line.back() == '\r')
             line.remove_suffix(1);
         start = end + 1;
+        // The key is compared when a comma ends the first field: a line
+        // without a comma matches nothing.
         const size_t comma = line.find(',');
-        if (line.substr(0, comma) != key)
+        if (comma == std::string_view::npos || line.substr(0, comma) != key)
             continue;
         found = splitLine(line);
         return true;
@@ -159,7 +180,7 @@ std::string ReferenceTables::DisplayFlightNumber(std::string_view flight, bool t
     TableLine line;
     if (flight.size() < 2 || !findLine(m_letter, code, kLetterKeyLimit, buffer, line))
         return std::string(flight);
-    const std::string_view designator = line.count > 1 ? line.fields[1].substr(0, kDesignatorLimit) : std::string_view();
+    const std::string_view designator = line.count > 1 ? cutView(line.fields[1], kDesignatorLimit) : std::string_view();
     return std::string(designator) + std::string(number);
 }
 

@@ -14,6 +14,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 
+#include <clocale>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -86,9 +87,9 @@ std::optional<Options> parseOptions(const QStringList& args)
                 options.mapWidth = wh[0].toInt(&okW);
                 options.mapHeight = wh[1].toInt(&okH);
             }
-            if (!okW || !okH || options.mapWidth < 1 || options.mapHeight < 1 || options.mapWidth > 16384
-                || options.mapHeight > 16384) {
-                std::fputs("varnesk-decode: --size takes WxH, each 1 to 16384\n", stderr);
+            if (!okW || !okH || options.mapWidth < 1 || options.mapHeight < 1 || options.mapWidth > 8192
+                || options.mapHeight > 8192) {
+                std::fputs("varnesk-decode: --size takes WxH, each 1 to 8192\n", stderr);
                 return std::nullopt;
             }
         } else if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
@@ -126,6 +127,9 @@ std::unique_ptr<QCoreApplication> makeApplication(int& argc, char** argv)
 int main(int argc, char** argv)
 {
     const std::unique_ptr<QCoreApplication> app = makeApplication(argc, argv);
+    // The application takes the user's locale for the C library too; printed
+    // numbers keep their '.'.
+    std::setlocale(LC_NUMERIC, "C");
     const std::optional<Options> options = parseOptions(QCoreApplication::arguments());
     if (!options)
         return 2;

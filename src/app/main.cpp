@@ -8,11 +8,15 @@
 
 #include <QApplication>
 
+#include <clocale>
 #include <exception>
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
+    // QApplication takes the user's locale for the C library too; numbers in
+    // files and on screen are always written with a '.'.
+    std::setlocale(LC_NUMERIC, "C");
     QApplication::setApplicationName(QStringLiteral("Varnesk"));
     QApplication::setApplicationDisplayName(QStringLiteral("Varnesk"));
     QApplication::setDesktopFileName(QStringLiteral("io.varnesk.Varnesk"));

@@ -55,9 +55,12 @@ inline constexpr int kBlockIdPos = 16;
 inline constexpr int kMessageNumberPos = 18;
 inline constexpr int kFlightPos = 22;
 inline constexpr int kDownlinkTextPos = 28;
-inline constexpr int kUplinkTextPos = 22;
+// An uplink carries no message number and no flight number: its text begins
+// right after STX. Taking it from 22 would lose four characters of every
+// uplink from the processed views and the logs.
+inline constexpr int kUplinkTextPos = 18;
 // Blocks of 28 characters or fewer (start characters through end character)
-// carry no complete header and are dropped.
+// are dropped, uplinks too: 29 is the shortest complete downlink header.
 inline constexpr int kMinBlockChars = 29;
 // The line intake builds frames of up to 512 characters, so the text field is
 // made large enough for the longest text such a frame can carry: no block is

@@ -138,6 +138,10 @@ void ReceivedText::finish(Direction direction, std::string_view flight, std::str
 
 bool ReceivedText::WriteLogStart(bool withDashes)
 {
+    // Only while logging is on: with the log off, a start-up must not empty
+    // the text log of an earlier run.
+    if (!m_station.settings().boolean(Key::TxtLog))
+        return false;
     return m_log.WriteLogStart(withDashes, dateTimeNow(), m_station.ImportFileName);
 }
 

@@ -50,7 +50,7 @@ public:
 
     // "Start Logging at " + date-time into the emptied text log; withDashes adds
     // the line of 48 "-" (start-up and a changed log name, as opposed to the
-    // log button).
+    // log button). Does nothing, and returns false, while [Txt] Log is off.
     bool WriteLogStart(bool withDashes);
 
     // The date-time text of an entry at this moment.

@@ -234,9 +234,10 @@ std::optional<SourceBlock> WavSource::next()
 size_t WavSource::readDirect(std::span<int16_t, kSourceBlockSamples> block)
 {
     if (m_raw || m_encoding == Encoding::Int16) {
-        if (m_raw || m_channels == 2) {
-            // The common case, stereo S16LE at 22050 Hz: straight into the block.
-            // (The samples are little-endian on disk and in memory on this platform.)
+        if (m_raw || (m_channels == 2 && m_bytesPerSample == 2)) {
+            // The common case, stereo S16LE at 22050 Hz in 4-byte frames: straight
+            // into the block (little-endian on disk and in memory on this platform).
+            // Samples in wider containers take the general path below.
             size_t want = kSourceBlockSamples * 2;
             if (m_dataLeft != kUntilEnd)
                 want = static_cast<size_t>(std::min<uint64_t>(want, m_dataLeft - m_dataLeft % 4));

@@ -76,11 +76,14 @@ std::string oneLine(std::string text)
     return text;
 }
 
+// Always with a '.': the desktop sets the process locale from the user's
+// environment, and printf would write "36,5" under a German or French one,
+// which the next start cannot read back.
 std::string formatReal(double v)
 {
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%.15g", v);
-    return buf;
+    const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 15);
+    return ec == std::errc() ? std::string(buf, end) : std::string("0");
 }
 
 // Ports are read as numbers the way a C program reads them: leading digits,

@@ -65,7 +65,8 @@ std::string TrackStore::LocalTimeText(std::string_view t, int localHours)
     // a time of day after the offset (minutes 60 or more).
     if (t.size() < 4 || t[0] == '-' || !isDigit(t[0]) || !isDigit(t[1]) || !isDigit(t[2]) || !isDigit(t[3]))
         return "--:--";
-    int hour = 10 * (t[0] - '0') + (t[1] - '0') + localHours;
+    // Wide enough for any offset read from the settings file.
+    long long hour = 10 * (t[0] - '0') + (t[1] - '0') + static_cast<long long>(localHours);
     if (hour > 23)
         hour -= 24;
     if (hour < 0)
@@ -74,7 +75,7 @@ std::string TrackStore::LocalTimeText(std::string_view t, int localHours)
     if (hour < 0 || hour > 23 || minute > 59)
         return "--:--";
     char text[8];
-    std::snprintf(text, sizeof text, "%02d:%02d", hour, minute);
+    std::snprintf(text, sizeof text, "%02d:%02d", static_cast<int>(hour), minute);
     return text;
 }
 

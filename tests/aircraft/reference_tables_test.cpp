@@ -81,6 +81,36 @@ TEST_F(Tables, AirportNamesAndLineEnds)
     EXPECT_EQ(tables.LookupAirportName("RJTT"), "\x93\x8C\x8B\x9E");
 }
 
+TEST_F(Tables, ALineWithoutACommaMatchesNothing)
+{
+    // The key is compared only when a comma ends the first field.
+    write("airport.csv", "RJTT\nRJCC,NEW CHITOSE\n");
+    write("aircraft.csv", ".JA8089\r\n");
+    write("flight.csv", "JL0503\n");
+    EXPECT_EQ(tables.LookupAirportName("RJTT"), "RJTT");
+    EXPECT_EQ(tables.LookupAirportName("RJCC"), "NEW CHITOSE");
+    std::string type;
+    EXPECT_FALSE(tables.LookupAircraftType(".JA8089", type));
+    EXPECT_FALSE(tables.LookupFlight("JL0503").found);
+}
+
+TEST_F(Tables, LongValuesAreCutBetweenCharacters)
+{
+    // 30 ASCII bytes then a two-byte character: the 31-byte limit falls
+    // inside it, so the whole character goes.
+    const std::string type = std::string(30, 'A') + "\x93\x8C";
+    write("aircraft.csv", ".JA8089," + type + "\n");
+    std::string got;
+    EXPECT_TRUE(tables.LookupAircraftType(".JA8089", got));
+    EXPECT_EQ(got, std::string(30, 'A'));
+    // A name of 31 two-byte characters (62 bytes) fits exactly.
+    std::string name;
+    for (int i = 0; i < 32; ++i)
+        name += "\x93\x8C";
+    write("airport.csv", "RJTT," + name + "\n");
+    EXPECT_EQ(tables.LookupAirportName("RJTT"), name.substr(0, 62));
+}
+
 TEST_F(Tables, EditsApplyToTheNextLookup)
 {
     write("airport.csv", "RJTT,HANEDA\n");

@@ -352,6 +352,27 @@ TEST_F(AppShell, InputDialogListsTheDefaultDeviceAndAFailedChangeKeepsTheMark)
     main.close();
 }
 
+TEST_F(AppShell, InputDialogOfANonDecodingServerKeepsTheUsersDecoder)
+{
+    // The server runs with Dual 0; opening the dialog and pressing OK must
+    // neither start decoding nor replace the user's "デュアル" in the file.
+    writeText(iniPath(), "[Net]\nTcpIp=1\nServer=1\nServerDec=0\n[Wave]\nDual=2\n");
+    {
+        MainWindow main(options());
+        createSecondaryWindows(main);
+        auto* dialog = main.findChild<InputDeviceDialog*>(QStringLiteral("TForm8"));
+        ASSERT_NE(dialog, nullptr);
+        dialog->show();
+        auto* dual = dialog->findChild<QWidget*>(QStringLiteral("RadioButton2"));
+        ASSERT_NE(dual, nullptr);
+        EXPECT_TRUE(dual->property("checked").toBool());
+        dialog->findChild<QPushButton*>(QStringLiteral("Button2"))->click();
+        EXPECT_EQ(main.settings().integer(Key::Dual), 0);
+        main.close();
+    }
+    EXPECT_EQ(iniValue(readAll(iniPath()), "Wave", "Dual"), "2");
+}
+
 TEST_F(AppShell, WavSourceBlocksReachTheStationInOrderAndNoneAfterClosingBegins)
 {
     const QString wav = m_dir.filePath(QStringLiteral("input.wav"));

@@ -163,6 +163,19 @@ TEST_F(BlockDecoderTest, SquitterUplinkIsShownAndLoggedUnderUplink)
     EXPECT_NE(rig.readFile(QStringLiteral("logs/text.log")).find("HANEDA  (Uplink)"), std::string::npos);
 }
 
+TEST_F(BlockDecoderTest, UplinkTextStartsAfterStx)
+{
+    // An uplink has no message number or flight: all of its text, from the
+    // character after STX, reaches the processed views.
+    rig.settings().setInteger(Key::TxtType, 2);
+    const std::string shortest = uplink(".JA8089", 'A', "0123456789");
+    ASSERT_EQ(shortest.size(), 29u);
+    rig.feed(shortest);
+    rig.feed(uplink(".JA8089", 'B', "012345678")); // 28 characters: dropped
+    ASSERT_EQ(rig.entries.size(), 1u);
+    EXPECT_TRUE(rig.entries[0].ends_with("MODE:m   \r\n0123456789\r\n")) << rig.entries[0];
+}
+
 TEST_F(BlockDecoderTest, UplinkFieldsReplaceDel)
 {
     rig.settings().setInteger(Key::TxtType, 1);

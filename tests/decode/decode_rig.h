@@ -38,10 +38,9 @@ inline std::vector<int32_t> makeFrame(std::string_view chars)
 }
 
 // "+*<SYN><SYN><SOH>" mode, address (7), NAK, label, block id, STX, message
-// number, flight, text, end. An uplink has a lower-case mode character; the
-// decoder takes its text from position 22, so the builder puts four filler
-// characters ("UPLK") at 18 … 21 before the text. Either needs six characters
-// of text to reach the 29 characters of the shortest block.
+// number, flight, text, end. An uplink has a lower-case mode character and no
+// message number or flight: its text follows STX, and needs ten characters
+// to reach the 29 characters of the shortest block.
 inline std::string downlink(std::string_view address7, std::string_view msg, std::string_view flight,
                             std::string_view text, char end = kEtx, std::string_view label = "H1",
                             char mode = '2', char blockId = '1')
@@ -70,7 +69,6 @@ inline std::string uplink(std::string_view address7, char blockId, std::string_v
     s.append(label);
     s.push_back(blockId);
     s.push_back(0x02);
-    s.append("UPLK");
     s.append(text);
     s.push_back(end);
     return s;

@@ -165,32 +165,32 @@ TEST_F(SequencerTest, ShowPosHidesPositionMessagesFromMesOnly)
 
 TEST_F(SequencerTest, UplinkYZACombines)
 {
-    rig.feed(uplink(".JA8089", 'Y', "ONE ONE ", kEtb));
-    rig.feed(uplink(".JA8089", 'Z', "TWO TWO ", kEtb));
+    rig.feed(uplink(".JA8089", 'Y', "ONE ONE ONE ", kEtb));
+    rig.feed(uplink(".JA8089", 'Z', "TWO TWO TWO ", kEtb));
     rig.feed(uplink(".JA8089", 'A', "THREE THREE", kEtx));
     ASSERT_EQ(rig.entries.size(), 3u);
-    EXPECT_EQ(body(rig.entries[0]), std::string(kBannerBuffering) + "\r\nONE ONE \r\n");
-    EXPECT_EQ(body(rig.entries[1]), std::string(kBannerBuffering) + "\r\nTWO TWO \r\n");
-    EXPECT_EQ(body(rig.entries[2]), std::string(kBannerCombine) + "\r\nONE ONE TWO TWO THREE THREE\r\n");
+    EXPECT_EQ(body(rig.entries[0]), std::string(kBannerBuffering) + "\r\nONE ONE ONE \r\n");
+    EXPECT_EQ(body(rig.entries[1]), std::string(kBannerBuffering) + "\r\nTWO TWO TWO \r\n");
+    EXPECT_EQ(body(rig.entries[2]), std::string(kBannerCombine) + "\r\nONE ONE ONE TWO TWO TWO THREE THREE\r\n");
     EXPECT_FALSE(rig.station().decode().sequencer.uplinkSlot(0).inUse);
 }
 
 TEST_F(SequencerTest, UplinkLowerCaseIdsAndErrors)
 {
     // a (ETB) then b (ETX): lower-case ids follow one another too.
-    rig.feed(uplink(".JA8001", 'a', "ONE ONE ", kEtb));
-    rig.feed(uplink(".JA8001", 'b', "TWO TWO", kEtx));
-    EXPECT_EQ(body(rig.entries.back()), std::string(kBannerCombine) + "\r\nONE ONE TWO TWO\r\n");
+    rig.feed(uplink(".JA8001", 'a', "ONE ONE ONE ", kEtb));
+    rig.feed(uplink(".JA8001", 'b', "TWO TWO TWO", kEtx));
+    EXPECT_EQ(body(rig.entries.back()), std::string(kBannerCombine) + "\r\nONE ONE ONE TWO TWO TWO\r\n");
     // A then C: sequence error, the current block is dropped.
-    rig.feed(uplink(".JA8002", 'A', "ONE ONE ", kEtb));
+    rig.feed(uplink(".JA8002", 'A', "ONE ONE ONE ", kEtb));
     rig.feed(uplink(".JA8002", 'C', "THREE THREE", kEtx));
-    EXPECT_EQ(body(rig.entries.back()), std::string(kBannerSequenceError) + "\r\nONE ONE \r\n");
+    EXPECT_EQ(body(rig.entries.back()), std::string(kBannerSequenceError) + "\r\nONE ONE ONE \r\n");
     // Squitters share the address "Uplink" and are never repeats.
     rig.entries.clear();
-    rig.feed(uplink(".JA8003", 'S', "SQUITTER1", kEtx, "SQ"));
-    rig.feed(uplink(".JA8003", 'S', "SQUITTER1", kEtx, "SQ"));
+    rig.feed(uplink(".JA8003", 'S', "SQUITTER 1", kEtx, "SQ"));
+    rig.feed(uplink(".JA8003", 'S', "SQUITTER 1", kEtx, "SQ"));
     EXPECT_EQ(rig.entries.size(), 2u);
-    EXPECT_EQ(body(rig.entries[1]), "SQUITTER1\r\n");
+    EXPECT_EQ(body(rig.entries[1]), "SQUITTER 1\r\n");
 }
 
 TEST_F(SequencerTest, UplinkWithEmptyAddressDoesNotTakeAFreeSlot)
@@ -204,10 +204,10 @@ TEST_F(SequencerTest, SquittersHiddenFromMesWithSqNoDisp)
 {
     rig.settings().setInteger(Key::TxtType, 2);
     rig.settings().setBoolean(Key::SqNoDisp, true);
-    rig.feed(uplink(".JA8003", 'S', "SQUITTER1", kEtx, "SQ"));
+    rig.feed(uplink(".JA8003", 'S', "SQUITTER 1", kEtx, "SQ"));
     EXPECT_TRUE(rig.entries.empty());
     rig.settings().setBoolean(Key::SqNoDisp, false);
-    rig.feed(uplink(".JA8003", 'T', "SQUITTER2", kEtx, "SQ"));
+    rig.feed(uplink(".JA8003", 'T', "SQUITTER 2", kEtx, "SQ"));
     EXPECT_EQ(rig.entries.size(), 1u);
 }
 

@@ -125,6 +125,14 @@ TEST_F(TextLogTest, LogStartEmptiesTheTextLog)
     ASSERT_TRUE(text.WriteLogStart(true));
     EXPECT_EQ(rig.readFile(QStringLiteral("logs/text.log")),
               "Start Logging at " + rig.dateTime() + "\r\n" + std::string(48, '-') + "\r\n");
+
+    // With the log off a start-up leaves the text log of an earlier run alone.
+    rig.feed(downlink(".JA8089", "M02A", "JL0012", "KEPT"));
+    const std::string before = rig.readFile(QStringLiteral("logs/text.log"));
+    rig.settings().setBoolean(Key::TxtLog, false);
+    EXPECT_FALSE(text.WriteLogStart(true));
+    EXPECT_EQ(rig.readFile(QStringLiteral("logs/text.log")), before);
+    EXPECT_NE(before.find("KEPT"), std::string::npos);
 }
 
 TEST_F(TextLogTest, ImportGuardAppendsToTheCopy)

@@ -4,8 +4,11 @@
 #include "app/app_paths.h"
 #include "app/ui/main_window.h"
 #include "app/ui/message_hub.h"
+#include "aircraft/ui/company_selector.h"
+#include "map/canvas.h"
 #include "map/ui/map_area.h"
 #include "settings/settings_store.h"
+#include "tracking/track_store.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -114,8 +117,9 @@ TEST_F(MapAreaTest, ToolbarControlsCarryTheirNamesAndHints)
         ASSERT_NE(b, nullptr);
         EXPECT_EQ(b->toolTip(), QString::fromUtf8(c.hint));
         EXPECT_EQ(b->isCheckable(), c.checkable);
-        if (c.checkable && std::string_view(c.name) != "SpeedButton10" && std::string_view(c.name) != "SpeedButton11")
+        if (c.checkable && std::string_view(c.name) != "SpeedButton10" && std::string_view(c.name) != "SpeedButton11") {
             EXPECT_TRUE(b->isChecked()); // every layer and the track display default to on; mode 0
+        }
     }
     ASSERT_EQ(scale->count(), 14);
     EXPECT_EQ(scale->itemText(0), QStringLiteral("5%"));
@@ -243,6 +247,50 @@ TEST_F(MapAreaTest, MapLeavesRoomForTheShownPanes)
     host->resize(1100, 700);
     QApplication::processEvents();
     EXPECT_EQ(area->widget()->width(), 1100 - 204);
+}
+
+TEST_F(MapAreaTest, CompanyFilterFollowsTheSelectorBackToAll)
+{
+    constexpr uint32_t kHead = 0x0000F0, kHighlight = 0xF0F0F0; // blue, green, red
+    settings.setColour(Key::PlotOnColor, kHead);
+    settings.setColour(Key::PlotMarkUpColor, kHighlight);
+    TrackStore store(10, 50);
+    bindCompanySelector(company, store);
+    area->setTrackStore(&store);
+    auto addFix = [&](const char* flight, double lat, double lon) {
+        TrackFix fix;
+        fix.flight = flight;
+        fix.registration = "JA8089";
+        fix.time = "1200";
+        fix.latitude = lat;
+        fix.longitude = lon;
+        fix.altitude = 35000;
+        store.AddTrackPoint(fix);
+    };
+    addFix("QQ0012", 36.5, 137.0);
+    addFix("ZZ0101", 34.5, 141.0); // the newest: its head is highlighted
+    ASSERT_EQ(company->count(), 3);
+    show();
+    const ProjectedPoint qq = area->scene().view().project(36.5, 137.0);
+    const ProjectedPoint zz = area->scene().view().project(34.5, 141.0);
+    auto headAt = [&](const ProjectedPoint& p, uint32_t colour) {
+        return (area->scene().picture().pixel(p.x, p.y) & 0xFFFFFFu) == (rgbOf(colour) & 0xFFFFFFu);
+    };
+    EXPECT_TRUE(headAt(qq, kHead));
+    EXPECT_TRUE(headAt(zz, kHighlight));
+
+    company->setCurrentIndex(1); // the user picks "QQ"
+    company->activated(1);
+    EXPECT_TRUE(headAt(qq, kHead));
+    EXPECT_FALSE(headAt(zz, kHighlight));
+
+    // The box is refilled and set back to "ALL" by the program, not the user:
+    // the next redraw shows every operator again.
+    refillCompanySelector(company, store);
+    area->redrawKeepingSelection();
+    EXPECT_TRUE(headAt(qq, kHead));
+    EXPECT_TRUE(headAt(zz, kHighlight));
+    area->setTrackStore(nullptr);
 }
 
 TEST(MapAreaInstallTest, MainWindowGetsTheMapAndItsControls)

@@ -135,6 +135,31 @@ TEST(WavSource, MonoFeedsBothChannelsAndOtherFormatsAreScaledTo16Bits)
     }
 }
 
+TEST(WavSource, StereoS16InWiderContainersKeepsItsFrames)
+{
+    // 600 frames of two 16-bit samples, each sample in a 4-byte container (block alignment 8).
+    std::vector<uint8_t> data;
+    for (int i = 0; i < 600; ++i) {
+        put(data, static_cast<uint16_t>(static_cast<int16_t>(i)), 2);
+        put(data, 0xAAAA, 2);
+        put(data, static_cast<uint16_t>(static_cast<int16_t>(-i)), 2);
+        put(data, 0xAAAA, 2);
+    }
+    std::vector<uint8_t> bytes = wavBytes(1, 2, 22050, 16, data);
+    bytes[32] = 8; // block alignment
+    TempFile file(bytes);
+    std::string error;
+    auto source = WavSource::open(file.path(), error);
+    ASSERT_TRUE(source) << error;
+    int blocks = 0;
+    const std::vector<int16_t> got = readAll(*source, &blocks);
+    EXPECT_EQ(blocks, 2);
+    for (int i = 0; i < 600; ++i) {
+        ASSERT_EQ(got[static_cast<size_t>(2 * i)], i) << i;
+        ASSERT_EQ(got[static_cast<size_t>(2 * i + 1)], -i) << i;
+    }
+}
+
 TEST(WavSource, OtherRatesAreResampledTo22050)
 {
     for (const int rate : {12500, 48000, 8000}) {

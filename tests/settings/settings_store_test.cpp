@@ -1,9 +1,13 @@
 #include "settings/settings_store.h"
 
 #include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <clocale>
 
 using namespace varnesk;
 
@@ -141,4 +145,42 @@ TEST(SettingsStore, EditorArtefactsAndUnusableValues)
     EXPECT_EQ(again.integer(Key::MaxBytes), 10000);
     EXPECT_EQ(again.text(Key::Name), "A MaxBytes=1  [Wave]");
     EXPECT_EQ(again.operatorRow(0).text, "JL X=1");
+}
+
+TEST(SettingsStore, RealsKeepTheirDotUnderACommaLocale)
+{
+    // The desktop gives the program the user's locale; under German numbers a
+    // map centre written as "35,25" would come back as the default next start.
+    const QString localedef = QStandardPaths::findExecutable(QStringLiteral("localedef"));
+    if (localedef.isEmpty())
+        GTEST_SKIP() << "no localedef here";
+    QTemporaryDir dir;
+    QProcess make;
+    make.start(localedef, {QStringLiteral("-i"), QStringLiteral("de_DE"), QStringLiteral("-f"), QStringLiteral("UTF-8"),
+                           dir.filePath(QStringLiteral("de_DE.UTF-8"))});
+    if (!make.waitForFinished(30000) || make.exitCode() != 0)
+        GTEST_SKIP() << "the de_DE locale cannot be built here";
+    const QByteArray oldLocPath = qgetenv("LOCPATH");
+    qputenv("LOCPATH", QFile::encodeName(dir.path()));
+    const bool comma = std::setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr;
+    if (!comma) {
+        qputenv("LOCPATH", oldLocPath);
+        GTEST_SKIP() << "the de_DE locale cannot be used here";
+    }
+
+    SettingsStore s;
+    s.setReal(Key::MapCentN, 35.25);
+    s.setReal(Key::MapCentE, 139.0);
+    const QString path = dir.filePath(QStringLiteral("v.ini"));
+    const bool saved = s.Save(path);
+    std::setlocale(LC_NUMERIC, "C");
+    qputenv("LOCPATH", oldLocPath);
+    ASSERT_TRUE(saved);
+
+    const std::string text = readFile(path);
+    EXPECT_NE(text.find("\nMapCentN=35.25\n"), std::string::npos);
+    EXPECT_NE(text.find("\nMapCentE=139\n"), std::string::npos);
+    SettingsStore again;
+    ASSERT_TRUE(again.Load(path));
+    EXPECT_DOUBLE_EQ(again.real(Key::MapCentN), 35.25);
 }

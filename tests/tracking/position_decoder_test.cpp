@@ -80,8 +80,9 @@ void check(const std::vector<Case>& cases, PositionOptions options = {})
             EXPECT_EQ(g.temp, w.temp);
             EXPECT_EQ(g.heading, w.heading);
             EXPECT_EQ(g.windDir, w.windDir);
-            if (w.windDir != kNoWindDirection)
+            if (w.windDir != kNoWindDirection) {
                 EXPECT_EQ(g.windSpeed, w.windSpeed);
+            }
             EXPECT_EQ(r.flights[i], c.flight);
         }
     }
@@ -384,6 +385,8 @@ TEST(PositionFormat12, FourPatterns)
         {"north east with a gap of three", "XY0001", "H1", "N3540xxxE13945", {{lat, lon}}},
         {"two fixes", "XY0001", "H1", "N3540E13945 S1000W01000", {{lat, lon}, {-10.0, -10.0}}},
         {"all zeros", "XY0001", "H1", "N0000E00000", {}},
+        // A dropped zero fix does not undo the stored one before it.
+        {"zero fix after a stored one", "XY0001", "H1", "N3540E13945 N0000E13945", {{lat, lon}}},
         {"zero longitude", "XY0001", "H1", "N3540E00000", {}},
         {"non-digits", "XY0001", "H1", "N35A0E13945", {}},
     });
@@ -391,6 +394,81 @@ TEST(PositionFormat12, FourPatterns)
     PositionOptions off;
     off.elsePosGet = false;
     check({{"ElsePosGet off", "XY0001", "H1", "POS N3540E13945", {}}}, off);
+}
+
+// Every reader, from a text that gives one fix: a zero latitude or a zero
+// longitude, a non-digit in either, or a wrong label gives none; a scanned
+// pattern pushed past the first 1001 characters is not found.
+TEST(PositionFormats, TextsThatGiveNoFix)
+{
+    struct Reader {
+        const char* name;
+        std::string flight;
+        std::string label;
+        std::string text;
+        std::vector<int> lat; // positions of the latitude digits
+        std::vector<int> lon; // positions of the longitude digits
+        int scanFrom = -1;    // scanning readers: filler inserted here pushes the pattern out of reach
+    };
+    auto run = [](int n, int m) {
+        std::vector<int> v;
+        for (int i = n; i <= m; ++i)
+            v.push_back(i);
+        return v;
+    };
+    const std::vector<Reader> readers{
+        {"1 PNT", "JL0012", "H1", kPnt, run(32, 36), run(38, 43)},
+        {"1 scan", "JL0012", "H1", layout(60, {{4, "WDC"}, {10, "35000N35403E1394550312 45270085"}}), run(16, 20),
+         run(22, 27), 8},
+        {"2 POS", "NH0012", "H1", nhText("POS", 4, 62, 0), run(62, 66), run(68, 73)},
+        {"2 PO7", "KZ0012", "16", nhText("PO7", 0, 58, 0), run(58, 62), run(64, 69)},
+        {"3", "FX0012", "H1", layout(80, {{4, "*WT"}, {14, "0312..N3540E13945.35000M45.270085"}}), run(21, 24),
+         run(26, 30), 8},
+        {"4", "NW0012", "31", layout(60, {{10, "N35403E1394550312350-45.270085"}}), run(11, 15), run(17, 22), 0},
+        {"5", "UA0837", "H1", layout(20, {{3, "BPOSN35403W122345"}}) + ",ABC,0312,350,A,B,C,M45,270085", run(8, 12),
+         run(14, 19)},
+        {"6", "UP0001", "H1", layout(50, {{5, "POS"}, {14, "0312N3540E13945350270085"}, {41, "M45"}}), run(19, 22),
+         run(24, 28)},
+        {"7 label 33", "KE0001", "33", "KE/A/B/C/N035.40/E139.45/35000/X", {11, 12, 14, 15}, {18, 19, 20, 22, 23}},
+        {"7 H2", "KE0001", "H2", "POS N3540 E13945 X", run(5, 8), run(11, 15), 0},
+        {"8 E99", "OZ0102", "H1", layout(100, {{4, "E99"}, {58, "N35403E139455"}, {71, "0312"}}), run(59, 63),
+         run(65, 70)},
+        {"8 OZR", "OZ0102", "H1", layout(110, {{4, "OZR"}, {71, "N35403E139455"}, {84, "0312"}}), run(72, 76),
+         run(78, 83)},
+        {"9", "MU0001", "11", layout(60, {{0, "POS"}, {17, "N.35.403"}, {30, "E139.455"}, {43, "35000"}, {53, "0312"}}),
+         {19, 20, 22, 23, 24}, {31, 32, 33, 35, 36, 37}},
+        {"10", "CA0925", "10", "POS N 35.403 E139.455,A,B,C,D,ALT35000,X", {6, 7, 9, 10, 11}, {14, 15, 16, 18, 19, 20}},
+        {"11", "BR0001", "H1", layout(100, {{4, "POS"}, {63, "N35403E139455"}, {76, "0312"}}), run(64, 68),
+         run(70, 75)},
+        {"12", "XY0001", "H1", "POS N3540E13945 FL350", run(5, 8), run(10, 14), 0},
+    };
+    auto fixes = [](const Reader& r, const std::string& text, const std::string& label) {
+        Recorder rec;
+        const bool found = DecodePositionReport(text, r.flight, "1", label, ".JA8089", {}, rec);
+        EXPECT_EQ(found, !rec.fixes.empty());
+        return rec.fixes.size();
+    };
+    auto with = [](std::string text, const std::vector<int>& at, char c) {
+        for (int i : at)
+            text[static_cast<size_t>(i)] = c;
+        return text;
+    };
+    for (const Reader& r : readers) {
+        SCOPED_TRACE(r.name);
+        ASSERT_EQ(fixes(r, r.text, r.label), 1u);
+        EXPECT_EQ(fixes(r, with(r.text, r.lat, '0'), r.label), 0u) << "zero latitude";
+        EXPECT_EQ(fixes(r, with(r.text, r.lon, '0'), r.label), 0u) << "zero longitude";
+        EXPECT_EQ(fixes(r, with(r.text, {r.lat.back()}, 'X'), r.label), 0u) << "non-digit latitude";
+        EXPECT_EQ(fixes(r, with(r.text, {r.lon.front()}, 'X'), r.label), 0u) << "non-digit longitude";
+        if (r.flight != "XY0001") {
+            EXPECT_EQ(fixes(r, r.text, "ZZ"), 0u) << "wrong label";
+        }
+        if (r.scanFrom >= 0) {
+            std::string late = r.text;
+            late.insert(static_cast<size_t>(r.scanFrom), 1100, '.');
+            EXPECT_EQ(fixes(r, late, r.label), 0u) << "beyond 1000 characters";
+        }
+    }
 }
 
 TEST(PositionScan, OnlyTheFirst1001CharactersAreRead)

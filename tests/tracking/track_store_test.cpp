@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <string>
 
 namespace varnesk {
@@ -40,7 +41,7 @@ TEST(TrackStoreTime, LocalTimeText)
     for (const C& c : {C{"1530", 9, "00:30"}, C{"2359", 9, "08:59"}, C{"-", 9, "--:--"}, C{"-123", 9, "--:--"},
                        C{"1275", 9, "--:--"}, C{"1260", 9, "--:--"}, C{"0100", -3, "22:00"}, C{"0000", 0, "00:00"},
                        C{"12A0", 9, "--:--"}, C{"12", 9, "--:--"}, C{"", 9, "--:--"}, C{"2500", 9, "10:00"},
-                       C{"0100", -30, "--:--"}})
+                       C{"0100", -30, "--:--"}, C{"0100", INT_MAX, "--:--"}, C{"2300", INT_MIN, "--:--"}})
         EXPECT_EQ(TrackStore::LocalTimeText(c.time, c.local), c.want) << c.time << " " << c.local;
     EXPECT_DOUBLE_EQ(TrackStore::TimeOfDay("--:--"), 0.0);
     EXPECT_DOUBLE_EQ(TrackStore::TimeOfDay("00:30"), 30.0 / 1440);

@@ -160,6 +160,11 @@ std::vector<int16_t> renderStereo(std::span<const Burst> bursts, const SignalOpt
 
 bool writeWav(const std::string& path, std::span<const int16_t> interleaved, std::string& error)
 {
+    // The RIFF sizes are 32-bit: about 13.5 hours of stereo audio at most.
+    if (interleaved.size() > (0xFFFFFFFFull - 36) / 2) {
+        error = "too long for a WAV file: " + path;
+        return false;
+    }
     const auto dataBytes = static_cast<uint32_t>(interleaved.size() * 2);
     std::vector<uint8_t> head;
     head.insert(head.end(), {'R', 'I', 'F', 'F'});

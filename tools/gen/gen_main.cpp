@@ -6,6 +6,7 @@
 #include "decode/raw_text.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -80,8 +81,8 @@ std::optional<varnesk::gen::Burst> parseBlock(const std::string& spec, std::stri
     ack = ack == "NAK" ? std::string(1, static_cast<char>(varnesk::gen::kNak)) : unescape(ack);
     label = unescape(label);
     id = unescape(id);
-    if (*stop != '\0' || b.startSeconds < 0 || mode.size() != 1 || ack.size() != 1 || label.size() != 2
-        || id.size() != 1 || (end != "ETX" && end != "ETB")) {
+    if (*stop != '\0' || !(b.startSeconds >= 0 && b.startSeconds < 86400) || mode.size() != 1 || ack.size() != 1
+        || label.size() != 2 || id.size() != 1 || (end != "ETX" && end != "ETB")) {
         error = "malformed block: " + spec;
         return std::nullopt;
     }
@@ -118,8 +119,9 @@ int main(int argc, char** argv)
         const bool hasValue = i + 1 < argc;
         auto number = [&](double& into) {
             char* stop = nullptr;
-            into = std::strtod(argv[++i], &stop);
-            return *stop == '\0';
+            const char* text = argv[++i];
+            into = std::strtod(text, &stop);
+            return stop != text && *stop == '\0' && std::isfinite(into); // no "nan", "inf" or empty value
         };
         double v = 0;
         bool ok = true;
@@ -146,24 +148,24 @@ int main(int argc, char** argv)
             }
         } else if (arg == "--random" && hasValue) {
             ok = number(v) && v >= 0 && v <= 100000;
-            randomCount = static_cast<int>(v);
+            randomCount = ok ? static_cast<int>(v) : 0;
         } else if (arg == "--ebn0" && hasValue) {
             ok = number(options.ebN0Db);
             options.noise = true;
         } else if (arg == "--peak" && hasValue) {
             ok = number(options.peak);
         } else if (arg == "--ppm" && hasValue) {
-            ok = number(options.rateErrorPpm);
+            ok = number(options.rateErrorPpm) && std::fabs(options.rateErrorPpm) < 100000;
         } else if (arg == "--dc" && hasValue) {
             ok = number(options.dcOffset);
         } else if (arg == "--prekey" && hasValue) {
             ok = number(v) && v >= 0 && v <= 10000;
-            options.preKeyBits = static_cast<int>(v);
+            options.preKeyBits = ok ? static_cast<int>(v) : 0;
         } else if (arg == "--duration" && hasValue) {
             ok = number(options.durationSeconds) && options.durationSeconds >= 0 && options.durationSeconds < 86400;
         } else if (arg == "--seed" && hasValue) {
-            ok = number(v);
-            options.seed = static_cast<uint32_t>(v);
+            ok = number(v) && v >= 0 && v <= 4294967295.0;
+            options.seed = ok ? static_cast<uint32_t>(v) : 0;
         } else if (arg == "--expect" && hasValue) {
             expectPath = argv[++i];
         } else if (arg == "--help" || arg == "-h") {

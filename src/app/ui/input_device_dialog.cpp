@@ -82,7 +82,9 @@ void InputDeviceDialog::refresh()
     for (const QString& name : names)
         new QTreeWidgetItem(m_list, {name, kNoMark});
     markRow(m_main.settings().integer(Key::Input));
-    const bool dual = m_main.settings().integer(Key::Dual) == 2;
+    // A server that does not decode runs with Dual 0; the dialog shows (and
+    // OK keeps) the user's own choice, which is what the settings file gets.
+    const bool dual = m_main.settings().userDual() == 2;
     m_dual->setChecked(dual);
     m_single->setChecked(!dual);
     m_select->setEnabled(false);

@@ -17,6 +17,7 @@
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QEvent>
+#include <QPointer>
 #include <QLoggingCategory>
 #include <QMouseEvent>
 #include <QShowEvent>
@@ -208,7 +209,10 @@ MapArea* MapArea::install(MainWindow& window)
     // the newest aircraft belongs to the selection logic, which may take
     // this hook over).
     if (!store.onRefreshDisplay)
-        store.onRefreshDisplay = [area](std::string_view, std::string_view) { area->redrawKeepingSelection(); };
+        store.onRefreshDisplay = [guard = QPointer<MapArea>(area)](std::string_view, std::string_view) {
+            if (guard)
+                guard->redrawKeepingSelection();
+        };
     if (QComboBox* company = window.operatorSelector(); company && !store.onCompanyItemAdded)
         bindCompanySelector(company, store);
     const ReferenceTables* tables = &station.tracking().tables();
@@ -327,12 +331,17 @@ void MapArea::setTrackDisplay(bool on)
 
 void MapArea::setCompanyIndex(int index)
 {
+    setCompanyFilterIndex(index);
+    redrawKeepingSelection();
+}
+
+void MapArea::setCompanyFilterIndex(int index)
+{
     const TrackStore* store = m_scene.trackStore();
     if (index > 0 && store && index < static_cast<int>(store->companyItems().size()))
         m_scene.setCompanyFilter(store->companyItems()[static_cast<size_t>(index)]);
     else
         m_scene.setCompanyFilter(std::string());
-    redrawKeepingSelection();
 }
 
 void MapArea::pressAt(QPoint at)
@@ -502,8 +511,15 @@ void MapArea::installControls(QToolBar* bar, QComboBox* scaleSelector, QComboBox
         scaleSelector->setCurrentIndex(m_scene.view().scaleIndex);
         connect(scaleSelector, &QComboBox::activated, this, [this](int index) { setScaleIndex(index); });
     }
-    if (companySelector)
-        connect(companySelector, &QComboBox::activated, this, [this](int index) { setCompanyIndex(index); });
+    if (companySelector) {
+        // The filter follows the box's current item however it changes: when
+        // the box is refilled and set back to "ALL" (an operator's last
+        // aircraft removed, the store cleared), a filter left on the old code
+        // would hide every aircraft. A choice by the user also redraws.
+        connect(companySelector, &QComboBox::currentIndexChanged, this,
+                [this](int index) { setCompanyFilterIndex(index); });
+        connect(companySelector, &QComboBox::activated, this, [this](int) { redrawKeepingSelection(); });
+    }
 }
 
 } // namespace varnesk

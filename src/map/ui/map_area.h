@@ -122,6 +122,8 @@ public:
 private:
     void release(Qt::MouseButton button, QPoint at, Qt::KeyboardModifiers modifiers, bool onMap);
     void redrawSelected();
+    // The filter of the company selector's item, without a redraw.
+    void setCompanyFilterIndex(int index);
     void afterViewChange();
     void syncScaleSelector();
 
