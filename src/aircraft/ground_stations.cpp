@@ -2,6 +2,8 @@
 // reader of the INI-form override file.
 #include "aircraft/ground_stations.h"
 
+#include "settings/ini_text.h"
+
 #include <QFile>
 
 namespace varnesk {
@@ -22,29 +24,10 @@ constexpr std::array<std::string_view, GroundStations::kCount> kDefaults = {
     "AOMORI",   "SHONAI",   "SHIBI",     "----",      "----",     "BROADCAST",
 };
 
-char upper(char c)
-{
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
-}
+using ini::equalsNoCase;
+using ini::trim;
 
-bool equalsNoCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (upper(a[i]) != upper(b[i]))
-            return false;
-    return true;
-}
-
-std::string_view trim(std::string_view s)
-{
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
-        s.remove_suffix(1);
-    return s;
-}
+char upper(char c) { return ini::upperAscii(c); }
 
 } // namespace
 

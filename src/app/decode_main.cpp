@@ -26,7 +26,7 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: varnesk-decode [--ini FILE] [--view raw|prc|mes] [--dual 1|2] [--positions] INPUT...\n"
+    "usage: varnesk-decode [--ini FILE] [--view raw|prc|mes] [--dual 1|2] [--positions | --frames] INPUT...\n"
     "  INPUT   a WAV file (any rate and channel count), - for raw stereo\n"
     "          S16LE 22050 Hz on standard input, or a RAW text log (*.log);\n"
     "          inputs run in order through one receiver and one decoder\n"
@@ -37,6 +37,9 @@ constexpr const char* kUsage =
     "  --positions  print, instead, one tab-separated line per position fix: flight,\n"
     "          registration, local time, latitude, longitude, altitude, temperature,\n"
     "          heading, wind direction, wind speed\n"
+    "  --frames  print, instead, every frame the receiver captures with a good\n"
+    "          CRC, before the block decoder's checks: [Lch] or [Rch], the date\n"
+    "          and time, '>' and the frame as raw text, one line each\n"
     "  --map FILE.png  after the inputs, write the map area as the main window\n"
     "          draws it (background and aircraft, view and options of the settings)\n"
     "  --size WxH  size of that picture in pixels (default 800x600)\n";
@@ -47,6 +50,7 @@ struct Options {
     int view = -1; // [Txt] TxtType; -1: from --ini, else RAW
     bool help = false;
     bool positions = false;
+    bool frames = false;
     QString mapPath; // --map: empty for no picture
     int mapWidth = 800;
     int mapHeight = 600;
@@ -78,6 +82,8 @@ std::optional<Options> parseOptions(const QStringList& args)
             }
         } else if (arg == QLatin1String("--positions")) {
             options.positions = true;
+        } else if (arg == QLatin1String("--frames")) {
+            options.frames = true;
         } else if (arg == QLatin1String("--map") && hasValue) {
             options.mapPath = args[++i];
         } else if (arg == QLatin1String("--size") && hasValue) {
@@ -159,6 +165,14 @@ int main(int argc, char** argv)
     if (options->positions) {
         station.decode().text.setEntryObserver(nullptr);
         station.tracking().PrintFixes(stdout);
+    } else if (options->frames) {
+        station.decode().text.setEntryObserver(nullptr);
+        station.setFrameSink([](const varnesk::CapturedFrame& frame, const QDateTime& blockTime) {
+            const std::string line = std::string(frame.channel == 0 ? "[Lch]" : "[Rch]")
+                + varnesk::dateTimeText(blockTime) + ">" + varnesk::renderFrameRawText(frame.slots, frame.bitCount)
+                + "\n";
+            std::fwrite(line.data(), 1, line.size(), stdout);
+        });
     }
 
     // Each block is stamped with the start time plus its place in the audio, so

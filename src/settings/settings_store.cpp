@@ -3,6 +3,8 @@
 // occurrence of a section or key counts.
 #include "settings/settings_store.h"
 
+#include "settings/ini_text.h"
+
 #include <QFile>
 #include <QSaveFile>
 
@@ -15,29 +17,8 @@
 namespace varnesk {
 namespace {
 
-bool equalsNoCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        unsigned char x = static_cast<unsigned char>(a[i]);
-        unsigned char y = static_cast<unsigned char>(b[i]);
-        if (x >= 'a' && x <= 'z') x = static_cast<unsigned char>(x - 32);
-        if (y >= 'a' && y <= 'z') y = static_cast<unsigned char>(y - 32);
-        if (x != y)
-            return false;
-    }
-    return true;
-}
-
-std::string_view trim(std::string_view s)
-{
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
-        s.remove_suffix(1);
-    return s;
-}
+using ini::equalsNoCase;
+using ini::trim;
 
 std::optional<int64_t> parseInteger(std::string_view s)
 {

@@ -1,0 +1,59 @@
+// varnesk-decode --frames prints every frame the receiver captures, before the
+// block decoder's plausibility checks: the two off-air recordings give their
+// seven blocks, although the decoder drops five of them (a short uplink and
+// flight numbers with letters).
+#include <QProcess>
+#include <QStringList>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::vector<std::string> framesOf(const std::string& fileEnding)
+{
+    std::string path;
+    for (const auto& entry : std::filesystem::directory_iterator(VARNESK_FIXTURES))
+        if (entry.path().filename().string().ends_with(fileEnding))
+            path = entry.path().string();
+    EXPECT_FALSE(path.empty());
+    QProcess tool;
+    tool.start(QStringLiteral(VARNESK_APP_DIR "/varnesk-decode"),
+               {QStringLiteral("--frames"), QString::fromStdString(path)});
+    EXPECT_TRUE(tool.waitForFinished(60000));
+    EXPECT_EQ(tool.exitCode(), 0);
+    // "[Lch]<date and time>>+*…": keep the channel and what follows the first '>'.
+    std::vector<std::string> lines;
+    for (const QByteArray& line : tool.readAllStandardOutput().split('\n')) {
+        const qsizetype gt = line.indexOf('>');
+        if (line.isEmpty() || gt < 0)
+            continue;
+        lines.push_back(line.left(5).toStdString() + line.mid(gt + 1).toStdString());
+    }
+    return lines;
+}
+
+TEST(DecodeTool, FramesOfTheOffAirRecordings)
+{
+    const std::string syn = "+*<SYN><SYN><SOH>";
+    EXPECT_EQ(framesOf("-ch0ch1-22050-stereo.wav"),
+              (std::vector<std::string>{
+                  "[Rch]" + syn + "E.PH-BXR<NAK>5V4<STX>S53AKL1681<ETX>",
+                  "[Rch]" + syn + "E.LN-DYY<NAK>Q06<STX>S47ADY083J<ETX>",
+                  "[Lch]" + syn + "G.F-GTAE<NAK>H13<STX>D65CAF7728#DFB00000/V206,05,124,183,02,00,00000/"
+                                  "V3XX,XX,XXX,XXX,XXXX/V4XX,XX,XXX,XXX,XXXX/V5XX,XX,XXX,XXX,XXXX/V6XX,XX,XXX,XXX,XXXX/"
+                                  "V7044,078,00081,22222222222111/V8042,083,00061,22222222222111/<ETX>",
+                  "[Lch]" + syn + "x.LN-DYY5_<DEL>A<ETX>",
+              }));
+    EXPECT_EQ(framesOf("-ch2ch3-22050-stereo.wav"),
+              (std::vector<std::string>{
+                  "[Rch]" + syn + "2.LN-DYY<NAK>Q04<STX>S46ADY083J<ETX>",
+                  "[Lch]" + syn + "2.G-DBCKW_<DEL>0<STX>S64ABA031T<ETX>",
+                  "[Lch]" + syn + "E.G-DBCK<NAK>Q09<STX>S63ABA031T<ETX>",
+              }));
+}
+
+} // namespace
