@@ -49,6 +49,8 @@ void Station::OnFrameCaptured(const CapturedFrame& frame, const QDateTime& block
     }
     if (NetActive && server && !m_settings.boolean(Key::DupCheckSend) && SendLineToClients)
         SendLineToClients(frame.rawLine);
+    // The sink sees the frame's tag; the decoder gets it afresh, because a
+    // sink that decodes or prints may have emptied it.
     SourceTag = frame.channel == 0 ? "Lch" : "Rch";
     if (m_frameSink)
         m_frameSink(frame, blockTime);

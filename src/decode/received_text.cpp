@@ -82,18 +82,8 @@ void ReceivedText::ShowDownlinkBlock(std::string_view flight, std::string_view r
 {
     if (view() == TextView::Raw)
         return;
-    const std::string dateTime = dateTimeNow();
-    for (int form = 0; form < 2; ++form) {
-        std::string& out = form == 0 ? m_entry : m_logEntry;
-        const std::string_view eol = form == 0 ? kCrLf : std::string_view("\n");
-        out.clear();
-        out.append(m_station.SourceTag).append(kHeaderDashes).append(dateTime).append("]").append(eol);
-        out.append(flight).append(" (").append(registration).append(")");
-        appendFill(out, registration);
-        out.append("   [").append(label).append(":").append(blockId).append(":").append(messageNumber);
-        out.append("] MODE:").append(mode).append("   ").append(eol);
-        appendBody(out, banner, text, eol);
-    }
+    const std::string tag = std::string(label) + ":" + std::string(blockId) + ":" + std::string(messageNumber);
+    buildEntries(flight, " (", registration, tag, mode, banner, text);
     finish(Direction::Downlink, flight, registration, m_station.ModeStation);
 }
 
@@ -103,19 +93,30 @@ void ReceivedText::ShowUplinkBlock(std::string_view station, std::string_view ad
 {
     if (view() == TextView::Raw)
         return;
+    const std::string tag = std::string(label) + ":" + std::string(blockId);
+    buildEntries(station, "  (", address, tag, mode, banner, text);
+    finish(Direction::Uplink, "------", address, station);
+}
+
+// The window's entry (CR LF) and the log's entry ("\n") of a processed block:
+// the source and time line, "<name><gap><who>)" filled to seven, the tag and
+// mode, then the banner and text.
+void ReceivedText::buildEntries(std::string_view name, std::string_view gap, std::string_view who,
+                                std::string_view tag, std::string_view mode, std::string_view banner,
+                                std::string_view text)
+{
     const std::string dateTime = dateTimeNow();
     for (int form = 0; form < 2; ++form) {
         std::string& out = form == 0 ? m_entry : m_logEntry;
         const std::string_view eol = form == 0 ? kCrLf : std::string_view("\n");
         out.clear();
         out.append(m_station.SourceTag).append(kHeaderDashes).append(dateTime).append("]").append(eol);
-        out.append(station).append("  (").append(address).append(")");
-        appendFill(out, address);
-        out.append("   [").append(label).append(":").append(blockId);
+        out.append(name).append(gap).append(who).append(")");
+        appendFill(out, who);
+        out.append("   [").append(tag);
         out.append("] MODE:").append(mode).append("   ").append(eol);
         appendBody(out, banner, text, eol);
     }
-    finish(Direction::Uplink, "------", address, station);
 }
 
 void ReceivedText::finish(Direction direction, std::string_view flight, std::string_view registration,

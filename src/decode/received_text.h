@@ -74,6 +74,8 @@ private:
     void finish(Direction direction, std::string_view flight, std::string_view registration,
                 std::string_view station);
     void appendBody(std::string& out, std::string_view banner, std::string_view text, std::string_view eol);
+    void buildEntries(std::string_view name, std::string_view gap, std::string_view who, std::string_view tag,
+                      std::string_view mode, std::string_view banner, std::string_view text);
 
     Station& m_station;
     TextLog& m_log;

@@ -19,7 +19,7 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: varnesk-gen [options] OUT.wav\n"
-    "  --block SPEC     one block: \"L|R SECONDS MODE ADDRESS ACK LABEL ID ETX|ETB [TEXT]\"\n"
+    "  --block LINE     one block: \"L|R SECONDS MODE ADDRESS ACK LABEL ID ETX|ETB [TEXT]\"\n"
     "                   ACK is one character or NAK; TEXT is the rest of the line, with\n"
     "                   \\r \\n \\t \\\\ and \\xHH escapes; no TEXT sends no STX\n"
     "  --blocks FILE    blocks in the same form, one per line (# starts a comment)\n"
@@ -61,17 +61,17 @@ std::string unescape(const std::string& in)
     return out;
 }
 
-std::optional<varnesk::gen::Burst> parseBlock(const std::string& spec, std::string& error)
+std::optional<varnesk::gen::Burst> parseBlock(const std::string& line, std::string& error)
 {
-    std::istringstream in(spec);
+    std::istringstream in(line);
     std::string ch, at, mode, address, ack, label, id, end;
     if (!(in >> ch >> at >> mode >> address >> ack >> label >> id >> end)) {
-        error = "a block needs CHANNEL SECONDS MODE ADDRESS ACK LABEL ID END: " + spec;
+        error = "a block needs CHANNEL SECONDS MODE ADDRESS ACK LABEL ID END: " + line;
         return std::nullopt;
     }
     varnesk::gen::Burst b;
     if (ch != "L" && ch != "R") {
-        error = "channel must be L or R: " + spec;
+        error = "channel must be L or R: " + line;
         return std::nullopt;
     }
     b.channel = ch == "R" ? 1 : 0;
@@ -83,7 +83,7 @@ std::optional<varnesk::gen::Burst> parseBlock(const std::string& spec, std::stri
     id = unescape(id);
     if (*stop != '\0' || !(b.startSeconds >= 0 && b.startSeconds < 86400) || mode.size() != 1 || ack.size() != 1
         || label.size() != 2 || id.size() != 1 || (end != "ETX" && end != "ETB")) {
-        error = "malformed block: " + spec;
+        error = "malformed block: " + line;
         return std::nullopt;
     }
     b.block.mode = mode[0];
@@ -98,7 +98,7 @@ std::optional<varnesk::gen::Burst> parseBlock(const std::string& spec, std::stri
         rest.erase(0, 1);
     b.block.text = unescape(rest);
     if (varnesk::gen::blockChars(b.block).size() > 243) {
-        error = "block longer than 243 characters: " + spec;
+        error = "block longer than 243 characters: " + line;
         return std::nullopt;
     }
     return b;
