@@ -1,7 +1,7 @@
 // Block decoder and sequencer throughput: downlink frames (single and
 // two-block messages, repeats, uplinks) through DecodeBlock in each view, log
 // off and on, and the RAW log import. Prints microseconds per frame.
-#include "app/station.h"
+#include "app/receive_pipeline.h"
 #include "net/line_codec.h"
 #include "net/raw_record_reader.h"
 
@@ -61,15 +61,14 @@ int main()
         const bool log = run == 3;
         settings.setInteger(varnesk::Key::TxtType, log ? 0 : view);
         settings.setBoolean(varnesk::Key::TxtLog, log);
-        auto station = std::make_unique<varnesk::Station>(
+        auto station = std::make_unique<varnesk::ReceivePipeline>(
             settings, varnesk::AppPaths::make(dir.path(), QStringLiteral("varnesk"), false, QDateTime::currentDateTime()));
         const auto t0 = Clock::now();
         size_t entries = 0;
-        station->decode().text.setEntryObserver([&](std::string_view) { ++entries; });
+        QObject::connect(&station->decode().text, &varnesk::ReceivedText::entryAppended, [&](std::string_view) { ++entries; });
         for (size_t i = 0; i < frames.size(); ++i) {
-            station->SourceTag = "Lch";
             const auto& f = frames[i];
-            station->DecodeBlock(f, static_cast<int32_t>(f.size() - 8), i % 3 == 0 ? 0 : 1);
+            station->decode().decoder.DecodeBlock(varnesk::BlockContext::radio(0, QDateTime()), f, static_cast<int32_t>(f.size() - 8), i % 3 == 0 ? 0 : 1);
         }
         const double us = std::chrono::duration<double, std::micro>(Clock::now() - t0).count() / kFrames;
         std::printf("view %s%s: %.2f us per frame (%zu entries)\n", view == 0 ? "RAW" : view == 1 ? "PRC" : "MES",
@@ -79,7 +78,7 @@ int main()
             settings.setBoolean(varnesk::Key::TxtLog, false);
             entries = 0;
             const auto t1 = Clock::now();
-            varnesk::importRawLogFile(*station, dir.path() + QStringLiteral("/logs/text.log"));
+            station->decode().import.importFile(dir.path() + QStringLiteral("/logs/text.log"));
             const double importUs = std::chrono::duration<double, std::micro>(Clock::now() - t1).count() / kFrames;
             std::printf("RAW log import (PRC view): %.2f us per record (%zu entries)\n", importUs, entries);
         }

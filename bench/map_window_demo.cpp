@@ -1,7 +1,7 @@
 // The main window with generated traffic on the map, for looking at by hand
 // (screenshots under Xvfb): 24 aircraft on tracks over Japan, 20 fixes each,
 // no message boxes. Usage: map_window_demo [APPDIR (default BUILD/app)] [--scale N] [--seconds S]
-#include "app/station.h"
+#include "app/receive_pipeline.h"
 #include "app/ui/main_window.h"
 #include "app/ui/message_hub.h"
 #include "map/ui/map_area.h"
@@ -42,7 +42,7 @@ int main(int argc, char** argv)
     options.programName = QStringLiteral("varnesk");
     MainWindow window(options);
 
-    TrackStore& store = window.station().tracking().store();
+    TrackStore& store = window.pipeline().tracking().store();
     std::mt19937 rng(3);
     std::uniform_real_distribution<double> lat(31.0, 43.0), lon(129.0, 145.0), dir(0, 2 * M_PI);
     const char* const operators[] = {"JL", "NH", "BC", "7G", "GK", "MM"};
@@ -50,7 +50,7 @@ int main(int argc, char** argv)
         char flight[8], reg[8];
         std::snprintf(flight, sizeof flight, "%s%04d", operators[a % 6], 100 + a * 37);
         std::snprintf(reg, sizeof reg, "JA%03dA", 300 + a);
-        window.station().tracking().UpdateListEntry(flight, reg, "");
+        window.pipeline().tracking().UpdateListEntry(flight, reg, "");
         double la = lat(rng), lo = lon(rng);
         const double d = dir(rng);
         for (int i = 0; i < 20; ++i) {

@@ -1,7 +1,7 @@
 // Receiver benchmarks, run by hand: throughput of the chain on a 10-minute
 // stereo file, sensitivity against Eb/N0, levels and bit-rate errors. Prints
 // plain tables; see bench/README.md.
-#include "app/station.h"
+#include "app/receive_pipeline.h"
 #include "decode/raw_text.h"
 #include "receiver/wav_source.h"
 
@@ -32,14 +32,14 @@ double cpuSeconds()
 
 struct Run {
     SettingsStore settings;
-    Station station;
+    ReceivePipeline station;
     std::multiset<std::string> got; // "L" / "R" + RawText
     Run()
         : station(settings, AppPaths::make(QStringLiteral("/tmp"), QStringLiteral("varnesk"), false, QDateTime()))
     {
         settings.setInteger(Key::Dual, 2);
-        station.ProcessingEnabled = true;
-        station.setFrameSink([this](const CapturedFrame& f, const QDateTime&) {
+        station.setProcessingEnabled(true);
+        QObject::connect(&station, &ReceivePipeline::frameCaptured, [this](const CapturedFrame& f, const QDateTime&) {
             got.insert((f.channel == 0 ? "L" : "R") + renderFrameRawText(f.slots, f.bitCount));
         });
     }

@@ -57,8 +57,7 @@ void AircraftList::UpdateListEntry(std::string_view flight, std::string_view reg
         row.lastSeconds = secondsOf(now);
         row.cells[kColLastTime] = TimeOfDayText(now);
         row.cells[kColStation].assign(station);
-        if (m_observer)
-            m_observer->rowChanged(found - 1);
+        Q_EMIT rowChanged(found - 1);
         return;
     }
 
@@ -87,13 +86,9 @@ void AircraftList::UpdateListEntry(std::string_view flight, std::string_view reg
     const auto at = std::upper_bound(m_rows.begin(), m_rows.end(), row.cells[kColFlight],
                                      [](const std::string& f, const ListRow& r) { return f < r.cells[kColFlight]; });
     const int index = static_cast<int>(at - m_rows.begin());
-    if (m_observer)
-        m_observer->rowAboutToBeInserted(index);
+    Q_EMIT rowAboutToBeInserted(index);
     m_rows.insert(at, std::move(row));
-    if (m_observer)
-        m_observer->rowInserted(index);
-    if (onNewRow)
-        onNewRow(index);
+    Q_EMIT rowInserted(index);
     if (m_settings.boolean(Key::ListLog))
         appendLogRecord(m_rows[static_cast<size_t>(index)]);
 }
@@ -107,10 +102,8 @@ void AircraftList::MarkPosition(std::string_view flight, std::string_view /*regi
     row.cells[kColPos] = std::string(kMarkYes);
     row.lastSeconds = secondsOf(now);
     row.cells[kColLastTime] = TimeOfDayText(now);
-    if (m_observer)
-        m_observer->rowChanged(found - 1);
-    if (onPositionMark)
-        onPositionMark(row.cells[kColRegistration], true);
+    Q_EMIT rowChanged(found - 1);
+    Q_EMIT positionMarkChanged(row.cells[kColRegistration], true);
 }
 
 void AircraftList::ClearPositionMark(std::string_view registration, std::string_view flight)
@@ -120,19 +113,15 @@ void AircraftList::ClearPositionMark(std::string_view registration, std::string_
         return;
     ListRow& row = m_rows[static_cast<size_t>(found - 1)];
     row.cells[kColPos] = std::string(kMarkNo);
-    if (m_observer)
-        m_observer->rowChanged(found - 1);
-    if (onPositionMark)
-        onPositionMark(row.cells[kColRegistration], false);
+    Q_EMIT rowChanged(found - 1);
+    Q_EMIT positionMarkChanged(row.cells[kColRegistration], false);
 }
 
 void AircraftList::ClearList()
 {
-    if (m_observer)
-        m_observer->aboutToClear();
+    Q_EMIT aboutToClear();
     m_rows.clear();
-    if (m_observer)
-        m_observer->cleared();
+    Q_EMIT cleared();
 }
 
 bool AircraftList::removeRowQuiet(int index)
@@ -140,18 +129,16 @@ bool AircraftList::removeRowQuiet(int index)
     if (index < 0 || index >= rowCount())
         return false;
     const std::string flight = m_rows[static_cast<size_t>(index)].cells[kColFlight];
-    if (m_observer)
-        m_observer->rowAboutToBeRemoved(index);
+    Q_EMIT rowAboutToBeRemoved(index);
     m_rows.erase(m_rows.begin() + index);
-    if (m_observer)
-        m_observer->rowRemoved(index);
-    return removeTrack ? removeTrack(flight) : false;
+    Q_EMIT rowRemoved(index);
+    return m_trackRemover && m_trackRemover->removeTrackOf(flight);
 }
 
 void AircraftList::removeRow(int index)
 {
-    if (removeRowQuiet(index) && redrawMap)
-        redrawMap();
+    if (removeRowQuiet(index))
+        Q_EMIT tracksRemoved();
 }
 
 int AircraftList::elapsedSeconds(int lastSeconds, int nowSeconds)
@@ -178,8 +165,8 @@ int AircraftList::autoDeleteTick(QTime now, int deleteMinutes)
             ++i;
         }
     }
-    if (trackRemoved && redrawMap)
-        redrawMap();
+    if (trackRemoved)
+        Q_EMIT tracksRemoved();
     return removed;
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QTime>
+#include <QObject>
 #include <QString>
 
 #include <array>
@@ -54,36 +55,24 @@ struct ListRow {
 // "HH:MM:SS" of a time of day.
 std::string TimeOfDayText(QTime t);
 
-class AircraftList {
+// The track side of removing a row: removes the track of this flight number
+// if one exists (with the map's selection following); true when one did.
+class TrackRemover {
 public:
-    // Told before and after every change, so a view can follow.
-    struct Observer {
-        virtual ~Observer() = default;
-        virtual void rowAboutToBeInserted(int /*row*/) {}
-        virtual void rowInserted(int /*row*/) {}
-        virtual void rowAboutToBeRemoved(int /*row*/) {}
-        virtual void rowRemoved(int /*row*/) {}
-        virtual void rowChanged(int /*row*/) {}
-        virtual void aboutToClear() {}
-        virtual void cleared() {}
-    };
+    virtual bool removeTrackOf(std::string_view flight) = 0;
 
+protected:
+    ~TrackRemover() = default;
+};
+
+class AircraftList : public QObject {
+    Q_OBJECT
+public:
     // settings give [List] Log, AutoDelete and DeleteTime; listLogPath is list.csv.
     AircraftList(const SettingsStore& settings, const ReferenceTables& tables, QString listLogPath);
 
-    void setObserver(Observer* observer) { m_observer = observer; }
-
-    // The track side of removing a row: remove the track of this flight
-    // number if one exists (and adjust the map's selection); true when one did.
-    std::function<bool(std::string_view flight)> removeTrack;
-    // Redraw the map with its current selection (after rows with tracks went).
-    std::function<void()> redrawMap;
-    // A new row was added (row index after sorting); the window selects it
-    // when [List] ShowNew is on.
-    std::function<void(int row)> onNewRow;
-    // MarkPosition changed row's mark (the information window refreshes
-    // its position line when it shows this registration).
-    std::function<void(std::string_view registration, bool hasPosition)> onPositionMark;
+    // Who removes the track of a removed row (none: rows go alone).
+    void setTrackRemover(TrackRemover* remover) { m_trackRemover = remover; }
 
     // Every accepted downlink block: refreshes LastTime and Access Sta. of
     // the (flight, registration) row, or creates the row from the tables.
@@ -114,6 +103,23 @@ public:
     int rowCount() const { return static_cast<int>(m_rows.size()); }
     const ListRow& row(int i) const { return m_rows[static_cast<size_t>(i)]; }
 
+Q_SIGNALS:
+    // Before and after every change, so a view can follow. A new row (index
+    // after sorting) is told by rowInserted; the window selects it when
+    // [List] ShowNew is on.
+    void rowAboutToBeInserted(int row);
+    void rowInserted(int row);
+    void rowAboutToBeRemoved(int row);
+    void rowRemoved(int row);
+    void rowChanged(int row);
+    void aboutToClear();
+    void cleared();
+    // A row's position mark changed (the information window refreshes its
+    // position line when it shows this registration).
+    void positionMarkChanged(std::string_view registration, bool hasPosition);
+    // Rows went with their tracks: the map redraws with its current selection.
+    void tracksRemoved();
+
 private:
     void appendLogRecord(const ListRow& row) const;
     bool removeRowQuiet(int row); // true when a track went with it
@@ -122,7 +128,7 @@ private:
     const ReferenceTables& m_tables;
     QString m_logPath;
     std::vector<ListRow> m_rows;
-    Observer* m_observer = nullptr;
+    TrackRemover* m_trackRemover = nullptr;
 };
 
 } // namespace varnesk

@@ -2,7 +2,7 @@
 // the key wins; LF or CR LF line ends; a byte 0xFF ends the file.
 #include "aircraft/reference_tables.h"
 
-#include "app/app_paths.h"
+#include "settings/app_paths.h"
 
 #include <QDesktopServices>
 #include <QFile>

@@ -3,7 +3,7 @@
 // stream arrives in. Fixed storage: nothing is allocated per block.
 #pragma once
 
-#include "app/station.h"
+#include "app/receive_pipeline.h"
 
 #include <array>
 #include <cstddef>

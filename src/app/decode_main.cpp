@@ -3,7 +3,7 @@
 // as fast as the machine allows, and prints the entries the received text
 // window would get (RAW, PRC or MES view). RAW text logs (.log) are read as the
 // RAW import reads them.
-#include "app/station.h"
+#include "app/receive_pipeline.h"
 #include "decode/date_time_text.h"
 #include "decode/raw_text.h"
 #include "map/map_scene.h"
@@ -13,6 +13,8 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QGuiApplication>
+
+#include <QElapsedTimer>
 
 #include <clocale>
 #include <cmath>
@@ -26,7 +28,8 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: varnesk-decode [--ini FILE] [--view raw|prc|mes] [--dual 1|2] [--positions | --frames] INPUT...\n"
+    "usage: varnesk-decode [--ini FILE] [--view raw|prc|mes] [--dual 1|2] [--positions | --frames] [--stats]\n"
+    "                      INPUT...\n"
     "  INPUT   a WAV file (any rate and channel count), - for raw stereo\n"
     "          S16LE 22050 Hz on standard input, or a RAW text log (*.log);\n"
     "          inputs run in order through one receiver and one decoder\n"
@@ -40,6 +43,9 @@ constexpr const char* kUsage =
     "  --frames  print, instead, every frame the receiver captures with a good\n"
     "          CRC, before the block decoder's checks: [Lch] or [Rch], the date\n"
     "          and time, '>' and the frame as raw text, one line each\n"
+    "  --stats  at the end, print to standard error what the receiver found and\n"
+    "          dropped per channel, what the decoder dropped per source, the\n"
+    "          seconds of audio and the speed in times real time\n"
     "  --map FILE.png  after the inputs, write the map area as the main window\n"
     "          draws it (background and aircraft, view and options of the settings)\n"
     "  --size WxH  size of that picture in pixels (default 800x600)\n";
@@ -51,6 +57,7 @@ struct Options {
     bool help = false;
     bool positions = false;
     bool frames = false;
+    bool stats = false;
     QString mapPath; // --map: empty for no picture
     int mapWidth = 800;
     int mapHeight = 600;
@@ -84,6 +91,8 @@ std::optional<Options> parseOptions(const QStringList& args)
             options.positions = true;
         } else if (arg == QLatin1String("--frames")) {
             options.frames = true;
+        } else if (arg == QLatin1String("--stats")) {
+            options.stats = true;
         } else if (arg == QLatin1String("--map") && hasValue) {
             options.mapPath = args[++i];
         } else if (arg == QLatin1String("--size") && hasValue) {
@@ -128,6 +137,31 @@ std::unique_ptr<QCoreApplication> makeApplication(int& argc, char** argv)
     return std::make_unique<QCoreApplication>(argc, argv);
 }
 
+void printStats(const varnesk::ReceivePipeline& pipeline, uint64_t blocks, double seconds)
+{
+    const double audioSeconds = static_cast<double>(blocks) * varnesk::kFramesPerBlock / varnesk::kSampleRateHz;
+    std::fprintf(stderr, "audio: %.1f s in %.2f s, %.1f times real time\n", audioSeconds, seconds,
+                 seconds > 0 ? audioSeconds / seconds : 0.0);
+    const char* sources[] = {"left", "right", "network/RAW"};
+    const varnesk::DecodeCountTable& decoded = pipeline.decode().decoder.counts();
+    for (int s = 0; s < varnesk::kFrameSources; ++s) {
+        const varnesk::DecodeCounts& d = decoded[static_cast<size_t>(s)];
+        std::fprintf(stderr,
+                     "decoder %s: frames %llu, downlinks %llu, uplinks %llu, chat lines %llu, too short %llu, "
+                     "invalid flight number %llu\n",
+                     sources[s], static_cast<unsigned long long>(d.frames), static_cast<unsigned long long>(d.downlinks),
+                     static_cast<unsigned long long>(d.uplinks), static_cast<unsigned long long>(d.chatLines),
+                     static_cast<unsigned long long>(d.tooShort), static_cast<unsigned long long>(d.badFlight));
+    }
+    const varnesk::NetLineIntake& intake = pipeline.decode().intake;
+    const varnesk::RawImport& import = pipeline.decode().import;
+    std::fprintf(stderr, "lines: overlong %llu, unfinished %llu; RAW records %llu, unreadable %llu\n",
+                 static_cast<unsigned long long>(intake.overlongLines()),
+                 static_cast<unsigned long long>(intake.unfinishedLines()),
+                 static_cast<unsigned long long>(import.records()),
+                 static_cast<unsigned long long>(import.unreadableRecords()));
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -157,32 +191,35 @@ int main(int argc, char** argv)
         settings.setInteger(varnesk::Key::TxtType, 0);
 
     const QDateTime start = QDateTime::currentDateTime();
-    varnesk::Station station(settings, varnesk::AppPaths::make(appDir, QStringLiteral("varnesk"), false, start));
-    station.ProcessingEnabled = true;
-    // Every entry as the text window appends it, byte for byte.
-    station.decode().text.setEntryObserver(
-        [](std::string_view entry) { std::fwrite(entry.data(), 1, entry.size(), stdout); });
+    varnesk::ReceivePipeline pipeline(settings,
+                                      varnesk::AppPaths::make(appDir, QStringLiteral("varnesk"), false, start));
+    pipeline.setProcessingEnabled(true);
     if (options->positions) {
-        station.decode().text.setEntryObserver(nullptr);
-        station.tracking().PrintFixes(stdout);
+        pipeline.tracking().PrintFixes(stdout);
     } else if (options->frames) {
-        station.decode().text.setEntryObserver(nullptr);
-        station.setFrameSink([](const varnesk::CapturedFrame& frame, const QDateTime& blockTime) {
-            const std::string line = std::string(frame.channel == 0 ? "[Lch]" : "[Rch]")
-                + varnesk::dateTimeText(blockTime) + ">" + varnesk::renderFrameRawText(frame.slots, frame.bitCount)
-                + "\n";
-            std::fwrite(line.data(), 1, line.size(), stdout);
-        });
+        QObject::connect(&pipeline, &varnesk::ReceivePipeline::frameCaptured, &pipeline,
+                         [](const varnesk::CapturedFrame& frame, const QDateTime& blockTime) {
+                             const std::string line = std::string(frame.channel == 0 ? "[Lch]" : "[Rch]")
+                                 + varnesk::dateTimeText(blockTime) + ">"
+                                 + varnesk::renderFrameRawText(frame.slots, frame.bitCount) + "\n";
+                             std::fwrite(line.data(), 1, line.size(), stdout);
+                         });
+    } else {
+        // Every entry as the text window appends it, byte for byte.
+        QObject::connect(&pipeline.decode().text, &varnesk::ReceivedText::entryAppended, &pipeline,
+                         [](std::string_view entry) { std::fwrite(entry.data(), 1, entry.size(), stdout); });
     }
 
     // Each block is stamped with the start time plus its place in the audio, so
     // the printed times keep the spacing of the recording.
     int status = 0;
     uint64_t blocks = 0;
+    QElapsedTimer clock;
+    clock.start();
     varnesk::SourceBlock block;
     for (const std::string& input : options->inputs) {
         if (input.size() > 4 && input.ends_with(".log")) {
-            if (!varnesk::importRawLogFile(station, QString::fromLocal8Bit(input.c_str()))) {
+            if (!pipeline.decode().import.importFile(QString::fromLocal8Bit(input.c_str()))) {
                 std::fprintf(stderr, "varnesk-decode: cannot read %s\n", input.c_str());
                 status = 1;
             }
@@ -198,14 +235,14 @@ int main(int argc, char** argv)
         while (source->read(block)) {
             const auto ms = static_cast<qint64>(std::llround(static_cast<double>(blocks) * varnesk::kFramesPerBlock
                                                              * 1000.0 / varnesk::kSampleRateHz));
-            station.ProcessCaptureBlock(block, start.addMSecs(ms));
+            pipeline.ProcessCaptureBlock(block, start.addMSecs(ms));
             ++blocks;
         }
     }
     if (!options->mapPath.isEmpty()) {
-        const varnesk::ReferenceTables& tables = station.tracking().tables();
+        const varnesk::ReferenceTables& tables = pipeline.tracking().tables();
         const QImage picture = varnesk::renderMapPicture(
-            settings, station.paths(), &station.tracking().store(), options->mapWidth, options->mapHeight,
+            settings, pipeline.paths(), &pipeline.tracking().store(), options->mapWidth, options->mapHeight,
             [&tables](std::string_view code) { return tables.LookupAirportName(code); });
         if (!picture.save(options->mapPath, "PNG")) {
             std::fprintf(stderr, "varnesk-decode: cannot write %s\n", options->mapPath.toLocal8Bit().constData());
@@ -213,5 +250,7 @@ int main(int argc, char** argv)
         }
     }
     std::fflush(stdout);
+    if (options->stats)
+        printStats(pipeline, blocks, clock.nsecsElapsed() / 1e9);
     return status;
 }

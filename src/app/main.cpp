@@ -4,7 +4,7 @@
 #include "app/ui/main_window.h"
 #include "app/ui/message_hub.h"
 #include "app/ui/shutdown.h"
-#include "app/ui/window_set.h"
+#include "app/ui/window_table.h"
 
 #include <QApplication>
 

@@ -3,6 +3,8 @@
 // handed on by reference; whoever keeps a field beyond the call copies it.
 #pragma once
 
+#include "decode/block_context.h"
+
 #include <array>
 #include <cstddef>
 #include <string_view>
@@ -69,11 +71,11 @@ inline constexpr int kMaxFrameChars = 512;
 inline constexpr std::size_t kBlockTextCapacity = kMaxFrameChars;
 
 struct AcarsBlock {
-    FixedText<8> source;            // SourceTag when the frame arrived
+    BlockContext context;           // source tag, time and source of the frame
     std::string_view rawText;       // the rendered raw line (RawText)
     char mode = 0;                  // character 5 as received
     Direction direction = Direction::Downlink;
-    std::string_view groundStation; // ModeStation after this block's mode character
+    std::string_view groundStation; // the ground station named by the latest known mode character (ModeStation)
     FixedText<kAddressWidth> address;
     FixedText<2> label;
     char blockId = 0;

@@ -3,11 +3,12 @@
 #include "decode/block_decoder.h"
 
 #include "aircraft/ground_stations.h"
-#include "app/station.h"
+#include "decode/frame_relay.h"
 #include "decode/raw_text.h"
 #include "decode/received_text.h"
 #include "decode/sequencer.h"
-#include "net/line_codec.h"
+#include "settings/settings_store.h"
+#include "tracking/aircraft_tracking.h"
 
 #include <algorithm>
 
@@ -19,18 +20,6 @@ constexpr std::string_view kChatPrefix = "[CHAT]";
 constexpr std::size_t kRenderedEndChars = 5; // "<ETX>" or "<ETB>"
 constexpr char kDel = 0x7F;
 
-// Character c of a frame: the weighted sum of its slots 0 … 6 (slot 7, the
-// parity bit, never enters). Slot 6 may hold up to 3 in frames built from
-// network lines; the sum is taken modulo 256 so that no slot value, however
-// wrong, can overflow.
-uint8_t charValue(std::span<const int32_t> frame, int c)
-{
-    uint32_t v = 0;
-    for (int t = 0; t < 7; ++t)
-        v += static_cast<uint32_t>(frame[static_cast<size_t>(c * 8 + t)]) << t;
-    return static_cast<uint8_t>(v & 0xFF);
-}
-
 bool isDigit(char c)
 {
     return c >= '0' && c <= '9';
@@ -38,44 +27,27 @@ bool isDigit(char c)
 
 } // namespace
 
-BlockDecoder::BlockDecoder(Station& station, ReceivedText& text, Sequencer& sequencer, const GroundStations& ground)
-    : m_station(station), m_text(text), m_sequencer(sequencer), m_ground(ground)
+BlockDecoder::BlockDecoder(const SettingsStore& settings, ReceivedText& text, Sequencer& sequencer,
+                           const GroundStations& ground, AircraftTracking& tracking, FrameRelay& relay)
+    : m_settings(settings), m_text(text), m_sequencer(sequencer), m_ground(ground), m_tracking(tracking),
+      m_relay(relay)
 {
-    m_relayLine.reserve(kMaxFrameChars + 2);
+    m_rawText.reserve(kMaxFrameChars * 5);
 }
 
-void BlockDecoder::relayCurrentFrame()
+void BlockDecoder::DecodeBlock(const BlockContext& context, std::span<const int32_t> frame, int32_t bitCount,
+                               uint8_t endFlag)
 {
-    const SettingsStore& settings = m_station.settings();
-    if (!settings.boolean(Key::Server) || !settings.boolean(Key::DupCheckSend))
-        return;
-    m_relayLine.clear();
-    // The block through its end character and the two BCS positions after
-    // it, as far as the frame holds them.
-    const int positions = std::min<int>(m_bitCount / 8, static_cast<int>(m_frame.size() / 8));
-    for (int c = 0; c < positions; ++c) {
-        const uint8_t byte = encodeLineChar(charValue(m_frame, c));
-        if (byte == 0)
-            break; // a zero byte would end the line early at every receiver
-        m_relayLine.push_back(static_cast<char>(byte));
-    }
-    if (!m_relayLine.empty())
-        m_station.SendToClients(m_relayLine);
-}
-
-void BlockDecoder::DecodeBlock(std::span<const int32_t> frame, int32_t bitCount, uint8_t endFlag)
-{
-    m_frame = frame;
-    m_bitCount = bitCount;
+    DecodeCounts& counts = m_counts[static_cast<size_t>(context.source)];
+    ++counts.frames;
     const int characters = bitCount / 8 - 2;
     const bool fits = characters <= kMaxFrameChars && static_cast<size_t>(std::max(characters, 0)) * 8 <= frame.size();
 
-    std::string& raw = m_station.RawText;
+    std::string& raw = m_rawText;
     raw.clear();
-    m_charCount = 0;
     if (fits) {
         for (int c = 0; c < characters; ++c) {
-            const uint8_t value = charValue(frame, c);
+            const uint8_t value = frameCharByte(frame, c);
             m_chars[static_cast<size_t>(c)] = value;
             const std::string_view name = controlCharName(value);
             if (name.empty())
@@ -83,48 +55,42 @@ void BlockDecoder::DecodeBlock(std::span<const int32_t> frame, int32_t bitCount,
             else
                 raw.append(name);
         }
-        m_charCount = characters;
     }
 
+    m_relay.setFrame(frame, bitCount);
     if (raw.starts_with(kChatPrefix)) {
-        decodeChat();
+        ++counts.chatLines;
+        decodeChat(context);
     } else if (fits && characters >= kMinBlockChars) {
-        m_block.source.assign(m_station.SourceTag);
+        m_block.context = context;
         m_block.rawText = raw;
         const char mode = static_cast<char>(m_chars[kModePos]);
         m_block.mode = mode;
         if (const std::optional<std::string_view> name = m_ground.StationName(mode))
-            m_station.ModeStation.assign(*name);
-        m_block.groundStation = m_station.ModeStation;
-        m_station.PositionFound = false;
+            m_modeStation.assign(*name);
+        m_block.groundStation = m_modeStation;
         const bool lastBlock = endFlag != 0;
-        if (static_cast<signed char>(mode) < 'a')
+        if (static_cast<signed char>(mode) < 'a') {
             decodeDownlink(characters, lastBlock);
-        else
+        } else {
+            ++counts.uplinks;
             decodeUplink(characters, lastBlock);
+        }
+    } else {
+        ++counts.tooShort;
     }
-    // Every frame leaves SourceTag empty, shown or not, so that a network
-    // line after a dropped radio frame is not taken for the radio's.
-    m_station.SourceTag.clear();
-    m_text.clearFrameTime();
-    m_frame = {};
+    m_relay.clear();
 }
 
-void BlockDecoder::decodeChat()
+void BlockDecoder::decodeChat(const BlockContext& /*context*/)
 {
-    relayCurrentFrame();
-    SettingsStore& settings = m_station.settings();
-    if (!settings.boolean(Key::Chat))
+    m_relay.relayCurrentFrame();
+    if (!m_settings.boolean(Key::Chat))
         return;
-    std::string_view line = m_station.RawText;
+    std::string_view line = m_rawText;
     line.remove_prefix(kChatPrefix.size());
     line.remove_suffix(std::min(line.size(), kRenderedEndChars));
-    std::string& history = m_station.ChatHistory;
-    history.append(line).append("\r\n");
-    const auto limit = static_cast<size_t>(std::max(1, settings.integer(Key::MaxBytes)));
-    if (history.size() >= limit)
-        history.erase(0, history.size() - limit + 1);
-    m_station.ShowChatWindow();
+    Q_EMIT chatLineReceived(line);
 }
 
 void BlockDecoder::copyText(int from, int length)
@@ -175,22 +141,25 @@ void BlockDecoder::decodeDownlink(int characters, bool lastBlock)
     for (char& c : f)
         if (c == ' ')
             c = '0';
-    const SettingsStore& settings = m_station.settings();
+    const SettingsStore& settings = m_settings;
     if (settings.boolean(Key::ConvJD) && f[0] == 'J' && f[1] == 'D')
         f[1] = 'L';
     if (settings.boolean(Key::ConvJC) && f[0] == '0' && f[1] == '0') {
         f[0] = 'J';
         f[1] = 'C';
     }
-    if (!isDigit(f[2]) || !isDigit(f[3]) || !isDigit(f[4]) || !isDigit(f[5]))
+    DecodeCounts& counts = m_counts[static_cast<size_t>(b.context.source)];
+    if (!isDigit(f[2]) || !isDigit(f[3]) || !isDigit(f[4]) || !isDigit(f[5])) {
+        ++counts.badFlight;
         return;
+    }
+    ++counts.downlinks;
     b.flight.assign(std::string_view(f.data(), f.size()));
 
-    m_text.ShowRawBlock(m_station.RawText, b.flight, b.address, Direction::Downlink);
-    m_station.UpdateListEntry(b);
-    m_station.PositionFound = false;
+    m_text.ShowRawBlock(b.context, m_rawText, b.flight, b.address, Direction::Downlink, m_modeStation);
+    m_tracking.UpdateListEntry(b.flight, b.address, b.groundStation);
     m_sequencer.SequenceDownlink(b);
-    m_station.CheckSearchList(b.address, b.flight);
+    Q_EMIT downlinkAccepted(b);
 }
 
 void BlockDecoder::decodeUplink(int characters, bool lastBlock)
@@ -225,7 +194,7 @@ void BlockDecoder::decodeUplink(int characters, bool lastBlock)
     const char id = static_cast<char>(m_chars[kBlockIdPos]);
     b.blockId = (id == 0 || id == kDel) ? '-' : id;
 
-    m_text.ShowRawBlock(m_station.RawText, b.flight, b.address, Direction::Uplink);
+    m_text.ShowRawBlock(b.context, m_rawText, b.flight, b.address, Direction::Uplink, m_modeStation);
     m_sequencer.SequenceUplink(b);
 }
 

@@ -1,10 +1,15 @@
 // The block decoder: takes one BitFrame (from the receiver, a network line or
-// a RAW log), renders RawText, recognises chat lines, splits the block into an
-// AcarsBlock, drops implausible blocks and drives the views, the aircraft
-// list, the sequencer, the relay and the search list in their fixed order.
+// a RAW log) with its context, renders the raw text, recognises chat lines,
+// splits the block into an AcarsBlock, drops implausible blocks (counted per
+// reason and source) and drives the views, the aircraft list, the sequencer
+// and the search list in their fixed order.
 #pragma once
 
 #include "decode/acars_block.h"
+#include "decode/block_context.h"
+#include "decode/decode_counts.h"
+
+#include <QObject>
 
 #include <array>
 #include <cstdint>
@@ -13,45 +18,60 @@
 
 namespace varnesk {
 
-class Station;
+class AircraftTracking;
+class FrameRelay;
+class GroundStations;
 class ReceivedText;
 class Sequencer;
-class GroundStations;
+class SettingsStore;
 
-class BlockDecoder {
+class BlockDecoder : public QObject {
+    Q_OBJECT
 public:
-    BlockDecoder(Station& station, ReceivedText& text, Sequencer& sequencer, const GroundStations& ground);
+    BlockDecoder(const SettingsStore& settings, ReceivedText& text, Sequencer& sequencer,
+                 const GroundStations& ground, AircraftTracking& tracking, FrameRelay& relay);
 
     // frame: the BitFrame's slots, eight per character; bitCount = 8 × (the
     // characters from the first start character through the end character)
-    // + 16; endFlag 1 for ETX, 0 for ETB. SourceTag is set by the caller.
-    // A bit count that reaches past the slots given, or past 512 characters,
-    // drops the frame.
-    void DecodeBlock(std::span<const int32_t> frame, int32_t bitCount, uint8_t endFlag);
+    // + 16; endFlag 1 for ETX, 0 for ETB. A bit count that reaches past the
+    // slots given, or past 512 characters, drops the frame.
+    void DecodeBlock(const BlockContext& context, std::span<const int32_t> frame, int32_t bitCount,
+                     uint8_t endFlag);
 
-    // Passes the frame being decoded to the connected clients as a raw line
-    // (block, end character and the two positions after it) when [Net]
-    // Server and DupCheckSend are both on.
-    void relayCurrentFrame();
+    // The raw text of the last frame (RawText).
+    const std::string& rawText() const { return m_rawText; }
+    // The ground station of the last mode character found in the table
+    // (ModeStation); a mode character not in it leaves it as it was.
+    const std::string& modeStation() const { return m_modeStation; }
+
+    const DecodeCounts& counts(FrameSource source) const { return m_counts[static_cast<size_t>(source)]; }
+    const DecodeCountTable& counts() const { return m_counts; }
+
+Q_SIGNALS:
+    // Every accepted downlink block, repeats included, after the views and the
+    // sequencer: the search list checks it.
+    void downlinkAccepted(const AcarsBlock& block);
+    // A chat line (the text between "[CHAT" and the end character) while [Net] Chat is on.
+    void chatLineReceived(std::string_view line);
 
 private:
-    void decodeChat();
+    void decodeChat(const BlockContext& context);
     void decodeDownlink(int characters, bool lastBlock);
     void decodeUplink(int characters, bool lastBlock);
     void copyText(int from, int length);
 
-    Station& m_station;
+    const SettingsStore& m_settings;
     ReceivedText& m_text;
     Sequencer& m_sequencer;
     const GroundStations& m_ground;
+    AircraftTracking& m_tracking;
+    FrameRelay& m_relay;
 
-    // The frame being decoded, valid during DecodeBlock only.
-    std::span<const int32_t> m_frame;
-    int32_t m_bitCount = 0;
     std::array<uint8_t, kMaxFrameChars + 2> m_chars{};
-    int m_charCount = 0;
     AcarsBlock m_block;
-    std::string m_relayLine;
+    std::string m_rawText;
+    std::string m_modeStation;
+    DecodeCountTable m_counts{};
 };
 
 } // namespace varnesk

@@ -1,7 +1,7 @@
-// Construction of the decoding chain from the station's paths.
+// Construction of the decoding chain.
 #include "decode/decode_chain.h"
 
-#include "app/station.h"
+#include "settings/app_paths.h"
 
 #include <QFile>
 
@@ -17,11 +17,13 @@ std::string pathBytes(const QString& path)
 
 } // namespace
 
-DecodeChain::DecodeChain(Station& station)
-    : text(station, log), sequencer(station, text), decoder(station, text, sequencer, groundStations), intake(station)
+DecodeChain::DecodeChain(const SettingsStore& settings, const AppPaths& paths, AircraftTracking& tracking,
+                         NetworkSharing& network)
+    : text(settings, log), relay(settings, network), sequencer(settings, text, tracking, relay),
+      decoder(settings, text, sequencer, groundStations, tracking, relay), intake(decoder), import(intake, log)
 {
-    groundStations.LoadGroundStations(station.paths().groundTable);
-    applyPaths(station.paths());
+    groundStations.LoadGroundStations(paths.groundTable);
+    applyPaths(paths);
 }
 
 void DecodeChain::applyPaths(const AppPaths& paths)

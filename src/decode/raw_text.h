@@ -25,6 +25,17 @@ std::string renderRawText(std::string_view chars);
 // may hold 0 … 3 in frames built from network lines, so values up to 254 survive.
 int frameCharValue(std::span<const int32_t> slots, int c);
 
+// Character c of a frame whose slots the caller knows to be there, taken
+// modulo 256 so that no slot value, however wrong, can overflow (the
+// decoder's and the relay's reading).
+inline uint8_t frameCharByte(std::span<const int32_t> slots, int c)
+{
+    uint32_t v = 0;
+    for (int t = 0; t < 7; ++t)
+        v += static_cast<uint32_t>(slots[static_cast<size_t>(c * 8 + t)]) << t;
+    return static_cast<uint8_t>(v & 0xFF);
+}
+
 // Renders characters 0 … bitCount / 8 − 3 of a frame (from the first start
 // character through the end character; the BCS slots are not rendered).
 std::string renderFrameRawText(std::span<const int32_t> slots, int bitCount);

@@ -1,9 +1,9 @@
 // Entry formats of the received text and its trimming at MaxBytes.
 #include "decode/received_text.h"
 
-#include "app/station.h"
 #include "decode/date_time_text.h"
 #include "decode/text_log.h"
+#include "settings/settings_store.h"
 
 #include <algorithm>
 
@@ -32,8 +32,8 @@ TextView textViewOf(int txtType)
     return TextView::Raw;
 }
 
-ReceivedText::ReceivedText(Station& station, TextLog& log)
-    : m_station(station), m_log(log), m_clock([] { return QDateTime::currentDateTime(); })
+ReceivedText::ReceivedText(const SettingsStore& settings, TextLog& log)
+    : m_settings(settings), m_log(log), m_clock([] { return QDateTime::currentDateTime(); })
 {
     m_entry.reserve(8192);
     m_logEntry.reserve(8192);
@@ -41,25 +41,32 @@ ReceivedText::ReceivedText(Station& station, TextLog& log)
 
 TextView ReceivedText::view() const
 {
-    return textViewOf(m_station.settings().integer(Key::TxtType));
+    return textViewOf(m_settings.integer(Key::TxtType));
 }
 
 std::string ReceivedText::dateTimeNow() const
 {
-    return dateTimeText(m_frameTime.isValid() ? m_frameTime : m_clock());
+    return dateTimeText(m_clock());
 }
 
-void ReceivedText::ShowRawBlock(std::string_view rawText, std::string_view flight, std::string_view registration,
-                                Direction direction)
+// A radio frame's entries carry the time of its capture block; lines from
+// the network or a RAW log the time they are shown.
+std::string ReceivedText::dateTimeOf(const BlockContext& context) const
+{
+    return dateTimeText(context.time.isValid() ? context.time : m_clock());
+}
+
+void ReceivedText::ShowRawBlock(const BlockContext& context, std::string_view rawText, std::string_view flight,
+                                std::string_view registration, Direction direction, std::string_view station)
 {
     if (view() != TextView::Raw)
         return;
     m_entry.clear();
-    m_entry.append("[").append(m_station.SourceTag).append("]").append(dateTimeNow()).append(">");
+    m_entry.append("[").append(context.sourceTag).append("]").append(dateTimeOf(context)).append(">");
     m_entry.append(rawText).append(kCrLf);
     // The log takes the entry as it stands: its "\r\n" is stored CR CR LF.
     m_logEntry = m_entry;
-    finish(direction, flight, registration, m_station.ModeStation);
+    finish(direction, flight, registration, station);
 }
 
 void ReceivedText::appendBody(std::string& out, std::string_view banner, std::string_view text,
@@ -75,42 +82,42 @@ void ReceivedText::appendBody(std::string& out, std::string_view banner, std::st
     out.append(eol);
 }
 
-void ReceivedText::ShowDownlinkBlock(std::string_view flight, std::string_view registration, std::string_view text,
-                                     std::string_view mode, std::string_view banner,
-                                     std::string_view messageNumber, std::string_view blockId,
-                                     std::string_view label)
+void ReceivedText::ShowDownlinkBlock(const BlockContext& context, std::string_view flight,
+                                     std::string_view registration, std::string_view text, std::string_view mode,
+                                     std::string_view banner, std::string_view messageNumber,
+                                     std::string_view blockId, std::string_view label, std::string_view station)
 {
     if (view() == TextView::Raw)
         return;
     const std::string tag = std::string(label) + ":" + std::string(blockId) + ":" + std::string(messageNumber);
-    buildEntries(flight, " (", registration, tag, mode, banner, text);
-    finish(Direction::Downlink, flight, registration, m_station.ModeStation);
+    buildEntries(context, flight, " (", registration, tag, mode, banner, text);
+    finish(Direction::Downlink, flight, registration, station);
 }
 
-void ReceivedText::ShowUplinkBlock(std::string_view station, std::string_view address, std::string_view text,
-                                   std::string_view mode, std::string_view banner, std::string_view blockId,
-                                   std::string_view label)
+void ReceivedText::ShowUplinkBlock(const BlockContext& context, std::string_view station, std::string_view address,
+                                   std::string_view text, std::string_view mode, std::string_view banner,
+                                   std::string_view blockId, std::string_view label)
 {
     if (view() == TextView::Raw)
         return;
     const std::string tag = std::string(label) + ":" + std::string(blockId);
-    buildEntries(station, "  (", address, tag, mode, banner, text);
+    buildEntries(context, station, "  (", address, tag, mode, banner, text);
     finish(Direction::Uplink, "------", address, station);
 }
 
 // The window's entry (CR LF) and the log's entry ("\n") of a processed block:
 // the source and time line, "<name><gap><who>)" filled to seven, the tag and
 // mode, then the banner and text.
-void ReceivedText::buildEntries(std::string_view name, std::string_view gap, std::string_view who,
-                                std::string_view tag, std::string_view mode, std::string_view banner,
-                                std::string_view text)
+void ReceivedText::buildEntries(const BlockContext& context, std::string_view name, std::string_view gap,
+                                std::string_view who, std::string_view tag, std::string_view mode,
+                                std::string_view banner, std::string_view text)
 {
-    const std::string dateTime = dateTimeNow();
+    const std::string dateTime = dateTimeOf(context);
     for (int form = 0; form < 2; ++form) {
         std::string& out = form == 0 ? m_entry : m_logEntry;
         const std::string_view eol = form == 0 ? kCrLf : std::string_view("\n");
         out.clear();
-        out.append(m_station.SourceTag).append(kHeaderDashes).append(dateTime).append("]").append(eol);
+        out.append(context.sourceTag).append(kHeaderDashes).append(dateTime).append("]").append(eol);
         out.append(name).append(gap).append(who).append(")");
         appendFill(out, who);
         out.append("   [").append(tag);
@@ -122,28 +129,23 @@ void ReceivedText::buildEntries(std::string_view name, std::string_view gap, std
 void ReceivedText::finish(Direction direction, std::string_view flight, std::string_view registration,
                           std::string_view station)
 {
-    std::string& text = m_station.TextWindowText;
-    text.append(m_entry);
-    if (m_observer)
-        m_observer(m_entry);
-    m_log.WriteLogEntry(m_station.settings(), direction, flight, registration, station,
-                        m_station.ImportFileName, m_logEntry);
+    m_windowText.append(m_entry);
+    Q_EMIT entryAppended(m_entry);
+    m_log.WriteLogEntry(m_settings, direction, flight, registration, station, m_logEntry);
     // Trimmed byte by byte from the front while at least MaxBytes long, so the
     // oldest line is usually left cut.
-    const auto limit = static_cast<std::size_t>(std::max(1, m_station.settings().integer(Key::MaxBytes)));
-    if (text.size() >= limit)
-        text.erase(0, text.size() - limit + 1);
-    ++m_revision;
-    m_station.SourceTag.clear();
+    const auto limit = static_cast<std::size_t>(std::max(1, m_settings.integer(Key::MaxBytes)));
+    if (m_windowText.size() >= limit)
+        m_windowText.erase(0, m_windowText.size() - limit + 1);
 }
 
 bool ReceivedText::WriteLogStart(bool withDashes)
 {
     // Only while logging is on: with the log off, a start-up must not empty
     // the text log of an earlier run.
-    if (!m_station.settings().boolean(Key::TxtLog))
+    if (!m_settings.boolean(Key::TxtLog))
         return false;
-    return m_log.WriteLogStart(withDashes, dateTimeNow(), m_station.ImportFileName);
+    return m_log.WriteLogStart(withDashes, dateTimeNow());
 }
 
 } // namespace varnesk

@@ -1,12 +1,15 @@
 // The received text: the three entry writers (RAW, downlink, uplink) that
-// append to TextWindowText in the view chosen by [Txt] TxtType, pass the same
-// entry to the text log, trim the text to [Txt] MaxBytes and empty SourceTag.
-// Entries are Shift-JIS bytes with CR LF line ends.
+// append to the window's text (TextWindowText) in the view chosen by [Txt]
+// TxtType, pass the same entry to the text log and trim the text to [Txt]
+// MaxBytes. Entries are Shift-JIS bytes with CR LF line ends; each carries
+// the source tag and time of its block.
 #pragma once
 
 #include "decode/acars_block.h"
+#include "decode/block_context.h"
 
 #include <QDateTime>
+#include <QObject>
 
 #include <cstdint>
 #include <functional>
@@ -15,7 +18,7 @@
 
 namespace varnesk {
 
-class Station;
+class SettingsStore;
 class TextLog;
 
 enum class TextView { Raw = 0, Prc = 1, Mes = 2 };
@@ -30,59 +33,57 @@ inline constexpr std::string_view kBannerSequenceError = "<<< Buffering Seaquenc
 inline constexpr std::string_view kBannerLinkTest = "<<<         Link Test         >>>";
 inline constexpr std::string_view kBannerGeneralAck = "<<<  General Acknowledgement  >>>";
 
-class ReceivedText {
+class ReceivedText : public QObject {
+    Q_OBJECT
 public:
-    ReceivedText(Station& station, TextLog& log);
+    ReceivedText(const SettingsStore& settings, TextLog& log);
 
     TextView view() const;
 
-    // RAW view only: "[" SourceTag "]" date-time ">" raw text CR LF. Flight and
+    // RAW view only: "[" source tag "]" date-time ">" raw text CR LF. Flight and
     // registration (uplinks: the ground station) only choose the log file.
-    void ShowRawBlock(std::string_view rawText, std::string_view flight, std::string_view registration,
-                      Direction direction = Direction::Downlink);
+    void ShowRawBlock(const BlockContext& context, std::string_view rawText, std::string_view flight,
+                      std::string_view registration, Direction direction, std::string_view station);
     // PRC and MES views: header line, identity line, body.
-    void ShowDownlinkBlock(std::string_view flight, std::string_view registration, std::string_view text,
-                           std::string_view mode, std::string_view banner, std::string_view messageNumber,
-                           std::string_view blockId, std::string_view label);
-    void ShowUplinkBlock(std::string_view station, std::string_view address, std::string_view text,
-                         std::string_view mode, std::string_view banner, std::string_view blockId,
-                         std::string_view label);
+    void ShowDownlinkBlock(const BlockContext& context, std::string_view flight, std::string_view registration,
+                           std::string_view text, std::string_view mode, std::string_view banner,
+                           std::string_view messageNumber, std::string_view blockId, std::string_view label,
+                           std::string_view station);
+    void ShowUplinkBlock(const BlockContext& context, std::string_view station, std::string_view address,
+                         std::string_view text, std::string_view mode, std::string_view banner,
+                         std::string_view blockId, std::string_view label);
 
     // "Start Logging at " + date-time into the emptied text log; withDashes adds
     // the line of 48 "-" (start-up and a changed log name, as opposed to the
     // log button). Does nothing, and returns false, while [Txt] Log is off.
     bool WriteLogStart(bool withDashes);
 
+    // The window's text (TextWindowText): every entry since the start, the
+    // oldest bytes trimmed so that it stays below [Txt] MaxBytes.
+    const std::string& windowText() const { return m_windowText; }
+
     // The date-time text of an entry at this moment.
     std::string dateTimeNow() const;
     // Replaces the clock (tests, or a run that replays recorded time).
     void setClock(std::function<QDateTime()> clock) { m_clock = std::move(clock); }
-    // The time the frame being decoded stands for (the capture block's time);
-    // entries of that frame carry it instead of the clock's. The decoder
-    // forgets it when the frame is done.
-    void setFrameTime(const QDateTime& time) { m_frameTime = time; }
-    void clearFrameTime() { m_frameTime = QDateTime(); }
 
-    // Called with every entry appended to TextWindowText (before trimming).
-    void setEntryObserver(std::function<void(std::string_view)> observer) { m_observer = std::move(observer); }
-
-    // Increases with every change of TextWindowText; the window refreshes
-    // its text area when it sees a new value.
-    uint64_t revision() const { return m_revision; }
+Q_SIGNALS:
+    // An entry was appended to the window's text (before trimming).
+    void entryAppended(std::string_view entry);
 
 private:
+    std::string dateTimeOf(const BlockContext& context) const;
     void finish(Direction direction, std::string_view flight, std::string_view registration,
                 std::string_view station);
     void appendBody(std::string& out, std::string_view banner, std::string_view text, std::string_view eol);
-    void buildEntries(std::string_view name, std::string_view gap, std::string_view who, std::string_view tag,
-                      std::string_view mode, std::string_view banner, std::string_view text);
+    void buildEntries(const BlockContext& context, std::string_view name, std::string_view gap,
+                      std::string_view who, std::string_view tag, std::string_view mode, std::string_view banner,
+                      std::string_view text);
 
-    Station& m_station;
+    const SettingsStore& m_settings;
     TextLog& m_log;
     std::function<QDateTime()> m_clock;
-    QDateTime m_frameTime;
-    std::function<void(std::string_view)> m_observer;
-    uint64_t m_revision = 0;
+    std::string m_windowText;
     // Reused for every entry: the window form (CR LF) and the log form ("\n").
     std::string m_entry;
     std::string m_logEntry;

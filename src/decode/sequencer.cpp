@@ -1,8 +1,10 @@
 // Repeat tables, assembly slots and the choice of banner and view per block.
 #include "decode/sequencer.h"
 
-#include "app/station.h"
+#include "decode/frame_relay.h"
 #include "decode/received_text.h"
+#include "settings/settings_store.h"
+#include "tracking/aircraft_tracking.h"
 
 namespace varnesk {
 
@@ -21,7 +23,9 @@ int signedByte(char c)
 
 } // namespace
 
-Sequencer::Sequencer(Station& station, ReceivedText& text) : m_station(station), m_text(text)
+Sequencer::Sequencer(const SettingsStore& settings, ReceivedText& text, AircraftTracking& tracking,
+                     FrameRelay& relay)
+    : m_settings(settings), m_text(text), m_tracking(tracking), m_relay(relay)
 {
 }
 
@@ -34,9 +38,9 @@ void Sequencer::reset()
     m_downRepeatIndex = m_upRepeatIndex = m_downSlotIndex = m_upSlotIndex = 0;
 }
 
-void Sequencer::relay()
+bool Sequencer::decodePosition(const AcarsBlock& block, std::string_view text)
 {
-    m_station.decode().decoder.relayCurrentFrame();
+    return m_tracking.DecodePosition(text, block.flight, block.messageNumber, block.label, block.address);
 }
 
 void Sequencer::showDown(Show where, const AcarsBlock& block, std::string_view banner, std::string_view text)
@@ -44,8 +48,8 @@ void Sequencer::showDown(Show where, const AcarsBlock& block, std::string_view b
     const TextView view = m_text.view();
     if ((where == Show::Prc && view != TextView::Prc) || (where == Show::Mes && view != TextView::Mes))
         return;
-    m_text.ShowDownlinkBlock(block.flight, block.address, text, block.modeText(), banner, block.messageNumber,
-                             block.blockIdText(), block.label);
+    m_text.ShowDownlinkBlock(block.context, block.flight, block.address, text, block.modeText(), banner,
+                             block.messageNumber, block.blockIdText(), block.label, block.groundStation);
 }
 
 void Sequencer::showUp(Show where, const AcarsBlock& block, std::string_view banner, std::string_view text)
@@ -53,7 +57,7 @@ void Sequencer::showUp(Show where, const AcarsBlock& block, std::string_view ban
     const TextView view = m_text.view();
     if ((where == Show::Prc && view != TextView::Prc) || (where == Show::Mes && view != TextView::Mes))
         return;
-    m_text.ShowUplinkBlock(m_station.ModeStation, block.address, text, block.modeText(), banner,
+    m_text.ShowUplinkBlock(block.context, block.groundStation, block.address, text, block.modeText(), banner,
                            block.blockIdText(), block.label);
 }
 
@@ -94,7 +98,7 @@ void Sequencer::SequenceDownlink(const AcarsBlock& block)
         return;
     }
 
-    relay();
+    m_relay.relayCurrentFrame();
 
     DownlinkSlot* slot = nullptr;
     for (DownlinkSlot& s : m_downSlots) {
@@ -140,9 +144,9 @@ void Sequencer::SequenceDownlink(const AcarsBlock& block)
             m_downWork.assign(slot->text);
             slot->text.clear();
             slot->registration.assign(kClearedRegistration);
-            m_station.DecodePosition(m_downWork, block.flight, block.messageNumber, block.label, block.address);
+            const bool positionFound = decodePosition(block, m_downWork);
             showDown(Show::Prc, block, kBannerCombine, m_downWork);
-            if (!(m_station.settings().boolean(Key::ShowPos) && m_station.PositionFound))
+            if (!(m_settings.boolean(Key::ShowPos) && positionFound))
                 showDown(Show::Mes, block, {}, m_downWork);
         } else {
             showDown(Show::Prc, block, kBannerBuffering, blanked(block));
@@ -160,7 +164,7 @@ void Sequencer::SequenceDownlink(const AcarsBlock& block)
 
 void Sequencer::singleDownlink(const AcarsBlock& block)
 {
-    m_station.DecodePosition(block.text, block.flight, block.messageNumber, block.label, block.address);
+    const bool positionFound = decodePosition(block, block.text);
     if (m_text.view() == TextView::Raw)
         return;
     const std::string_view label = block.label;
@@ -173,14 +177,14 @@ void Sequencer::singleDownlink(const AcarsBlock& block)
         return;
     }
     const std::string_view original = block.text;
-    const SettingsStore& settings = m_station.settings();
+    const SettingsStore& settings = m_settings;
     const bool filtered = (original.starts_with("FRQ") && settings.boolean(Key::FreqNoDisp))
         || (original.starts_with("TIS") && settings.boolean(Key::TISNoDisp));
     const std::string_view text = blanked(block);
     showDown(Show::Prc, block, {}, text);
     if (filtered)
         return;
-    if (!(settings.boolean(Key::ShowPos) && m_station.PositionFound))
+    if (!(settings.boolean(Key::ShowPos) && positionFound))
         showDown(Show::Mes, block, {}, text);
 }
 
@@ -211,7 +215,7 @@ void Sequencer::SequenceUplink(const AcarsBlock& block)
         return;
     }
 
-    relay();
+    m_relay.relayCurrentFrame();
 
     UplinkSlot* slot = nullptr;
     for (UplinkSlot& s : m_upSlots) {
@@ -225,7 +229,7 @@ void Sequencer::SequenceUplink(const AcarsBlock& block)
     if (!slot) {
         if (block.lastBlock) {
             showUp(Show::Prc, block, {}, block.text);
-            if (!(block.label.view() == kSquitterLabel && m_station.settings().boolean(Key::SqNoDisp)))
+            if (!(block.label.view() == kSquitterLabel && m_settings.boolean(Key::SqNoDisp)))
                 showUp(Show::Mes, block, {}, block.text);
             return;
         }

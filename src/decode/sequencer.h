@@ -12,8 +12,10 @@
 
 namespace varnesk {
 
-class Station;
+class AircraftTracking;
+class FrameRelay;
 class ReceivedText;
+class SettingsStore;
 
 inline constexpr int kDownlinkRepeatEntries = 500;
 inline constexpr int kUplinkRepeatEntries = 100;
@@ -24,7 +26,9 @@ inline constexpr std::size_t kMessageBytes = 6000;
 
 class Sequencer {
 public:
-    Sequencer(Station& station, ReceivedText& text);
+    // Complete downlink messages go to the tracking's position decoder; new
+    // blocks to the relay.
+    Sequencer(const SettingsStore& settings, ReceivedText& text, AircraftTracking& tracking, FrameRelay& relay);
 
     // Every downlink block that passed validation, after the RAW view and the
     // aircraft list.
@@ -69,10 +73,13 @@ private:
     void singleDownlink(const AcarsBlock& block);
     // The block's text with a trailing CR LF blanked to two spaces, in m_blank.
     std::string_view blanked(const AcarsBlock& block);
-    void relay();
+    // Every complete downlink message; true when it held a position (PositionFound).
+    bool decodePosition(const AcarsBlock& block, std::string_view text);
 
-    Station& m_station;
+    const SettingsStore& m_settings;
     ReceivedText& m_text;
+    AircraftTracking& m_tracking;
+    FrameRelay& m_relay;
 
     std::array<DownlinkRepeat, kDownlinkRepeatEntries> m_downRepeat{};
     int m_downRepeatIndex = 0;

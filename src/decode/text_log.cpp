@@ -106,11 +106,10 @@ std::string TextLog::entryPath(int type, Direction direction, std::string_view f
 }
 
 void TextLog::WriteLogEntry(const SettingsStore& settings, Direction direction, std::string_view flight,
-                            std::string_view registration, std::string_view station,
-                            std::string_view importFileName, std::string_view entry) const
+                            std::string_view registration, std::string_view station, std::string_view entry) const
 {
     const std::string path = entryPath(settings.integer(Key::TxtLogType), direction, flight, registration,
-                                       station, importFileName);
+                                       station, m_importFileName);
     if (!settings.boolean(Key::TxtLog) || path.empty())
         return;
     std::FILE* f = std::fopen(path.c_str(), "ab");
@@ -120,11 +119,11 @@ void TextLog::WriteLogEntry(const SettingsStore& settings, Direction direction, 
     std::fclose(f);
 }
 
-bool TextLog::WriteLogStart(bool withDashes, std::string_view dateTime, std::string_view importFileName) const
+bool TextLog::WriteLogStart(bool withDashes, std::string_view dateTime) const
 {
     if (m_textLogPath.empty())
         return false;
-    const std::string path = guardImport(m_textLogPath, importFileName);
+    const std::string path = guardImport(m_textLogPath, m_importFileName);
     std::FILE* f = std::fopen(path.c_str(), "wb");
     if (!f)
         return false;

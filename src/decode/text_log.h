@@ -27,16 +27,20 @@ public:
                           std::string_view registration, std::string_view station,
                           std::string_view importFileName) const;
 
+    // The RAW log being imported (file-system bytes), empty when none: no
+    // entry is ever written into it (see guardImport). Set by the import.
+    void setImportFileName(std::string path) { m_importFileName = std::move(path); }
+    const std::string& importFileName() const { return m_importFileName; }
+
     // Appends one entry (built with "\n" line ends) when [Txt] Log is on. A file
     // that cannot be opened, or a name that is no file name, loses the entry.
     void WriteLogEntry(const SettingsStore& settings, Direction direction, std::string_view flight,
-                       std::string_view registration, std::string_view station,
-                       std::string_view importFileName, std::string_view entry) const;
+                       std::string_view registration, std::string_view station, std::string_view entry) const;
 
     // Empties the text log and writes "Start Logging at " + date-time, and with
     // withDashes a line of 48 "-" below it. Returns false when the file cannot
     // be written.
-    bool WriteLogStart(bool withDashes, std::string_view dateTime, std::string_view importFileName) const;
+    bool WriteLogStart(bool withDashes, std::string_view dateTime) const;
 
     // Deletes every "*.log" file of the EachLogs folder (not entering
     // subfolders). Returns the number deleted.
@@ -51,6 +55,7 @@ public:
 private:
     std::string m_textLogPath;
     std::string m_eachLogsDir;
+    std::string m_importFileName;
 };
 
 } // namespace varnesk

@@ -2,7 +2,7 @@
 // on every path out, so a malformed map file never leaves the map blocked.
 #include "map/map_scene.h"
 
-#include "app/app_paths.h"
+#include "settings/app_paths.h"
 #include "map/canvas.h"
 #include "settings/settings_store.h"
 #include "tracking/track_store.h"
@@ -68,8 +68,8 @@ bool MapScene::rebuildBackground()
     GuardHold hold(m_guard);
     m_lastStatus = renderBackground(m_background, m_view, BackgroundOptions::fromSettings(m_settings), m_files,
                                     m_airportName);
-    if (m_lastStatus.formatErrors() > 0 && onFormatErrors)
-        onFormatErrors(m_lastStatus);
+    if (m_lastStatus.formatErrors() > 0)
+        Q_EMIT formatErrorsFound(m_lastStatus);
     return true;
 }
 
@@ -101,10 +101,7 @@ bool MapScene::redrawAircraft(int s)
                          std::span<const AircraftEntry>(&m_store->entry(0), static_cast<size_t>(m_store->count())),
                          options, boxes);
         }
-        if (onShow)
-            onShow();
-        if (onPanes)
-            onPanes();
+        Q_EMIT aircraftLayerDrawn();
     }
     return true;
 }

@@ -8,6 +8,7 @@
 #include "map/map_view.h"
 
 #include <QImage>
+#include <QObject>
 
 #include <functional>
 #include <string>
@@ -28,7 +29,8 @@ struct MapSelection {
     int hitPlot = -1;           // the plot the last hit test found
 };
 
-class MapScene {
+class MapScene : public QObject {
+    Q_OBJECT
 public:
     MapScene(SettingsStore& settings, const AppPaths& paths);
 
@@ -62,16 +64,16 @@ public:
     bool drawingGuard() const { return m_guard; }
     const BackgroundStatus& lastBackgroundStatus() const { return m_lastStatus; }
 
-    // Step 6 of the aircraft redraw: show the layer (the widget repaints).
-    std::function<void()> onShow;
-    // Step 7: the side panes redraw with the layer (report and altitude panes).
-    std::function<void()> onPanes;
-    // Called after a rebuild that met malformed records in a map file.
-    std::function<void(const BackgroundStatus&)> onFormatErrors;
-
     // Sets the shown flag of every aircraft for the selection s; until the
     // selection rules take it over, every aircraft is shown.
     void updateShownFlags(int s);
+
+Q_SIGNALS:
+    // The aircraft layer was redrawn: the map widget shows it, then the side
+    // panes (report and altitude) redraw with it.
+    void aircraftLayerDrawn();
+    // A rebuild met malformed records in a map file.
+    void formatErrorsFound(const BackgroundStatus& status);
 
 private:
     SettingsStore& m_settings;

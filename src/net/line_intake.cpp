@@ -1,7 +1,8 @@
 // Raw-line scanning: start markers, end characters, slot layout of the frame.
 #include "net/line_intake.h"
 
-#include "app/station.h"
+#include "decode/block_context.h"
+#include "decode/block_decoder.h"
 #include "net/line_codec.h"
 
 namespace varnesk {
@@ -18,7 +19,7 @@ constexpr size_t kMinLineBytes = 6;
 
 } // namespace
 
-NetLineIntake::NetLineIntake(Station& station) : m_station(station)
+NetLineIntake::NetLineIntake(BlockDecoder& decoder) : m_decoder(decoder)
 {
 }
 
@@ -34,8 +35,10 @@ void NetLineIntake::storeChar(int index, int value)
     s[7] = 0;
 }
 
-void NetLineIntake::LineIntake(std::string_view text)
+int NetLineIntake::LineIntake(std::string_view text, std::string_view sourceTag)
 {
+    const BlockContext context = BlockContext::line(sourceTag);
+    int handed = 0;
     const size_t zero = text.find('\0');
     if (zero != std::string_view::npos)
         text = text.substr(0, zero);
@@ -48,6 +51,7 @@ void NetLineIntake::LineIntake(std::string_view text)
         if (inLine) {
             if (count >= kIntakeFrameChars) {
                 // No end character within 512 characters: not a transmission.
+                ++m_overlongLines;
                 inLine = false;
                 count = 0;
                 window = {};
@@ -56,9 +60,8 @@ void NetLineIntake::LineIntake(std::string_view text)
                 storeChar(count++, v);
                 if (!ended)
                     continue;
-                if (m_station.SourceTag.empty())
-                    m_station.SourceTag = "NET";
-                m_station.DecodeBlock(m_frame, 8 * count + 16, v == kEtx ? 1 : 0);
+                m_decoder.DecodeBlock(context, m_frame, 8 * count + 16, v == kEtx ? 1 : 0);
+                ++handed;
                 inLine = false;
                 count = 0;
                 window = {};
@@ -77,6 +80,9 @@ void NetLineIntake::LineIntake(std::string_view text)
             count = 5;
         }
     }
+    if (inLine)
+        ++m_unfinishedLines;
+    return handed;
 }
 
 } // namespace varnesk

@@ -1,7 +1,8 @@
 // RAW log records: record ends, name conversion and the import loop.
 #include "net/raw_record_reader.h"
 
-#include "app/station.h"
+#include "decode/block_context.h"
+#include "decode/text_log.h"
 #include "net/line_codec.h"
 #include "net/line_intake.h"
 
@@ -64,7 +65,9 @@ void RawRecordReader::convertRecord(std::string_view record, std::string& line)
 
 void RawRecordReader::endRecord()
 {
-    convertRecord(std::string_view(m_record.data(), m_size), m_line);
+    const std::string_view record(m_record.data(), m_size);
+    m_blank = record.find_first_not_of("\r\n \t") == std::string_view::npos;
+    convertRecord(record, m_line);
     m_size = 0;
 }
 
@@ -90,20 +93,30 @@ void RawRecordReader::finish()
     endRecord();
 }
 
-bool importRawLogFile(Station& station, const QString& path, const std::function<bool()>& afterRecord)
+RawImport::RawImport(NetLineIntake& intake, TextLog& log) : m_intake(intake), m_log(log)
+{
+}
+
+void RawImport::setFileName(std::string name)
+{
+    m_fileName = std::move(name);
+    m_log.setImportFileName(m_fileName);
+}
+
+bool RawImport::importFile(const QString& path, const std::function<bool()>& afterRecord)
 {
     const QByteArray encoded = QFile::encodeName(path);
-    station.ImportFileName.assign(encoded.constData(), static_cast<size_t>(encoded.size()));
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        station.ImportFileName.clear();
+    if (!file.open(QIODevice::ReadOnly))
         return false;
-    }
+    setFileName(std::string(encoded.constData(), static_cast<size_t>(encoded.size())));
     RawRecordReader reader;
-    NetLineIntake& intake = station.decode().intake;
+    // Every transmission of a record is the record's: a record holding two
+    // (a raw ETX byte inside it) gives both the tag "RAW".
     auto hand = [&]() {
-        station.SourceTag = "RAW";
-        intake.LineIntake(reader.line());
+        ++m_records;
+        if (m_intake.LineIntake(reader.line(), kTagRaw) == 0 && !reader.blank())
+            ++m_unreadable;
         return !afterRecord || afterRecord();
     };
     std::array<char, 65536> chunk;
@@ -126,7 +139,7 @@ bool importRawLogFile(Station& station, const QString& path, const std::function
         reader.finish();
         hand();
     }
-    station.ImportFileName.clear();
+    setFileName({});
     return true;
 }
 

@@ -2,7 +2,7 @@
 // block decoder's hand-offs.
 #include "tracking/aircraft_tracking.h"
 
-#include "app/app_paths.h"
+#include "settings/app_paths.h"
 #include "settings/settings_store.h"
 
 #include <cstdio>
@@ -14,14 +14,15 @@ AircraftTracking::AircraftTracking(const SettingsStore& settings, const AppPaths
       m_store(settings.integer(Key::MaxMapPlot), settings.integer(Key::MaxPlotData))
 {
     m_store.setLinks(&m_list, &m_tables, &settings);
-    m_list.removeTrack = [this](std::string_view flight) {
-        const int found = m_store.findByFlightNumber(flight);
-        if (found == 0)
-            return false;
-        if (removeAircraft)
-            return removeAircraft(found - 1);
-        return m_store.removeEntry(found - 1).removed;
-    };
+    m_list.setTrackRemover(this);
+}
+
+bool AircraftTracking::removeTrackOf(std::string_view flight)
+{
+    const int found = m_store.findByFlightNumber(flight);
+    if (found == 0)
+        return false;
+    return m_store.removeEntry(found - 1).removed;
 }
 
 void AircraftTracking::UpdateListEntry(std::string_view flight, std::string_view registration,
@@ -71,10 +72,10 @@ std::string AircraftTracking::FixLine(const TrackFix& fix, int localHours)
 
 void AircraftTracking::PrintFixes(std::FILE* out)
 {
-    m_store.onFix = [this, out](const TrackFix& fix) {
+    QObject::connect(&m_store, &TrackStore::fixArriving, &m_store, [this, out](const TrackFix& fix) {
         const std::string line = FixLine(fix, m_settings.integer(Key::Local));
         std::fwrite(line.data(), 1, line.size(), out);
-    };
+    });
 }
 
 } // namespace varnesk

@@ -20,7 +20,7 @@ namespace varnesk {
 struct AppPaths;
 class SettingsStore;
 
-class AircraftTracking : private FixSink {
+class AircraftTracking : private FixSink, private TrackRemover {
 public:
     // The store is sized from [Map] MaxMapPlot and MaxPlotData as they are now.
     AircraftTracking(const SettingsStore& settings, const AppPaths& paths);
@@ -32,10 +32,6 @@ public:
 
     // The local time of day for list times; the wall clock unless replaced.
     std::function<QTime()> clock = [] { return QTime::currentTime(); };
-    // Removal of aircraft k from the store together with the map's selection
-    // changes; when unset, only the store's part is done. Used when a list
-    // row goes.
-    std::function<bool(int index)> removeAircraft;
 
     // Every accepted downlink block (repeats included).
     void UpdateListEntry(std::string_view flight, std::string_view registration, std::string_view station);
@@ -58,6 +54,9 @@ public:
 private:
     bool addFix(const TrackFix& fix) override;
     void sortTrack(std::string_view flight) override;
+    // A list row went: its flight's track goes with it (the store tells the
+    // map through aircraftRemoved).
+    bool removeTrackOf(std::string_view flight) override;
 
     const SettingsStore& m_settings;
     ReferenceTables m_tables;

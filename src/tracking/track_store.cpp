@@ -139,8 +139,7 @@ void TrackStore::addCompanyItem(std::string_view code)
     if (std::find(m_companyItems.begin(), m_companyItems.end(), code) != m_companyItems.end())
         return;
     m_companyItems.emplace_back(code);
-    if (onCompanyItemAdded)
-        onCompanyItemAdded();
+    Q_EMIT companyItemAdded();
 }
 
 void TrackStore::resetCompanyItems()
@@ -150,8 +149,7 @@ void TrackStore::resetCompanyItems()
 
 bool TrackStore::AddTrackPoint(const TrackFix& fix)
 {
-    if (onFix)
-        onFix(fix);
+    Q_EMIT fixArriving(fix);
     const std::string timeText = LocalTimeText(fix.time, localHours());
     const double time = TimeOfDay(timeText);
 
@@ -207,8 +205,8 @@ bool TrackStore::AddTrackPoint(const TrackFix& fix)
     e.age = 0;
     if (slot == m_count) {
         ++m_count;
-        if (m_count == 1 && onFirstAircraft)
-            onFirstAircraft();
+        if (m_count == 1)
+            Q_EMIT firstAircraftStored();
     }
     return true;
 }
@@ -266,8 +264,8 @@ void TrackStore::SortTrackByTime(std::string_view flight)
 
 void TrackStore::RefreshTrackDisplay(bool found, std::string_view flight, std::string_view label)
 {
-    if (found && onRefreshDisplay)
-        onRefreshDisplay(flight, label);
+    if (found)
+        Q_EMIT trackChanged(flight, label);
 }
 
 void TrackStore::ClearStore()
@@ -312,6 +310,7 @@ TrackStore::Removal TrackStore::removeEntry(int k)
             result.companyItemRemoved = true;
         }
     }
+    Q_EMIT aircraftRemoved(k);
     return result;
 }
 

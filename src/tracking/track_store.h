@@ -3,6 +3,8 @@
 // of day) and display texts. Sized once at start-up; storing a fix never allocates.
 #pragma once
 
+#include <QObject>
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -120,7 +122,8 @@ struct TrackFix {
 // taken as the nearest bound (2000 × 2000 points is about 190 MB).
 inline constexpr int kMaxStoreDimension = 2000;
 
-class TrackStore {
+class TrackStore : public QObject {
+    Q_OBJECT
 public:
     // All memory is taken here: maxAircraft entries ([Map] MaxMapPlot) of
     // maxPoints points each ([Map] MaxPlotData), each within 1 … kMaxStoreDimension.
@@ -133,17 +136,6 @@ public:
     // be null: no list means the placeholder texts, no settings means Local 9.
     void setLinks(AircraftList* list, const ReferenceTables* tables, const SettingsStore* settings);
 
-    // Called when the first aircraft has been stored in an empty store
-    // (enable the auto-select button and the clear-plots command).
-    std::function<void()> onFirstAircraft;
-    // Called after an operator code was appended to companyItems().
-    std::function<void()> onCompanyItemAdded;
-    // Called by RefreshTrackDisplay when a message produced a fix: the map
-    // sets its keep-selection flag, follows auto-select and redraws.
-    std::function<void(std::string_view flight, std::string_view label)> onRefreshDisplay;
-    // Called with every fix handed to AddTrackPoint, before it is stored.
-    std::function<void(const TrackFix& fix)> onFix;
-
     // Stores a fix for (flight, registration): updates that entry, or
     // creates one (evicting the entry with the greatest age when full).
     // Always true: the store never refuses a fix.
@@ -151,7 +143,7 @@ public:
     // Sorts the first matching entry's points 0 … newest − 1 by time; a newest
     // point with the same time as the one before it replaces that one.
     void SortTrackByTime(std::string_view flight);
-    // Nothing when found is false; otherwise calls onRefreshDisplay.
+    // Nothing when found is false; otherwise tells trackChanged.
     void RefreshTrackDisplay(bool found, std::string_view flight, std::string_view label);
     // Resets every slot (flight "-------", counters and points zero) and the
     // count to 0. Registrations, display texts and companyItems() stay.
@@ -192,6 +184,20 @@ public:
     static std::string LocalTimeText(std::string_view reportTime, int localHours);
     // The time of day of an "HH:MM" text as a fraction of a day; 0 for "--:--".
     static double TimeOfDay(std::string_view hhmm);
+
+Q_SIGNALS:
+    // The first aircraft has been stored in an empty store (enable the
+    // auto-select button and the clear-plots command).
+    void firstAircraftStored();
+    // An operator code was appended to companyItems().
+    void companyItemAdded();
+    // A message produced a fix (RefreshTrackDisplay): the map sets its
+    // keep-selection flag, follows auto-select and redraws.
+    void trackChanged(std::string_view flight, std::string_view label);
+    // Every fix handed to AddTrackPoint, before it is stored.
+    void fixArriving(const TrackFix& fix);
+    // Aircraft k left the store; the entries above it moved down one place.
+    void aircraftRemoved(int k);
 
 private:
     int localHours() const;

@@ -25,11 +25,8 @@ protected:
         write("flight.csv", "JL0503,RJTTRJCC,RJCC\n");
         write("aircraft.csv", ".JA8089,B767-300\n");
         write("pics/.JA8089.jpg", "x");
-        list.removeTrack = [this](std::string_view flight) {
-            removedTracks.emplace_back(flight);
-            return flight == "JL0503";
-        };
-        list.redrawMap = [this] { ++redraws; };
+        list.setTrackRemover(&remover);
+        QObject::connect(&list, &AircraftList::tracksRemoved, [this] { ++redraws; });
     }
     void write(const char* name, std::string_view text)
     {
@@ -60,6 +57,16 @@ protected:
     AircraftList list{settings, tables, path("list.csv")};
     std::vector<std::string> removedTracks;
     int redraws = 0;
+    // Only JL0503 has a track.
+    struct Remover : TrackRemover {
+        explicit Remover(std::vector<std::string>& log) : asked(log) {}
+        bool removeTrackOf(std::string_view flight) override
+        {
+            asked.emplace_back(flight);
+            return flight == "JL0503";
+        }
+        std::vector<std::string>& asked;
+    } remover{removedTracks};
 };
 
 TEST_F(List, NewRowsFromTheTablesInFlightOrder)
@@ -117,7 +124,8 @@ TEST_F(List, PositionMarks)
     list.UpdateListEntry("JL0503", ".JA8089", "SAPPORO", QTime(10, 0, 0));
     list.UpdateListEntry("JL0503", ".JA8090", "SAPPORO", QTime(10, 0, 0));
     std::vector<std::pair<std::string, bool>> told;
-    list.onPositionMark = [&](std::string_view reg, bool has) { told.emplace_back(reg, has); };
+    QObject::connect(&list, &AircraftList::positionMarkChanged,
+                     [&](std::string_view reg, bool has) { told.emplace_back(reg, has); });
     list.MarkPosition("JL0503", ".JA8090", QTime(10, 5, 0));
     // The first row with the flight is marked; the registration is not compared.
     EXPECT_EQ(list.row(0).cell(kColPos), kMarkYes);

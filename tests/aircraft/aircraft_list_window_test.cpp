@@ -4,7 +4,7 @@
 
 #include "aircraft/ui/aircraft_list_model.h"
 #include "aircraft/ui/company_selector.h"
-#include "app/app_paths.h"
+#include "settings/app_paths.h"
 #include "app/ui/message_hub.h"
 #include "settings/settings_store.h"
 #include "tracking/aircraft_tracking.h"

@@ -2,7 +2,7 @@
 // pipe source whose samples must reach the station bit-exact, in order and
 // cut into whole blocks; the monitor plays only while its button is down.
 // Skipped where no pulseaudio program is installed.
-#include "app/station.h"
+#include "app/receive_pipeline.h"
 #include "app/ui/main_window.h"
 #include "app/ui/message_hub.h"
 #include "app/ui/sound_card.h"
@@ -85,7 +85,7 @@ private:
 
 } // namespace
 
-TEST(SoundCard, CapturedSamplesReachTheStationInWholeBlocksInOrder)
+TEST(SoundCard, CapturedSamplesReachThePipelineInWholeBlocksInOrder)
 {
     if (QStandardPaths::findExecutable(QStringLiteral("pulseaudio")).isEmpty()
         || QStandardPaths::findExecutable(QStringLiteral("pactl")).isEmpty())
@@ -129,7 +129,7 @@ TEST(SoundCard, CapturedSamplesReachTheStationInWholeBlocksInOrder)
     bool badPair = false;
     size_t blocks = 0;
     uint64_t playedWhileUp = 0;
-    main.station().blockTap = [&](std::span<const int16_t, 1024> block) {
+    QObject::connect(&main.pipeline(), &ReceivePipeline::captureBlockArrived, [&](CaptureBlockSpan block) {
         ++blocks;
         for (int f = 0; f < 512; ++f) {
             const int16_t l = block[2 * f], r = block[2 * f + 1];
@@ -138,7 +138,7 @@ TEST(SoundCard, CapturedSamplesReachTheStationInWholeBlocksInOrder)
             badPair = badPair || r != -l;
             frames.push_back(l);
         }
-    };
+    });
     ASSERT_TRUE(apptest::waitFor([&] { return frames.size() >= 20 * 512; }, 8000)) << frames.size();
     playedWhileUp = main.monitor()->blocksPlayed();
     main.monitorButton()->click(); // down: the monitor plays from the next block

@@ -2,12 +2,12 @@
 // in order, the settings file written on close and read back, the corrections
 // of a hand-edited file, the audio failure boxes, a WAV source feeding the
 // station, and closing by SIGTERM.
-#include "app/station.h"
+#include "app/receive_pipeline.h"
 #include "app/ui/input_device_dialog.h"
 #include "app/ui/main_window.h"
 #include "app/ui/message_hub.h"
 #include "app/ui/shutdown.h"
-#include "app/ui/window_set.h"
+#include "app/ui/window_table.h"
 #include "app/wave_source.h"
 
 #include "app_test_support.h"
@@ -182,7 +182,7 @@ TEST_F(AppShell, FirstCloseWritesEveryKeyAndTheSecondStartReadsThemBack)
         // Windows hand in their control states just before the write, after processing stopped.
         bool processingAtSave = true;
         QObject::connect(&main, &MainWindow::settingsAboutToBeSaved, [&] {
-            processingAtSave = main.station().ProcessingEnabled;
+            processingAtSave = main.pipeline().processingEnabled();
             main.settings().setInteger(Key::PlaneTop, 77);
         });
         main.close();
@@ -312,7 +312,7 @@ TEST_F(AppShell, WithoutSoundDevicesTheBoxesAppearAndTheProgramRunsOn)
     EXPECT_FALSE(main.captureOpen());
     EXPECT_FALSE(main.playbackOpen());
     EXPECT_FALSE(main.monitorButton()->isEnabled());
-    EXPECT_TRUE(main.station().ProcessingEnabled);
+    EXPECT_TRUE(main.pipeline().processingEnabled());
     main.show();
     apptest::waitFor([] { return false; }, 50);
     EXPECT_TRUE(main.isVisible());
@@ -373,7 +373,7 @@ TEST_F(AppShell, InputDialogOfANonDecodingServerKeepsTheUsersDecoder)
     EXPECT_EQ(iniValue(readAll(iniPath()), "Wave", "Dual"), "2");
 }
 
-TEST_F(AppShell, WavSourceBlocksReachTheStationInOrderAndNoneAfterClosingBegins)
+TEST_F(AppShell, WavSourceBlocksReachThePipelineInOrderAndNoneAfterClosingBegins)
 {
     const QString wav = m_dir.filePath(QStringLiteral("input.wav"));
     constexpr int kBlocks = 400; // longer than the test runs
@@ -386,14 +386,14 @@ TEST_F(AppShell, WavSourceBlocksReachTheStationInOrderAndNoneAfterClosingBegins)
     ASSERT_TRUE(main.captureOpen());
     std::vector<int> seen; // block number read back from the samples
     bool afterClose = false;
-    main.station().blockTap = [&](std::span<const int16_t, 1024> block) {
+    QObject::connect(&main.pipeline(), &ReceivePipeline::captureBlockArrived, [&](CaptureBlockSpan block) {
         afterClose = afterClose || main.closing();
         bool whole = true;
         const int b = block[0] / 10;
         for (int f = 0; f < 512; ++f)
             whole = whole && block[2 * f] == apptest::sampleAt(b, f, 0) && block[2 * f + 1] == apptest::sampleAt(b, f, 1);
         seen.push_back(whole ? b : -1);
-    };
+    });
     ASSERT_TRUE(apptest::waitFor([&] { return seen.size() >= 12; }, 5000));
     main.close();
     const size_t atClose = seen.size();
@@ -403,7 +403,7 @@ TEST_F(AppShell, WavSourceBlocksReachTheStationInOrderAndNoneAfterClosingBegins)
     EXPECT_FALSE(main.captureOpen());
     for (size_t i = 0; i < seen.size(); ++i)
         ASSERT_EQ(seen[i], static_cast<int>(i)) << "block " << i;
-    EXPECT_EQ(main.station().blocksProcessed(), atClose);
+    EXPECT_EQ(main.pipeline().blocksProcessed(), atClose);
 }
 
 TEST_F(AppShell, UnreadableSourceGivesABoxAndTheProgramRunsOn)
@@ -448,7 +448,7 @@ TEST_F(AppShell, SigtermWhileABoxIsOpenClosesThroughTheNormalPath)
     const bool answer = MessageHub::confirm(&main, QStringLiteral("よろしいですか？"));
     EXPECT_FALSE(answer);
     ASSERT_TRUE(apptest::waitFor([&] { return main.closing(); }, 3000));
-    EXPECT_FALSE(main.station().ProcessingEnabled);
+    EXPECT_FALSE(main.pipeline().processingEnabled());
     EXPECT_TRUE(iniValue(readAll(iniPath()), "Map", "MapCentN").has_value());
     MessageHub::setSuppressed(false);
 }

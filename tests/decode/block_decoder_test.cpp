@@ -34,7 +34,6 @@ TEST_F(BlockDecoderTest, TwentyNineCharactersDecodedTwentyEightDropped)
     rig.feed(shortest);
     ASSERT_EQ(rig.entries.size(), 1u);
     EXPECT_EQ(rig.entries[0], "[Lch]" + rig.dateTime() + ">+*<SYN><SYN><SOH>2.JA8089<NAK>H11<STX>M01AJL0012<ETX>\r\n");
-    EXPECT_TRUE(rig.station().SourceTag.empty());
 
     std::string tooShort = shortest;
     tooShort.erase(27, 1); // 28 characters
@@ -46,10 +45,13 @@ TEST_F(BlockDecoderTest, FrameLongerThanItsSlotsIsDropped)
 {
     const std::string block = downlink(".JA8089", "M01A", "JL0012", "TEXT");
     const std::vector<int32_t> frame = makeFrame(block);
-    rig.station().DecodeBlock(frame, static_cast<int32_t>(frame.size() * 8 + 64), 1);
-    rig.station().DecodeBlock(std::span<const int32_t>(frame.data(), 40), static_cast<int32_t>(block.size() * 8 + 16), 1);
-    rig.station().DecodeBlock(frame, -80, 1);
+    BlockDecoder& decoder = rig.decode().decoder;
+    const BlockContext net = BlockContext::line(kTagNet);
+    decoder.DecodeBlock(net, frame, static_cast<int32_t>(frame.size() * 8 + 64), 1);
+    decoder.DecodeBlock(net, std::span<const int32_t>(frame.data(), 40), static_cast<int32_t>(block.size() * 8 + 16), 1);
+    decoder.DecodeBlock(net, frame, -80, 1);
     EXPECT_TRUE(rig.entries.empty());
+    EXPECT_EQ(decoder.counts(FrameSource::Network).tooShort, 3u);
 }
 
 TEST_F(BlockDecoderTest, AddressLosesLeadingDots)
@@ -113,32 +115,31 @@ TEST_F(BlockDecoderTest, InvalidFlightIsNeitherShownNorLogged)
         rig.feed(downlink(".JA8089", "M01A", "JL12AB", "TEXT"));
     }
     EXPECT_TRUE(rig.entries.empty());
-    EXPECT_TRUE(rig.station().TextWindowText.empty());
+    EXPECT_TRUE(rig.windowText().empty());
     EXPECT_FALSE(rig.exists(QStringLiteral("logs/text.log")));
-    EXPECT_EQ(rig.station().tracking().list().rowCount(), 0);
+    EXPECT_EQ(rig.pipeline().tracking().list().rowCount(), 0);
     // A valid block from the same aircraft is listed.
     rig.feed(downlink(".JA8089", "M02A", "JL0012", "TEXT"));
-    EXPECT_EQ(rig.station().tracking().list().rowCount(), 1);
+    EXPECT_EQ(rig.pipeline().tracking().list().rowCount(), 1);
     // ModeStation is still taken from the mode character, as for every block.
-    EXPECT_EQ(rig.station().ModeStation, "BROADCAST");
+    EXPECT_EQ(rig.decode().decoder.modeStation(), "BROADCAST");
 }
 
 TEST_F(BlockDecoderTest, ChatLineGoesToTheChatHistoryOnly)
 {
     rig.settings().setBoolean(Key::Chat, true);
-    rig.station().SourceTag = "NET";
     std::string chat = "[CHAT]hello";
     chat.push_back(kEtx);
     rig.feed(chat, "NET");
-    EXPECT_EQ(rig.station().ChatHistory, "hello\r\n");
-    EXPECT_EQ(rig.station().RawText, "[CHAT]hello<ETX>");
+    EXPECT_EQ(rig.pipeline().network().ChatHistory(), "hello\r\n");
+    EXPECT_EQ(rig.decode().decoder.rawText(), "[CHAT]hello<ETX>");
     EXPECT_TRUE(rig.entries.empty());
-    EXPECT_TRUE(rig.station().TextWindowText.empty());
+    EXPECT_TRUE(rig.windowText().empty());
 
     // Chat off: nothing is kept.
     rig.settings().setBoolean(Key::Chat, false);
     rig.feed(chat, "NET");
-    EXPECT_EQ(rig.station().ChatHistory, "hello\r\n");
+    EXPECT_EQ(rig.pipeline().network().ChatHistory(), "hello\r\n");
 }
 
 TEST_F(BlockDecoderTest, ChatHistoryStaysBelowMaxBytes)
@@ -149,8 +150,8 @@ TEST_F(BlockDecoderTest, ChatHistoryStaysBelowMaxBytes)
     chat.push_back(kEtx);
     for (int i = 0; i < 30; ++i)
         rig.feed(chat, "NET");
-    EXPECT_EQ(rig.station().ChatHistory.size(), 999u);
-    EXPECT_TRUE(rig.station().ChatHistory.ends_with(std::string(95, 'x') + "\r\n"));
+    EXPECT_EQ(rig.pipeline().network().ChatHistory().size(), 999u);
+    EXPECT_TRUE(rig.pipeline().network().ChatHistory().ends_with(std::string(95, 'x') + "\r\n"));
 }
 
 TEST_F(BlockDecoderTest, SquitterUplinkIsShownAndLoggedUnderUplink)
@@ -199,26 +200,31 @@ TEST_F(BlockDecoderTest, ModeCharacterSelectsTheGroundStation)
         SCOPED_TRACE(std::string(1, c.mode));
         const std::string reg = ".JA800" + std::to_string(n++);
         rig.feed(downlink(reg, "M01A", "JL0012", "TEXT", kEtx, "H1", c.mode));
-        EXPECT_EQ(rig.station().ModeStation, c.want);
+        EXPECT_EQ(rig.decode().decoder.modeStation(), c.want);
     }
 }
 
 TEST_F(BlockDecoderTest, UnknownModeBeforeAnyStationLeavesItEmpty)
 {
     rig.feed(downlink(".JA8089", "M01A", "JL0012", "TEXT", kEtx, "H1", '#'));
-    EXPECT_EQ(rig.station().ModeStation, "");
+    EXPECT_EQ(rig.decode().decoder.modeStation(), "");
     EXPECT_EQ(rig.entries.size(), 1u);
 }
 
-TEST_F(BlockDecoderTest, EveryFrameLeavesSourceTagEmpty)
+TEST_F(BlockDecoderTest, EachBlockCarriesItsOwnSourceTag)
 {
-    rig.settings().setInteger(Key::TxtType, 2);
-    // A link test shows nothing in the MES view, so no writer empties the tag.
-    rig.feed(downlink(".JA8089", "M01A", "JL0012", "", kEtx, "Q0"), "Rch");
-    EXPECT_TRUE(rig.entries.empty());
-    EXPECT_TRUE(rig.station().SourceTag.empty());
-    rig.feed(downlink(".JA8089", "M01A", "JL12AB", "TEXT"), "Rch");
-    EXPECT_TRUE(rig.station().SourceTag.empty());
+    // A dropped frame of one source leaves nothing behind for the next
+    // block of another: every entry names its own block's source.
+    rig.settings().setInteger(Key::TxtType, 0);
+    rig.feed(downlink(".JA8089", "M01A", "JL12AB", "TEXT"), "Rch"); // invalid flight number: dropped
+    rig.feed(downlink(".JA8089", "M01A", "JL0012", "TEXT"), "NET");
+    rig.feed(downlink(".JA8090", "M01A", "JL0013", "TEXT"), "Rch");
+    ASSERT_EQ(rig.entries.size(), 2u);
+    EXPECT_TRUE(rig.entries[0].starts_with("[NET]"));
+    EXPECT_TRUE(rig.entries[1].starts_with("[Rch]"));
+    EXPECT_EQ(rig.decode().decoder.counts(FrameSource::Right).badFlight, 1u);
+    EXPECT_EQ(rig.decode().decoder.counts(FrameSource::Right).downlinks, 1u);
+    EXPECT_EQ(rig.decode().decoder.counts(FrameSource::Network).downlinks, 1u);
 }
 
 TEST_F(BlockDecoderTest, LongNetworkBlockKeepsItsWholeText)
@@ -254,8 +260,7 @@ TEST_F(BlockDecoderTest, RandomFramesNeverOverrun)
             for (int32_t& s : frame)
                 s = static_cast<int32_t>((next() << 8) ^ next());
         const auto bits = static_cast<int32_t>(i % 5 == 0 ? next() % 8000 : chars.size() * 8 + 16);
-        rig.station().SourceTag = "NET";
-        rig.station().DecodeBlock(frame, bits, static_cast<uint8_t>(next() % 2));
+        rig.decode().decoder.DecodeBlock(BlockContext::line(kTagNet), frame, bits, static_cast<uint8_t>(next() % 2));
     }
-    EXPECT_LT(rig.station().TextWindowText.size(), 10000u);
+    EXPECT_LT(rig.windowText().size(), 10000u);
 }

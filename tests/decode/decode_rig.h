@@ -1,9 +1,9 @@
-// Test rig of the decoding chain: a Station on a temporary program folder
+// Test rig of the decoding chain: a receive pipeline on a temporary program folder
 // (logs/ and logs/EachLogs made), a fixed clock, the entries the text window
 // receives, and builders of BitFrames and ACARS blocks.
 #pragma once
 
-#include "app/station.h"
+#include "app/receive_pipeline.h"
 #include "decode/received_text.h"
 
 #include <QDir>
@@ -77,27 +77,33 @@ inline std::string uplink(std::string_view address7, char blockId, std::string_v
 class DecodeRig {
 public:
     explicit DecodeRig(int view = 1)
-        : m_station((prepare(), m_settings), AppPaths::make(m_dir.path(), QStringLiteral("varnesk"), false,
+        : m_pipeline((prepare(), m_settings), AppPaths::make(m_dir.path(), QStringLiteral("varnesk"), false,
                                                              QDateTime(QDate(2026, 12, 10), QTime(9, 0))))
     {
         m_settings.setInteger(Key::TxtType, view);
-        ReceivedText& text = m_station.decode().text;
+        ReceivedText& text = m_pipeline.decode().text;
         text.setClock([] { return QDateTime(QDate(2026, 12, 10), QTime(12, 34, 56)); });
-        text.setEntryObserver([this](std::string_view e) { entries.emplace_back(e); });
+        QObject::connect(&text, &ReceivedText::entryAppended, [this](std::string_view e) { entries.emplace_back(e); });
     }
 
-    Station& station() { return m_station; }
+    ReceivePipeline& pipeline() { return m_pipeline; }
+    DecodeChain& decode() { return m_pipeline.decode(); }
     SettingsStore& settings() { return m_settings; }
     QString dir() const { return m_dir.path(); }
-    std::string dateTime() const { return m_station.decode().text.dateTimeNow(); }
+    std::string dateTime() const { return m_pipeline.decode().text.dateTimeNow(); }
+    // The window's text (TextWindowText).
+    const std::string& windowText() const { return m_pipeline.decode().text.windowText(); }
 
-    // Decodes the characters as a receiver frame from the left channel.
-    void feed(std::string_view chars, std::string_view tag = "Lch")
+    // Decodes the characters as a receiver frame (left channel unless the tag says otherwise).
+    void feed(std::string_view chars, std::string_view tag = kTagLeft)
     {
         const std::vector<int32_t> frame = makeFrame(chars);
-        m_station.SourceTag = std::string(tag);
+        BlockContext context = BlockContext::radio(tag == kTagRight ? 1 : 0, QDateTime());
+        if (tag != kTagLeft && tag != kTagRight)
+            context = BlockContext::line(tag);
         const bool etx = !chars.empty() && chars.back() == kEtx;
-        m_station.DecodeBlock(frame, static_cast<int32_t>(chars.size() * 8 + 16), etx ? 1 : 0);
+        m_pipeline.decode().decoder.DecodeBlock(context, frame, static_cast<int32_t>(chars.size() * 8 + 16),
+                                                etx ? 1 : 0);
     }
 
     std::string readFile(const QString& relative) const
@@ -120,7 +126,7 @@ private:
 
     QTemporaryDir m_dir;
     SettingsStore m_settings;
-    Station m_station;
+    ReceivePipeline m_pipeline;
 };
 
 } // namespace varnesk::testing

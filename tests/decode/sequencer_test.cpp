@@ -35,8 +35,8 @@ TEST_F(SequencerTest, TwoBlocksCombine)
     // The buffering notice shows the first text with its trailing CR LF blanked.
     EXPECT_EQ(body(rig.entries[0]), std::string(kBannerBuffering) + "\r\nFIRST PART  \r\n");
     EXPECT_EQ(body(rig.entries[1]), std::string(kBannerCombine) + "\r\nFIRST PART\r\nSECOND\r\n\r\n");
-    EXPECT_TRUE(rig.station().decode().sequencer.downlinkSlot(0).text.empty());
-    EXPECT_EQ(rig.station().decode().sequencer.downlinkSlot(0).registration.view(), "-------");
+    EXPECT_TRUE(rig.decode().sequencer.downlinkSlot(0).text.empty());
+    EXPECT_EQ(rig.decode().sequencer.downlinkSlot(0).registration.view(), "-------");
 }
 
 TEST_F(SequencerTest, CombinedMessageInMesViewHasNoBanner)
@@ -69,7 +69,7 @@ TEST_F(SequencerTest, GapIsASequenceError)
     ASSERT_EQ(rig.entries.size(), 2u);
     EXPECT_EQ(body(rig.entries[1]), std::string(kBannerSequenceError) + "\r\nFIRST\r\n");
     EXPECT_EQ(rig.entries[1].find("THIRD"), std::string::npos);
-    EXPECT_TRUE(rig.station().decode().sequencer.downlinkSlot(0).text.empty());
+    EXPECT_TRUE(rig.decode().sequencer.downlinkSlot(0).text.empty());
 }
 
 TEST_F(SequencerTest, NewMessageNumberIsSingleAndSlotStaysOpen)
@@ -78,7 +78,7 @@ TEST_F(SequencerTest, NewMessageNumberIsSingleAndSlotStaysOpen)
     rig.feed(downlink(kReg, "M02A", "JL0012", "OTHER", kEtx));
     ASSERT_EQ(rig.entries.size(), 2u);
     EXPECT_EQ(body(rig.entries[1]), "OTHER\r\n");
-    EXPECT_EQ(rig.station().decode().sequencer.downlinkSlot(0).text.view(), "FIRST");
+    EXPECT_EQ(rig.decode().sequencer.downlinkSlot(0).text.view(), "FIRST");
 
     // The open slot still completes with M01B.
     rig.feed(downlink(kReg, "M01B", "JL0012", "M01B MORE", kEtx));
@@ -149,14 +149,14 @@ TEST_F(SequencerTest, ShowPosHidesPositionMessagesFromMesOnly)
     const std::string_view text = "POS N3540E13945 FL350";
     rig.settings().setBoolean(Key::ShowPos, true);
     rig.feed(downlink(".JA8089", "M01A", "XY0012", text));
-    if (!rig.station().PositionFound)
-        GTEST_SKIP() << "no position decoder in this build";
+    const TrackStore& store = rig.pipeline().tracking().store();
+    ASSERT_EQ(store.count(), 1); // the position was found and stored
     ASSERT_EQ(rig.entries.size(), 1u); // PRC
     EXPECT_EQ(body(rig.entries[0]), std::string(text) + "\r\n");
 
     rig.settings().setInteger(Key::TxtType, 2);
     rig.feed(downlink(".JA8089", "M02A", "XY0012", text));
-    EXPECT_TRUE(rig.station().PositionFound);
+    EXPECT_EQ(store.entry(0).newestPoint, 1); // a second fix
     EXPECT_EQ(rig.entries.size(), 1u); // nothing in MES
     rig.settings().setBoolean(Key::ShowPos, false);
     rig.feed(downlink(".JA8089", "M03A", "XY0012", text));
@@ -172,7 +172,7 @@ TEST_F(SequencerTest, UplinkYZACombines)
     EXPECT_EQ(body(rig.entries[0]), std::string(kBannerBuffering) + "\r\nONE ONE ONE \r\n");
     EXPECT_EQ(body(rig.entries[1]), std::string(kBannerBuffering) + "\r\nTWO TWO TWO \r\n");
     EXPECT_EQ(body(rig.entries[2]), std::string(kBannerCombine) + "\r\nONE ONE ONE TWO TWO TWO THREE THREE\r\n");
-    EXPECT_FALSE(rig.station().decode().sequencer.uplinkSlot(0).inUse);
+    EXPECT_FALSE(rig.decode().sequencer.uplinkSlot(0).inUse);
 }
 
 TEST_F(SequencerTest, UplinkLowerCaseIdsAndErrors)
@@ -221,7 +221,7 @@ TEST_F(SequencerTest, FiveHundredFirstRegistrationOverwritesTheFirst)
     rig.feed(downlink(reg(0), "M01A", "JL0012", "X"));
     for (int i = 1; i <= 500; ++i)
         rig.feed(downlink(reg(i), "M01A", "JL0012", "X"));
-    EXPECT_EQ(rig.station().decode().sequencer.downlinkRepeat(0).registration.view(), reg(500));
+    EXPECT_EQ(rig.decode().sequencer.downlinkRepeat(0).registration.view(), reg(500));
     rig.entries.clear();
     rig.feed(downlink(reg(0), "M01A", "JL0012", "X"));
     ASSERT_EQ(rig.entries.size(), 1u);
@@ -240,7 +240,7 @@ TEST_F(SequencerTest, OverlongMessageIsCutAtTheSlotSize)
     // Letters B … ~ (61 blocks of 196 new bytes) pass 6000 bytes.
     for (char letter = 'B'; letter < '~'; ++letter)
         rig.feed(downlink(kReg, std::string("M01") + letter, "JL0012", text, kEtb));
-    EXPECT_EQ(rig.station().decode().sequencer.downlinkSlot(0).text.size(), kMessageBytes);
+    EXPECT_EQ(rig.decode().sequencer.downlinkSlot(0).text.size(), kMessageBytes);
     rig.feed(downlink(kReg, "M01~", "JL0012", "M01~END", kEtx));
     ASSERT_EQ(rig.entries.size(), 1u);
     EXPECT_EQ(body(rig.entries[0]), std::string(kMessageBytes, 'x') + "\r\n");

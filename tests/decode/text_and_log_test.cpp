@@ -34,7 +34,7 @@ TEST_F(TextLogTest, RawEntryOnDiskEndsCrCrLf)
     rig.settings().setBoolean(Key::TxtLog, true);
     rig.feed(downlink(".JA8089", "M01A", "JL0012", "A\r\nB"));
     const std::string raw = "+*<SYN><SYN><SOH>2.JA8089<NAK>H11<STX>M01AJL0012A<CR><VF>B<ETX>";
-    EXPECT_EQ(rig.station().TextWindowText, "[Lch]" + rig.dateTime() + ">" + raw + "\r\n");
+    EXPECT_EQ(rig.windowText(), "[Lch]" + rig.dateTime() + ">" + raw + "\r\n");
     EXPECT_EQ(rig.readFile(QStringLiteral("logs/text.log")), "[Lch]" + rig.dateTime() + ">" + raw + "\r\r\n");
 }
 
@@ -58,7 +58,7 @@ TEST_F(TextLogTest, TrimmingAtMaxBytes)
     rig.settings().setInteger(Key::MaxBytes, 1000);
     for (int i = 0; i < 40; ++i)
         rig.feed(downlink(".JA" + std::to_string(8000 + i), "M01A", "JL0012", "TEXT" + std::to_string(i)));
-    const std::string& text = rig.station().TextWindowText;
+    const std::string& text = rig.windowText();
     EXPECT_EQ(text.size(), 999u);
     EXPECT_FALSE(text.starts_with("[Lch]"));
     EXPECT_TRUE(text.ends_with("TEXT39<ETX>\r\n"));
@@ -68,11 +68,11 @@ TEST_F(TextLogTest, SwitchingViewKeepsEarlierEntries)
 {
     rig.settings().setInteger(Key::TxtType, 1);
     rig.feed(downlink(".JA8089", "M01A", "JL0012", "PRC ENTRY"));
-    const std::string before = rig.station().TextWindowText;
+    const std::string before = rig.windowText();
     rig.settings().setInteger(Key::TxtType, 0);
     rig.feed(downlink(".JA8089", "M02A", "JL0012", "RAW ENTRY"));
-    EXPECT_TRUE(rig.station().TextWindowText.starts_with(before));
-    EXPECT_TRUE(rig.station().TextWindowText.ends_with("RAW ENTRY<ETX>\r\n"));
+    EXPECT_TRUE(rig.windowText().starts_with(before));
+    EXPECT_TRUE(rig.windowText().ends_with("RAW ENTRY<ETX>\r\n"));
 }
 
 TEST_F(TextLogTest, TypeOneAndTwoChooseTheFile)
@@ -119,7 +119,7 @@ TEST_F(TextLogTest, LogStartEmptiesTheTextLog)
 {
     rig.settings().setBoolean(Key::TxtLog, true);
     rig.feed(downlink(".JA8089", "M01A", "JL0012", "OLD"));
-    ReceivedText& text = rig.station().decode().text;
+    ReceivedText& text = rig.decode().text;
     ASSERT_TRUE(text.WriteLogStart(false));
     EXPECT_EQ(rig.readFile(QStringLiteral("logs/text.log")), "Start Logging at " + rig.dateTime() + "\r\n");
     ASSERT_TRUE(text.WriteLogStart(true));
@@ -139,7 +139,7 @@ TEST_F(TextLogTest, ImportGuardAppendsToTheCopy)
 {
     rig.settings().setBoolean(Key::TxtLog, true);
     const QByteArray path = QFile::encodeName(rig.dir() + QStringLiteral("/logs/text.log"));
-    rig.station().ImportFileName = path.toStdString();
+    rig.decode().log.setImportFileName(path.toStdString());
     rig.feed(downlink(".JA8089", "M01A", "JL0012", "TEXT"));
     EXPECT_FALSE(rig.exists(QStringLiteral("logs/text.log")));
     EXPECT_NE(rig.readFile(QStringLiteral("logs/text_c.log")).find("TEXT"), std::string::npos);
@@ -165,7 +165,7 @@ TEST_F(TextLogTest, DeleteEachLogsRemovesOnlyLogFiles)
     QFile inner(each + QStringLiteral("sub.log/inner.log"));
     ASSERT_TRUE(inner.open(QIODevice::WriteOnly));
     inner.close();
-    EXPECT_EQ(rig.station().decode().log.deleteEachLogs(), 3);
+    EXPECT_EQ(rig.decode().log.deleteEachLogs(), 3);
     QStringList left = QDir(each).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
     left.sort();
     EXPECT_EQ(left, (QStringList{QStringLiteral("keep.txt"), QStringLiteral("sub.log")}));

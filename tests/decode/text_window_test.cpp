@@ -3,6 +3,7 @@
 #include "decode/ui/clear_each_logs.h"
 #include "decode/ui/text_colour_dialog.h"
 #include "decode/ui/text_window.h"
+#include "net/line_codec.h"
 
 #include "app/ui/message_hub.h"
 #include "decode_rig.h"
@@ -55,7 +56,7 @@ TEST_F(TextWindowTest, ControlsFollowTheSettings)
     rig.settings().setInteger(Key::TxtLogType, 2);
     rig.settings().setBoolean(Key::TxtLog, false);
     rig.settings().setBoolean(Key::TextTopMost, false);
-    TextWindow w(rig.station());
+    TextWindow w(rig.settings(), rig.decode().text);
     EXPECT_EQ(w.objectName(), QStringLiteral("TForm10"));
     EXPECT_EQ(w.windowTitle(), QStringLiteral("受信テキスト表示"));
     EXPECT_TRUE(button(w, 1)->isChecked());
@@ -78,7 +79,7 @@ TEST_F(TextWindowTest, ControlsFollowTheSettings)
 
 TEST_F(TextWindowTest, ButtonsChangeViewLogAndNaming)
 {
-    TextWindow w(rig.station());
+    TextWindow w(rig.settings(), rig.decode().text);
     button(w, 3)->click();
     EXPECT_EQ(rig.settings().integer(Key::TxtType), 2);
     button(w, 1)->click();
@@ -104,15 +105,18 @@ TEST_F(TextWindowTest, ButtonsChangeViewLogAndNaming)
 TEST_F(TextWindowTest, TextAreaShowsTheTextScrolledToTheEnd)
 {
     rig.settings().setInteger(Key::TxtType, 0);
-    TextWindow w(rig.station());
+    TextWindow w(rig.settings(), rig.decode().text);
     w.show();
     for (int i = 0; i < 60; ++i)
         rig.feed(downlink(".JA" + std::to_string(8000 + i), "M01A", "JL0012", "ENTRY " + std::to_string(i)));
-    // Shift-JIS text (a chat-style byte pair) reaches the widget as Unicode.
-    rig.station().TextWindowText += "\x93\xFA\x96\x7B\r\n";
+    // Shift-JIS text from the network reaches the widget as Unicode.
+    std::string line;
+    for (char c : downlink(".JA8100", "M01A", "JL0012", "\x93\xFA\x96\x7B"))
+        line.push_back(static_cast<char>(encodeLineChar(static_cast<uint8_t>(c))));
+    rig.decode().intake.LineIntake(line);
     w.refreshText();
     const QString shown = w.textArea()->toPlainText();
-    EXPECT_TRUE(shown.endsWith(QStringLiteral("日本\n")));
+    EXPECT_TRUE(shown.endsWith(QStringLiteral("日本<ETX>\n")));
     EXPECT_TRUE(shown.contains(QStringLiteral("ENTRY 59<ETX>")));
     QScrollBar* bar = w.textArea()->verticalScrollBar();
     EXPECT_GT(bar->maximum(), 0);
@@ -124,7 +128,8 @@ TEST_F(TextWindowTest, TextAreaShowsTheTextScrolledToTheEnd)
 TEST_F(TextWindowTest, TimerPicksUpNewEntries)
 {
     rig.settings().setInteger(Key::TxtType, 0);
-    TextWindow w(rig.station());
+    TextWindow w(rig.settings(), rig.decode().text);
+    QObject::connect(&rig.decode().text, &ReceivedText::entryAppended, &w, &TextWindow::markTextChanged);
     w.show();
     rig.feed(downlink(".JA8089", "M01A", "JL0012", "LATER ENTRY"));
     QTimer::singleShot(300, qApp, &QCoreApplication::quit);
@@ -134,7 +139,7 @@ TEST_F(TextWindowTest, TimerPicksUpNewEntries)
 
 TEST_F(TextWindowTest, ResizeLayoutAndMinimum)
 {
-    TextWindow w(rig.station());
+    TextWindow w(rig.settings(), rig.decode().text);
     w.show();
     w.resize(500, 400);
     QWidget* bar = w.findChild<QWidget*>(QStringLiteral("ToolBar1"));
@@ -149,7 +154,7 @@ TEST_F(TextWindowTest, ResizeLayoutAndMinimum)
 
 TEST_F(TextWindowTest, ColourDialogTextModeOkAndCancel)
 {
-    TextWindow w(rig.station());
+    TextWindow w(rig.settings(), rig.decode().text);
     TextColourDialog& d = *w.colourDialog();
     EXPECT_EQ(d.objectName(), QStringLiteral("TForm18"));
     EXPECT_EQ(d.windowTitle(), QStringLiteral("色設定"));
@@ -201,10 +206,10 @@ TEST_F(TextWindowTest, ClearEachLogsAsksFirst)
     bool answer = false;
     MessageHub::setAnswerer([&](MessageHub::Kind, const QString&) { return answer; });
     MessageHub::clearRecords();
-    EXPECT_EQ(ClearEachLogs(nullptr, rig.station()), 0);
+    EXPECT_EQ(ClearEachLogs(nullptr, rig.decode().log), 0);
     EXPECT_TRUE(QFile::exists(each));
     answer = true;
-    EXPECT_EQ(ClearEachLogs(nullptr, rig.station()), 1);
+    EXPECT_EQ(ClearEachLogs(nullptr, rig.decode().log), 1);
     EXPECT_FALSE(QFile::exists(each));
     ASSERT_EQ(MessageHub::records().size(), 2u);
     EXPECT_EQ(MessageHub::records()[0].kind, MessageHub::Kind::Confirmation);

@@ -1,7 +1,7 @@
 // The aircraft layer: passes and colours, the track, head block geometry,
 // labels, annotations, the company filter and the data boxes.
 #include "map/aircraft_layer.h"
-#include "app/app_paths.h"
+#include "settings/app_paths.h"
 #include "map/canvas.h"
 #include "map/map_scene.h"
 #include "map_test_env.h"

@@ -1,7 +1,7 @@
 // The background rebuild: symbols pixel by pixel, name positions, layer
 // toggles, dotted airways, the drawable rule, airport names, the drawing
 // guard, and the shipped map files at the default view.
-#include "app/app_paths.h"
+#include "settings/app_paths.h"
 #include "map/background_renderer.h"
 #include "map/canvas.h"
 #include "map/map_scene.h"
@@ -175,13 +175,14 @@ TEST(BackgroundTest, GuardBlocksNestedRedrawsAndIsReleasedAfterBadRecords)
     MapScene scene(settings, paths);
     scene.resize(200, 100);
     int errorsSeen = 0;
-    scene.onFormatErrors = [&](const BackgroundStatus& st) { errorsSeen = st.formatErrors(); };
+    QObject::connect(&scene, &MapScene::formatErrorsFound,
+                     [&](const BackgroundStatus& st) { errorsSeen = st.formatErrors(); });
     bool nestedRebuild = true, nestedRedraw = true;
-    scene.onShow = [&] {
+    QObject::connect(&scene, &MapScene::aircraftLayerDrawn, [&] {
         EXPECT_TRUE(scene.drawingGuard());
         nestedRebuild = scene.rebuildBackground();
         nestedRedraw = scene.redrawAircraft(-1);
-    };
+    });
     EXPECT_TRUE(scene.rebuildBackground());
     EXPECT_EQ(errorsSeen, 2);
     EXPECT_FALSE(scene.drawingGuard());

@@ -1,7 +1,7 @@
 // The map area's window side: toolbar controls with their names and hints,
 // the scale selector, zoom, pan and drag redrawing at once, layer toggles
 // and switches kept in the settings, the layout beside the panes.
-#include "app/app_paths.h"
+#include "settings/app_paths.h"
 #include "app/ui/main_window.h"
 #include "app/ui/message_hub.h"
 #include "aircraft/ui/company_selector.h"
@@ -48,16 +48,15 @@ protected:
         window = std::make_unique<QWidget>();
         window->resize(1000, 760);
         bar = new QToolBar(window.get());
-        scale = new QComboBox(bar);
-        scale->setObjectName(QStringLiteral("ComboBox1"));
-        bar->addWidget(scale);
         company = new QComboBox(bar);
         bar->addWidget(company);
         bar->setGeometry(0, 0, 1000, 30);
         host = new QWidget(window.get());
         host->setGeometry(0, 30, 1000, 730);
         area = new MapArea(settings, paths, host);
-        area->installControls(bar, scale, company);
+        for (QWidget* control : area->createControls(bar, company))
+            bar->addWidget(control);
+        scale = bar->findChild<QComboBox*>(QStringLiteral("ComboBox1"));
         area->scene().setAirportLookup(
             [](std::string_view code) { return code == "RJTT" ? std::string("TOKYO HANEDA") : std::string(code); });
     }
@@ -173,7 +172,7 @@ TEST_F(MapAreaTest, DragPansClickGoesToSelectionRightButtonDoesNothing)
 {
     show();
     int clicks = 0;
-    area->onClick = [&](QPoint) { ++clicks; };
+    QObject::connect(area, &MapArea::clicked, [&](QPoint) { ++clicks; });
     const double lon = area->scene().view().centreLon;
     const double lat = area->scene().view().centreLat;
 

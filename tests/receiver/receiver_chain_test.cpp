@@ -1,6 +1,6 @@
-// The whole chain through Station: the real off-air recordings, generated
+// The whole chain through the receive pipeline: the real off-air recordings, generated
 // traffic on both channels, levels, rate errors, DC, noise, and [Wave] Dual.
-#include "app/station.h"
+#include "app/receive_pipeline.h"
 #include "decode/raw_text.h"
 #include "receiver/wav_source.h"
 
@@ -32,9 +32,9 @@ public:
                                                QDateTime::currentDateTime()))
     {
         m_settings.setInteger(Key::Dual, dual);
-        m_station.ProcessingEnabled = true;
-        m_station.setFrameSink([this](const CapturedFrame& f, const QDateTime&) {
-            lines.push_back({m_station.SourceTag, renderFrameRawText(f.slots, f.bitCount)});
+        m_station.setProcessingEnabled(true);
+        QObject::connect(&m_station, &ReceivePipeline::frameCaptured, [this](const CapturedFrame& f, const QDateTime&) {
+            lines.push_back({f.channel == 0 ? "Lch" : "Rch", renderFrameRawText(f.slots, f.bitCount)});
         });
     }
     void setDual(int dual) { m_settings.setInteger(Key::Dual, dual); }
@@ -59,13 +59,19 @@ public:
             m_station.ProcessCaptureBlock(block, QDateTime());
         return true;
     }
-    Station& station() { return m_station; }
+    ReceivePipeline& station() { return m_station; }
+    // Frames the block decoder got from the radio.
+    uint64_t decoded() const
+    {
+        const BlockDecoder& d = m_station.decode().decoder;
+        return d.counts(FrameSource::Left).frames + d.counts(FrameSource::Right).frames;
+    }
     SettingsStore& settings() { return m_settings; }
     std::vector<Line> lines;
 
 private:
     SettingsStore m_settings;
-    Station m_station;
+    ReceivePipeline m_station;
 };
 
 std::vector<Line> expectedLines(const std::vector<gen::Burst>& bursts, int channel)
@@ -247,11 +253,13 @@ TEST(ReceiverChain, SingleDecoderLeavesTheRightChannelUntouched)
 
 TEST(ReceiverChain, HandOffFollowsTheNetworkRole)
 {
+    // The same block twice: the second is a repeat for the sequencer.
     gen::BlockSpec block;
     block.text = "M01AJL0001HELLO";
-    std::vector<gen::Burst> bursts(1);
+    std::vector<gen::Burst> bursts(2);
     bursts[0].startSeconds = 0.3;
-    bursts[0].block = block;
+    bursts[1].startSeconds = 1.3;
+    bursts[0].block = bursts[1].block = block;
     gen::SignalOptions options;
     options.noise = true;
     const std::vector<int16_t> audio = gen::renderStereo(bursts, options);
@@ -269,32 +277,42 @@ TEST(ReceiverChain, HandOffFollowsTheNetworkRole)
         int decoded;
     };
     const Case cases[] = {
-        {"stand-alone", false, false, true, 0, 0, 1},
-        {"client", true, false, true, 1, 0, 0},
-        {"server relaying before decoding", true, true, false, 0, 1, 1},
-        {"server relaying after its duplicate check", true, true, true, 0, 0, 1},
+        {"stand-alone", false, false, true, 0, 0, 2},
+        // A client decodes its own frames only when the server sends them back.
+        {"client", true, false, true, 2, 0, 0},
+        {"server relaying every frame before decoding", true, true, false, 0, 2, 2},
+        {"server relaying new blocks after its duplicate check", true, true, true, 0, 1, 2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         Chain chain(1);
         chain.settings().setBoolean(Key::Server, c.server);
         chain.settings().setBoolean(Key::DupCheckSend, c.dupCheckSend);
-        chain.station().NetActive = c.netActive;
+        chain.station().network().setNetActive(c.netActive);
         std::vector<std::string> toServer;
         std::vector<std::string> toClients;
-        chain.station().SendLineToServer = [&](std::string_view line) { toServer.emplace_back(line); };
-        chain.station().SendLineToClients = [&](std::string_view line) { toClients.emplace_back(line); };
+        NetworkSharing& net = chain.station().network();
+        QObject::connect(&net, &NetworkSharing::lineToServer, [&](std::string_view line) { toServer.emplace_back(line); });
+        QObject::connect(&net, &NetworkSharing::lineToClients, [&](std::string_view line) { toClients.emplace_back(line); });
         chain.run(audio);
+        EXPECT_EQ(chain.lines.size(), 2u);
         EXPECT_EQ(static_cast<int>(toServer.size()), c.toServer);
         EXPECT_EQ(static_cast<int>(toClients.size()), c.toClients);
-        EXPECT_EQ(static_cast<int>(chain.lines.size()), c.decoded);
+        EXPECT_EQ(static_cast<int>(chain.decoded()), c.decoded);
         for (const std::string& line : toServer)
             EXPECT_EQ(line, wantLine);
-        for (const std::string& line : toClients)
-            EXPECT_EQ(line, wantLine);
-        if (!chain.lines.empty()) {
-            EXPECT_EQ(chain.lines[0].tag, "Lch");
+        for (const std::string& line : toClients) {
+            // After the duplicate check the relay carries the two positions
+            // after the end character as well.
+            if (c.dupCheckSend) {
+                EXPECT_EQ(line.substr(0, wantLine.size()), wantLine);
+                EXPECT_EQ(line.size(), wantLine.size() + 2);
+            } else {
+                EXPECT_EQ(line, wantLine);
+            }
         }
+        for (const Line& l : chain.lines)
+            EXPECT_EQ(l.tag, "Lch");
     }
 }
 

@@ -229,8 +229,8 @@ TEST(TrackStore, CompanyItemsAndRemoval)
     TrackStore store(5, 3);
     int firsts = 0;
     int added = 0;
-    store.onFirstAircraft = [&] { ++firsts; };
-    store.onCompanyItemAdded = [&] { ++added; };
+    QObject::connect(&store, &TrackStore::firstAircraftStored, [&] { ++firsts; });
+    QObject::connect(&store, &TrackStore::companyItemAdded, [&] { ++added; });
     store.AddTrackPoint(fix("JL0001", ".JA0001", "0312", kNoAltitude, 31));
     store.AddTrackPoint(fix("NH0002", ".JA0002", "0312", kNoAltitude, 32));
     store.AddTrackPoint(fix("JL0003", ".JA0003", "0312", kNoAltitude, 33));

@@ -33,16 +33,15 @@ const std::string kOther = "POS N3330E13030,FL350";
 TEST(TrackingPipeline, DecodedBlocksFillTheListAndTheStore)
 {
     testing::DecodeRig rig;
-    Station& station = rig.station();
-    AircraftTracking& tracking = station.tracking();
+    AircraftTracking& tracking = rig.pipeline().tracking();
     tracking.clock = [] { return QTime(12, 34, 56); };
 
     rig.feed(testing::downlink(".JA8089", "M01A", "JL0012", kPnt));
-    EXPECT_TRUE(station.PositionFound);
+    EXPECT_EQ(tracking.store().count(), 1);
     rig.feed(testing::downlink(".JA0001", "M02A", "NH0101", kPo6, testing::kEtx, "16"));
     rig.feed(testing::downlink(".B-1234", "M03A", "XY0777", kOther, testing::kEtx, "5Z"));
     rig.feed(testing::downlink(".JA0002", "M04A", "NH0202", "NO POSITION HERE", testing::kEtx, "H1"));
-    EXPECT_FALSE(station.PositionFound);
+    EXPECT_EQ(tracking.store().count(), 3); // no fix, no new aircraft
 
     const AircraftList& list = tracking.list();
     ASSERT_EQ(list.rowCount(), 4);

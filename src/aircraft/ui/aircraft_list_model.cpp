@@ -1,4 +1,4 @@
-// Table model over the core aircraft list; follows it through its observer.
+// Table model over the core aircraft list; follows it through its signals.
 #include "aircraft/ui/aircraft_list_model.h"
 
 #include "decode/sjis.h"
@@ -18,12 +18,13 @@ const QStringList& aircraftListCaptions()
 AircraftListModel::AircraftListModel(AircraftList& list, QObject* parent)
     : QAbstractTableModel(parent), m_list(list)
 {
-    m_list.setObserver(this);
-}
-
-AircraftListModel::~AircraftListModel()
-{
-    m_list.setObserver(nullptr);
+    connect(&m_list, &AircraftList::rowAboutToBeInserted, this, &AircraftListModel::rowAboutToBeInserted);
+    connect(&m_list, &AircraftList::rowInserted, this, &AircraftListModel::rowInserted);
+    connect(&m_list, &AircraftList::rowAboutToBeRemoved, this, &AircraftListModel::rowAboutToBeRemoved);
+    connect(&m_list, &AircraftList::rowRemoved, this, &AircraftListModel::rowRemoved);
+    connect(&m_list, &AircraftList::rowChanged, this, &AircraftListModel::rowChanged);
+    connect(&m_list, &AircraftList::aboutToClear, this, &AircraftListModel::aboutToClear);
+    connect(&m_list, &AircraftList::cleared, this, &AircraftListModel::cleared);
 }
 
 int AircraftListModel::rowCount(const QModelIndex& parent) const

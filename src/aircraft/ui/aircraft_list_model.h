@@ -8,11 +8,10 @@
 
 namespace varnesk {
 
-class AircraftListModel : public QAbstractTableModel, private AircraftList::Observer {
+class AircraftListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
     explicit AircraftListModel(AircraftList& list, QObject* parent = nullptr);
-    ~AircraftListModel() override;
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -22,13 +21,13 @@ public:
     AircraftList& list() { return m_list; }
 
 private:
-    void rowAboutToBeInserted(int row) override;
-    void rowInserted(int row) override;
-    void rowAboutToBeRemoved(int row) override;
-    void rowRemoved(int row) override;
-    void rowChanged(int row) override;
-    void aboutToClear() override;
-    void cleared() override;
+    void rowAboutToBeInserted(int row);
+    void rowInserted(int row);
+    void rowAboutToBeRemoved(int row);
+    void rowRemoved(int row);
+    void rowChanged(int row);
+    void aboutToClear();
+    void cleared();
 
     AircraftList& m_list;
 };

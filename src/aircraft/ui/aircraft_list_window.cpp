@@ -173,20 +173,18 @@ AircraftListWindow::AircraftListWindow(SettingsStore& settings, AircraftTracking
     connect(m_view, &QTreeView::doubleClicked, this, &AircraftListWindow::openFlightPage);
     connect(m_view, &QTreeView::clicked, this, [this](const QModelIndex& index) { selectRow(index.row()); });
 
-    m_tracking.list().onNewRow = [this](int row) {
+    // After the model's own handler, so that the new row is in the view.
+    connect(&m_tracking.list(), &AircraftList::rowInserted, this, [this](int row) {
         if (m_settings.boolean(Key::ShowNew))
             selectRow(row);
-    };
+    });
 
     applyFontAndColours();
     resize(std::max(100, m_settings.integer(Key::ListWidth)), std::max(80, m_settings.integer(Key::ListHeight)));
     move(m_settings.integer(Key::ListLeft), m_settings.integer(Key::ListTop));
 }
 
-AircraftListWindow::~AircraftListWindow()
-{
-    m_tracking.list().onNewRow = nullptr;
-}
+AircraftListWindow::~AircraftListWindow() = default;
 
 void AircraftListWindow::applyFontAndColours()
 {

@@ -5,7 +5,6 @@
 #include "tracking/track_store.h"
 
 #include <QComboBox>
-#include <QPointer>
 
 namespace varnesk {
 
@@ -23,13 +22,14 @@ void refillCompanySelector(QComboBox* box, const TrackStore& store)
 void bindCompanySelector(QComboBox* box, TrackStore& store)
 {
     refillCompanySelector(box, store);
-    QPointer<QComboBox> guard(box);
-    store.onCompanyItemAdded = [guard, &store] {
-        if (!guard || store.companyItems().empty())
+    if (!box)
+        return;
+    QObject::connect(&store, &TrackStore::companyItemAdded, box, [box, &store] {
+        if (store.companyItems().empty())
             return;
-        guard->addItem(sjisToQString(store.companyItems().back()));
-        guard->setMaxVisibleItems(guard->count() + 1);
-    };
+        box->addItem(sjisToQString(store.companyItems().back()));
+        box->setMaxVisibleItems(box->count() + 1);
+    });
 }
 
 } // namespace varnesk

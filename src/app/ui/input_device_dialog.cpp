@@ -3,7 +3,7 @@
 
 #include "app/ui/main_window.h"
 #include "app/ui/sound_card.h"
-#include "app/ui/window_set.h"
+#include "app/ui/window_table.h"
 
 #include <QAudioDevice>
 #include <QCoreApplication>

@@ -3,10 +3,11 @@
 // sequence (processing off, Dual put back, settings saved, server, capture, playback).
 #include "app/ui/main_window.h"
 
-#include "app/station.h"
+#include "app/receive_pipeline.h"
 #include "app/ui/message_hub.h"
-#include "map/ui/map_area.h"
+#include "app/ui/program_wiring.h"
 #include "app/ui/sound_card.h"
+#include "app/ui/window_table.h"
 #include "app/wave_source.h"
 #include "receiver/wav_source.h"
 
@@ -60,15 +61,14 @@ std::unique_ptr<BlockReader> openWavFile(const std::string& path, QString& error
     return std::make_unique<WavBlockReader>(std::move(source));
 }
 
-QToolButton* addToolButton(QToolBar* bar, const char* name, const QString& hint, bool checkable)
+QToolButton* makeToolButton(QWidget* parent, const char* name, const QString& hint, bool checkable)
 {
-    auto* button = new QToolButton(bar);
+    auto* button = new QToolButton(parent);
     button->setObjectName(QLatin1String(name));
     button->setToolTip(hint);
     button->setText(hint);
     button->setCheckable(checkable);
     button->setAutoRaise(true);
-    bar->addWidget(button);
     return button;
 }
 
@@ -97,7 +97,7 @@ MainWindow::MainWindow(const Options& options, QWidget* parent) : QMainWindow(pa
     // 8. Path table, and the pipeline that uses it.
     m_paths = AppPaths::make(m_appDir, programName, m_settings.boolean(Key::LogName),
                              QDateTime::currentDateTime());
-    m_station = std::make_unique<Station>(m_settings, m_paths);
+    m_pipeline = std::make_unique<ReceivePipeline>(m_settings, m_paths);
     // 9, 10 and 13. Dual set aside for a server that does not decode; MaxBytes,
     // MaxConnect and the two ports brought into range.
     m_settings.ApplyStartupCorrections();
@@ -120,7 +120,8 @@ MainWindow::MainWindow(const Options& options, QWidget* parent) : QMainWindow(pa
         startTextLog();
     // 18. Off-screen drawing surfaces.
     createDrawingSurfaces();
-    m_mapArea = MapArea::install(*this);
+    m_mapArea = installMapArea(*this);
+    assembleShell();
     // 19. Audio input, then monitor output.
     OpenCapture();
     OpenPlayback();
@@ -130,11 +131,11 @@ MainWindow::MainWindow(const Options& options, QWidget* parent) : QMainWindow(pa
 
 MainWindow::~MainWindow()
 {
-    // The audio objects hand blocks to the station: they go first.
+    // The audio objects hand blocks to the pipeline: they go first.
     m_waveSource.reset();
     m_soundCapture.reset();
     m_monitor.reset();
-    // The other windows read the station while they are destroyed: they go
+    // The other windows read the pipeline while they are destroyed: they go
     // before it (members are destroyed after this body, children after that).
     const auto children = findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
     for (QWidget* child : children)
@@ -157,31 +158,19 @@ void MainWindow::buildWindow()
     m_toolBar->setContextMenuPolicy(Qt::PreventContextMenu);
     addToolBar(Qt::TopToolBarArea, m_toolBar);
 
-    m_scaleSelector = new QComboBox(m_toolBar);
-    m_scaleSelector->setObjectName(QStringLiteral("ComboBox1"));
-    m_scaleSelector->setToolTip(QStringLiteral("マップ倍率設定"));
-    m_scaleSelector->setMaxVisibleItems(12);
-    m_toolBar->addWidget(m_scaleSelector);
-
-    m_monitorButton = addToolButton(m_toolBar, "SpeedButton17", QStringLiteral("モニター"), true);
+    m_monitorButton = makeToolButton(m_toolBar, "SpeedButton17", QStringLiteral("モニター"), true);
 
     m_operatorSelector = new QComboBox(m_toolBar);
     m_operatorSelector->setObjectName(QStringLiteral("ComboBox2"));
     m_operatorSelector->setToolTip(QStringLiteral("カンパニーセレクター"));
-    m_toolBar->addWidget(m_operatorSelector);
+    addToolControls({m_monitorButton, m_operatorSelector});
 
     m_popupMenu = new QMenu(this);
     m_popupMenu->setObjectName(QStringLiteral("PopupMenu1"));
-    QAction* inputDevice = m_popupMenu->addAction(QStringLiteral("録音先設定"));
-    inputDevice->setObjectName(QStringLiteral("InputDeviceItem"));
-    connect(inputDevice, &QAction::triggered, this, [this] {
-        if (auto* dialog = findChild<QWidget*>(QStringLiteral("TForm8"), Qt::FindDirectChildrenOnly))
-            dialog->show();
-    });
-    m_popupMenu->addSeparator();
-    QAction* quit = m_popupMenu->addAction(QStringLiteral("終了"));
+    auto* quit = new QAction(QStringLiteral("終了"), m_popupMenu);
     quit->setObjectName(QStringLiteral("QuitItem"));
     connect(quit, &QAction::triggered, this, &QWidget::close);
+    addMenuEntries({quit});
     centralWidget()->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(centralWidget(), &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { m_popupMenu->popup(centralWidget()->mapToGlobal(at)); });
@@ -189,6 +178,97 @@ void MainWindow::buildWindow()
 
 // The steps below belong to the receiver, map, tracking, decode, aircraft and
 // network parts of the program; each is filled where that part is built.
+QComboBox* MainWindow::scaleSelector() const
+{
+    return m_toolBar->findChild<QComboBox*>(QStringLiteral("ComboBox1"));
+}
+
+const std::vector<const char*>& MainWindow::toolBarOrder()
+{
+    static const std::vector<const char*> order{
+        "SpeedButton12", "SpeedButton15", "SpeedButton13", "SpeedButton14", // pans
+        "SpeedButton3",  "SpeedButton4",                                    // list, search
+        "SpeedButton16", "SpeedButton9",  "SpeedButton10", "SpeedButton11", // tracks, sub-display
+        "SpeedButton19", "SpeedButton20", "ComboBox1",                      // zoom, scale
+        "SpeedButton21", "SpeedButton22", "SpeedButton23", "SpeedButton24", "SpeedButton28", // symbols
+        "SpeedButton25", "SpeedButton26", "SpeedButton27",                  // airways
+        "SpeedButton6",  "SpeedButton7",  "SpeedButton8",                   // text, information, auto-select
+        "SpeedButton1",  "SpeedButton17", "ComboBox2",                      // TCP/IP, monitor, company
+    };
+    return order;
+}
+
+const std::vector<const char*>& MainWindow::menuOrder()
+{
+    static const std::vector<const char*> order{
+        "SaveMapItem", "CopyMapItem", "-",
+        "ClearPlotsItem", "DeleteSelectedItem", "-",
+        "ReportPaneItem", "AltitudePaneItem", "N27", "AirportNamesItem", "ThreeLetterItem",
+        "ZeroDeleteItem", "-",
+        "FlightLabelItem", "RegistrationLabelItem", "-",
+        "SettingsItem", "BasicColoursItem", "OperatorColoursItem", "InputDeviceItem", "-",
+        "OpenFlightFileItem", "OpenAircraftFileItem", "OpenFolderItem", "-",
+        "ClearEachLogsItem", "RawImportItem", "-",
+        "ChatItem", "PacketTestItem", "-",
+        "VersionItem", "QuitItem",
+    };
+    return order;
+}
+
+void MainWindow::addToolControls(const std::vector<QWidget*>& controls)
+{
+    for (QWidget* control : controls)
+        if (control)
+            m_toolControls[control->objectName()] = control;
+}
+
+void MainWindow::addMenuEntries(const std::vector<QAction*>& entries)
+{
+    for (QAction* entry : entries)
+        if (entry)
+            m_menuEntries[entry->objectName()] = entry;
+}
+
+void MainWindow::assembleShell()
+{
+    // Taken out without deleting: a control placed before keeps its action
+    // and goes back in its place.
+    for (QAction* action : m_toolBar->actions())
+        m_toolBar->removeAction(action);
+    for (const char* name : toolBarOrder()) {
+        const auto found = m_toolControls.find(QLatin1String(name));
+        if (found == m_toolControls.end())
+            continue;
+        QWidget* control = found->second;
+        QAction*& placed = m_toolActions[control];
+        if (placed) {
+            m_toolBar->addAction(placed);
+        } else {
+            control->setParent(m_toolBar);
+            placed = m_toolBar->addWidget(control);
+        }
+    }
+    for (QAction* action : m_popupMenu->actions()) {
+        m_popupMenu->removeAction(action);
+        if (action->isSeparator())
+            delete action;
+    }
+    bool pendingSeparator = false;
+    for (const char* name : menuOrder()) {
+        if (std::string_view(name) == "-") {
+            pendingSeparator = !m_popupMenu->isEmpty();
+            continue;
+        }
+        const auto found = m_menuEntries.find(QLatin1String(name));
+        if (found == m_menuEntries.end())
+            continue;
+        if (pendingSeparator)
+            m_popupMenu->addSeparator();
+        pendingSeparator = false;
+        m_popupMenu->addAction(found->second);
+    }
+}
+
 void MainWindow::setReceiverConstants() {}
 void MainWindow::prepareScaleSelector() {}
 void MainWindow::prepareOperatorSelector() {}
@@ -201,7 +281,7 @@ void MainWindow::allocateTrackStore() {}
 // The text log begins again at every start: "Start Logging at" and a dash line.
 void MainWindow::startTextLog()
 {
-    m_station->decode().text.WriteLogStart(true);
+    m_pipeline->decode().text.WriteLogStart(true);
 }
 void MainWindow::createDrawingSurfaces() {}
 void MainWindow::arrangeLayout() {}
@@ -215,15 +295,15 @@ bool MainWindow::startServer()
 
 void MainWindow::resetReceiverState()
 {
-    m_station->receiver().resetIndicators();
-    m_station->ProcessingEnabled = true;
+    m_pipeline->receiver().resetIndicators();
+    m_pipeline->setProcessingEnabled(true);
 }
 
 void MainWindow::startNetwork()
 {
     if (m_settings.boolean(Key::TcpIp) && m_settings.boolean(Key::Server)) {
         const bool listening = startServer();
-        m_station->NetActive = listening;
+        m_pipeline->network().setNetActive(listening);
         if (listening)
             showServerCaption(0);
         else
@@ -320,11 +400,11 @@ bool MainWindow::playbackOpen() const
 
 void MainWindow::onCaptureBlock(CaptureSamples block)
 {
-    if (!m_station->ProcessingEnabled)
+    if (!m_pipeline->processingEnabled())
         return;
     if (m_monitorButton->isChecked() && m_monitor)
         m_monitor->play(block);
-    m_station->ProcessCaptureBlock(block);
+    m_pipeline->ProcessCaptureBlock(block);
 }
 
 void MainWindow::restoreWindowBounds()
@@ -387,11 +467,7 @@ void MainWindow::collectSettings()
     m_settings.setBoolean(Key::MainMaxmum, maximised);
 
     // Whether the search, information and text windows are showing.
-    const std::pair<const char*, Key> shownAtStart[] = {
-        {"TForm2", Key::FormSpec}, {"TForm17", Key::FormList}, {"TForm10", Key::FormText}};
-    for (const auto& [name, key] : shownAtStart)
-        if (auto* window = findChild<QWidget*>(QLatin1String(name), Qt::FindDirectChildrenOnly))
-            m_settings.setBoolean(key, window->isVisible());
+    storeStartWindows(*this);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)
@@ -402,7 +478,7 @@ void MainWindow::closeEvent(QCloseEvent* event)
     }
     m_closing = true;
     // 1. Blocks still arriving are ignored from here on.
-    m_station->ProcessingEnabled = false;
+    m_pipeline->setProcessingEnabled(false);
     // 2. The user's Dual back in place of the 0 of a non-decoding server.
     m_settings.RestoreSetAsideDual();
     // 3. Settings.

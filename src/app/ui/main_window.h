@@ -1,9 +1,10 @@
-// The main window TForm1: owns the settings, the path table and the Station
-// (the receive pipeline), opens the audio input and the monitor output, and
-// runs the start-up and closing sequences of the program.
+// The main window TForm1: owns the settings, the path table and the receive
+// pipeline, opens the audio input and the monitor output, lays out the
+// toolbar and the pop-up menu from what each area hands it, and runs the
+// start-up and closing sequences of the program.
 #pragma once
 
-#include "app/app_paths.h"
+#include "settings/app_paths.h"
 #include "app/block_assembler.h"
 #include "settings/settings_store.h"
 
@@ -11,7 +12,9 @@
 #include <QRect>
 #include <QString>
 
+#include <map>
 #include <memory>
+#include <vector>
 
 class QComboBox;
 class QMenu;
@@ -23,7 +26,7 @@ namespace varnesk {
 class MapArea;
 class MonitorOutput;
 class SoundCapture;
-class Station;
+class ReceivePipeline;
 class WaveSource;
 
 inline constexpr int kMainMinWidth = 970;
@@ -42,7 +45,7 @@ public:
 
     SettingsStore& settings() { return m_settings; }
     const AppPaths& paths() const { return m_paths; }
-    Station& station() { return *m_station; }
+    ReceivePipeline& pipeline() { return *m_pipeline; }
 
     // The audio input: the sound card chosen by [Wave] Input, or the file or
     // pipe named by [Wave] Source. Failures show their box; false then.
@@ -65,11 +68,23 @@ public:
 
     QToolBar* toolBar() const { return m_toolBar; }
     QMenu* popupMenu() const { return m_popupMenu; }
-    QComboBox* scaleSelector() const { return m_scaleSelector; }
+    // The map-scale selector (the map's, once it is installed).
+    QComboBox* scaleSelector() const;
     QComboBox* operatorSelector() const { return m_operatorSelector; }
     // The map in the central widget with its toolbar controls (src/map/ui).
     MapArea* mapArea() const { return m_mapArea; }
     QToolButton* monitorButton() const { return m_monitorButton; }
+
+    // What the areas hand the main window: toolbar controls and pop-up menu
+    // entries, each known by its objectName. assembleShell() lays them out
+    // in the program's order; controls and entries not handed over (parts
+    // not built) are left out, and so are separators with nothing between.
+    void addToolControls(const std::vector<QWidget*>& controls);
+    void addMenuEntries(const std::vector<QAction*>& entries);
+    void assembleShell();
+    // The toolbar's and the menu's order of objectNames; "-" is a separator.
+    static const std::vector<const char*>& toolBarOrder();
+    static const std::vector<const char*>& menuOrder();
 
     // True once the closing sequence has begun.
     bool closing() const { return m_closing; }
@@ -115,15 +130,17 @@ private:
     QString m_appDir;
     SettingsStore m_settings;
     AppPaths m_paths;
-    std::unique_ptr<Station> m_station;
+    std::unique_ptr<ReceivePipeline> m_pipeline;
     std::unique_ptr<SoundCapture> m_soundCapture;
     std::unique_ptr<WaveSource> m_waveSource;
     std::unique_ptr<MonitorOutput> m_monitor;
 
     QToolBar* m_toolBar = nullptr;
     QMenu* m_popupMenu = nullptr;
-    QComboBox* m_scaleSelector = nullptr;
     QComboBox* m_operatorSelector = nullptr;
+    std::map<QString, QWidget*> m_toolControls;
+    std::map<QString, QAction*> m_menuEntries;
+    std::map<QWidget*, QAction*> m_toolActions; // the toolbar's action of each placed control
     QToolButton* m_monitorButton = nullptr;
     MapArea* m_mapArea = nullptr;
 

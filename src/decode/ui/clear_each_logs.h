@@ -6,10 +6,10 @@ class QWidget;
 
 namespace varnesk {
 
-class Station;
+class TextLog;
 
 // Beeps and asks (Yes/No) through the message hub; on Yes deletes the files.
 // Returns the number of files deleted (0 when the user says No).
-int ClearEachLogs(QWidget* parent, Station& station);
+int ClearEachLogs(QWidget* parent, const TextLog& log);
 
 } // namespace varnesk

@@ -1,7 +1,8 @@
 // TForm10: toolbar actions, showing, placement and the refresh of the text area.
 #include "decode/ui/text_window.h"
 
-#include "app/station.h"
+#include "decode/received_text.h"
+#include "settings/settings_store.h"
 #include "decode/sjis.h"
 #include "decode/ui/text_colour_dialog.h"
 
@@ -27,8 +28,8 @@ constexpr int kRefreshMs = 100;
 
 } // namespace
 
-TextWindow::TextWindow(Station& station, QWidget* owner, QWidget* parent)
-    : QWidget(parent, Qt::Window), m_station(station), m_owner(owner)
+TextWindow::TextWindow(SettingsStore& settingsStore, ReceivedText& text, QWidget* owner, QWidget* parent)
+    : QWidget(parent, Qt::Window), m_settings(settingsStore), m_received(text), m_owner(owner)
 {
     setObjectName(QStringLiteral("TForm10"));
     setWindowTitle(QStringLiteral("受信テキスト表示"));
@@ -42,7 +43,7 @@ TextWindow::TextWindow(Station& station, QWidget* owner, QWidget* parent)
 
     m_viewGroup = new QButtonGroup(this);
     m_logNameGroup = new QButtonGroup(this);
-    SettingsStore& settings = m_station.settings();
+    SettingsStore& settings = m_settings;
 
     const QString viewLabels[] = {QStringLiteral("RAW"), QStringLiteral("PRC"), QStringLiteral("MES")};
     const QString viewHints[] = {QStringLiteral("RAW生データ表示"), QStringLiteral("PRC処理データ表示"),
@@ -78,17 +79,17 @@ TextWindow::TextWindow(Station& station, QWidget* owner, QWidget* parent)
     setLogButtons();
 
     connect(m_viewGroup, &QButtonGroup::idClicked, this,
-            [this](int id) { m_station.settings().setInteger(Key::TxtType, id); });
+            [this](int id) { m_settings.setInteger(Key::TxtType, id); });
     connect(m_logNameGroup, &QButtonGroup::idClicked, this,
-            [this](int id) { m_station.settings().setInteger(Key::TxtLogType, id); });
+            [this](int id) { m_settings.setInteger(Key::TxtLogType, id); });
     connect(m_logButton, &QToolButton::clicked, this, [this](bool on) {
-        m_station.settings().setBoolean(Key::TxtLog, on);
+        m_settings.setBoolean(Key::TxtLog, on);
         if (on)
-            m_station.decode().text.WriteLogStart(false);
+            m_received.WriteLogStart(false);
         setLogButtons();
     });
     connect(m_topButton, &QToolButton::clicked, this, [this](bool on) {
-        m_station.settings().setBoolean(Key::TextTopMost, on);
+        m_settings.setBoolean(Key::TextTopMost, on);
         applyTopMost();
     });
     connect(fontButton, &QToolButton::clicked, this, &TextWindow::chooseFont);
@@ -99,7 +100,7 @@ TextWindow::TextWindow(Station& station, QWidget* owner, QWidget* parent)
     m_timer = new QTimer(this);
     m_timer->setInterval(kRefreshMs);
     connect(m_timer, &QTimer::timeout, this, [this] {
-        if (isVisible() && m_station.decode().text.revision() != m_shownRevision)
+        if (isVisible() && m_textChanged)
             refreshText();
     });
     m_timer->start();
@@ -144,7 +145,7 @@ void TextWindow::setLogButtons()
 
 void TextWindow::applyTopMost()
 {
-    const bool on = m_station.settings().boolean(Key::TextTopMost);
+    const bool on = m_settings.boolean(Key::TextTopMost);
     if (testAttribute(Qt::WA_WState_Created) && windowFlags().testFlag(Qt::WindowStaysOnTopHint) == on)
         return;
     const bool visible = isVisible();
@@ -155,7 +156,7 @@ void TextWindow::applyTopMost()
 
 void TextWindow::applyFont()
 {
-    const SettingsStore& s = m_station.settings();
+    const SettingsStore& s = m_settings;
     QFont font(sjisToQString(s.text(Key::TextFontName)));
     font.setPointSize(std::max(1, s.integer(Key::TextFontSize)));
     font.setStyleHint(QFont::TypeWriter);
@@ -164,14 +165,14 @@ void TextWindow::applyFont()
 
 void TextWindow::applyTextColours()
 {
-    const SettingsStore& s = m_station.settings();
+    const SettingsStore& s = m_settings;
     TextColourDialog::colourWidget(m_text, settingColour(s.colour(Key::TextText)),
                                    settingColour(s.colour(Key::TextBack)));
 }
 
 void TextWindow::applyDisplayColours()
 {
-    const SettingsStore& s = m_station.settings();
+    const SettingsStore& s = m_settings;
     TextColourDialog::colourWidget(m_text, settingColour(s.colour(Key::OnColor)),
                                    settingColour(s.colour(Key::BackColor)));
 }
@@ -183,14 +184,14 @@ void TextWindow::chooseFont()
     if (!ok)
         return;
     m_text->setFont(chosen);
-    m_station.settings().setInteger(Key::TextFontSize, chosen.pointSize());
-    m_station.settings().setText(Key::TextFontName, qstringToSjis(chosen.family()));
+    m_settings.setInteger(Key::TextFontSize, chosen.pointSize());
+    m_settings.setText(Key::TextFontName, qstringToSjis(chosen.family()));
 }
 
 void TextWindow::refreshText()
 {
-    m_shownRevision = m_station.decode().text.revision();
-    m_text->setPlainText(sjisToQString(m_station.TextWindowText));
+    m_textChanged = false;
+    m_text->setPlainText(sjisToQString(m_received.windowText()));
     // The newest entry is at the end: show it, from its first column.
     m_text->moveCursor(QTextCursor::End);
     m_text->verticalScrollBar()->setValue(m_text->verticalScrollBar()->maximum());
@@ -217,8 +218,8 @@ void TextWindow::resizeEvent(QResizeEvent* event)
     m_bar->setGeometry(kMargin, kMargin, w, kBarHeight);
     m_text->setGeometry(kMargin, kMargin + kBarHeight + kMargin, w, height() - (kBarHeight + 2 * kMargin));
     if (isVisible()) {
-        m_station.settings().setInteger(Key::TextWidth, width());
-        m_station.settings().setInteger(Key::TextHeight, height());
+        m_settings.setInteger(Key::TextWidth, width());
+        m_settings.setInteger(Key::TextHeight, height());
     }
 }
 
@@ -226,8 +227,8 @@ void TextWindow::moveEvent(QMoveEvent* event)
 {
     QWidget::moveEvent(event);
     if (isVisible()) {
-        m_station.settings().setInteger(Key::TextLeft, x());
-        m_station.settings().setInteger(Key::TextTop, y());
+        m_settings.setInteger(Key::TextLeft, x());
+        m_settings.setInteger(Key::TextTop, y());
     }
 }
 

@@ -1,7 +1,7 @@
 // The received text window TForm10 ("受信テキスト表示"): shows TextWindowText
 // read-only in a fixed-pitch font, scrolled to the newest entry, with the
 // toolbar for the view, the text log, its file naming, always-on-top, font
-// and colours. Reads the received text's revision on a short timer.
+// and colours. Refills its text area on a short timer after new entries.
 #pragma once
 
 #include <QWidget>
@@ -16,7 +16,8 @@ class QWidget;
 
 namespace varnesk {
 
-class Station;
+class ReceivedText;
+class SettingsStore;
 class TextColourDialog;
 
 class TextWindow : public QWidget {
@@ -24,12 +25,14 @@ class TextWindow : public QWidget {
 public:
     // owner: the window the text window is centred on when it has no place yet
     // (the main window).
-    TextWindow(Station& station, QWidget* owner = nullptr, QWidget* parent = nullptr);
+    TextWindow(SettingsStore& settings, ReceivedText& text, QWidget* owner = nullptr, QWidget* parent = nullptr);
 
     QPlainTextEdit* textArea() const { return m_text; }
-    // Fills the text area from TextWindowText (also done by the timer when
-    // the text has changed) and scrolls to its end.
+    // Fills the text area from TextWindowText and scrolls to its end.
     void refreshText();
+    // The received text has a new entry: the text area is refilled on the
+    // window's next refresh tick while it is visible.
+    void markTextChanged() { m_textChanged = true; }
     // The basic or operator colour dialog applied its colours: [Color]
     // BackColor as background, OnColor for the characters, until the next showing.
     void applyDisplayColours();
@@ -51,7 +54,9 @@ private:
     void applyTextColours();
     void chooseFont();
 
-    Station& m_station;
+    SettingsStore& m_settings;
+    ReceivedText& m_received;
+    bool m_textChanged = false;
     QWidget* m_owner;
     QWidget* m_bar = nullptr;
     QPlainTextEdit* m_text = nullptr;

@@ -5,8 +5,7 @@
 
 #include "aircraft/ui/company_selector.h"
 
-#include "app/station.h"
-#include "app/ui/main_window.h"
+#include "aircraft/reference_tables.h"
 #include "map/background_renderer.h"
 #include "decode/sjis.h"
 #include "map/canvas.h"
@@ -14,6 +13,7 @@
 #include "tracking/track_store.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QEvent>
@@ -78,40 +78,18 @@ QIcon airwayIcon(uint32_t settingsColour)
     return QIcon(pm);
 }
 
-QToolButton* makeButton(QToolBar* bar, QAction* before, const char* name, const QString& hint, const QString& text,
-                        bool checkable)
+QToolButton* makeButton(QWidget* parent, std::vector<QWidget*>& out, const char* name, const QString& hint,
+                        const QString& text, bool checkable)
 {
-    auto* button = new QToolButton(bar);
+    auto* button = new QToolButton(parent);
     button->setObjectName(QLatin1String(name));
     button->setToolTip(hint);
     button->setText(text);
     button->setCheckable(checkable);
     button->setAutoRaise(true);
     button->setFocusPolicy(Qt::NoFocus);
-    if (before)
-        bar->insertWidget(before, button);
-    else
-        bar->addWidget(button);
+    out.push_back(button);
     return button;
-}
-
-QAction* actionOf(QToolBar* bar, QWidget* widget)
-{
-    if (!bar || !widget)
-        return nullptr;
-    for (QAction* a : bar->actions())
-        if (bar->widgetForAction(a) == widget)
-            return a;
-    return nullptr;
-}
-
-QAction* actionAfter(QToolBar* bar, QAction* action)
-{
-    if (!bar || !action)
-        return nullptr;
-    const QList<QAction*> all = bar->actions();
-    const qsizetype i = all.indexOf(action);
-    return i >= 0 && i + 1 < all.size() ? all[i + 1] : nullptr;
 }
 
 } // namespace
@@ -139,29 +117,25 @@ void MapWidget::showEvent(QShowEvent* event)
     QFrame::showEvent(event);
     if (!m_shown) {
         m_shown = true;
-        if (onFirstShow)
-            onFirstShow();
+        Q_EMIT firstShown();
     }
 }
 
 void MapWidget::resizeEvent(QResizeEvent* event)
 {
     QFrame::resizeEvent(event);
-    if (onSurfaceResized)
-        onSurfaceResized(contentsRect().size());
+    Q_EMIT surfaceResized(contentsRect().size());
 }
 
 void MapWidget::mousePressEvent(QMouseEvent* event)
 {
-    if (onPress)
-        onPress(event->position().toPoint() - contentsRect().topLeft());
+    Q_EMIT pressed(event->position().toPoint() - contentsRect().topLeft());
     event->accept();
 }
 
 void MapWidget::mouseReleaseEvent(QMouseEvent* event)
 {
-    if (onRelease)
-        onRelease(event->button(), event->position().toPoint() - contentsRect().topLeft(), event->modifiers());
+    Q_EMIT released(event->button(), event->position().toPoint() - contentsRect().topLeft(), event->modifiers());
     event->accept();
 }
 
@@ -169,26 +143,26 @@ MapArea::MapArea(SettingsStore& settings, const AppPaths& paths, QWidget* host)
     : QObject(host), m_settings(settings), m_scene(settings, paths), m_host(host)
 {
     m_widget = new MapWidget(m_scene, host);
-    m_scene.onShow = [this] { m_widget->update(); };
-    m_scene.onFormatErrors = [](const BackgroundStatus& st) {
+    connect(&m_scene, &MapScene::aircraftLayerDrawn, m_widget, qOverload<>(&QWidget::update));
+    connect(&m_scene, &MapScene::formatErrorsFound, this, [](const BackgroundStatus& st) {
         // Reported once per rebuild in the log only: a box at every drag
         // would make the map unusable, and the record is simply left out.
         qCWarning(lcMap) << "map files: malformed records left out:" << st.coastline.formatErrors << "coastline (first line"
                          << st.coastline.firstErrorLine << ")," << st.airways.formatErrors << "airway (first line"
                          << st.airways.firstErrorLine << ")," << st.navaids.formatErrors << "nav (first line"
                          << st.navaids.firstErrorLine << ")";
-    };
-    m_widget->onPress = [this](QPoint at) { pressAt(at); };
-    m_widget->onRelease = [this](Qt::MouseButton b, QPoint at, Qt::KeyboardModifiers m) { releaseOnMap(b, at, m); };
-    m_widget->onFirstShow = [this] {
+    });
+    connect(m_widget, &MapWidget::pressed, this, &MapArea::pressAt);
+    connect(m_widget, &MapWidget::released, this, &MapArea::releaseOnMap);
+    connect(m_widget, &MapWidget::firstShown, this, [this] {
         if (!m_started)
             start();
-    };
-    m_widget->onSurfaceResized = [this](QSize size) {
+    });
+    connect(m_widget, &MapWidget::surfaceResized, this, [this](QSize size) {
         m_scene.resize(size.width(), size.height());
         if (m_started)
             redrawAll();
-    };
+    });
     if (host)
         host->installEventFilter(new HostResizeWatcher(*this, this));
     layout();
@@ -196,28 +170,55 @@ MapArea::MapArea(SettingsStore& settings, const AppPaths& paths, QWidget* host)
 
 MapArea::~MapArea() = default;
 
-MapArea* MapArea::install(MainWindow& window)
+void MapArea::setTrackStore(TrackStore* store)
 {
-    QWidget* host = window.centralWidget();
-    auto* area = new MapArea(window.settings(), window.paths(), host);
-    area->setObjectName(QStringLiteral("MapArea"));
-    area->installControls(window.toolBar(), window.scaleSelector(), window.operatorSelector());
-    Station& station = window.station();
-    TrackStore& store = station.tracking().store();
-    area->setTrackStore(&store);
-    // A stored fix redraws the aircraft with the selection kept (following
-    // the newest aircraft belongs to the selection logic, which may take
-    // this hook over).
-    if (!store.onRefreshDisplay)
-        store.onRefreshDisplay = [guard = QPointer<MapArea>(area)](std::string_view, std::string_view) {
-            if (guard)
-                guard->redrawKeepingSelection();
-        };
-    if (QComboBox* company = window.operatorSelector(); company && !store.onCompanyItemAdded)
-        bindCompanySelector(company, store);
-    const ReferenceTables* tables = &station.tracking().tables();
-    area->scene().setAirportLookup([tables](std::string_view code) { return tables->LookupAirportName(code); });
-    return area;
+    m_scene.setTrackStore(store);
+    if (!store)
+        return;
+    connect(store, &TrackStore::trackChanged, this, &MapArea::onTrackChanged);
+    connect(store, &TrackStore::firstAircraftStored, this, [this] {
+        if (m_autoSelectButton)
+            m_autoSelectButton->setEnabled(true);
+    });
+}
+
+void MapArea::setReferenceTables(const ReferenceTables* tables)
+{
+    if (tables)
+        m_scene.setAirportLookup([tables](std::string_view code) { return tables->LookupAirportName(code); });
+    else
+        m_scene.setAirportLookup({});
+}
+
+// A message produced a fix: the selection is kept, follows the newest
+// aircraft while auto-select is down, and the aircraft are redrawn.
+void MapArea::onTrackChanged()
+{
+    if (!m_started)
+        return;
+    MapSelection& sel = m_scene.selection();
+    sel.keepSelection = true;
+    if (sel.selected >= 0 && m_autoSelect && m_scene.trackStore())
+        sel.selected = m_scene.trackStore()->NewestAircraft();
+    m_scene.redrawAircraft(sel.selected);
+}
+
+void MapArea::setAutoSelect(bool down)
+{
+    m_autoSelect = down;
+    MapSelection& sel = m_scene.selection();
+    sel.shift = sel.alt = sel.ctrl = false;
+    const TrackStore* store = m_scene.trackStore();
+    if (down) {
+        sel.keepSelection = false;
+        if (store && store->count() > 0) {
+            sel.selected = store->NewestAircraft();
+            redrawSelected();
+        }
+    } else {
+        sel.selected = -1;
+        redrawSelected();
+    }
 }
 
 void MapArea::layout()
@@ -373,10 +374,10 @@ void MapArea::release(Qt::MouseButton button, QPoint at, Qt::KeyboardModifiers m
         afterViewChange();
         return;
     case Gesture::Click:
-        if (onMap && onClick)
-            onClick(at);
-        if (!onMap && onAltitudePaneClick)
-            onAltitudePaneClick(at);
+        if (onMap)
+            Q_EMIT clicked(at);
+        else
+            Q_EMIT altitudePaneClicked(at);
         return;
     }
 }
@@ -412,6 +413,42 @@ void MapArea::setZeroDelete(bool on)
     redrawSelected();
 }
 
+std::vector<QAction*> MapArea::createMenuEntries(QObject* parent)
+{
+    struct Option {
+        const char* name;
+        const char* caption;
+        Key key;
+        void (MapArea::*set)(bool);
+    };
+    const Option options[] = {{"AirportNamesItem", "空港名任意表示", Key::Japan, &MapArea::setAirportNames},
+                              {"ThreeLetterItem", "レター名任意表示", Key::ThreeLetter, &MapArea::setThreeLetter},
+                              {"ZeroDeleteItem", "便名のゼロを取る", Key::ZeroDel, &MapArea::setZeroDelete}};
+    std::vector<QAction*> entries;
+    for (const Option& o : options) {
+        auto* action = new QAction(QString::fromUtf8(o.caption), parent);
+        action->setObjectName(QLatin1String(o.name));
+        action->setCheckable(true);
+        action->setChecked(m_settings.boolean(o.key));
+        connect(action, &QAction::toggled, this, [this, set = o.set](bool on) { (this->*set)(on); });
+        entries.push_back(action);
+    }
+    // Labels by flight number or by registration: one of the two is checked.
+    auto* labels = new QActionGroup(parent);
+    labels->setExclusive(true);
+    auto* byFlight = new QAction(QStringLiteral("フライト番号で表示"), labels);
+    byFlight->setObjectName(QStringLiteral("FlightLabelItem"));
+    auto* byRegistration = new QAction(QStringLiteral("登録番号で表示"), labels);
+    byRegistration->setObjectName(QStringLiteral("RegistrationLabelItem"));
+    for (QAction* a : {byFlight, byRegistration})
+        a->setCheckable(true);
+    (m_settings.boolean(Key::ShowRegNo) ? byRegistration : byFlight)->setChecked(true);
+    connect(byRegistration, &QAction::toggled, this, &MapArea::setShowRegistration);
+    entries.push_back(byFlight);
+    entries.push_back(byRegistration);
+    return entries;
+}
+
 void MapArea::syncScaleSelector()
 {
     if (m_scaleSelector && m_scaleSelector->currentIndex() != m_scene.view().scaleIndex) {
@@ -420,13 +457,10 @@ void MapArea::syncScaleSelector()
     }
 }
 
-void MapArea::installControls(QToolBar* bar, QComboBox* scaleSelector, QComboBox* companySelector)
+std::vector<QWidget*> MapArea::createControls(QWidget* bar, QComboBox* companySelector)
 {
-    m_scaleSelector = scaleSelector;
-    QAction* scaleAction = actionOf(bar, scaleSelector);
-    QAction* afterScale = actionAfter(bar, scaleAction);
-
-    if (bar) {
+    std::vector<QWidget*> controls;
+    {
         struct Move {
             const char* name;
             const char* hint;
@@ -438,11 +472,11 @@ void MapArea::installControls(QToolBar* bar, QComboBox* scaleSelector, QComboBox
                               {"SpeedButton13", "上へ移動", "▲", &MapArea::moveUp},
                               {"SpeedButton14", "下へ移動", "▼", &MapArea::moveDown}};
         for (const Move& m : moves) {
-            QToolButton* b = makeButton(bar, scaleAction, m.name, QString::fromUtf8(m.hint), QString::fromUtf8(m.text), false);
+            QToolButton* b = makeButton(bar, controls, m.name, QString::fromUtf8(m.hint), QString::fromUtf8(m.text), false);
             connect(b, &QToolButton::clicked, this, [this, op = m.op] { (this->*op)(); });
         }
 
-        QToolButton* track = makeButton(bar, scaleAction, "SpeedButton16", QStringLiteral("軌跡表示"),
+        QToolButton* track = makeButton(bar, controls, "SpeedButton16", QStringLiteral("軌跡表示"),
                                         QStringLiteral("軌跡"), true);
         track->setChecked(m_settings.boolean(Key::PlotDraw));
         connect(track, &QToolButton::toggled, this, [this](bool on) { setTrackDisplay(on); });
@@ -460,16 +494,16 @@ void MapArea::installControls(QToolBar* bar, QComboBox* scaleSelector, QComboBox
         const int stored = m_settings.integer(Key::SubDisptype);
         const int mode = stored == 1 || stored == 2 ? stored : 0;
         for (int i = 0; i < 3; ++i) {
-            QToolButton* b = makeButton(bar, scaleAction, subs[i].name, QString::fromUtf8(subs[i].hint),
+            QToolButton* b = makeButton(bar, controls, subs[i].name, QString::fromUtf8(subs[i].hint),
                                         QString::fromUtf8(subs[i].text), true);
             m_subDisplay->addButton(b, i);
             b->setChecked(i == mode);
         }
         connect(m_subDisplay, &QButtonGroup::idClicked, this, [this](int id) { setSubDisplayMode(id); });
 
-        QToolButton* in = makeButton(bar, scaleAction, "SpeedButton19", QStringLiteral("ズームイン"), QStringLiteral("＋"), false);
+        QToolButton* in = makeButton(bar, controls, "SpeedButton19", QStringLiteral("ズームイン"), QStringLiteral("＋"), false);
         connect(in, &QToolButton::clicked, this, &MapArea::zoomIn);
-        QToolButton* out = makeButton(bar, scaleAction, "SpeedButton20", QStringLiteral("ズームアウト"), QStringLiteral("－"), false);
+        QToolButton* out = makeButton(bar, controls, "SpeedButton20", QStringLiteral("ズームアウト"), QStringLiteral("－"), false);
         connect(out, &QToolButton::clicked, this, &MapArea::zoomOut);
 
         struct Layer {
@@ -491,7 +525,7 @@ void MapArea::installControls(QToolBar* bar, QComboBox* scaleSelector, QComboBox
         };
         for (const Layer& l : layers) {
             const QString hint = QString::fromUtf8(l.hint);
-            QToolButton* b = makeButton(bar, afterScale, l.name, hint, hint, true);
+            QToolButton* b = makeButton(bar, controls, l.name, hint, hint, true);
             b->setIcon(l.symbol ? symbolIcon(l.symbol, m_settings.colour(l.colour)) : airwayIcon(m_settings.colour(l.colour)));
             b->setToolButtonStyle(Qt::ToolButtonIconOnly);
             b->setChecked(m_settings.boolean(l.key));
@@ -502,7 +536,12 @@ void MapArea::installControls(QToolBar* bar, QComboBox* scaleSelector, QComboBox
         }
     }
 
-    if (scaleSelector) {
+    {
+        auto* scaleSelector = new QComboBox(bar);
+        scaleSelector->setObjectName(QStringLiteral("ComboBox1"));
+        scaleSelector->setToolTip(QStringLiteral("マップ倍率設定"));
+        m_scaleSelector = scaleSelector;
+        controls.push_back(scaleSelector);
         const QSignalBlocker block(scaleSelector);
         scaleSelector->clear();
         for (int s : kScaleList)
@@ -511,7 +550,13 @@ void MapArea::installControls(QToolBar* bar, QComboBox* scaleSelector, QComboBox
         scaleSelector->setCurrentIndex(m_scene.view().scaleIndex);
         connect(scaleSelector, &QComboBox::activated, this, [this](int index) { setScaleIndex(index); });
     }
+    m_autoSelectButton = makeButton(bar, controls, "SpeedButton8", QStringLiteral("自動新規受信選択"),
+                                    QStringLiteral("自動"), true);
+    m_autoSelectButton->setEnabled(m_scene.trackStore() && m_scene.trackStore()->count() > 0);
+    connect(m_autoSelectButton, &QToolButton::toggled, this, &MapArea::setAutoSelect);
     if (companySelector) {
+        if (TrackStore* store = m_scene.trackStore())
+            bindCompanySelector(companySelector, *store);
         // The filter follows the box's current item however it changes: when
         // the box is refilled and set back to "ALL" (an operator's last
         // aircraft removed, the store cleared), a filter left on the old code
@@ -520,6 +565,7 @@ void MapArea::installControls(QToolBar* bar, QComboBox* scaleSelector, QComboBox
                 [this](int index) { setCompanyFilterIndex(index); });
         connect(companySelector, &QComboBox::activated, this, [this](int) { redrawKeepingSelection(); });
     }
+    return controls;
 }
 
 } // namespace varnesk

@@ -10,15 +10,17 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QComboBox;
 class QToolBar;
 class QToolButton;
+class QAction;
 class QButtonGroup;
 
 namespace varnesk {
 
-class MainWindow;
+class ReferenceTables;
 class TrackStore;
 
 // Pane sizes around the map (the report pane on the right, the altitude pane below).
@@ -31,12 +33,13 @@ class MapWidget : public QFrame {
 public:
     explicit MapWidget(MapScene& scene, QWidget* parent = nullptr);
 
-    // Mouse releases, after the press was remembered: the drag-or-click rule.
-    std::function<void(Qt::MouseButton, QPoint, Qt::KeyboardModifiers)> onRelease;
-    std::function<void(QPoint)> onPress;
-    std::function<void(QSize)> onSurfaceResized;
+Q_SIGNALS:
+    // Mouse positions in drawing-surface pixels.
+    void pressed(QPoint at);
+    void released(Qt::MouseButton button, QPoint at, Qt::KeyboardModifiers modifiers);
+    void surfaceResized(QSize size);
     // The first time the widget is shown (the main window has appeared).
-    std::function<void()> onFirstShow;
+    void firstShown();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -53,18 +56,23 @@ private:
 class MapArea : public QObject {
     Q_OBJECT
 public:
-    // The map widget goes into host (the main window's central widget); the
-    // controls into the toolbar around the scale selector.
+    // The map widget goes into host (the main window's central widget).
     MapArea(SettingsStore& settings, const AppPaths& paths, QWidget* host);
     ~MapArea() override;
 
-    // The main window's single call: the map into its central widget, the
-    // controls into its toolbar, the scale selector filled, the company
-    // selector wired, the track store and airport names of its station.
-    static MapArea* install(MainWindow& window);
-
-    void installControls(QToolBar* toolBar, QComboBox* scaleSelector, QComboBox* companySelector);
-    void setTrackStore(TrackStore* store) { m_scene.setTrackStore(store); }
+    // The toolbar controls of the map (pans, track display, sub-display,
+    // zoom, scale selector ComboBox1, symbol and airway layers, auto-select),
+    // made as children of parent and named by their objectNames; the main
+    // window places them. companySelector (ComboBox2) is filled from the
+    // store and filters the map.
+    std::vector<QWidget*> createControls(QWidget* parent, QComboBox* companySelector);
+    // The map's entries of the pop-up menu (airport names, three-letter
+    // prefix, zero deletion, labels by flight number or registration), as
+    // check items named by their objectNames.
+    std::vector<QAction*> createMenuEntries(QObject* parent);
+    // The store drawn (its fixes redraw the map) and the airport names of the tables.
+    void setTrackStore(TrackStore* store);
+    void setReferenceTables(const ReferenceTables* tables);
 
     MapScene& scene() { return m_scene; }
     MapWidget* widget() const { return m_widget; }
@@ -94,6 +102,9 @@ public:
     // The aircraft layer for the current selection with the selection kept
     // (a new fix, the track switch, the sub-display mode, the company selector).
     void redrawKeepingSelection();
+    // The aircraft layer for the current selection (rows with tracks removed,
+    // the label options).
+    void redrawSelected();
     void setSubDisplayMode(int mode);
     void setTrackDisplay(bool on);
     // The company selector's item: 0 is "ALL", the others the store's operator codes.
@@ -107,6 +118,11 @@ public:
     void setThreeLetter(bool on);
     void setZeroDelete(bool on);
 
+    // The auto-select button (SpeedButton8): down, the selection follows
+    // each new position report; enabled from the first stored aircraft.
+    void setAutoSelect(bool down);
+    bool autoSelect() const { return m_autoSelect; }
+
     // Mouse on the map and on the altitude pane (one shared press position;
     // positions in drawing-surface pixels): a release more than 10 pixels
     // from the press drags the chart, the pane's drag only in longitude.
@@ -114,14 +130,15 @@ public:
     void releaseOnMap(Qt::MouseButton button, QPoint at, Qt::KeyboardModifiers modifiers);
     void releaseOnAltitudePane(Qt::MouseButton button, QPoint at, Qt::KeyboardModifiers modifiers);
 
+Q_SIGNALS:
     // A click (a release within 10 pixels of its press) goes to the selection
     // logic: on the map to its hit test, on the altitude pane likewise.
-    std::function<void(QPoint)> onClick;
-    std::function<void(QPoint)> onAltitudePaneClick;
+    void clicked(QPoint at);
+    void altitudePaneClicked(QPoint at);
 
 private:
+    void onTrackChanged();
     void release(Qt::MouseButton button, QPoint at, Qt::KeyboardModifiers modifiers, bool onMap);
-    void redrawSelected();
     // The filter of the company selector's item, without a redraw.
     void setCompanyFilterIndex(int index);
     void afterViewChange();
@@ -134,6 +151,8 @@ private:
     PressTracker m_press;
     QComboBox* m_scaleSelector = nullptr;
     QButtonGroup* m_subDisplay = nullptr;
+    QToolButton* m_autoSelectButton = nullptr;
+    bool m_autoSelect = false;
     bool m_started = false;
 };
 

@@ -1,0 +1,55 @@
+// The capture-block handler and the routing of captured frames.
+#include "app/receive_pipeline.h"
+
+#include <algorithm>
+
+namespace varnesk {
+
+ReceivePipeline::ReceivePipeline(SettingsStore& settings, AppPaths paths)
+    : m_settings(settings), m_paths(std::move(paths))
+{
+    connect(&m_decode.decoder, &BlockDecoder::chatLineReceived, &m_network, &NetworkSharing::AddChatLine);
+}
+
+void ReceivePipeline::ProcessCaptureBlock(CaptureBlockSpan block)
+{
+    ProcessCaptureBlock(block, QDateTime::currentDateTime());
+}
+
+void ReceivePipeline::ProcessCaptureBlock(CaptureBlockSpan block, const QDateTime& blockTime)
+{
+    if (!m_processingEnabled)
+        return;
+    ++m_blocksProcessed;
+    Q_EMIT captureBlockArrived(block);
+    // Dual is read block by block, so a change in the input dialog takes
+    // effect with the next block; 0 (a server that does not decode) processes nothing.
+    const int channels = std::clamp(m_settings.integer(Key::Dual), 0, kCaptureChannels);
+    for (int c = 0; c < channels; ++c)
+        for (int n = 0; n < kFramesPerBlock; ++n)
+            m_channel[c][n] = block[static_cast<size_t>(n * kCaptureChannels + c)];
+    // Channel 0 through every stage, its frame handed on, then channel 1.
+    for (int c = 0; c < channels; ++c) {
+        const std::optional<CapturedFrame> frame =
+            m_receiver.processChannel(c, std::span<double, kFramesPerBlock>(m_channel[c], kFramesPerBlock));
+        if (frame)
+            OnFrameCaptured(*frame, blockTime);
+    }
+    Q_EMIT captureBlockDone();
+}
+
+void ReceivePipeline::OnFrameCaptured(const CapturedFrame& frame, const QDateTime& blockTime)
+{
+    Q_EMIT frameCaptured(frame, blockTime);
+    const bool server = m_settings.boolean(Key::Server);
+    if (m_network.NetActive() && !server) {
+        m_network.SendToServer(frame.rawLine);
+        return;
+    }
+    if (m_network.NetActive() && server && !m_settings.boolean(Key::DupCheckSend))
+        m_network.SendToClients(frame.rawLine);
+    m_decode.decoder.DecodeBlock(BlockContext::radio(frame.channel, blockTime), frame.slots, frame.bitCount,
+                                 frame.endIsEtx ? 1 : 0);
+}
+
+} // namespace varnesk

@@ -1,0 +1,98 @@
+// The receive pipeline: builds the receiver channels, the network side, the
+// aircraft tracking and the decoding chain, connects them, and runs one
+// capture block at a time through them. Headless; the main window drives it
+// from the event loop, varnesk-decode from a loop over its inputs.
+#pragma once
+
+#include "decode/acars_block.h"
+#include "decode/decode_chain.h"
+#include "net/network_sharing.h"
+#include "receiver/receiver.h"
+#include "settings/app_paths.h"
+#include "settings/settings_store.h"
+#include "tracking/aircraft_tracking.h"
+
+#include <QDateTime>
+#include <QObject>
+
+#include <cstdint>
+#include <span>
+
+namespace varnesk {
+
+inline constexpr int kFramesPerBlock = 512;
+inline constexpr int kSampleRateHz = 22050;
+inline constexpr int kCaptureChannels = 2;
+inline constexpr int kCaptureBlockBytes = kFramesPerBlock * kCaptureChannels * 2; // 2048
+
+using CaptureBlockSpan = std::span<const int16_t, kFramesPerBlock * kCaptureChannels>;
+
+class ReceivePipeline : public QObject {
+    Q_OBJECT
+public:
+    ReceivePipeline(SettingsStore& settings, AppPaths paths);
+
+    SettingsStore& settings() { return m_settings; }
+    const AppPaths& paths() const { return m_paths; }
+
+    // Blocks are processed only while this is on (from the end of start-up
+    // until the closing sequence begins).
+    void setProcessingEnabled(bool on) { m_processingEnabled = on; }
+    bool processingEnabled() const { return m_processingEnabled; }
+
+    // One CaptureBlock: 512 interleaved stereo frames, left sample first.
+    // Does nothing while processing is off; otherwise de-interleaves the
+    // channels that [Wave] Dual selects and runs them through the chain,
+    // channel 0 through every stage before channel 1.
+    // blockTime is the local time the block stands for; it travels with any
+    // frame completed in the block (the chain never reads the clock). The
+    // one-argument form stamps the block with the current time.
+    void ProcessCaptureBlock(CaptureBlockSpan block);
+    void ProcessCaptureBlock(CaptureBlockSpan block, const QDateTime& blockTime);
+
+    // The hand-off of a checked frame from the receiver (channel 0 or 1): to
+    // the block decoder with the tag "Lch" / "Rch", or in a client station as
+    // a raw line to the server instead (it comes back from the server like
+    // every other station's).
+    void OnFrameCaptured(const CapturedFrame& frame, const QDateTime& blockTime);
+
+    Receiver& receiver() { return m_receiver; }
+    const Receiver& receiver() const { return m_receiver; }
+    // The shifted signal of the last block of channel c (what the spectrum shows).
+    std::span<const double, kFramesPerBlock> channelSamples(int c) const
+    {
+        return std::span<const double, kFramesPerBlock>(m_channel[c == 1 ? 1 : 0], kFramesPerBlock);
+    }
+    uint64_t blocksProcessed() const { return m_blocksProcessed; }
+
+    // Decoder tables, sequencer, received text, text log, line intake and RAW import.
+    DecodeChain& decode() { return m_decode; }
+    const DecodeChain& decode() const { return m_decode; }
+    // Reference tables, received aircraft list and track store.
+    AircraftTracking& tracking() { return m_tracking; }
+    const AircraftTracking& tracking() const { return m_tracking; }
+    // NetActive, the chat history and the lines for the server and the clients.
+    NetworkSharing& network() { return m_network; }
+    const NetworkSharing& network() const { return m_network; }
+
+Q_SIGNALS:
+    // A block passed the processing switch and is about to enter the chain.
+    void captureBlockArrived(CaptureBlockSpan block);
+    // A frame with a good CRC, before it goes to the decoder or the server.
+    void frameCaptured(const CapturedFrame& frame, const QDateTime& blockTime);
+    // The end of a capture block's processing: the indicators refresh.
+    void captureBlockDone();
+
+private:
+    SettingsStore& m_settings;
+    AppPaths m_paths;
+    bool m_processingEnabled = false;
+    uint64_t m_blocksProcessed = 0;
+    double m_channel[kCaptureChannels][kFramesPerBlock] = {};
+    Receiver m_receiver;
+    NetworkSharing m_network{m_settings};
+    AircraftTracking m_tracking{m_settings, m_paths};
+    DecodeChain m_decode{m_settings, m_paths, m_tracking, m_network};
+};
+
+} // namespace varnesk

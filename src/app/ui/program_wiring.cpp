@@ -1,0 +1,114 @@
+// The connections between the receive pipeline's parts and the windows.
+#include "app/ui/program_wiring.h"
+
+#include "aircraft/reference_tables.h"
+#include "aircraft/ui/aircraft_list_window.h"
+#include "app/receive_pipeline.h"
+#include "app/ui/main_window.h"
+#include "decode/ui/clear_each_logs.h"
+#include "decode/ui/text_colour_dialog.h"
+#include "decode/ui/text_window.h"
+#include "map/ui/map_area.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QToolBar>
+#include <QToolButton>
+
+namespace varnesk {
+
+namespace {
+
+template <typename T = QWidget>
+T* window(MainWindow& main, const char* name)
+{
+    return main.findChild<T*>(QLatin1String(name), Qt::FindDirectChildrenOnly);
+}
+
+void showWindow(QWidget* w)
+{
+    if (!w)
+        return;
+    w->show();
+    w->raise();
+    w->activateWindow();
+}
+
+QToolButton* windowButton(MainWindow& main, const char* name, const QString& hint, QWidget* target)
+{
+    auto* button = new QToolButton(main.toolBar());
+    button->setObjectName(QLatin1String(name));
+    button->setToolTip(hint);
+    button->setText(hint);
+    button->setAutoRaise(true);
+    button->setFocusPolicy(Qt::NoFocus);
+    QObject::connect(button, &QToolButton::clicked, target, [target] { showWindow(target); });
+    return button;
+}
+
+QAction* menuEntry(MainWindow& main, const char* name, const QString& caption)
+{
+    auto* action = new QAction(caption, main.popupMenu());
+    action->setObjectName(QLatin1String(name));
+    return action;
+}
+
+} // namespace
+
+MapArea* installMapArea(MainWindow& main)
+{
+    ReceivePipeline& pipeline = main.pipeline();
+    auto* area = new MapArea(main.settings(), main.paths(), main.centralWidget());
+    area->setObjectName(QStringLiteral("MapArea"));
+    // A stored fix redraws the map; rows that went with their tracks too.
+    area->setTrackStore(&pipeline.tracking().store());
+    area->setReferenceTables(&pipeline.tracking().tables());
+    QObject::connect(&pipeline.tracking().list(), &AircraftList::tracksRemoved, area, &MapArea::redrawSelected);
+    main.addToolControls(area->createControls(main.toolBar(), main.operatorSelector()));
+    main.addMenuEntries(area->createMenuEntries(main.popupMenu()));
+    return area;
+}
+
+void connectWindows(MainWindow& main)
+{
+    ReceivePipeline& pipeline = main.pipeline();
+    auto* colourDialog = window<TextColourDialog>(main, "TForm18");
+
+    // The received text window: refilled after new entries.
+    if (auto* text = window<TextWindow>(main, "TForm10")) {
+        text->setColourDialog(colourDialog);
+        QObject::connect(&pipeline.decode().text, &ReceivedText::entryAppended, text, &TextWindow::markTextChanged);
+        main.addToolControls({windowButton(main, "SpeedButton6", QStringLiteral("受信テキスト表示"), text)});
+    }
+
+    // The received aircraft list.
+    if (auto* list = window<AircraftListWindow>(main, "TForm5")) {
+        list->setColourDialog(colourDialog);
+        QObject::connect(&main, &MainWindow::settingsAboutToBeSaved, list, &AircraftListWindow::storeSettings);
+        main.addToolControls({windowButton(main, "SpeedButton3", QStringLiteral("受信航空機リスト"), list)});
+    }
+
+    // The pop-up menu's entries of the windows and files.
+    std::vector<QAction*> entries;
+    if (QWidget* input = window(main, "TForm8")) {
+        QAction* a = menuEntry(main, "InputDeviceItem", QStringLiteral("録音先設定"));
+        QObject::connect(a, &QAction::triggered, input, [input] { showWindow(input); });
+        entries.push_back(a);
+    }
+    const AppPaths& paths = main.paths();
+    QAction* flights = menuEntry(main, "OpenFlightFileItem", QStringLiteral("flightファイルを開く"));
+    QObject::connect(flights, &QAction::triggered, &main, [&paths] { OpenFlightTable(paths); });
+    QAction* aircraft = menuEntry(main, "OpenAircraftFileItem", QStringLiteral("aircraftファイルを開く"));
+    QObject::connect(aircraft, &QAction::triggered, &main, [&paths] { OpenAircraftTable(paths); });
+    QAction* folder = menuEntry(main, "OpenFolderItem", QStringLiteral("ファイルフォルダを開く"));
+    QObject::connect(folder, &QAction::triggered, &main, [&paths] { OpenApplicationFolder(paths); });
+    QAction* eachLogs = menuEntry(main, "ClearEachLogsItem", QStringLiteral("EachLogsのファイルを消去"));
+    QObject::connect(eachLogs, &QAction::triggered, &main,
+                     [&main, &pipeline] { ClearEachLogs(&main, pipeline.decode().log); });
+    entries.insert(entries.end(), {flights, aircraft, folder, eachLogs});
+    main.addMenuEntries(entries);
+
+    main.assembleShell();
+}
+
+} // namespace varnesk

@@ -1,0 +1,20 @@
+// Where the program's parts meet: the map installed into the main window,
+// and every connection from the core's signals to the windows, the toolbar
+// buttons and menu entries that open windows, in one place to read top to bottom.
+#pragma once
+
+namespace varnesk {
+
+class MainWindow;
+class MapArea;
+
+// Start-up step 18: the map into the main window's central widget, its
+// toolbar controls and menu entries handed to the main window, the track
+// store and reference tables of the pipeline connected.
+MapArea* installMapArea(MainWindow& main);
+
+// After TForm2 … TForm19 exist: the core's signals to the windows, the
+// windows' toolbar buttons and menu entries, then the toolbar and menu laid out.
+void connectWindows(MainWindow& main);
+
+} // namespace varnesk

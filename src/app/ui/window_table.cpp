@@ -1,0 +1,115 @@
+// The window table and the creation of TForm2 … TForm19.
+#include "app/ui/window_table.h"
+
+#include "aircraft/ui/aircraft_list_window.h"
+#include "app/receive_pipeline.h"
+#include "app/ui/input_device_dialog.h"
+#include "app/ui/main_window.h"
+#include "app/ui/program_wiring.h"
+#include "decode/ui/text_colour_dialog.h"
+#include "decode/ui/text_window.h"
+
+#include <QDialog>
+
+namespace varnesk {
+
+namespace {
+
+QWidget* makeListWindow(MainWindow& main)
+{
+    return new AircraftListWindow(main.settings(), main.pipeline().tracking(), &main);
+}
+
+QWidget* makeInputDeviceDialog(MainWindow& main)
+{
+    return new InputDeviceDialog(main);
+}
+
+QWidget* makeDeviceChangeNotice(MainWindow& main)
+{
+    return new DeviceChangeNotice(main);
+}
+
+QWidget* makeTextWindow(MainWindow& main)
+{
+    return new TextWindow(main.settings(), main.pipeline().decode().text, &main, &main);
+}
+
+QWidget* makeTextColourDialog(MainWindow& main)
+{
+    return new TextColourDialog(main.settings(), &main);
+}
+
+// A window whose contents are not built yet: its name and caption only.
+QWidget* plainWindow(MainWindow& main, const WindowEntry& entry)
+{
+    QWidget* window = entry.dialog ? new QDialog(&main) : new QWidget(&main, Qt::Window);
+    return window;
+}
+
+} // namespace
+
+const std::vector<WindowEntry>& windowTable()
+{
+    static const std::vector<WindowEntry> table{
+        {"TForm2", "航空機サーチ", false, Key::FormSpec, nullptr},
+        {"TForm3", "設定", true, std::nullopt, nullptr},
+        {"TForm4", "基本表示色設定", true, std::nullopt, nullptr},
+        {"TForm5", "受信航空機リスト", false, std::nullopt, makeListWindow},
+        {"TForm6", "登録航空機リスト編集", true, std::nullopt, nullptr},
+        {"TForm7", "メール設定", true, std::nullopt, nullptr},
+        {"TForm8", "入力デバイスの選択", true, std::nullopt, makeInputDeviceDialog},
+        {"TForm9", "録音デバイス変更", false, std::nullopt, makeDeviceChangeNotice},
+        {"TForm10", "受信テキスト表示", false, Key::FormText, makeTextWindow},
+        {"TForm11", "バージョン情報", true, std::nullopt, nullptr},
+        {"TForm12", "チャット画面", false, std::nullopt, nullptr},
+        {"TForm13", "パケット状態測定", false, std::nullopt, nullptr},
+        {"TForm14", "IP接続", true, std::nullopt, nullptr},
+        {"TForm15", "再接続", true, std::nullopt, nullptr},
+        {"TForm16", "RAWデータ取り込み中", false, std::nullopt, nullptr},
+        {"TForm17", "航空機情報", false, Key::FormList, nullptr},
+        {"TForm18", "色設定", true, std::nullopt, makeTextColourDialog},
+        {"TForm19", "オペレーターカラー設定", true, std::nullopt, nullptr},
+    };
+    return table;
+}
+
+std::vector<QWidget*> createSecondaryWindows(MainWindow& main)
+{
+    std::vector<QWidget*> windows;
+    for (const WindowEntry& entry : windowTable()) {
+        QWidget* window = entry.make ? entry.make(main) : plainWindow(main, entry);
+        window->setObjectName(QLatin1String(entry.objectName));
+        if (!entry.make)
+            window->setWindowTitle(QString::fromUtf8(entry.caption));
+        window->hide();
+        windows.push_back(window);
+    }
+    connectWindows(main);
+    return windows;
+}
+
+void centreOver(QWidget& window, const QWidget& owner)
+{
+    const QRect frame = owner.frameGeometry();
+    const QSize own = window.frameGeometry().size();
+    window.move(frame.x() + frame.width() / 2 - own.width() / 2, frame.y() + frame.height() / 2 - own.height() / 2);
+}
+
+void showStartWindows(MainWindow& main)
+{
+    for (const WindowEntry& entry : windowTable())
+        if (entry.shownAtStart && main.settings().boolean(*entry.shownAtStart))
+            if (auto* window = main.findChild<QWidget*>(QLatin1String(entry.objectName), Qt::FindDirectChildrenOnly))
+                window->show();
+}
+
+void storeStartWindows(MainWindow& main)
+{
+    for (const WindowEntry& entry : windowTable())
+        if (entry.shownAtStart)
+            if (auto* window = main.findChild<QWidget*>(QLatin1String(entry.objectName), Qt::FindDirectChildrenOnly))
+                main.settings().setBoolean(*entry.shownAtStart, window->isVisible());
+}
+
+} // namespace varnesk
