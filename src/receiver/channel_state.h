@@ -5,6 +5,7 @@
 
 #include "receiver/bit_frame.h"
 #include "receiver/chain_constants.h"
+#include "receiver/receiver_counts.h"
 
 #include <array>
 #include <string>
@@ -47,6 +48,7 @@ struct ChannelState {
     int endSlot = 0;
     BitFrame frame{};
     std::string rawLine; // the raw line of the last good frame; capacity kept between frames
+    ReceiverCounts counts{};
 
     // Indicators: blocks since the last good / bad frame.
     int rcvCount = 6;

@@ -53,6 +53,7 @@ void hunt(ChannelState& state)
     state.endSlot = kCaptureLimitSlot;
     state.endSeen = false;
     state.inFrame = true;
+    ++state.counts.syncsFound;
 }
 
 int charValueBefore(const BitFrame& frame, int pos)
@@ -71,6 +72,7 @@ void capture(ChannelState& state)
         if (pos >= kFrameSlots) { // cannot happen while completion closes at 1968; kept as a guard
             state.inFrame = false;
             state.frameDone = false;
+            ++state.counts.bufferOverruns;
             return;
         }
         state.frame[static_cast<size_t>(pos)] = decodeBit(state, state.blockBits[static_cast<size_t>(k)]);
@@ -84,6 +86,7 @@ void capture(ChannelState& state)
             if (state.frame[static_cast<size_t>(pos - 1)] != expected) {
                 state.inFrame = false;
                 state.frameDone = false;
+                ++state.counts.parityBreaks;
                 return;
             }
         }
@@ -106,6 +109,7 @@ void capture(ChannelState& state)
     if (state.nextSlot > kFrameSlots - 1) {
         state.inFrame = false;
         state.frameDone = false;
+        ++state.counts.bufferOverruns;
     }
 }
 
@@ -140,6 +144,7 @@ std::optional<CapturedFrame> captureFrames(ChannelState& state, int channel)
         hunt(state);
     else
         capture(state);
+    state.counts.capturesOpen = state.inFrame ? 1 : 0;
     if (!state.frameDone)
         return std::nullopt;
 
@@ -149,12 +154,17 @@ std::optional<CapturedFrame> captureFrames(ChannelState& state, int channel)
     // A capture closed at the length limit without an end character is dropped
     // like a bad CRC, whatever its remainder.
     if (!endFound || crcRemainder(state.frame, kFirstCrcSlot, state.nextSlot - 8) != 0) {
+        if (endFound)
+            ++state.counts.badCrc;
+        else
+            ++state.counts.lengthLimitCloses;
         state.rcvCount = 6;
         state.errCount = 0;
         return std::nullopt;
     }
     buildRawLine(state);
     state.rcvCount = 0;
+    ++state.counts.framesDelivered;
     CapturedFrame out;
     out.slots = state.frame;
     out.bitCount = state.endSlot;

@@ -22,7 +22,8 @@ inline constexpr int kCaptureLimitSlot = 1936; // end slot of a capture without 
 // Runs the block's raw bits (state.blockBits) through the synchroniser. When a
 // capture completes in this block and its CRC is right, returns the frame (its
 // raw line built in state.rawLine); a bad CRC, or a capture closed at the length
-// limit without an end character, lights ERR and returns nothing.
+// limit without an end character, lights ERR and returns nothing. Every found
+// sync and the way its capture ends are counted in state.counts.
 std::optional<CapturedFrame> captureFrames(ChannelState& state, int channel);
 
 // The CRC register over slots [first, last) of a frame: 0 when the block and

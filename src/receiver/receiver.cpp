@@ -25,4 +25,20 @@ void Receiver::resetIndicators()
     }
 }
 
+ReceiverCounts Receiver::totalCounts() const
+{
+    ReceiverCounts total;
+    for (const ChannelState& state : m_channels)
+        total += state.counts;
+    return total;
+}
+
+void Receiver::resetCounts()
+{
+    for (ChannelState& state : m_channels) {
+        state.counts = ReceiverCounts{};
+        state.counts.syncsFound = state.counts.capturesOpen = state.inFrame ? 1 : 0;
+    }
+}
+
 } // namespace varnesk

@@ -27,6 +27,14 @@ public:
     // Start-up reset of the frame side: differential state 0, lamps dark.
     void resetIndicators();
 
+    // What channel c's capture found and dropped (see ReceiverCounts).
+    const ReceiverCounts& counts(int c) const { return m_channels[static_cast<size_t>(c)].counts; }
+    // The counts of all channels added up.
+    ReceiverCounts totalCounts() const;
+    // Starts every channel's counts again from 0; a capture open now stays
+    // counted as found, so the counts still add up when it ends.
+    void resetCounts();
+
 private:
     std::array<ChannelState, kReceiverChannels> m_channels{};
     DemodScratch m_scratch{};

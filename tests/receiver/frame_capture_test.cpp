@@ -174,6 +174,64 @@ TEST(FrameCapture, HuntsAgainAfterAFrameAndFindsTheNext)
     EXPECT_EQ(frames[1].rawText, renderRawText(gen::blockChars(b)));
 }
 
+TEST(FrameCapture, EachWayACaptureEndsIsCountedOnce)
+{
+    const gen::BlockSpec block = sampleBlock(true);
+    gen::BlockSpec tooLong = sampleBlock(true);
+    tooLong.text = std::string(225, 'A'); // 244 characters: the end character lies beyond the limit
+    const int bcsBit = 32 + 8 * static_cast<int>(gen::blockChars(block).size());
+    struct Case {
+        const char* name;
+        const gen::BlockSpec& block;
+        int flipBit;     // raw bit to invert, -1 for none
+        size_t keepBits; // raw bits fed, 0 for all
+        ReceiverCounts want;
+    };
+    const Case cases[] = {
+        {"clean", block, -1, 0, {.syncsFound = 1, .framesDelivered = 1}},
+        // Inverting every decoded bit from bit 1 of character 20 on changes 7 of its 8 bits.
+        {"parity", block, 32 + 8 * 20 + 1, 0, {.syncsFound = 1, .parityBreaks = 1}},
+        {"BCS bit", block, bcsBit + 3, 0, {.syncsFound = 1, .badCrc = 1}},
+        {"no end character", tooLong, -1, 0, {.syncsFound = 1, .lengthLimitCloses = 1}},
+        {"cut off inside the block", block, -1, 32 + 8 * 25, {.syncsFound = 1, .capturesOpen = 1}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<int> raw = lineBitsOf(c.block);
+        if (c.flipBit >= 0)
+            raw[static_cast<size_t>(c.flipBit)] ^= 1;
+        if (c.keepBits > 0)
+            raw.resize(c.keepBits);
+        ChannelState state;
+        EXPECT_EQ(feed(state, raw).size(), c.want.framesDelivered);
+        EXPECT_EQ(state.counts, c.want);
+    }
+}
+
+TEST(FrameCapture, CaptureRunningPastTheBufferIsCountedAsAnOverrun)
+{
+    // Completion closes every received capture by slot 1968; only a state set
+    // by hand, its end beyond the buffer, reaches the two guards.
+    struct Case {
+        const char* name;
+        int nextSlot;
+        int bits;
+    };
+    for (const Case c : {Case{"slot 2000 inside the block", 1985, 20}, Case{"next slot 2000", 1977, 23}}) {
+        SCOPED_TRACE(c.name);
+        ChannelState state;
+        state.inFrame = true;
+        state.endSeen = true;
+        state.endSlot = kFrameSlots;
+        state.nextSlot = c.nextSlot;
+        state.counts = {.syncsFound = 1, .capturesOpen = 1};
+        state.blockBits.fill(1);
+        state.blockBitCount = c.bits;
+        EXPECT_FALSE(captureFrames(state, 0));
+        EXPECT_EQ(state.counts, (ReceiverCounts{.syncsFound = 1, .bufferOverruns = 1}));
+    }
+}
+
 TEST(FrameCapture, CrcRegisterOfAGoodBlockAndBcsIsZero)
 {
     // "2" ".JA8089" …: the on-air bytes from the mode character through the
