@@ -143,6 +143,20 @@ void printStats(const varnesk::ReceivePipeline& pipeline, uint64_t blocks, doubl
     std::fprintf(stderr, "audio: %.1f s in %.2f s, %.1f times real time\n", audioSeconds, seconds,
                  seconds > 0 ? audioSeconds / seconds : 0.0);
     const char* sources[] = {"left", "right", "network/RAW"};
+    // Per channel, every sync found ends one way or is still open:
+    // syncs = delivered + parity breaks + bad CRC + length-limit closes + overruns + open.
+    for (int c = 0; c < varnesk::kReceiverChannels; ++c) {
+        const varnesk::ReceiverCounts& r = pipeline.receiver().counts(c);
+        std::fprintf(stderr,
+                     "receiver %s: syncs %llu, delivered %llu, parity breaks %llu, bad CRC %llu, "
+                     "length-limit closes %llu, buffer overruns %llu, capture open %llu\n",
+                     sources[c], static_cast<unsigned long long>(r.syncsFound),
+                     static_cast<unsigned long long>(r.framesDelivered),
+                     static_cast<unsigned long long>(r.parityBreaks), static_cast<unsigned long long>(r.badCrc),
+                     static_cast<unsigned long long>(r.lengthLimitCloses),
+                     static_cast<unsigned long long>(r.bufferOverruns),
+                     static_cast<unsigned long long>(r.capturesOpen));
+    }
     const varnesk::DecodeCountTable& decoded = pipeline.decode().decoder.counts();
     for (int s = 0; s < varnesk::kFrameSources; ++s) {
         const varnesk::DecodeCounts& d = decoded[static_cast<size_t>(s)];

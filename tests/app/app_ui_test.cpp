@@ -9,6 +9,7 @@
 #include "app/ui/shutdown.h"
 #include "app/ui/window_table.h"
 #include "app/wave_source.h"
+#include "net/line_codec.h"
 
 #include "app_test_support.h"
 
@@ -19,6 +20,9 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QMediaDevices>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QToolBar>
 #include <QProcess>
 #include <QThread>
 #include <QTimer>
@@ -126,6 +130,64 @@ protected:
 };
 
 } // namespace
+
+TEST_F(AppShell, ToolbarAndMenuOpenTheBuiltWindowsInTheirOrder)
+{
+    MainWindow main(options());
+    createSecondaryWindows(main);
+
+    // The toolbar holds what is built, in the program's order.
+    QStringList names;
+    for (QAction* action : main.toolBar()->actions())
+        if (QWidget* w = main.toolBar()->widgetForAction(action))
+            names << w->objectName();
+    const QStringList want = {
+        QStringLiteral("SpeedButton12"), QStringLiteral("SpeedButton15"), QStringLiteral("SpeedButton13"),
+        QStringLiteral("SpeedButton14"), QStringLiteral("SpeedButton3"),  QStringLiteral("SpeedButton16"),
+        QStringLiteral("SpeedButton9"),  QStringLiteral("SpeedButton10"), QStringLiteral("SpeedButton11"),
+        QStringLiteral("SpeedButton19"), QStringLiteral("SpeedButton20"), QStringLiteral("ComboBox1"),
+        QStringLiteral("SpeedButton21"), QStringLiteral("SpeedButton22"), QStringLiteral("SpeedButton23"),
+        QStringLiteral("SpeedButton24"), QStringLiteral("SpeedButton28"), QStringLiteral("SpeedButton25"),
+        QStringLiteral("SpeedButton26"), QStringLiteral("SpeedButton27"), QStringLiteral("SpeedButton6"),
+        QStringLiteral("SpeedButton8"),  QStringLiteral("SpeedButton17"), QStringLiteral("ComboBox2")};
+    EXPECT_EQ(names, want);
+
+    // The list and text buttons open their windows; auto-select waits for
+    // the first stored aircraft.
+    for (const auto& [button, window] : {std::pair{"SpeedButton3", "TForm5"}, std::pair{"SpeedButton6", "TForm10"}}) {
+        SCOPED_TRACE(button);
+        auto* b = main.toolBar()->findChild<QToolButton*>(QLatin1String(button));
+        ASSERT_NE(b, nullptr);
+        b->click();
+        EXPECT_TRUE(main.findChild<QWidget*>(QLatin1String(window))->isVisible());
+    }
+    EXPECT_FALSE(main.toolBar()->findChild<QToolButton*>(QStringLiteral("SpeedButton8"))->isEnabled());
+
+    // The menu: entries in order, one separator between groups, none doubled.
+    QStringList items;
+    for (QAction* action : main.popupMenu()->actions())
+        items << (action->isSeparator() ? QStringLiteral("-") : action->objectName());
+    EXPECT_EQ(items, (QStringList{QStringLiteral("AirportNamesItem"), QStringLiteral("ThreeLetterItem"),
+                                  QStringLiteral("ZeroDeleteItem"), QStringLiteral("-"),
+                                  QStringLiteral("FlightLabelItem"), QStringLiteral("RegistrationLabelItem"),
+                                  QStringLiteral("-"), QStringLiteral("InputDeviceItem"), QStringLiteral("-"),
+                                  QStringLiteral("OpenFlightFileItem"), QStringLiteral("OpenAircraftFileItem"),
+                                  QStringLiteral("OpenFolderItem"), QStringLiteral("-"),
+                                  QStringLiteral("ClearEachLogsItem"), QStringLiteral("-"), QStringLiteral("QuitItem")}));
+    main.findChild<QAction*>(QStringLiteral("InputDeviceItem"))->trigger();
+    EXPECT_TRUE(main.findChild<QWidget*>(QStringLiteral("TForm8"))->isVisible());
+
+    // Received traffic reaches the text window once it is open.
+    auto* text = main.findChild<QWidget*>(QStringLiteral("TForm10"));
+    auto* area = text->findChild<QPlainTextEdit*>();
+    ASSERT_NE(area, nullptr);
+    std::string line;
+    for (char c : std::string_view("+*\x16\x16\x01" "2.JA8089\x15H11\x02M01AJL0012HELLO\x03"))
+        line.push_back(static_cast<char>(encodeLineChar(static_cast<uint8_t>(c))));
+    main.pipeline().decode().intake.LineIntake(line);
+    EXPECT_TRUE(apptest::waitFor([&] { return area->toPlainText().contains(QStringLiteral("HELLO")); }, 5000));
+    main.close();
+}
 
 TEST_F(AppShell, WindowsAreCreatedInOrderHiddenWithTheirNamesAndCaptions)
 {

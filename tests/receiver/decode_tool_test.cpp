@@ -3,7 +3,9 @@
 // seven blocks, although the decoder drops five of them (a short uplink and
 // flight numbers with letters).
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -54,6 +56,49 @@ TEST(DecodeTool, FramesOfTheOffAirRecordings)
                   "[Lch]" + syn + "2.G-DBCKW_<DEL>0<STX>S64ABA031T<ETX>",
                   "[Lch]" + syn + "E.G-DBCK<NAK>Q09<STX>S63ABA031T<ETX>",
               }));
+}
+
+TEST(DecodeTool, StatsAccountForEverySync)
+{
+    // Noisy traffic on both channels: some captures are lost to parity or CRC,
+    // and every sync found is accounted for once.
+    QTemporaryDir dir;
+    const QString wav = dir.filePath(QStringLiteral("noisy.wav"));
+    QProcess gen;
+    gen.start(QStringLiteral(VARNESK_APP_DIR "/varnesk-gen"),
+              {QStringLiteral("--random"), QStringLiteral("60"), QStringLiteral("--ebn0"), QStringLiteral("12"),
+               QStringLiteral("--seed"), QStringLiteral("5"), wav});
+    ASSERT_TRUE(gen.waitForFinished(60000));
+    ASSERT_EQ(gen.exitCode(), 0);
+
+    QProcess tool;
+    tool.start(QStringLiteral(VARNESK_APP_DIR "/varnesk-decode"), {QStringLiteral("--frames"), QStringLiteral("--stats"), wav});
+    ASSERT_TRUE(tool.waitForFinished(60000));
+    ASSERT_EQ(tool.exitCode(), 0);
+    const qsizetype printed = tool.readAllStandardOutput().count('\n');
+    const QString stats = QString::fromUtf8(tool.readAllStandardError());
+    const QRegularExpression receiver(QStringLiteral(
+        "receiver (\\w+): syncs (\\d+), delivered (\\d+), parity breaks (\\d+), bad CRC (\\d+), "
+        "length-limit closes (\\d+), buffer overruns (\\d+), capture open (\\d+)"));
+    qulonglong delivered = 0, lost = 0;
+    int channels = 0;
+    for (auto m = receiver.globalMatch(stats); m.hasNext();) {
+        const QRegularExpressionMatch r = m.next();
+        SCOPED_TRACE(r.captured(1).toStdString());
+        ++channels;
+        qulonglong sum = 0;
+        for (int i = 3; i <= 8; ++i)
+            sum += r.captured(i).toULongLong();
+        EXPECT_EQ(r.captured(2).toULongLong(), sum);
+        EXPECT_GT(r.captured(3).toULongLong(), 40u);
+        delivered += r.captured(3).toULongLong();
+        lost += r.captured(4).toULongLong() + r.captured(5).toULongLong();
+    }
+    EXPECT_EQ(channels, 2);
+    EXPECT_EQ(delivered, static_cast<qulonglong>(printed));
+    EXPECT_GT(lost, 0u);
+    EXPECT_TRUE(stats.contains(QStringLiteral("times real time")));
+    EXPECT_TRUE(stats.contains(QStringLiteral("decoder left: frames")));
 }
 
 } // namespace
