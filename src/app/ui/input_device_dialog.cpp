@@ -145,7 +145,6 @@ void InputDeviceDialog::changeDevice()
 void InputDeviceDialog::accept()
 {
     m_main.settings().setInteger(Key::Dual, m_single->isChecked() ? 1 : 2);
-    m_main.arrangeLayout();
     QDialog::accept();
 }
 

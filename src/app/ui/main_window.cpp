@@ -76,15 +76,10 @@ QToolButton* makeToolButton(QWidget* parent, const char* name, const QString& hi
 
 MainWindow::MainWindow(const Options& options, QWidget* parent) : QMainWindow(parent)
 {
-    // 1. The window itself, its toolbar and pop-up menu.
+    // 1. The window itself, its toolbar and pop-up menu. The receiver's
+    // constants (22050 Hz, 16 bits, 2 channels, loop coefficients and
+    // tables) are fixed when the program is built.
     buildWindow();
-    // 2. Receiver constants: 22050 Hz, 16 bits, 2 channels, loop coefficients.
-    setReceiverConstants();
-    // 3. The map-scale selector and the operator selector.
-    prepareScaleSelector();
-    prepareOperatorSelector();
-    // 4. Socket handles cleared, connection state 0.
-    clearSocketState();
     // 5. Application directory.
     m_appDir = options.appDir.isEmpty() ? QCoreApplication::applicationDirPath() : options.appDir;
     const QString programName = options.programName.isEmpty()
@@ -92,34 +87,23 @@ MainWindow::MainWindow(const Options& options, QWidget* parent) : QMainWindow(pa
         : options.programName;
     // 6. Settings; everything below reads them.
     m_settings.Load(QDir(m_appDir).filePath(programName + QStringLiteral(".ini")));
-    // 7. Ground-station table.
-    loadGroundStations();
-    // 8. Path table, and the pipeline that uses it.
+    // 7, 8 and 16. Path table, and the pipeline that uses it: the ground-station
+    // table, the decoder's tables and the track store sized by the settings.
     m_paths = AppPaths::make(m_appDir, programName, m_settings.boolean(Key::LogName),
                              QDateTime::currentDateTime());
     m_pipeline = std::make_unique<ReceivePipeline>(m_settings, m_paths);
     // 9, 10 and 13. Dual set aside for a server that does not decode; MaxBytes,
     // MaxConnect and the two ports brought into range.
     m_settings.ApplyStartupCorrections();
-    // 10. Time step, clock-recovery coefficients, spectrum tables.
-    computeReceiverTables();
-    // 11. Display state: sub-display button, map scale, menu check marks.
-    restoreDisplayState();
     // 12. Receiver state reset; processing switched on.
     resetReceiverState();
-    // 13. The server's client table.
-    allocateClientTable();
-    // 14. Network: a server listens; the caption shows the result.
-    startNetwork();
-    // 15. Layout of the panes.
-    arrangeLayout();
-    // 16. Track store.
-    allocateTrackStore();
+    // 14. The caption (a listening server shows its connections there).
+    showPlainCaption();
     // 17. Text log.
     if (m_settings.boolean(Key::TxtLog))
         startTextLog();
-    // 18. Off-screen drawing surfaces.
-    createDrawingSurfaces();
+    // 3, 11 and 18. The map with its drawing surfaces, its selectors and its
+    // toolbar and menu controls in their saved states.
     m_mapArea = installMapArea(*this);
     assembleShell();
     // 19. Audio input, then monitor output.
@@ -176,8 +160,6 @@ void MainWindow::buildWindow()
             [this](const QPoint& at) { m_popupMenu->popup(centralWidget()->mapToGlobal(at)); });
 }
 
-// The steps below belong to the receiver, map, tracking, decode, aircraft and
-// network parts of the program; each is filled where that part is built.
 QComboBox* MainWindow::scaleSelector() const
 {
     return m_toolBar->findChild<QComboBox*>(QStringLiteral("ComboBox1"));
@@ -269,48 +251,16 @@ void MainWindow::assembleShell()
     }
 }
 
-void MainWindow::setReceiverConstants() {}
-void MainWindow::prepareScaleSelector() {}
-void MainWindow::prepareOperatorSelector() {}
-void MainWindow::clearSocketState() {}
-void MainWindow::loadGroundStations() {}
-void MainWindow::computeReceiverTables() {}
-void MainWindow::restoreDisplayState() {}
-void MainWindow::allocateClientTable() {}
-void MainWindow::allocateTrackStore() {}
 // The text log begins again at every start: "Start Logging at" and a dash line.
 void MainWindow::startTextLog()
 {
     m_pipeline->decode().text.WriteLogStart(true);
-}
-void MainWindow::createDrawingSurfaces() {}
-void MainWindow::arrangeLayout() {}
-void MainWindow::closeServerSockets() {}
-
-// Not listening yet: the network part opens the listening socket here.
-bool MainWindow::startServer()
-{
-    return false;
 }
 
 void MainWindow::resetReceiverState()
 {
     m_pipeline->receiver().resetIndicators();
     m_pipeline->setProcessingEnabled(true);
-}
-
-void MainWindow::startNetwork()
-{
-    if (m_settings.boolean(Key::TcpIp) && m_settings.boolean(Key::Server)) {
-        const bool listening = startServer();
-        m_pipeline->network().setNetActive(listening);
-        if (listening)
-            showServerCaption(0);
-        else
-            showPlainCaption();
-    } else {
-        showPlainCaption();
-    }
 }
 
 void MainWindow::showServerCaption(int connections)
@@ -486,7 +436,7 @@ void MainWindow::closeEvent(QCloseEvent* event)
     Q_EMIT settingsAboutToBeSaved();
     m_settings.Save(m_paths.iniFile);
     // 4. Server connections and the listening socket.
-    closeServerSockets();
+    Q_EMIT socketsClosing();
     // 5. Capture.
     CloseCapture();
     // 6. Playback.

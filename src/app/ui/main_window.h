@@ -63,9 +63,6 @@ public:
     void showServerCaption(int connections);
     void showPlainCaption();
 
-    // Main window layout (panes and lamps) for the current settings.
-    void arrangeLayout();
-
     QToolBar* toolBar() const { return m_toolBar; }
     QMenu* popupMenu() const { return m_popupMenu; }
     // The map-scale selector (the map's, once it is installed).
@@ -93,6 +90,9 @@ Q_SIGNALS:
     // On close, just before the settings are written: windows put the values
     // their controls hold (positions, sizes, toggles) into settings().
     void settingsAboutToBeSaved();
+    // On close, after the settings are written and before the audio devices
+    // close: the network closes its connections and listening socket.
+    void socketsClosing();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -101,26 +101,11 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    // Construction steps, in order.
     void buildWindow();
-    void setReceiverConstants();
-    void prepareScaleSelector();
-    void prepareOperatorSelector();
-    void clearSocketState();
-    void loadGroundStations();
-    void computeReceiverTables();
-    void restoreDisplayState();
     void resetReceiverState();
-    void allocateClientTable();
-    void startNetwork();
-    bool startServer();
-    void allocateTrackStore();
     void startTextLog();
-    void createDrawingSurfaces();
     void restoreWindowBounds();
 
-    // Closing steps that belong to other parts of the program.
-    void closeServerSockets();
     // Control states written back with the settings.
     void collectSettings();
 
