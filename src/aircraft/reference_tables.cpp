@@ -4,9 +4,7 @@
 
 #include "app/app_paths.h"
 
-#include <QDesktopServices>
 #include <QFile>
-#include <QUrl>
 
 #include <sys/stat.h>
 
@@ -258,21 +256,6 @@ QString ReferenceTables::AircraftPicturePath(std::string_view registration) cons
         return {};
     const QByteArray name(registration.data(), static_cast<qsizetype>(registration.size()));
     return m_pics + QLatin1Char('/') + QFile::decodeName(name) + QStringLiteral(".jpg");
-}
-
-void OpenFlightTable(const AppPaths& paths)
-{
-    QDesktopServices::openUrl(QUrl::fromLocalFile(paths.flightTable));
-}
-
-void OpenAircraftTable(const AppPaths& paths)
-{
-    QDesktopServices::openUrl(QUrl::fromLocalFile(paths.aircraftTable));
-}
-
-void OpenApplicationFolder(const AppPaths& paths)
-{
-    QDesktopServices::openUrl(QUrl::fromLocalFile(paths.appDir));
 }
 
 } // namespace varnesk

@@ -98,10 +98,4 @@ private:
     mutable size_t m_parses = 0;
 };
 
-// The platform shell opens the flight table, the aircraft table or the
-// application folder in their associated application; failures are silent.
-void OpenFlightTable(const AppPaths& paths);
-void OpenAircraftTable(const AppPaths& paths);
-void OpenApplicationFolder(const AppPaths& paths);
-
 } // namespace varnesk
