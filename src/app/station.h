@@ -7,6 +7,7 @@
 #include "app/app_paths.h"
 #include "decode/acars_block.h"
 #include "decode/decode_chain.h"
+#include "receiver/audio_format.h"
 #include "receiver/receiver.h"
 #include "settings/settings_store.h"
 #include "tracking/aircraft_tracking.h"
@@ -20,11 +21,6 @@
 #include <string_view>
 
 namespace varnesk {
-
-inline constexpr int kFramesPerBlock = 512;
-inline constexpr int kSampleRateHz = 22050;
-inline constexpr int kCaptureChannels = 2;
-inline constexpr int kCaptureBlockBytes = kFramesPerBlock * kCaptureChannels * 2; // 2048
 
 class Station {
 public:
