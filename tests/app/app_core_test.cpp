@@ -125,9 +125,17 @@ TEST(FileCaptureSource, ClosingStopsDeliveryAtOnce)
             self->close(); // closed from inside the block handler
     }, openWav);
     self = &source;
+    // A second source on the same file, opened just after, keeps playing: by
+    // the time it has delivered 12 blocks the first would have delivered
+    // about as many had closing not stopped it, however slow the machine.
+    int witnessed = 0;
+    FileCaptureSource witness([&](CaptureSamples) { ++witnessed; }, openWav);
     QString message;
     ASSERT_TRUE(source.open(path.toStdString(), message));
-    apptest::waitFor([] { return false; }, 300);
+    ASSERT_TRUE(witness.open(path.toStdString(), message));
+    ASSERT_TRUE(apptest::waitFor([&] { return delivered >= 3; }, 5000));
+    EXPECT_FALSE(source.isOpen());
+    ASSERT_TRUE(apptest::waitFor([&] { return witnessed >= 12; }, 5000));
     EXPECT_EQ(delivered, 3);
     EXPECT_FALSE(source.atEnd());
 }

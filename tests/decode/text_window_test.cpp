@@ -9,6 +9,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
@@ -127,9 +128,13 @@ TEST_F(TextWindowTest, TimerPicksUpNewEntries)
     TextWindow w(rig.station());
     w.show();
     rig.feed(downlink(".JA8089", "M01A", "JL0012", "LATER ENTRY"));
-    QTimer::singleShot(300, qApp, &QCoreApplication::quit);
-    qApp->exec();
-    EXPECT_TRUE(w.textArea()->toPlainText().contains(QStringLiteral("LATER ENTRY")));
+    const auto shown = [&] { return w.textArea()->toPlainText().contains(QStringLiteral("LATER ENTRY")); };
+    EXPECT_FALSE(shown()); // nothing is drawn before the timer runs
+    QElapsedTimer clock;
+    clock.start();
+    while (!shown() && clock.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    EXPECT_TRUE(shown());
 }
 
 TEST_F(TextWindowTest, ResizeLayoutAndMinimum)
