@@ -3,7 +3,7 @@
 // plain tables; see bench/README.md.
 #include "app/receive_pipeline.h"
 #include "decode/raw_text.h"
-#include "receiver/wav_source.h"
+#include "receiver/audio_file_reader.h"
 
 #include "acars_signal.h"
 
@@ -45,7 +45,7 @@ struct Run {
     }
     void feed(const std::vector<int16_t>& audio)
     {
-        SourceBlock block{};
+        CaptureBlock block{};
         for (size_t at = 0; at + block.size() <= audio.size(); at += block.size()) {
             std::copy_n(audio.begin() + static_cast<std::ptrdiff_t>(at), block.size(), block.begin());
             station.ProcessCaptureBlock(block, QDateTime());
@@ -107,8 +107,8 @@ void throughput()
     }
     for (int pass = 0; pass < 3; ++pass) {
         Run run;
-        auto source = WavSource::open(path, error);
-        SourceBlock block;
+        auto source = AudioFileReader::open(path, error);
+        CaptureBlock block;
         uint64_t blocks = 0;
         const double start = cpuSeconds();
         while (source->read(block)) {

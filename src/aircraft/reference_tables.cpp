@@ -1,14 +1,15 @@
-// Table scans of the reference tables: first line whose first field equals
+// Table look-ups of the reference tables: first line whose first field equals
 // the key wins; LF or CR LF line ends; a byte 0xFF ends the file.
 #include "aircraft/reference_tables.h"
 
 #include "settings/app_paths.h"
 
-#include <QDesktopServices>
 #include <QFile>
-#include <QUrl>
 
-#include <array>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <vector>
 
 namespace varnesk {
 
@@ -65,48 +66,112 @@ TableLine splitLine(std::string_view line)
     return out;
 }
 
-// The first line of the file whose first field is the key. The file's bytes
-// are kept in buffer, which the returned views point into. A file that
-// cannot be opened has no lines. A last line without a line end still counts,
-// and so does the line that a 0xFF byte cuts short.
-bool findLine(const QString& path, std::string_view key, size_t keyLimit, QByteArray& buffer, TableLine& found)
-{
-    if (key.empty() || key.size() > keyLimit)
-        return false;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    buffer = file.readAll();
-    std::string_view text(buffer.constData(), static_cast<size_t>(buffer.size()));
-    const size_t stop = text.find('\xFF');
-    if (stop != std::string_view::npos)
-        text = text.substr(0, stop);
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string_view::npos)
-            end = text.size();
-        std::string_view line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
-        start = end + 1;
-        // The key is compared when a comma ends the first field: a line
-        // without a comma matches nothing.
-        const size_t comma = line.find(',');
-        if (comma == std::string_view::npos || line.substr(0, comma) != key)
-            continue;
-        found = splitLine(line);
-        return true;
-    }
-    return false;
-}
-
 QString defaultPics(const AppPaths& paths)
 {
     return paths.picsDir.isEmpty() ? paths.appDir + QStringLiteral("/pics") : paths.picsDir;
 }
 
 } // namespace
+
+// One version of a table file: its bytes up to a 0xFF, and for every key the
+// first line (without its line end) that has it as the first field, sorted by
+// key. A line counts only when a comma ends its first field; keys that are
+// empty or longer than the table's key limit can never be asked for and are
+// left out. A last line without a line end still counts, and so does the
+// line that a 0xFF byte cuts short.
+struct ReferenceTables::ParsedTable {
+    struct Entry {
+        std::string_view key;
+        std::string_view line;
+    };
+    QByteArray bytes;
+    std::vector<Entry> entries; // views into bytes
+
+    ParsedTable(QByteArray content, size_t keyLimit) : bytes(std::move(content))
+    {
+        std::string_view text(bytes.constData(), static_cast<size_t>(bytes.size()));
+        const size_t stop = text.find('\xFF');
+        if (stop != std::string_view::npos)
+            text = text.substr(0, stop);
+        size_t start = 0;
+        while (start < text.size()) {
+            size_t end = text.find('\n', start);
+            if (end == std::string_view::npos)
+                end = text.size();
+            std::string_view line = text.substr(start, end - start);
+            if (!line.empty() && line.back() == '\r')
+                line.remove_suffix(1);
+            start = end + 1;
+            const size_t comma = line.find(',');
+            if (comma == std::string_view::npos || comma == 0 || comma > keyLimit)
+                continue;
+            entries.push_back({line.substr(0, comma), line});
+        }
+        // Stable, so that of equal keys the first line of the file stays first.
+        std::stable_sort(entries.begin(), entries.end(),
+                         [](const Entry& a, const Entry& b) { return a.key < b.key; });
+        entries.erase(std::unique(entries.begin(), entries.end(),
+                                  [](const Entry& a, const Entry& b) { return a.key == b.key; }),
+                      entries.end());
+    }
+
+    std::string_view find(std::string_view key) const
+    {
+        const auto it = std::lower_bound(entries.begin(), entries.end(), key,
+                                         [](const Entry& e, std::string_view k) { return e.key < k; });
+        return it != entries.end() && it->key == key ? it->line : std::string_view();
+    }
+};
+
+const QString& ReferenceTables::pathOf(Table table) const
+{
+    switch (table) {
+    case kFlight:
+        return m_flight;
+    case kAircraft:
+        return m_aircraft;
+    case kAirport:
+        return m_airport;
+    case kLetter:
+    case kTableCount:
+        break;
+    }
+    return m_letter;
+}
+
+std::string_view ReferenceTables::findLine(Table table, std::string_view key) const
+{
+    constexpr std::array<size_t, kTableCount> kKeyLimits{kFlightKeyLimit, kRegistrationKeyLimit, kAirportCodeLimit,
+                                                         kLetterKeyLimit};
+    const size_t keyLimit = kKeyLimits[table];
+    if (key.empty() || key.size() > keyLimit)
+        return {};
+    const QString& path = pathOf(table);
+    if (path.isEmpty())
+        return {};
+    CachedTable& cached = m_cache[table];
+    // The stamp is taken before the bytes are read: an edit landing between
+    // the two is kept under the older stamp and so read again next time.
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0) {
+        // A missing file has no lines; it is looked for again next time.
+        cached = {};
+        return {};
+    }
+    const FileStamp stamp{static_cast<int64_t>(st.st_size),
+                          static_cast<int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec,
+                          static_cast<uint64_t>(st.st_ino), static_cast<uint64_t>(st.st_dev)};
+    if (!cached.parsed || !(cached.stamp == stamp)) {
+        cached = {};
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            return {}; // unreadable: no lines, tried again next time
+        ++m_parses;
+        cached.parsed = std::make_shared<const ParsedTable>(file.readAll(), keyLimit);
+        cached.stamp = stamp;
+    }
+    return cached.parsed->find(key);
+}
 
 ReferenceTables::ReferenceTables(const AppPaths& paths)
     : m_flight(paths.flightTable), m_aircraft(paths.aircraftTable), m_airport(paths.airportTable),
@@ -124,10 +189,10 @@ ReferenceTables::ReferenceTables(QString flightTable, QString aircraftTable, QSt
 FlightInfo ReferenceTables::LookupFlight(std::string_view flight) const
 {
     FlightInfo info;
-    QByteArray buffer;
-    TableLine line;
-    if (!findLine(m_flight, flight, kFlightKeyLimit, buffer, line))
+    const std::string_view text = findLine(kFlight, flight);
+    if (text.empty())
         return info;
+    const TableLine line = splitLine(text);
     info.found = true;
     const std::string_view route = line.count > 1 ? line.fields[1].substr(0, kRouteLimit) : std::string_view();
     info.departure = std::string(route.substr(0, 4));
@@ -138,11 +203,11 @@ FlightInfo ReferenceTables::LookupFlight(std::string_view flight) const
 
 bool ReferenceTables::LookupAircraftType(std::string_view registration, std::string& type) const
 {
-    QByteArray buffer;
-    TableLine line;
     type.clear();
-    if (!findLine(m_aircraft, registration, kRegistrationKeyLimit, buffer, line))
+    const std::string_view text = findLine(kAircraft, registration);
+    if (text.empty())
         return false;
+    const TableLine line = splitLine(text);
     // The value is the last field of the line ("JA8089,B747,B747-400" gives B747-400).
     if (line.count > 1)
         type = cut(line.last, kTypeLimit);
@@ -151,19 +216,19 @@ bool ReferenceTables::LookupAircraftType(std::string_view registration, std::str
 
 std::string ReferenceTables::LookupAirportName(std::string_view code) const
 {
-    QByteArray buffer;
-    TableLine line;
-    if (!findLine(m_airport, code, kAirportCodeLimit, buffer, line))
+    const std::string_view text = findLine(kAirport, code);
+    if (text.empty())
         return std::string(code);
+    const TableLine line = splitLine(text);
     return line.count > 1 ? cut(line.last, kAirportNameLimit) : std::string();
 }
 
 std::string ReferenceTables::LookupOperatorName(std::string_view flight) const
 {
-    QByteArray buffer;
-    TableLine line;
-    if (flight.size() < 2 || !findLine(m_letter, flight.substr(0, 2), kLetterKeyLimit, buffer, line))
+    const std::string_view text = flight.size() < 2 ? std::string_view() : findLine(kLetter, flight.substr(0, 2));
+    if (text.empty())
         return "-";
+    const TableLine line = splitLine(text);
     return line.count > 2 ? cut(line.fields[2], kOperatorNameLimit) : std::string();
 }
 
@@ -176,10 +241,10 @@ std::string ReferenceTables::DisplayFlightNumber(std::string_view flight, bool t
     const std::string_view code = flight.substr(0, 2);
     if (!threeLetter)
         return std::string(code) + std::string(number);
-    QByteArray buffer;
-    TableLine line;
-    if (flight.size() < 2 || !findLine(m_letter, code, kLetterKeyLimit, buffer, line))
+    const std::string_view text = flight.size() < 2 ? std::string_view() : findLine(kLetter, code);
+    if (text.empty())
         return std::string(flight);
+    const TableLine line = splitLine(text);
     const std::string_view designator = line.count > 1 ? cutView(line.fields[1], kDesignatorLimit) : std::string_view();
     return std::string(designator) + std::string(number);
 }
@@ -191,21 +256,6 @@ QString ReferenceTables::AircraftPicturePath(std::string_view registration) cons
         return {};
     const QByteArray name(registration.data(), static_cast<qsizetype>(registration.size()));
     return m_pics + QLatin1Char('/') + QFile::decodeName(name) + QStringLiteral(".jpg");
-}
-
-void OpenFlightTable(const AppPaths& paths)
-{
-    QDesktopServices::openUrl(QUrl::fromLocalFile(paths.flightTable));
-}
-
-void OpenAircraftTable(const AppPaths& paths)
-{
-    QDesktopServices::openUrl(QUrl::fromLocalFile(paths.aircraftTable));
-}
-
-void OpenApplicationFolder(const AppPaths& paths)
-{
-    QDesktopServices::openUrl(QUrl::fromLocalFile(paths.appDir));
 }
 
 } // namespace varnesk

@@ -1,10 +1,14 @@
 // The four user-edited reference tables (data/flight.csv, aircraft.csv,
 // airport.csv, letter.csv): Shift-JIS byte keys in, Shift-JIS byte values out.
-// Every lookup reads its file again, so an edit applies to the next lookup.
+// Every lookup checks its file again, so an edit applies to the next lookup;
+// a file's parsed lines are kept while its size and modification time stay.
 #pragma once
 
 #include <QString>
 
+#include <array>
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -60,14 +64,38 @@ public:
     const QString& flightTable() const { return m_flight; }
     const QString& aircraftTable() const { return m_aircraft; }
 
-private:
-    QString m_flight, m_aircraft, m_airport, m_letter, m_pics;
-};
+    // For tests and benchmarks: how many times a table file was read and
+    // parsed since construction.
+    size_t tableParses() const { return m_parses; }
 
-// The platform shell opens the flight table, the aircraft table or the
-// application folder in their associated application; failures are silent.
-void OpenFlightTable(const AppPaths& paths);
-void OpenAircraftTable(const AppPaths& paths);
-void OpenApplicationFolder(const AppPaths& paths);
+private:
+    struct ParsedTable;
+    // What identifies one version of a file: an edit changes the size or
+    // the nanosecond modification time, a save by rename the inode.
+    struct FileStamp {
+        int64_t size = -1;
+        int64_t mtimeNs = 0;
+        uint64_t inode = 0;
+        uint64_t device = 0;
+        bool operator==(const FileStamp&) const = default;
+    };
+    struct CachedTable {
+        FileStamp stamp;
+        std::shared_ptr<const ParsedTable> parsed; // null: nothing valid kept
+    };
+    enum Table { kFlight, kAircraft, kAirport, kLetter, kTableCount };
+
+    // The line of the table whose first field is key (first such line of
+    // the file), empty when none or when the key is empty or longer than the
+    // table's key limit; re-reads the file when it changed. The view lasts
+    // until the next look-up in that table.
+    std::string_view findLine(Table table, std::string_view key) const;
+    const QString& pathOf(Table table) const;
+
+    QString m_flight, m_aircraft, m_airport, m_letter, m_pics;
+    // Look-ups are const to their callers; the cache is one slot per table.
+    mutable std::array<CachedTable, kTableCount> m_cache;
+    mutable size_t m_parses = 0;
+};
 
 } // namespace varnesk

@@ -3,7 +3,7 @@
 // stream arrives in. Fixed storage: nothing is allocated per block.
 #pragma once
 
-#include "app/receive_pipeline.h"
+#include "receiver/audio_format.h"
 
 #include <array>
 #include <cstddef>
@@ -11,9 +11,6 @@
 #include <span>
 
 namespace varnesk {
-
-inline constexpr int kCaptureBlockSamples = kFramesPerBlock * kCaptureChannels; // 1024
-using CaptureSamples = std::span<const int16_t, kCaptureBlockSamples>;
 
 class BlockAssembler {
 public:

@@ -8,7 +8,8 @@
 #include "decode/raw_text.h"
 #include "map/map_scene.h"
 #include "net/raw_record_reader.h"
-#include "receiver/wav_source.h"
+#include "receiver/audio_file_reader.h"
+#include "receiver/audio_format.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -230,7 +231,7 @@ int main(int argc, char** argv)
     uint64_t blocks = 0;
     QElapsedTimer clock;
     clock.start();
-    varnesk::SourceBlock block;
+    varnesk::CaptureBlock block;
     for (const std::string& input : options->inputs) {
         if (input.size() > 4 && input.ends_with(".log")) {
             if (!pipeline.decode().import.importFile(QString::fromLocal8Bit(input.c_str()))) {
@@ -240,7 +241,7 @@ int main(int argc, char** argv)
             continue;
         }
         std::string error;
-        std::unique_ptr<varnesk::WavSource> source = varnesk::WavSource::open(input, error);
+        std::unique_ptr<varnesk::AudioFileReader> source = varnesk::AudioFileReader::open(input, error);
         if (!source) {
             std::fprintf(stderr, "varnesk-decode: %s\n", error.c_str());
             status = 1;

@@ -7,6 +7,7 @@
 #include "decode/acars_block.h"
 #include "decode/decode_chain.h"
 #include "net/network_sharing.h"
+#include "receiver/audio_format.h"
 #include "receiver/receiver.h"
 #include "settings/app_paths.h"
 #include "settings/settings_store.h"
@@ -20,12 +21,7 @@
 
 namespace varnesk {
 
-inline constexpr int kFramesPerBlock = 512;
-inline constexpr int kSampleRateHz = 22050;
-inline constexpr int kCaptureChannels = 2;
-inline constexpr int kCaptureBlockBytes = kFramesPerBlock * kCaptureChannels * 2; // 2048
-
-using CaptureBlockSpan = std::span<const int16_t, kFramesPerBlock * kCaptureChannels>;
+using CaptureBlockSpan = std::span<const int16_t, kCaptureBlockSamples>;
 
 class ReceivePipeline : public QObject {
     Q_OBJECT

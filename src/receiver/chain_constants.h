@@ -3,14 +3,16 @@
 // resonator, the sync pattern and the frame template.
 #pragma once
 
+#include "receiver/audio_format.h"
+
 #include <array>
 #include <cmath>
 #include <numbers>
 
 namespace varnesk::chain {
 
-inline constexpr int kBlockFrames = 512;
-inline constexpr double kSampleRateHz = 22050.0;
+inline constexpr int kBlockFrames = varnesk::kFramesPerBlock;
+inline constexpr double kSampleRateHz = varnesk::kSampleRateHz;
 inline constexpr double kDeltaT = 1.0 / kSampleRateHz;
 inline constexpr double kTwoPi = 6.283185307179586;
 inline constexpr int kTaps = 51;

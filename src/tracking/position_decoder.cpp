@@ -207,6 +207,9 @@ void Decoder::emit(const Reading& r, Conversion conversion, bool nhCorrection)
     if (latitude == 0 || longitude == 0)
         return;
     if (conversion == Conversion::Minutes) {
+        // Garbled digits give minutes of 60 or more ("S9998W99999"): not a place.
+        if (value(a[2]) * 10 + value(a[3]) >= 60 || value(o[3]) * 10 + value(o[4]) >= 60)
+            return;
         const std::string_view airline = m_flight.substr(0, 2);
         if (airline == "FX")
             latitude += 0.01;
@@ -215,6 +218,10 @@ void Decoder::emit(const Reading& r, Conversion conversion, bool nhCorrection)
             longitude -= 0.27;
         }
     }
+    // Checked after the airline corrections, so that no stored point lies
+    // off the globe; exactly 90 or 180 degrees is kept.
+    if (latitude < -90 || latitude > 90 || longitude < -180 || longitude > 180)
+        return;
     TrackFix fix;
     fix.flight = m_flight;
     fix.registration = m_registration;

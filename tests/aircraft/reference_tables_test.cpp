@@ -1,5 +1,6 @@
 // Reference tables: first key wins, last field as value where stated, line
-// ends, the 0xFF end mark, field limits, edits seen at the next lookup.
+// ends, the 0xFF end mark, field limits, edits seen at the next lookup while
+// an unchanged file is parsed once.
 #include "aircraft/reference_tables.h"
 
 #include <QFile>
@@ -7,6 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cstdio>
 #include <string>
 
 namespace varnesk {
@@ -119,6 +124,57 @@ TEST_F(Tables, EditsApplyToTheNextLookup)
     EXPECT_EQ(tables.LookupAirportName("RJTT"), "TOKYO INTL");
     QFile::remove(path("airport.csv"));
     EXPECT_EQ(tables.LookupAirportName("RJTT"), "RJTT");
+}
+
+// A table is parsed once and kept while its file's size, modification time
+// (to the nanosecond) and inode stay; any change is read at the next look-up.
+TEST_F(Tables, ParsedTablesAreKeptUntilTheFileChanges)
+{
+    // Two versions of the same size stamped within the same second.
+    auto stamp = [&](const char* name, long ns) {
+        const timespec times[2] = {{1'700'000'000, ns}, {1'700'000'000, ns}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(path(name)).constData(), times, 0), 0);
+    };
+    write("airport.csv", "RJTT,HANEDA\nRJCC,CHITOSE\n");
+    stamp("airport.csv", 100);
+    EXPECT_EQ(tables.LookupAirportName("RJTT"), "HANEDA");
+    EXPECT_EQ(tables.LookupAirportName("RJCC"), "CHITOSE");
+    EXPECT_EQ(tables.LookupAirportName("RJOO"), "RJOO");
+    EXPECT_EQ(tables.tableParses(), 1u);
+
+    write("airport.csv", "RJTT,TOKYO!\nRJCC,CHITOSE\n");
+    stamp("airport.csv", 200);
+    EXPECT_EQ(tables.LookupAirportName("RJTT"), "TOKYO!");
+    EXPECT_EQ(tables.tableParses(), 2u);
+
+    // Saved by writing a new file and renaming it over the old one, with
+    // the same size and the same stamp.
+    {
+        QFile f(path("airport.new"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("RJTT,HANEDA\nRJCC,SAPPORO\n");
+    }
+    stamp("airport.new", 200);
+    ASSERT_EQ(::rename(QFile::encodeName(path("airport.new")).constData(),
+                       QFile::encodeName(path("airport.csv")).constData()),
+              0);
+    EXPECT_EQ(tables.LookupAirportName("RJCC"), "SAPPORO");
+    EXPECT_EQ(tables.tableParses(), 3u);
+
+    // A missing file has no lines and is looked for at every look-up.
+    QFile::remove(path("airport.csv"));
+    EXPECT_EQ(tables.LookupAirportName("RJTT"), "RJTT");
+    EXPECT_EQ(tables.LookupAirportName("RJTT"), "RJTT");
+    write("airport.csv", "RJTT,HANEDA\n");
+    EXPECT_EQ(tables.LookupAirportName("RJTT"), "HANEDA");
+    EXPECT_EQ(tables.tableParses(), 4u);
+
+    // Each table has its own slot: the others do not disturb it.
+    write("flight.csv", "JL0503,RJTTRJCC,X\n");
+    EXPECT_TRUE(tables.LookupFlight("JL0503").found);
+    EXPECT_EQ(tables.LookupAirportName("RJTT"), "HANEDA");
+    EXPECT_TRUE(tables.LookupFlight("JL0503").found);
+    EXPECT_EQ(tables.tableParses(), 5u);
 }
 
 TEST_F(Tables, DisplayFlightNumber)

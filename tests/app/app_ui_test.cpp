@@ -8,7 +8,7 @@
 #include "app/ui/message_hub.h"
 #include "app/ui/shutdown.h"
 #include "app/ui/window_table.h"
-#include "app/wave_source.h"
+#include "app/file_capture_source.h"
 #include "net/line_codec.h"
 
 #include "app_test_support.h"
@@ -435,7 +435,7 @@ TEST_F(AppShell, InputDialogOfANonDecodingServerKeepsTheUsersDecoder)
     EXPECT_EQ(iniValue(readAll(iniPath()), "Wave", "Dual"), "2");
 }
 
-TEST_F(AppShell, WavSourceBlocksReachThePipelineInOrderAndNoneAfterClosingBegins)
+TEST_F(AppShell, FileSourceBlocksReachThePipelineInOrderAndNoneAfterClosingBegins)
 {
     const QString wav = m_dir.filePath(QStringLiteral("input.wav"));
     constexpr int kBlocks = 400; // longer than the test runs

@@ -2,7 +2,7 @@
 // traffic on both channels, levels, rate errors, DC, noise, and [Wave] Dual.
 #include "app/receive_pipeline.h"
 #include "decode/raw_text.h"
-#include "receiver/wav_source.h"
+#include "receiver/audio_file_reader.h"
 
 #include "acars_signal.h"
 
@@ -40,7 +40,7 @@ public:
     void setDual(int dual) { m_settings.setInteger(Key::Dual, dual); }
     void run(std::span<const int16_t> interleaved)
     {
-        SourceBlock block{};
+        CaptureBlock block{};
         for (size_t at = 0; at < interleaved.size(); at += block.size()) {
             const size_t n = std::min(block.size(), interleaved.size() - at);
             std::fill(std::copy_n(interleaved.begin() + static_cast<std::ptrdiff_t>(at), n, block.begin()), block.end(),
@@ -51,10 +51,10 @@ public:
     bool runFile(const std::string& path)
     {
         std::string error;
-        auto source = WavSource::open(path, error);
+        auto source = AudioFileReader::open(path, error);
         if (!source)
             return false;
-        SourceBlock block;
+        CaptureBlock block;
         while (source->read(block))
             m_station.ProcessCaptureBlock(block, QDateTime());
         return true;

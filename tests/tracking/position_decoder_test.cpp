@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <initializer_list>
 #include <string>
 #include <utility>
@@ -397,8 +398,9 @@ TEST(PositionFormat12, FourPatterns)
 }
 
 // Every reader, from a text that gives one fix: a zero latitude or a zero
-// longitude, a non-digit in either, or a wrong label gives none; a scanned
-// pattern pushed past the first 1001 characters is not found.
+// longitude, a non-digit in either, a latitude of 99 degrees, a longitude of
+// 999 degrees, minutes of 60 or more (readers with minutes), or a wrong label
+// gives none; a scanned pattern pushed past the first 1001 characters is not found.
 TEST(PositionFormats, TextsThatGiveNoFix)
 {
     struct Reader {
@@ -460,6 +462,13 @@ TEST(PositionFormats, TextsThatGiveNoFix)
         EXPECT_EQ(fixes(r, with(r.text, r.lon, '0'), r.label), 0u) << "zero longitude";
         EXPECT_EQ(fixes(r, with(r.text, {r.lat.back()}, 'X'), r.label), 0u) << "non-digit latitude";
         EXPECT_EQ(fixes(r, with(r.text, {r.lon.front()}, 'X'), r.label), 0u) << "non-digit longitude";
+        EXPECT_EQ(fixes(r, with(r.text, {r.lat[0], r.lat[1]}, '9'), r.label), 0u) << "latitude 99";
+        EXPECT_EQ(fixes(r, with(r.text, {r.lon[0], r.lon[1], r.lon[2]}, '9'), r.label), 0u) << "longitude 999";
+        const int format = PositionFormatFor(r.flight);
+        if (format < 7 || format > 10) { // the readers with minutes
+            EXPECT_EQ(fixes(r, with(r.text, {r.lat[2]}, '6'), r.label), 0u) << "latitude minutes 6x";
+            EXPECT_EQ(fixes(r, with(r.text, {r.lon[3]}, '7'), r.label), 0u) << "longitude minutes 7x";
+        }
         if (r.flight != "XY0001") {
             EXPECT_EQ(fixes(r, r.text, "ZZ"), 0u) << "wrong label";
         }
@@ -469,6 +478,47 @@ TEST(PositionFormats, TextsThatGiveNoFix)
             EXPECT_EQ(fixes(r, late, r.label), 0u) << "beyond 1000 characters";
         }
     }
+}
+
+// Garbled coordinates that convert to no place on the globe are dropped like
+// a zero coordinate; the limits themselves are places.
+TEST(PositionFormats, OutOfRangeFixesAreDropped)
+{
+    auto fx = [](std::string_view fix) {
+        std::string t = layout(80, {{4, "*WT"}, {14, "0312.."}, {20, fix}, {31, ".35000M45.270085"}});
+        return t;
+    };
+    auto pnt = [](std::string_view fix) { return layout(80, {{4, "PNT"}, {31, fix}, {44, "0312"}}); };
+    const std::string fxPort = layout(80, {{4, "*WT"}, {14, "0312..N3540E13945.35000M45.270085"}});
+    check({
+        {"FX garbled south west", "FX0012", "H1", fx("S9998W99999"), {}},
+        {"FX garbled, then a good fix", "FX0012", "H1", fx("S9998W99999") + "....0312..N3540E13945",
+         {{minutes(35, 40) + 0.01, minutes(139, 45), "0312"}}},
+        {"FX 89 59 kept", "FX0012", "H1", fx("N8959E17959"),
+         {{minutes(89, 59) + 0.01, minutes(179, 59), "0312", 35000, -45, kNoHeading, 270, 85}}},
+        {"FX north pole pushed past 90 by the correction", "FX0012", "H1", fx("N9000E13945"), {}},
+        {"FX south pole kept after the correction", "FX0012", "H1", fx("S9000E13945"),
+         {{-90 + 0.01, minutes(139, 45), "0312", 35000, -45, kNoHeading, 270, 85}}},
+        {"FX minutes 60", "FX0012", "H1", fx("N3560E13945"), {}},
+        {"FX control", "FX0012", "H1", fxPort, {{minutes(35, 40) + 0.01, minutes(139, 45), "0312", 35000, -45,
+                                                 kNoHeading, 270, 85}}},
+        {"limits 90 and 180 kept", "XY0001", "H1", "N9000E18000 S9000W18000", {{90, 180}, {-90, -180}}},
+        {"latitude 90 and a minute", "XY0001", "H1", "N9001E13945", {}},
+        {"longitude 180 and a minute", "XY0001", "H1", "N3540W18001", {}},
+        {"latitude minutes 60", "XY0001", "H1", "N3560E13945", {}},
+        {"longitude minutes 99", "XY0001", "H1", "N3540E13999", {}},
+        {"minutes 59 kept", "XY0001", "H1", "N3559E13959", {{minutes(35, 59), minutes(139, 59)}}},
+        {"tenths 59.9 kept", "JL0012", "H1", pnt("N35599E139599"),
+         {{minutes(35, 59.9), minutes(139, 59.9), "0312"}}},
+        {"tenths 60.0", "JL0012", "H1", pnt("N35600E139455"), {}},
+        {"NH correction past 180", "NH0012", "H1", nhText("PO6", 4, 62, 1).replace(67, 7, "W180000"), {}},
+        // Decimal readers have no minutes: .70 is seven tenths of a degree.
+        {"decimal .70 kept", "KE0001", "H2", "POS N3570 E13945 X", {{35.7, 139.45}}},
+        {"decimal latitude 91", "KE0001", "H2", "POS N9100 E13945 X", {}},
+        {"decimal longitude 181", "KE0001", "H2", "POS N3540 E18100 X", {}},
+        {"decimal limits kept", "OZ0102", "H1",
+         layout(100, {{4, "E99"}, {58, "S90000W180000"}, {71, "0312"}}), {{-90, -180, "0312"}}},
+    });
 }
 
 TEST(PositionScan, OnlyTheFirst1001CharactersAreRead)
@@ -518,6 +568,8 @@ TEST(PositionScan, TruncatedAndRandomTextsAreSafe)
         for (const Fix& f : r.fixes) {
             EXPECT_NE(f.lat, 0.0);
             EXPECT_NE(f.lon, 0.0);
+            EXPECT_LE(std::abs(f.lat), 90.0);
+            EXPECT_LE(std::abs(f.lon), 180.0);
         }
     }
 }

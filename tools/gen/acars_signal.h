@@ -5,6 +5,8 @@
 // and DC offset. Written from the ACARS physical layer, not from the receiver.
 #pragma once
 
+#include "receiver/audio_format.h"
+
 #include <cstdint>
 #include <random>
 #include <span>
@@ -13,7 +15,7 @@
 
 namespace varnesk::gen {
 
-inline constexpr int kRateHz = 22050;
+inline constexpr int kRateHz = varnesk::kSampleRateHz;
 inline constexpr double kBitRate = 2400.0;
 inline constexpr uint8_t kNak = 0x15;
 

@@ -8,8 +8,9 @@
 #include "app/ui/program_wiring.h"
 #include "app/ui/sound_card.h"
 #include "app/ui/window_table.h"
-#include "app/wave_source.h"
-#include "receiver/wav_source.h"
+#include "app/file_capture_source.h"
+#include "receiver/audio_file_reader.h"
+#include "receiver/audio_format.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -42,18 +43,18 @@ const QString kPlaybackBufferFailed = QStringLiteral("バッファを確保で�
 // The receiver's WAV reader as the file source's block reader.
 class WavBlockReader : public BlockReader {
 public:
-    explicit WavBlockReader(std::unique_ptr<WavSource> source) : m_source(std::move(source)) {}
+    explicit WavBlockReader(std::unique_ptr<AudioFileReader> source) : m_source(std::move(source)) {}
     bool next(std::span<int16_t, kCaptureBlockSamples> out) override { return m_source->read(out); }
 
 private:
-    std::unique_ptr<WavSource> m_source;
+    std::unique_ptr<AudioFileReader> m_source;
 };
 
 std::unique_ptr<BlockReader> openWavFile(const std::string& path, QString& error)
 {
     std::string reason;
     // "-" would mean standard input to the reader; for the program it is a file name.
-    std::unique_ptr<WavSource> source = path == "-" ? nullptr : WavSource::open(path, reason);
+    std::unique_ptr<AudioFileReader> source = path == "-" ? nullptr : AudioFileReader::open(path, reason);
     if (!source) {
         error = QString::fromStdString(reason);
         return nullptr;
@@ -286,7 +287,7 @@ bool MainWindow::OpenCapture()
         if (source.front() != '/')
             source = QFile::encodeName(m_appDir).toStdString() + "/" + source;
         if (!m_waveSource)
-            m_waveSource = std::make_unique<WaveSource>(deliver, openWavFile);
+            m_waveSource = std::make_unique<FileCaptureSource>(deliver, openWavFile);
         QString message;
         if (m_waveSource->open(source, message))
             return true;

@@ -27,7 +27,7 @@ class MapArea;
 class MonitorOutput;
 class SoundCapture;
 class ReceivePipeline;
-class WaveSource;
+class FileCaptureSource;
 
 inline constexpr int kMainMinWidth = 970;
 inline constexpr int kMainMinHeight = 702;
@@ -56,7 +56,7 @@ public:
     bool OpenPlayback();
     void ClosePlayback();
     bool playbackOpen() const;
-    WaveSource* waveSource() { return m_waveSource.get(); }
+    FileCaptureSource* waveSource() { return m_waveSource.get(); }
     MonitorOutput* monitor() { return m_monitor.get(); }
 
     // The caption of a listening server: "Varnesk(Server n/max PortNo port)".
@@ -117,7 +117,7 @@ private:
     AppPaths m_paths;
     std::unique_ptr<ReceivePipeline> m_pipeline;
     std::unique_ptr<SoundCapture> m_soundCapture;
-    std::unique_ptr<WaveSource> m_waveSource;
+    std::unique_ptr<FileCaptureSource> m_waveSource;
     std::unique_ptr<MonitorOutput> m_monitor;
 
     QToolBar* m_toolBar = nullptr;

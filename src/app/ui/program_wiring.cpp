@@ -3,6 +3,7 @@
 
 #include "aircraft/reference_tables.h"
 #include "aircraft/ui/aircraft_list_window.h"
+#include "aircraft/ui/table_files.h"
 #include "app/receive_pipeline.h"
 #include "app/ui/main_window.h"
 #include "decode/ui/clear_each_logs.h"

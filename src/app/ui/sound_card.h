@@ -4,6 +4,7 @@
 #pragma once
 
 #include "app/block_assembler.h"
+#include "receiver/audio_format.h"
 
 #include <QAudioFormat>
 #include <QList>

@@ -1,5 +1,5 @@
-// WAV and raw-pipe block source with rate conversion to 22050 Hz stereo.
-#include "receiver/wav_source.h"
+// WAV and raw-pipe reader with rate conversion to 22050 Hz stereo.
+#include "receiver/audio_file_reader.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -12,7 +12,6 @@ namespace varnesk {
 
 namespace {
 
-constexpr int kTargetRateHz = 22050;
 constexpr uint64_t kUntilEnd = std::numeric_limits<uint64_t>::max();
 // Resampler kernel: a Kaiser-windowed sinc of 24 zero crossings on each side
 // (about 90 dB stop-band), its cut-off 5 % below the lower Nyquist frequency,
@@ -52,13 +51,13 @@ bool skipBytes(std::FILE* f, uint64_t n)
 
 } // namespace
 
-WavSource::~WavSource()
+AudioFileReader::~AudioFileReader()
 {
     if (m_file && m_close)
         std::fclose(m_file);
 }
 
-std::unique_ptr<WavSource> WavSource::open(const std::string& path, std::string& error)
+std::unique_ptr<AudioFileReader> AudioFileReader::open(const std::string& path, std::string& error)
 {
     if (path == "-")
         return openRaw(stdin, false);
@@ -67,7 +66,7 @@ std::unique_ptr<WavSource> WavSource::open(const std::string& path, std::string&
         error = "cannot open " + path + ": " + std::strerror(errno);
         return nullptr;
     }
-    std::unique_ptr<WavSource> src(new WavSource);
+    std::unique_ptr<AudioFileReader> src(new AudioFileReader);
     src->m_file = f;
     src->m_close = true;
     std::string why;
@@ -78,9 +77,9 @@ std::unique_ptr<WavSource> WavSource::open(const std::string& path, std::string&
     return src;
 }
 
-std::unique_ptr<WavSource> WavSource::openRaw(std::FILE* stream, bool closeWhenDone)
+std::unique_ptr<AudioFileReader> AudioFileReader::openRaw(std::FILE* stream, bool closeWhenDone)
 {
-    std::unique_ptr<WavSource> src(new WavSource);
+    std::unique_ptr<AudioFileReader> src(new AudioFileReader);
     src->m_file = stream;
     src->m_close = closeWhenDone;
     src->m_raw = true;
@@ -88,7 +87,7 @@ std::unique_ptr<WavSource> WavSource::openRaw(std::FILE* stream, bool closeWhenD
     return src;
 }
 
-bool WavSource::parseHeader(std::string& error)
+bool AudioFileReader::parseHeader(std::string& error)
 {
     uint8_t head[12];
     if (!readExact(m_file, head, 12) || std::memcmp(head, "RIFF", 4) != 0 || std::memcmp(head + 8, "WAVE", 4) != 0) {
@@ -164,12 +163,12 @@ bool WavSource::parseHeader(std::string& error)
     m_bytesPerSample = blockAlign / m_channels;
     if (m_dataLeft != kUntilEnd)
         m_sourceFrames = static_cast<int64_t>(m_dataLeft / static_cast<uint64_t>(blockAlign));
-    if (m_rateHz != kTargetRateHz)
+    if (m_rateHz != kSampleRateHz)
         prepareResampler();
     return true;
 }
 
-size_t WavSource::pullFrames(size_t frames)
+size_t AudioFileReader::pullFrames(size_t frames)
 {
     if (m_eof)
         return 0;
@@ -213,32 +212,32 @@ size_t WavSource::pullFrames(size_t frames)
     return whole;
 }
 
-bool WavSource::read(std::span<int16_t, kSourceBlockSamples> block)
+bool AudioFileReader::read(std::span<int16_t, kCaptureBlockSamples> block)
 {
-    const size_t frames = (m_rateHz == kTargetRateHz) ? readDirect(block) : readResampled(block);
+    const size_t frames = (m_rateHz == kSampleRateHz) ? readDirect(block) : readResampled(block);
     if (frames == 0)
         return false;
-    std::fill(block.begin() + static_cast<std::ptrdiff_t>(frames * 2), block.end(), int16_t{0});
+    std::fill(block.begin() + static_cast<std::ptrdiff_t>(frames * kCaptureChannels), block.end(), int16_t{0});
     ++m_blocks;
     return true;
 }
 
-std::optional<SourceBlock> WavSource::next()
+std::optional<CaptureBlock> AudioFileReader::next()
 {
-    SourceBlock block;
+    CaptureBlock block;
     if (!read(block))
         return std::nullopt;
     return block;
 }
 
-size_t WavSource::readDirect(std::span<int16_t, kSourceBlockSamples> block)
+size_t AudioFileReader::readDirect(std::span<int16_t, kCaptureBlockSamples> block)
 {
     if (m_raw || m_encoding == Encoding::Int16) {
         if (m_raw || (m_channels == 2 && m_bytesPerSample == 2)) {
             // The common case, stereo S16LE at 22050 Hz in 4-byte frames: straight
             // into the block (little-endian on disk and in memory on this platform).
             // Samples in wider containers take the general path below.
-            size_t want = kSourceBlockSamples * 2;
+            size_t want = kCaptureBlockBytes;
             if (m_dataLeft != kUntilEnd)
                 want = static_cast<size_t>(std::min<uint64_t>(want, m_dataLeft - m_dataLeft % 4));
             if (m_eof || want == 0)
@@ -260,7 +259,7 @@ size_t WavSource::readDirect(std::span<int16_t, kSourceBlockSamples> block)
     }
     m_in[0].clear();
     m_in[1].clear();
-    const size_t frames = pullFrames(kSourceBlockFrames);
+    const size_t frames = pullFrames(kFramesPerBlock);
     for (size_t i = 0; i < frames; ++i) {
         block[2 * i] = toSample(m_in[0][i]);
         block[2 * i + 1] = toSample(m_in[1][i]);
@@ -268,9 +267,9 @@ size_t WavSource::readDirect(std::span<int16_t, kSourceBlockSamples> block)
     return frames;
 }
 
-void WavSource::prepareResampler()
+void AudioFileReader::prepareResampler()
 {
-    m_cutoff = std::min(1.0, static_cast<double>(kTargetRateHz) / m_rateHz) * kCutoffMargin;
+    m_cutoff = std::min(1.0, static_cast<double>(kSampleRateHz) / m_rateHz) * kCutoffMargin;
     m_halfWidth = kZeroCrossings / m_cutoff;
     m_kernel.resize(static_cast<size_t>(kZeroCrossings * kKernelSteps + 2));
     const double i0Beta = std::cyl_bessel_i(0.0, kKaiserBeta);
@@ -286,15 +285,15 @@ void WavSource::prepareResampler()
     }
 }
 
-size_t WavSource::readResampled(std::span<int16_t, kSourceBlockSamples> block)
+size_t AudioFileReader::readResampled(std::span<int16_t, kCaptureBlockSamples> block)
 {
     const auto width = static_cast<int64_t>(std::ceil(m_halfWidth));
     size_t produced = 0;
-    while (produced < static_cast<size_t>(kSourceBlockFrames)) {
+    while (produced < static_cast<size_t>(kFramesPerBlock)) {
         // Output sample n sits at source time n · rate / 22050.
         const int64_t num = m_outIndex * m_rateHz;
-        const int64_t centre = num / kTargetRateHz;
-        const double t = static_cast<double>(centre) + static_cast<double>(num % kTargetRateHz) / kTargetRateHz;
+        const int64_t centre = num / kSampleRateHz;
+        const double t = static_cast<double>(centre) + static_cast<double>(num % kSampleRateHz) / kSampleRateHz;
         const int64_t first = centre - width + 1;
         const int64_t last = centre + width;
         while (!m_eof && m_inBase + static_cast<int64_t>(m_in[0].size()) <= last)

@@ -1,6 +1,6 @@
 // File pacing by the wall clock (22050 frames per second, 512 frames per block)
 // and non-blocking pipe reading with a socket notifier.
-#include "app/wave_source.h"
+#include "app/file_capture_source.h"
 
 #include <QFile>
 #include <QSocketNotifier>
@@ -13,7 +13,7 @@
 
 namespace varnesk {
 
-WaveSource::WaveSource(Deliver deliver, BlockReaderFactory openFile)
+FileCaptureSource::FileCaptureSource(Deliver deliver, BlockReaderFactory openFile)
     : m_deliver(std::move(deliver)), m_openFile(std::move(openFile))
 {
     m_timer.setTimerType(Qt::PreciseTimer);
@@ -21,13 +21,13 @@ WaveSource::WaveSource(Deliver deliver, BlockReaderFactory openFile)
     QObject::connect(&m_timer, &QTimer::timeout, [this] { onTick(); });
 }
 
-WaveSource::~WaveSource()
+FileCaptureSource::~FileCaptureSource()
 {
     m_notifier.reset();
     close();
 }
 
-bool WaveSource::open(const std::string& path, QString& message)
+bool FileCaptureSource::open(const std::string& path, QString& message)
 {
     close();
     m_atEnd = false;
@@ -72,7 +72,7 @@ bool WaveSource::open(const std::string& path, QString& message)
     return true;
 }
 
-void WaveSource::close()
+void FileCaptureSource::close()
 {
     ++m_generation;
     m_timer.stop();
@@ -92,7 +92,7 @@ void WaveSource::close()
     m_assembler.reset();
 }
 
-void WaveSource::onTick()
+void FileCaptureSource::onTick()
 {
     // A block handler that runs a nested event loop (a message box) would
     // bring the timer back here with its block unfinished: the next block
@@ -122,7 +122,7 @@ void WaveSource::onTick()
     }
 }
 
-void WaveSource::onPipeReadable()
+void FileCaptureSource::onPipeReadable()
 {
     if (m_delivering)
         return; // the socket notifier fires again while data remains

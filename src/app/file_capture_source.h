@@ -4,6 +4,7 @@
 #pragma once
 
 #include "app/block_assembler.h"
+#include "receiver/audio_format.h"
 
 #include <QElapsedTimer>
 #include <QString>
@@ -30,14 +31,14 @@ public:
 // to a text the user can act on.
 using BlockReaderFactory = std::function<std::unique_ptr<BlockReader>(const std::string& path, QString& error)>;
 
-class WaveSource {
+class FileCaptureSource {
 public:
     using Deliver = std::function<void(CaptureSamples)>;
 
-    WaveSource(Deliver deliver, BlockReaderFactory openFile);
-    ~WaveSource();
-    WaveSource(const WaveSource&) = delete;
-    WaveSource& operator=(const WaveSource&) = delete;
+    FileCaptureSource(Deliver deliver, BlockReaderFactory openFile);
+    ~FileCaptureSource();
+    FileCaptureSource(const FileCaptureSource&) = delete;
+    FileCaptureSource& operator=(const FileCaptureSource&) = delete;
 
     // Opens the file or pipe and starts delivering. On failure returns false
     // and sets message to the text of the box the user sees.

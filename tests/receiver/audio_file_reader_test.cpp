@@ -1,6 +1,6 @@
-// The WAV / pipe block source: pass-through, mono, other sample formats and
+// The WAV / raw-stream reader: pass-through, mono, other sample formats and
 // rates, the last partial block, raw streams and malformed files.
-#include "receiver/wav_source.h"
+#include "receiver/audio_file_reader.h"
 
 #include <gtest/gtest.h>
 
@@ -68,10 +68,10 @@ private:
     std::string m_path;
 };
 
-std::vector<int16_t> readAll(WavSource& source, int* blocks = nullptr)
+std::vector<int16_t> readAll(AudioFileReader& source, int* blocks = nullptr)
 {
     std::vector<int16_t> out;
-    SourceBlock block;
+    CaptureBlock block;
     int n = 0;
     while (source.read(block)) {
         out.insert(out.end(), block.begin(), block.end());
@@ -82,7 +82,7 @@ std::vector<int16_t> readAll(WavSource& source, int* blocks = nullptr)
     return out;
 }
 
-TEST(WavSource, StereoS16At22050PassesThroughExactlyAndPadsTheLastBlock)
+TEST(AudioFileReader, StereoS16At22050PassesThroughExactlyAndPadsTheLastBlock)
 {
     std::vector<uint8_t> data;
     std::vector<int16_t> samples;
@@ -93,7 +93,7 @@ TEST(WavSource, StereoS16At22050PassesThroughExactlyAndPadsTheLastBlock)
     }
     TempFile file(wavBytes(1, 2, 22050, 16, data, true));
     std::string error;
-    auto source = WavSource::open(file.path(), error);
+    auto source = AudioFileReader::open(file.path(), error);
     ASSERT_TRUE(source) << error;
     int blocks = 0;
     const std::vector<int16_t> got = readAll(*source, &blocks);
@@ -103,7 +103,7 @@ TEST(WavSource, StereoS16At22050PassesThroughExactlyAndPadsTheLastBlock)
     EXPECT_TRUE(std::all_of(got.begin() + 2600, got.end(), [](int16_t v) { return v == 0; }));
 }
 
-TEST(WavSource, MonoFeedsBothChannelsAndOtherFormatsAreScaledTo16Bits)
+TEST(AudioFileReader, MonoFeedsBothChannelsAndOtherFormatsAreScaledTo16Bits)
 {
     struct Case {
         const char* name;
@@ -125,7 +125,7 @@ TEST(WavSource, MonoFeedsBothChannelsAndOtherFormatsAreScaledTo16Bits)
             data.insert(data.end(), c.sample.begin(), c.sample.end());
         TempFile file(wavBytes(c.tag, 1, 22050, c.bits, data));
         std::string error;
-        auto source = WavSource::open(file.path(), error);
+        auto source = AudioFileReader::open(file.path(), error);
         ASSERT_TRUE(source) << error;
         const std::vector<int16_t> got = readAll(*source);
         ASSERT_EQ(got.size(), 1024u);
@@ -135,7 +135,7 @@ TEST(WavSource, MonoFeedsBothChannelsAndOtherFormatsAreScaledTo16Bits)
     }
 }
 
-TEST(WavSource, StereoS16InWiderContainersKeepsItsFrames)
+TEST(AudioFileReader, StereoS16InWiderContainersKeepsItsFrames)
 {
     // 600 frames of two 16-bit samples, each sample in a 4-byte container (block alignment 8).
     std::vector<uint8_t> data;
@@ -149,7 +149,7 @@ TEST(WavSource, StereoS16InWiderContainersKeepsItsFrames)
     bytes[32] = 8; // block alignment
     TempFile file(bytes);
     std::string error;
-    auto source = WavSource::open(file.path(), error);
+    auto source = AudioFileReader::open(file.path(), error);
     ASSERT_TRUE(source) << error;
     int blocks = 0;
     const std::vector<int16_t> got = readAll(*source, &blocks);
@@ -160,7 +160,7 @@ TEST(WavSource, StereoS16InWiderContainersKeepsItsFrames)
     }
 }
 
-TEST(WavSource, OtherRatesAreResampledTo22050)
+TEST(AudioFileReader, OtherRatesAreResampledTo22050)
 {
     for (const int rate : {12500, 48000, 8000}) {
         SCOPED_TRACE(rate);
@@ -172,7 +172,7 @@ TEST(WavSource, OtherRatesAreResampledTo22050)
         }
         TempFile file(wavBytes(1, 2, rate, 16, data));
         std::string error;
-        auto source = WavSource::open(file.path(), error);
+        auto source = AudioFileReader::open(file.path(), error);
         ASSERT_TRUE(source) << error;
         const std::vector<int16_t> got = readAll(*source);
         ASSERT_GE(got.size(), 2u * 22050);
@@ -188,14 +188,14 @@ TEST(WavSource, OtherRatesAreResampledTo22050)
     }
 }
 
-TEST(WavSource, RawStreamIsReadAsStereoS16)
+TEST(AudioFileReader, RawStreamIsReadAsStereoS16)
 {
     std::vector<uint8_t> bytes;
     for (int i = 0; i < 1024 + 6; ++i)
         put(bytes, static_cast<uint16_t>(static_cast<int16_t>(i - 500)), 2);
     std::FILE* stream = fmemopen(bytes.data(), bytes.size(), "rb");
     ASSERT_NE(stream, nullptr);
-    auto source = WavSource::openRaw(stream, true);
+    auto source = AudioFileReader::openRaw(stream, true);
     int blocks = 0;
     const std::vector<int16_t> got = readAll(*source, &blocks);
     EXPECT_EQ(blocks, 2);
@@ -204,7 +204,7 @@ TEST(WavSource, RawStreamIsReadAsStereoS16)
     EXPECT_EQ(got[1030], 0);
 }
 
-TEST(WavSource, MalformedFilesAreRefusedWithAReason)
+TEST(AudioFileReader, MalformedFilesAreRefusedWithAReason)
 {
     struct Case {
         const char* name;
@@ -229,15 +229,15 @@ TEST(WavSource, MalformedFilesAreRefusedWithAReason)
         SCOPED_TRACE(c.name);
         TempFile file(c.bytes);
         std::string error;
-        EXPECT_FALSE(WavSource::open(file.path(), error));
+        EXPECT_FALSE(AudioFileReader::open(file.path(), error));
         EXPECT_FALSE(error.empty());
     }
     std::string error;
-    EXPECT_FALSE(WavSource::open("/nonexistent/varnesk.wav", error));
+    EXPECT_FALSE(AudioFileReader::open("/nonexistent/varnesk.wav", error));
     EXPECT_NE(error.find("/nonexistent/varnesk.wav"), std::string::npos);
 }
 
-TEST(WavSource, TruncatedAndRandomHeadersNeverReadOutOfBounds)
+TEST(AudioFileReader, TruncatedAndRandomHeadersNeverReadOutOfBounds)
 {
     std::vector<uint8_t> data;
     for (int i = 0; i < 3000; ++i)
@@ -256,7 +256,7 @@ TEST(WavSource, TruncatedAndRandomHeadersNeverReadOutOfBounds)
     for (const auto& bytes : files) {
         TempFile file(bytes);
         std::string error;
-        if (auto source = WavSource::open(file.path(), error)) {
+        if (auto source = AudioFileReader::open(file.path(), error)) {
             int blocks = 0;
             readAll(*source, &blocks);
             EXPECT_LE(blocks, 10000);
@@ -266,13 +266,13 @@ TEST(WavSource, TruncatedAndRandomHeadersNeverReadOutOfBounds)
     }
 }
 
-TEST(WavSource, TruncatedDataEndsCleanly)
+TEST(AudioFileReader, TruncatedDataEndsCleanly)
 {
     std::vector<uint8_t> bytes = wavBytes(1, 2, 22050, 16, std::vector<uint8_t>(4000, 0x11));
     bytes.resize(bytes.size() - 1001); // the data chunk promises more than the file holds, and an odd byte
     TempFile file(bytes);
     std::string error;
-    auto source = WavSource::open(file.path(), error);
+    auto source = AudioFileReader::open(file.path(), error);
     ASSERT_TRUE(source);
     int blocks = 0;
     const std::vector<int16_t> got = readAll(*source, &blocks);

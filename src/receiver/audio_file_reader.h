@@ -4,6 +4,8 @@
 // stereo S16LE 22050 Hz from a pipe or standard input ("-").
 #pragma once
 
+#include "receiver/audio_format.h"
+
 #include <array>
 #include <cstdint>
 #include <cstdio>
@@ -15,26 +17,22 @@
 
 namespace varnesk {
 
-inline constexpr int kSourceBlockFrames = 512;
-inline constexpr int kSourceBlockSamples = kSourceBlockFrames * 2;
-using SourceBlock = std::array<int16_t, kSourceBlockSamples>;
-
-class WavSource {
+class AudioFileReader {
 public:
     // Opens a WAV file, or standard input as raw stereo S16LE 22050 Hz for "-".
     // On failure returns nullptr and sets error to a one-line English text.
-    static std::unique_ptr<WavSource> open(const std::string& path, std::string& error);
+    static std::unique_ptr<AudioFileReader> open(const std::string& path, std::string& error);
     // Reads raw stereo S16LE 22050 Hz from an already open stream (a pipe).
-    static std::unique_ptr<WavSource> openRaw(std::FILE* stream, bool closeWhenDone);
+    static std::unique_ptr<AudioFileReader> openRaw(std::FILE* stream, bool closeWhenDone);
 
-    ~WavSource();
-    WavSource(const WavSource&) = delete;
-    WavSource& operator=(const WavSource&) = delete;
+    ~AudioFileReader();
+    AudioFileReader(const AudioFileReader&) = delete;
+    AudioFileReader& operator=(const AudioFileReader&) = delete;
 
     // Fills the next block (512 interleaved frames, left first). The last,
     // partial block is completed with silence. Returns false at the end.
-    bool read(std::span<int16_t, kSourceBlockSamples> block);
-    std::optional<SourceBlock> next();
+    bool read(std::span<int16_t, kCaptureBlockSamples> block);
+    std::optional<CaptureBlock> next();
 
     // Blocks delivered so far.
     uint64_t blocksRead() const { return m_blocks; }
@@ -44,19 +42,19 @@ public:
 private:
     enum class Encoding { Int8, Int16, Int24, Int32, Float32, Float64 };
 
-    WavSource() = default;
+    AudioFileReader() = default;
     bool parseHeader(std::string& error);
     // Appends up to `frames` source frames (as doubles, left/right) to m_in; returns frames read.
     size_t pullFrames(size_t frames);
-    size_t readDirect(std::span<int16_t, kSourceBlockSamples> block);
-    size_t readResampled(std::span<int16_t, kSourceBlockSamples> block);
+    size_t readDirect(std::span<int16_t, kCaptureBlockSamples> block);
+    size_t readResampled(std::span<int16_t, kCaptureBlockSamples> block);
     void prepareResampler();
 
     std::FILE* m_file = nullptr;
     bool m_close = false;
     bool m_raw = false;
-    int m_rateHz = 22050;
-    int m_channels = 2;
+    int m_rateHz = kSampleRateHz;
+    int m_channels = kCaptureChannels;
     int m_bytesPerSample = 2;
     Encoding m_encoding = Encoding::Int16;
     uint64_t m_dataLeft = 0; // bytes of the data chunk not yet read (UINT64_MAX: until end of stream)

@@ -1,0 +1,16 @@
+// The main window's menu entries that open the reference tables or the
+// application folder: the desktop opens the path in its associated
+// application ("flightファイルを開く", "aircraftファイルを開く", "ファイルフォルダを開く").
+#pragma once
+
+namespace varnesk {
+
+struct AppPaths;
+
+// Hand the flight table, the aircraft table or the application folder to the
+// desktop; the program does not wait, and a failure is not reported.
+void OpenFlightTable(const AppPaths& paths);
+void OpenAircraftTable(const AppPaths& paths);
+void OpenApplicationFolder(const AppPaths& paths);
+
+} // namespace varnesk
