@@ -107,11 +107,19 @@ bool SearchList::Load(const QString& path)
 
 bool SearchList::SaveSearchList(const QString& path) const
 {
+    return WriteFileReplacing(path, Format(m_rows));
+}
+
+bool WriteFileReplacing(const QString& path, std::string_view bytes)
+{
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;
-    const std::string text = Format(m_rows);
-    if (file.write(text.data(), static_cast<qint64>(text.size())) != static_cast<qint64>(text.size())) {
+    // QSaveFile::commit() does not notice a write error of the flush it makes
+    // while closing (the buffered bytes of a small file all go then), and
+    // would rename a cut file over the old one: flush first and check.
+    if (file.write(bytes.data(), static_cast<qint64>(bytes.size())) != static_cast<qint64>(bytes.size())
+        || !file.flush()) {
         file.cancelWriting();
         return false;
     }

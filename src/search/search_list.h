@@ -24,6 +24,11 @@ inline constexpr size_t kMaxSearchRows = 10000;
 inline constexpr std::string_view kNoHit = "------";
 inline constexpr std::string_view kNoTime = "--:--:--";
 
+// Writes bytes to a temporary file beside path and renames it over path;
+// on any failure, the final flush included, the old file stays and the
+// result is false.
+bool WriteFileReplacing(const QString& path, std::string_view bytes);
+
 struct SearchRow {
     std::string pattern;
     // Registration match: the flight number of the last notified hit;

@@ -11,7 +11,6 @@
 #include "settings/settings_store.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 namespace varnesk {
 
@@ -258,14 +257,7 @@ bool SearchWatch::WriteHitLog() const
         else if (c != '\r')
             text.push_back(c);
     }
-    QSaveFile file(m_paths.searchLog);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(text.data(), static_cast<qint64>(text.size())) != static_cast<qint64>(text.size())) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return WriteFileReplacing(m_paths.searchLog, text);
 }
 
 void SearchWatch::setMailTiming(MailTiming timing)
