@@ -63,7 +63,7 @@ MailMessage BuildHitMail(const HitMailArgs& args, const SettingsStore& settings,
 
 SearchWatch::SearchWatch(SettingsStore& settings, const AppPaths& paths, const ReferenceTables& tables,
                          QObject* parent)
-    : QObject(parent), m_settings(settings), m_paths(paths), m_tables(tables)
+    : QObject(parent), m_settings(settings), m_paths(paths), m_tables(tables), m_retryTimer(this)
 {
     setObjectName(QStringLiteral("SearchWatch"));
     m_list.Load(m_paths.searchList);
