@@ -101,8 +101,7 @@ bool SearchWatch::CheckSearchList(std::string_view registration, std::string_vie
     const bool isNew = m_list.rows()[static_cast<size_t>(index)].hit != other;
     if (isNew) {
         NotifyHit(registration, flight, byRegistration, index);
-        // NotifyHit may have let the list change (a modal box of a window):
-        // the row is looked up again.
+        // A receiver of hitFound may have edited the list meanwhile.
         if (static_cast<size_t>(index) >= m_list.rows().size())
             return true;
         m_list.rows()[static_cast<size_t>(index)].hit = other;
@@ -142,8 +141,8 @@ void SearchWatch::NotifyHit(std::string_view registration, std::string_view flig
     m_hitLog += hit.logLine + "\n";
     if (m_hitLog.size() > kMaxHitLogBytes) {
         // Whole lines go from the front.
-        size_t cut = m_hitLog.size() - kMaxHitLogBytes;
-        const size_t lf = m_hitLog.find('\n', cut > 0 ? cut - 1 : 0);
+        const size_t cut = m_hitLog.size() - kMaxHitLogBytes;
+        const size_t lf = m_hitLog.find('\n', cut - 1);
         m_hitLog.erase(0, lf == std::string::npos ? m_hitLog.size() : lf + 1);
     }
     Q_EMIT hitLogChanged();

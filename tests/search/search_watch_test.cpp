@@ -141,6 +141,19 @@ TEST_F(Watch, HitLogFileOnlyWithTheSwitch)
     EXPECT_EQ(readFile(folder.paths.searchLog), "edited\r\n");
 }
 
+TEST_F(Watch, HitLogKeepsItsLastWholeLines)
+{
+    SearchWatch& w = make("JA8***,x\r\n");
+    std::string big;
+    for (int i = 0; big.size() < kMaxHitLogBytes; ++i)
+        big += "line " + std::to_string(i) + " of an earlier day\n";
+    w.setHitLog(big);
+    ASSERT_TRUE(w.CheckSearchList("JA8089", "JL0123"));
+    EXPECT_LE(w.hitLog().size(), kMaxHitLogBytes);
+    EXPECT_EQ(w.hitLog().rfind("line ", 0), 0u); // starts at a line start
+    EXPECT_EQ(w.hitLog().substr(w.hitLog().size() - 2), "x\n");
+}
+
 TEST_F(Watch, StartUpEmptiesTheHitLogWhenLogging)
 {
     writeFile(folder.paths.searchLog, "from the last run\r\n");
