@@ -140,6 +140,7 @@ public:
 
     ScriptedServer()
     {
+        ensureCoreApp(); // fixtures may hold a server before their SetUp runs
         m_server.listen(QHostAddress::LocalHost, 0);
         QObject::connect(&m_server, &QTcpServer::newConnection, this, [this] {
             while (QTcpSocket* s = m_server.nextPendingConnection())
