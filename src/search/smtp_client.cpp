@@ -1,0 +1,301 @@
+// The SMTP dialogue as a small state machine driven by the socket's signals.
+// Each reply is collected until its last line ("250 …" after any "250-…"
+// lines), whatever the TCP segments, before it is checked.
+#include "search/smtp_client.h"
+
+#include "search/mail_text.h"
+#include "search/search_log.h"
+#include "search/sjis_text.h"
+
+#include <QTcpSocket>
+
+#include <netdb.h>
+#include <arpa/inet.h>
+
+namespace varnesk {
+
+namespace {
+
+constexpr quint16 kDefaultSmtpPort = 25;
+
+QByteArray bytes(std::string_view text)
+{
+    return QByteArray(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::string text(const QByteArray& bytes)
+{
+    return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
+}
+
+// A header value with its folds (CR LF followed by a space or tab) kept and
+// every other control byte removed, so nothing in it can start a new header.
+std::string foldedHeaderValue(std::string_view value)
+{
+    std::string out;
+    for (size_t i = 0; i < value.size(); ++i) {
+        if (value.substr(i, 2) == "\r\n" && i + 2 < value.size() && (value[i + 2] == ' ' || value[i + 2] == '\t')) {
+            out += "\r\n";
+            out.push_back(value[i + 2]);
+            i += 2;
+            continue;
+        }
+        const auto b = static_cast<unsigned char>(value[i]);
+        if (b >= 0x20 && b != 0x7F)
+            out.push_back(value[i]);
+    }
+    return out;
+}
+
+// The length of the first complete reply in buffer (through the LF of its
+// last line), or 0 while it is incomplete. A line whose fourth character is
+// '-' is followed by more lines of the same reply.
+qsizetype completeReplyLength(const QByteArray& buffer)
+{
+    qsizetype start = 0;
+    for (;;) {
+        const qsizetype lf = buffer.indexOf('\n', start);
+        if (lf < 0)
+            return 0;
+        const qsizetype length = lf - start;
+        if (!(length >= 4 && buffer[start + 3] == '-'))
+            return lf + 1;
+        start = lf + 1;
+    }
+}
+
+} // namespace
+
+SmtpClient::SmtpClient(QObject* parent) : QObject(parent)
+{
+    m_timer.setSingleShot(true);
+    connect(&m_timer, &QTimer::timeout, this, &SmtpClient::onTimeout);
+}
+
+SmtpClient::~SmtpClient()
+{
+    if (m_socket) {
+        m_socket->disconnect(this);
+        m_socket->abort();
+    }
+}
+
+quint16 SmtpClient::mailServicePort()
+{
+    const servent* service = getservbyname("mail", "tcp");
+    return service ? ntohs(static_cast<uint16_t>(service->s_port)) : kDefaultSmtpPort;
+}
+
+bool SmtpClient::SmtpSend(const std::string& server, const MailMessage& message)
+{
+    if (busy())
+        return false;
+    m_server = stripControls(server);
+    m_message.from = std::string(cutSjis(stripControls(message.from), kMailAddressBytes));
+    m_message.to = std::string(cutSjis(stripControls(message.to), kMailAddressBytes));
+    m_message.subject = std::string(cutSjis(foldedHeaderValue(message.subject), kMailSubjectBytes));
+    m_message.body = std::string(cutSjis(message.body, kMailBodyBytes));
+    m_buffer.clear();
+    m_peerClosed = false;
+    m_step = Step::Connecting;
+
+    m_socket = new QTcpSocket(this);
+    connect(m_socket, &QTcpSocket::connected, this, &SmtpClient::onConnected);
+    connect(m_socket, &QTcpSocket::readyRead, this, &SmtpClient::onReadyRead);
+    connect(m_socket, &QTcpSocket::disconnected, this, &SmtpClient::onClosed);
+    connect(m_socket, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError) {
+        if (m_step == Step::Connecting)
+            fail("Invalid Socket");
+        else
+            onClosed();
+    });
+    m_timer.start(m_timing.connectMs);
+    if (m_server.empty()) {
+        // Reported from the event loop, like every other result.
+        QMetaObject::invokeMethod(this, [this] {
+            if (m_step == Step::Connecting)
+                fail("Invalid Socket");
+        }, Qt::QueuedConnection);
+        return true;
+    }
+    m_socket->connectToHost(QString::fromLatin1(m_server.data(), static_cast<qsizetype>(m_server.size())),
+                            m_port != 0 ? m_port : mailServicePort());
+    return true;
+}
+
+void SmtpClient::onConnected()
+{
+    if (m_step != Step::Connecting)
+        return;
+    Q_EMIT status("connecting Socket");
+    m_step = Step::Greeting;
+    awaitReply();
+}
+
+void SmtpClient::awaitReply()
+{
+    m_timer.start(m_timing.replyMs);
+    // Bytes that came after the previous reply may already hold this one.
+    if (!m_buffer.isEmpty())
+        QMetaObject::invokeMethod(this, &SmtpClient::onReadyRead, Qt::QueuedConnection);
+}
+
+void SmtpClient::onReadyRead()
+{
+    if (!m_socket || m_step == Step::Idle || m_step == Step::Connecting)
+        return;
+    m_buffer += m_socket->readAll();
+    const qsizetype length = completeReplyLength(m_buffer);
+    if (length == 0) {
+        if (m_buffer.size() > kMaxReplyBytes)
+            fail("** ERROR ** " + text(m_buffer.left(1024)));
+        return;
+    }
+    const QByteArray reply = m_buffer.left(length);
+    m_buffer.remove(0, length);
+    onReply(reply);
+}
+
+void SmtpClient::onClosed()
+{
+    if (m_step == Step::Idle || m_step == Step::Connecting || m_peerClosed)
+        return;
+    m_peerClosed = true;
+    // What arrived before the close is the reply, however short; an empty
+    // one passes the check, and the next command then cannot be written.
+    if (m_socket)
+        m_buffer += m_socket->readAll();
+    const QByteArray reply = m_buffer;
+    m_buffer.clear();
+    onReply(reply);
+}
+
+void SmtpClient::onTimeout()
+{
+    if (m_step == Step::Idle)
+        return;
+    if (m_step == Step::Connecting)
+        fail("Invalid Socket");
+    else
+        fail("** ERROR ** no reply");
+}
+
+void SmtpClient::onReply(const QByteArray& reply)
+{
+    m_timer.stop();
+    const std::string replyText = text(reply);
+    Q_EMIT status("receiving : " + replyText + (m_step == Step::Greeting ? "\n" : ""));
+    if (!reply.isEmpty() && reply[0] > '3') {
+        fail("** ERROR ** " + replyText);
+        return;
+    }
+    switch (m_step) {
+    case Step::Greeting:
+        m_step = Step::Helo;
+        if (sendLine(bytes("HELO " + m_server + " \r\n"), true))
+            awaitReply();
+        break;
+    case Step::Helo:
+        m_step = Step::MailFrom;
+        if (sendLine(bytes("MAIL FROM:<" + m_message.from + ">\r\n"), true))
+            awaitReply();
+        break;
+    case Step::MailFrom:
+        m_step = Step::RcptTo;
+        if (sendLine(bytes("RCPT TO:<" + m_message.to + ">\r\n"), true))
+            awaitReply();
+        break;
+    case Step::RcptTo:
+        m_step = Step::Data;
+        if (sendLine(QByteArrayLiteral("DATA\r\n"), true))
+            awaitReply();
+        break;
+    case Step::Data:
+        m_step = Step::EndOfData;
+        sendContent();
+        break;
+    case Step::EndOfData:
+        m_step = Step::Quit;
+        if (sendLine(QByteArrayLiteral("QUIT\r\n"), true))
+            awaitReply();
+        break;
+    case Step::Quit:
+        finish(0);
+        break;
+    case Step::Idle:
+    case Step::Connecting:
+        break;
+    }
+}
+
+bool SmtpClient::sendLine(const QByteArray& line, bool showStatus)
+{
+    if (m_step == Step::Idle)
+        return false;
+    if (!m_socket || m_peerClosed || m_socket->state() != QAbstractSocket::ConnectedState
+        || m_socket->write(line) != line.size()) {
+        fail("** ERROR ** connection closed");
+        return false;
+    }
+    if (showStatus)
+        Q_EMIT status("sending   : " + text(line));
+    return true;
+}
+
+void SmtpClient::sendContent()
+{
+    // Header lines in this order, each its own write; the texts go out as
+    // ISO-2022-JP, the status bar shows them as built.
+    const std::string subject = ShiftJisToJis(m_message.subject);
+    const std::string to = ShiftJisToJis(m_message.to);
+    const std::string from = ShiftJisToJis(m_message.from);
+    const std::string body = WireBody(ShiftJisToJis(m_message.body));
+    struct Line {
+        std::string wire;
+        std::string shown; // empty: no status
+    };
+    const Line lines[] = {
+        {"MIME-Version: 1.0\r\n", {}},
+        {"Content-Transfer-Encoding: 7bit\r\n", {}},
+        {"Content-Type: text/plain; charset=\"ISO-2022-JP\"\r\n", {}},
+        {"X-Mailer: Varnesk\r\n", {}},
+        {"Subject: " + subject + "\r\n", "Subject: " + m_message.subject + "\r\n"},
+        {"To: " + to + "\r\n", "To: " + m_message.to + "\r\n"},
+        {"From: " + from + "\r\n", "From: " + m_message.from + "\r\n"},
+        {"\r\n", "\r\n"},
+        {body + "\r\n", m_message.body + "\r\n"},
+        {".\r\n", {}},
+    };
+    for (const Line& line : lines) {
+        if (!sendLine(bytes(line.wire), false))
+            return;
+        if (!line.shown.empty())
+            Q_EMIT status("sending   : " + line.shown);
+    }
+    awaitReply();
+}
+
+void SmtpClient::fail(const std::string& text)
+{
+    if (m_step == Step::Idle)
+        return;
+    qCInfo(lcSearch) << "mail not sent:" << QByteArray::fromStdString(text);
+    Q_EMIT status(text);
+    finish(1);
+}
+
+void SmtpClient::finish(int result)
+{
+    m_timer.stop();
+    m_step = Step::Idle;
+    m_buffer.clear();
+    if (m_socket) {
+        m_socket->disconnect(this);
+        m_socket->abort();
+        m_socket->deleteLater();
+        m_socket = nullptr;
+    }
+    Q_EMIT finished(result);
+}
+
+} // namespace varnesk
