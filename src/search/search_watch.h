@@ -6,7 +6,7 @@
 // Shift-JIS bytes.
 #pragma once
 
-#include "app/app_paths.h"
+#include "settings/app_paths.h"
 #include "search/search_list.h"
 #include "search/smtp_client.h"
 

@@ -143,7 +143,8 @@ TEST_F(AppShell, ToolbarAndMenuOpenTheBuiltWindowsInTheirOrder)
             names << w->objectName();
     const QStringList want = {
         QStringLiteral("SpeedButton12"), QStringLiteral("SpeedButton15"), QStringLiteral("SpeedButton13"),
-        QStringLiteral("SpeedButton14"), QStringLiteral("SpeedButton3"),  QStringLiteral("SpeedButton16"),
+        QStringLiteral("SpeedButton14"), QStringLiteral("SpeedButton3"),  QStringLiteral("SpeedButton4"),
+        QStringLiteral("SpeedButton16"),
         QStringLiteral("SpeedButton9"),  QStringLiteral("SpeedButton10"), QStringLiteral("SpeedButton11"),
         QStringLiteral("SpeedButton19"), QStringLiteral("SpeedButton20"), QStringLiteral("ComboBox1"),
         QStringLiteral("SpeedButton21"), QStringLiteral("SpeedButton22"), QStringLiteral("SpeedButton23"),
@@ -154,7 +155,8 @@ TEST_F(AppShell, ToolbarAndMenuOpenTheBuiltWindowsInTheirOrder)
 
     // The list and text buttons open their windows; auto-select waits for
     // the first stored aircraft.
-    for (const auto& [button, window] : {std::pair{"SpeedButton3", "TForm5"}, std::pair{"SpeedButton6", "TForm10"}}) {
+    for (const auto& [button, window] : {std::pair{"SpeedButton3", "TForm5"}, std::pair{"SpeedButton4", "TForm2"},
+                                         std::pair{"SpeedButton6", "TForm10"}}) {
         SCOPED_TRACE(button);
         auto* b = main.toolBar()->findChild<QToolButton*>(QLatin1String(button));
         ASSERT_NE(b, nullptr);

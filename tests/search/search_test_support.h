@@ -4,7 +4,7 @@
 // SMTP server that fails on purpose.
 #pragma once
 
-#include "app/app_paths.h"
+#include "settings/app_paths.h"
 
 #include <QByteArray>
 #include <QCoreApplication>

@@ -227,8 +227,9 @@ TEST_F(Scripted, EachStepCanFailTheAttempt)
                 EXPECT_EQ(run.statuses.back(), act.status);
             }
             // Nothing after the failed step was sent.
-            if (step < 6 && !act.status.empty())
+            if (step < 6 && !act.status.empty()) {
                 EXPECT_FALSE(server.received[0].contains(commands[step + 1])) << server.received[0].toStdString();
+            }
         }
     }
 }

@@ -96,6 +96,8 @@ MainWindow::MainWindow(const Options& options, QWidget* parent) : QMainWindow(pa
     // 9, 10 and 13. Dual set aside for a server that does not decode; MaxBytes,
     // MaxConnect and the two ports brought into range.
     m_settings.ApplyStartupCorrections();
+    // The search list, checked after every accepted downlink.
+    m_search = installSearch(*this);
     // 12. Receiver state reset; processing switched on.
     resetReceiverState();
     // 14. The caption (a listening server shows its connections there).

@@ -27,6 +27,7 @@ class MapArea;
 class MonitorOutput;
 class SoundCapture;
 class ReceivePipeline;
+class SearchWatch;
 class FileCaptureSource;
 
 inline constexpr int kMainMinWidth = 970;
@@ -46,6 +47,8 @@ public:
     SettingsStore& settings() { return m_settings; }
     const AppPaths& paths() const { return m_paths; }
     ReceivePipeline& pipeline() { return *m_pipeline; }
+    // The search list and its notifications (checks every accepted downlink).
+    SearchWatch& search() { return *m_search; }
 
     // The audio input: the sound card chosen by [Wave] Input, or the file or
     // pipe named by [Wave] Source. Failures show their box; false then.
@@ -116,6 +119,7 @@ private:
     SettingsStore m_settings;
     AppPaths m_paths;
     std::unique_ptr<ReceivePipeline> m_pipeline;
+    SearchWatch* m_search = nullptr;
     std::unique_ptr<SoundCapture> m_soundCapture;
     std::unique_ptr<FileCaptureSource> m_waveSource;
     std::unique_ptr<MonitorOutput> m_monitor;

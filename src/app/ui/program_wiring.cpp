@@ -10,6 +10,10 @@
 #include "decode/ui/text_colour_dialog.h"
 #include "decode/ui/text_window.h"
 #include "map/ui/map_area.h"
+#include "search/search_watch.h"
+#include "search/ui/mail_settings_dialog.h"
+#include "search/ui/search_entry_dialog.h"
+#include "search/ui/search_window.h"
 
 #include <QAction>
 #include <QMenu>
@@ -56,6 +60,15 @@ QAction* menuEntry(MainWindow& main, const char* name, const QString& caption)
 
 } // namespace
 
+SearchWatch* installSearch(MainWindow& main)
+{
+    ReceivePipeline& pipeline = main.pipeline();
+    auto* search = new SearchWatch(main.settings(), main.paths(), pipeline.tracking().tables(), &main);
+    QObject::connect(&pipeline.decode().decoder, &BlockDecoder::downlinkAccepted, search,
+                     [search](const AcarsBlock& block) { search->CheckSearchList(block.address, block.flight); });
+    return search;
+}
+
 MapArea* installMapArea(MainWindow& main)
 {
     ReceivePipeline& pipeline = main.pipeline();
@@ -87,6 +100,14 @@ void connectWindows(MainWindow& main)
         list->setColourDialog(colourDialog);
         QObject::connect(&main, &MainWindow::settingsAboutToBeSaved, list, &AircraftListWindow::storeSettings);
         main.addToolControls({windowButton(main, "SpeedButton3", QStringLiteral("受信航空機リスト"), list)});
+    }
+
+    // The search window with its entry editor and e-mail settings.
+    if (auto* search = window<SearchWindow>(main, "TForm2")) {
+        search->setEntryDialog(window<SearchEntryDialog>(main, "TForm6"));
+        search->setMailSettingsDialog(window<MailSettingsDialog>(main, "TForm7"));
+        QObject::connect(&main, &MainWindow::settingsAboutToBeSaved, search, &SearchWindow::storeSettings);
+        main.addToolControls({windowButton(main, "SpeedButton4", QStringLiteral("航空機サーチ機能"), search)});
     }
 
     // The pop-up menu's entries of the windows and files.

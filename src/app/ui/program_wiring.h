@@ -7,6 +7,11 @@ namespace varnesk {
 
 class MainWindow;
 class MapArea;
+class SearchWatch;
+
+// The search list (data/search.csv) and its notifications, owned by the main
+// window: every accepted downlink block is checked after the sequencer.
+SearchWatch* installSearch(MainWindow& main);
 
 // Start-up step 18: the map into the main window's central widget, its
 // toolbar controls and menu entries handed to the main window, the track

@@ -8,12 +8,30 @@
 #include "app/ui/program_wiring.h"
 #include "decode/ui/text_colour_dialog.h"
 #include "decode/ui/text_window.h"
+#include "search/ui/mail_settings_dialog.h"
+#include "search/ui/search_entry_dialog.h"
+#include "search/ui/search_window.h"
 
 #include <QDialog>
 
 namespace varnesk {
 
 namespace {
+
+QWidget* makeSearchWindow(MainWindow& main)
+{
+    return new SearchWindow(main.search(), main.settings(), &main);
+}
+
+QWidget* makeSearchEntryDialog(MainWindow& main)
+{
+    return new SearchEntryDialog(main.search(), &main);
+}
+
+QWidget* makeMailSettingsDialog(MainWindow& main)
+{
+    return new MailSettingsDialog(main.settings(), &main);
+}
 
 QWidget* makeListWindow(MainWindow& main)
 {
@@ -52,12 +70,12 @@ QWidget* plainWindow(MainWindow& main, const WindowEntry& entry)
 const std::vector<WindowEntry>& windowTable()
 {
     static const std::vector<WindowEntry> table{
-        {"TForm2", "航空機サーチ", false, Key::FormSpec, nullptr},
+        {"TForm2", "航空機サーチ", false, Key::FormSpec, makeSearchWindow},
         {"TForm3", "設定", true, std::nullopt, nullptr},
         {"TForm4", "基本表示色設定", true, std::nullopt, nullptr},
         {"TForm5", "受信航空機リスト", false, std::nullopt, makeListWindow},
-        {"TForm6", "登録航空機リスト編集", true, std::nullopt, nullptr},
-        {"TForm7", "メール設定", true, std::nullopt, nullptr},
+        {"TForm6", "登録航空機リスト編集", true, std::nullopt, makeSearchEntryDialog},
+        {"TForm7", "メール設定", true, std::nullopt, makeMailSettingsDialog},
         {"TForm8", "入力デバイスの選択", true, std::nullopt, makeInputDeviceDialog},
         {"TForm9", "録音デバイス変更", false, std::nullopt, makeDeviceChangeNotice},
         {"TForm10", "受信テキスト表示", false, Key::FormText, makeTextWindow},
