@@ -1,0 +1,119 @@
+// The search list in the running program: a generated recording played as
+// [Wave] Source brings a listed aircraft; the search window pops up, the hit
+// log is written and the mail reaches a real SMTP server. With a server that
+// never answers, reception and display go on through the whole retry schedule.
+#include "app/receive_pipeline.h"
+#include "app/ui/main_window.h"
+#include "app/ui/message_hub.h"
+#include "app/ui/window_table.h"
+#include "decode/sjis.h"
+#include "search/search_watch.h"
+
+#include "../search/search_test_support.h"
+
+#include <QApplication>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace varnesk;
+
+namespace {
+
+void ensureApp()
+{
+    static int argc = 1;
+    static char name[] = "test_search_program";
+    static char* argv[] = {name, nullptr};
+    static QApplication* app = [] {
+        auto* a = new QApplication(argc, argv);
+        QApplication::setQuitOnLastWindowClosed(false);
+        return a;
+    }();
+    (void)app;
+}
+
+class SearchProgram : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ensureApp();
+        MessageHub::setAnswerer([](MessageHub::Kind, const QString&) { return true; });
+        QDir(m_dir.path()).mkpath(QStringLiteral("data"));
+        QDir(m_dir.path()).mkpath(QStringLiteral("logs/EachLogs"));
+        // Eight downlinks a second apart on the left channel; the first comes
+        // from the listed aircraft.
+        std::string blocks;
+        for (int i = 0; i < 8; ++i) {
+            const std::string reg = i == 0 ? ".JA8089" : ".JA810" + std::to_string(i);
+            blocks += "L " + std::to_string(0.5 + i) + " 2 " + reg + " NAK H1 " + std::to_string(i % 10) + " ETX M0"
+                + std::to_string(i) + "AJL00" + std::to_string(10 + i) + "BLOCK" + std::to_string(i) + "\n";
+        }
+        test::writeFile(m_dir.filePath(QStringLiteral("blocks.txt")), blocks);
+        QProcess gen;
+        gen.start(QStringLiteral(VARNESK_APP_DIR "/varnesk-gen"),
+                  {QStringLiteral("--blocks"), m_dir.filePath(QStringLiteral("blocks.txt")), QStringLiteral("--ebn0"),
+                   QStringLiteral("30"), m_dir.filePath(QStringLiteral("traffic.wav"))});
+        ASSERT_TRUE(gen.waitForFinished(60000));
+        ASSERT_EQ(gen.exitCode(), 0) << gen.readAllStandardError().toStdString();
+        test::writeFile(m_dir.filePath(QStringLiteral("data/search.csv")), "JA8089,VIP\r\n");
+        test::writeFile(m_dir.filePath(QStringLiteral("varnesk.ini")),
+                        "[Wave]\nSource=traffic.wav\nDual=1\n[Txt]\nTxtType=0\n[Spec]\nPopUp=1\nSound=0\nLog=1\n"
+                        "[Mail]\nMailHost=127.0.0.1\nMailFrom=station@example.org\nMailTo=me@example.org\n"
+                        "MailSend=1\n");
+    }
+    void TearDown() override { MessageHub::setAnswerer({}); }
+
+    MainWindow::Options options() const { return {m_dir.path(), QStringLiteral("varnesk")}; }
+    int entries(MainWindow& main) const
+    {
+        const std::string& text = main.pipeline().decode().text.windowText();
+        return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
+    }
+
+    QTemporaryDir m_dir;
+};
+
+TEST_F(SearchProgram, HitPopsUpLogsAndMailsThroughARealServer)
+{
+    test::SmtpSink sink;
+    ASSERT_NE(sink.port(), 0) << sink.errors().toStdString();
+    MainWindow main(options());
+    createSecondaryWindows(main);
+    main.search().setSmtpPort(sink.port());
+    QWidget* searchWindow = main.findChild<QWidget*>(QStringLiteral("TForm2"));
+    ASSERT_NE(searchWindow, nullptr);
+    EXPECT_FALSE(searchWindow->isVisible());
+
+    ASSERT_TRUE(test::waitUntil([&] { return sink.count() >= 1; }, 20000)) << sink.errors().toStdString();
+    EXPECT_TRUE(searchWindow->isVisible());
+    EXPECT_NE(test::readFile(main.paths().searchLog).find("JA8089"), std::string::npos);
+    const QJsonObject mail = sink.mail(1);
+    EXPECT_EQ(mail.value(QStringLiteral("subject")).toString(), QStringLiteral("JA8089を受信しました！"));
+    EXPECT_TRUE(mail.value(QStringLiteral("body")).toString().contains(QStringLiteral("JL0010")));
+    main.close();
+}
+
+TEST_F(SearchProgram, ReceptionGoesOnWhileTheMailServerNeverAnswers)
+{
+    test::ScriptedServer server;
+    server.scripts = {{test::ScriptedServer::silent()}};
+    MainWindow main(options());
+    createSecondaryWindows(main);
+    main.search().setSmtpPort(server.port());
+    main.search().setMailTiming(MailTiming{600, 600, 600});
+
+    ASSERT_TRUE(test::waitUntil([&] { return server.connections >= 1; }, 20000));
+    const int atFirstAttempt = entries(main);
+    // Four attempts, about 4 × 0.6 s of waiting for a reply and 3 × 0.6 s between.
+    ASSERT_TRUE(test::waitUntil(
+        [&] { return sjisToQString(main.search().mailStatus()).endsWith(QStringLiteral("-送信に失敗しました")); },
+        20000));
+    EXPECT_EQ(server.connections, 4);
+    // Blocks a second apart went on being decoded and shown meanwhile.
+    EXPECT_GE(entries(main) - atFirstAttempt, 2);
+    main.close();
+}
+
+} // namespace
