@@ -15,7 +15,14 @@ varnesk_install_deps() {
     $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $missing
 }
 
+# Release into build/. Two jobs: the machines have two cores.
 varnesk_build() {
-    cmake -S "$ROOT" -B "$ROOT/build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-    cmake --build "$ROOT/build"
+    cmake -S "$ROOT" -B "$ROOT/build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null &&
+    cmake --build "$ROOT/build" -j2
+}
+
+# Everything, tests included, with AddressSanitizer and UndefinedBehaviorSanitizer into build-san/.
+varnesk_build_sanitized() {
+    cmake -S "$ROOT" -B "$ROOT/build-san" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARNESK_SANITIZE=ON >/dev/null &&
+    cmake --build "$ROOT/build-san" -j2
 }

@@ -2,6 +2,7 @@
 // the 512 outputs, so the compiler can vectorise the inner loop; the AVX2 copy
 // is chosen at load time where the processor has it.
 #include "receiver/fir_block.h"
+#include "receiver/multiversion.h"
 
 #include <algorithm>
 
@@ -30,7 +31,7 @@ void saveHistory(FilterHistory& history, const WorkRow& w)
 
 } // namespace
 
-__attribute__((target_clones("arch=x86-64-v3", "default")))
+VARNESK_TARGET_CLONES
 void firSymmetric(const std::array<double, chain::kTaps>& h, FilterHistory& history, BlockIn in, BlockOut out)
 {
     WorkRow w;
@@ -50,7 +51,7 @@ void firSymmetric(const std::array<double, chain::kTaps>& h, FilterHistory& hist
     std::copy(acc.begin(), acc.end(), out.begin());
 }
 
-__attribute__((target_clones("arch=x86-64-v3", "default")))
+VARNESK_TARGET_CLONES
 void firAntisymmetric(const std::array<double, chain::kTaps>& h, FilterHistory& history, BlockIn in,
                       BlockOut out, BlockOut delayed)
 {

@@ -1,5 +1,6 @@
 // The demodulator steps of one channel, each over the whole block in turn.
 #include "receiver/msk_demodulator.h"
+#include "receiver/multiversion.h"
 
 #include <bit>
 #include <cmath>
@@ -106,7 +107,7 @@ void frequencyShift(ChannelState& state, BlockIn inPhase, BlockIn quadrature, Bl
 
 // The loop is one long recurrence (the oscillator's phase depends on the
 // previous output); fused multiply-add, where the processor has it, shortens it.
-__attribute__((target_clones("arch=x86-64-v3", "default")))
+VARNESK_TARGET_CLONES
 void loopDemodulate(ChannelState& state, BlockIn y, BlockOut d)
 {
     const SineTable& table = sineTable();

@@ -175,8 +175,9 @@ TEST(MapFilesTest, NumbersAreDecimalDegrees)
         SCOPED_TRACE(c.text);
         double v = -1;
         EXPECT_EQ(parseDegrees(c.text, v), c.ok);
-        if (c.ok)
+        if (c.ok) {
             EXPECT_EQ(v, c.value);
+        }
     }
 }
 

@@ -62,8 +62,9 @@ TEST(SettingsStore, DefaultsOnFirstStartAndEveryKeyWritten)
     SettingsStore again;
     ASSERT_TRUE(again.Load(path));
     for (const KeyDef& def : keyTable()) {
-        if (def.type == ValueType::Real)
+        if (def.type == ValueType::Real) {
             EXPECT_DOUBLE_EQ(again.real(def.key), s.real(def.key));
+        }
     }
     EXPECT_EQ(again.text(Key::TextFontName), "MS Gothic");
 }
