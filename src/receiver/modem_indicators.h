@@ -112,9 +112,9 @@ namespace modem_panel {
 inline constexpr int kWaterfallX = 2, kWaterfallY = 2;
 inline constexpr int kClockX = 61, kClockY = 1;
 inline constexpr int kLampRowY = 28;
-inline constexpr int kLampFirstX = 61, kLampStepX = 25, kLampCaptionPx = 16;
+inline constexpr int kLampFirstX = 61, kLampStepX = 26, kLampCaptionPx = 17;
 inline constexpr int kLampWidth = 7, kLampHeight = 11;
-inline constexpr int kSelectorX = 163, kSelectorY = 25, kSelectorWidth = 34, kSelectorHeight = 20;
+inline constexpr int kSelectorX = 165, kSelectorY = 25, kSelectorWidth = 32, kSelectorHeight = 20;
 } // namespace modem_panel
 
 // The panel as a picture: waterfall, clock, the captioned lamps OVR SYN RCV

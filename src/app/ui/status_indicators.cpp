@@ -25,24 +25,44 @@ constexpr int kLogoHeightPx = 24;
 // The strip's right edge lies this far inside the client area's.
 constexpr int kStripInsetPx = 4;
 
+// A lamp paints its colour itself: a toolbar's style draws over palettes.
+class Lamp : public QWidget {
+public:
+    Lamp(QWidget* parent, const char* name, const QString& hint) : QWidget(parent)
+    {
+        setObjectName(QLatin1String(name));
+        setToolTip(hint);
+        setAttribute(Qt::WA_OpaquePaintEvent);
+        resize(kLampWidthPx, kLampHeightPx);
+    }
+    void setColour(uint32_t rgb)
+    {
+        if (rgb == m_rgb)
+            return;
+        m_rgb = rgb;
+        update();
+    }
+    uint32_t colour() const { return m_rgb; }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter p(this);
+        p.fillRect(rect(), QColor::fromRgb(0xFF000000u | m_rgb));
+    }
+
+private:
+    uint32_t m_rgb = kLampDark;
+};
+
 QWidget* makeLamp(QWidget* parent, const char* name, const QString& hint)
 {
-    auto* lamp = new QWidget(parent);
-    lamp->setObjectName(QLatin1String(name));
-    lamp->setToolTip(hint);
-    lamp->setAutoFillBackground(true);
-    lamp->resize(kLampWidthPx, kLampHeightPx);
-    return lamp;
+    return new Lamp(parent, name, hint);
 }
 
 void paintLamp(QWidget* lamp, uint32_t rgb)
 {
-    const QColor colour = QColor::fromRgb(0xFF000000u | rgb);
-    if (lamp->palette().color(QPalette::Window) == colour)
-        return;
-    QPalette palette = lamp->palette();
-    palette.setColor(QPalette::Window, colour);
-    lamp->setPalette(palette);
+    static_cast<Lamp*>(lamp)->setColour(rgb);
 }
 
 QPixmap logoPicture()
@@ -111,7 +131,8 @@ LampStrip::LampStrip(QWidget* parent) : QWidget(parent)
     setObjectName(QStringLiteral("LampStrip"));
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     setFixedHeight(28);
-    setMinimumWidth(kLogoWidthPx + 40);
+    // The widest arrangement puts the logo 101 pixels before the right edge.
+    setMinimumWidth(101 - kStripInsetPx);
     m_logo = new QLabel(this);
     m_logo->setObjectName(QStringLiteral("LogoImage"));
     m_logo->setPixmap(logoPicture());
