@@ -7,6 +7,7 @@
 #include "decode/date_time_text.h"
 #include "decode/raw_text.h"
 #include "map/map_scene.h"
+#include "receiver/modem_indicators.h"
 #include "net/raw_record_reader.h"
 #include "receiver/audio_file_reader.h"
 #include "receiver/audio_format.h"
@@ -48,8 +49,11 @@ constexpr const char* kUsage =
     "          dropped per channel, what the decoder dropped per source, the\n"
     "          seconds of audio and the speed in times real time\n"
     "  --map FILE.png  after the inputs, write the map area as the main window\n"
-    "          draws it (background and aircraft, view and options of the settings)\n"
-    "  --size WxH  size of that picture in pixels (default 800x600)\n";
+    "          draws it (background and aircraft, view and options of the settings),\n"
+    "          with the report, altitude and modem panes that [Form] ShowRep,\n"
+    "          ShowAlt and ShowMod turn on\n"
+    "  --size WxH  size of that picture in pixels (default 800x600): the\n"
+    "          window's area below the toolbar\n";
 
 struct Options {
     QString iniPath; // empty: the program folder's varnesk.ini
@@ -225,6 +229,17 @@ int main(int argc, char** argv)
                          [](std::string_view entry) { std::fwrite(entry.data(), 1, entry.size(), stdout); });
     }
 
+    // The modem pane of the picture follows the blocks as the window's would.
+    std::unique_ptr<varnesk::ModemIndicators> indicators;
+    QDateTime blockTime = start;
+    if (!options->mapPath.isEmpty() && settings.boolean(varnesk::Key::ShowMod)) {
+        indicators = std::make_unique<varnesk::ModemIndicators>(settings);
+        QObject::connect(&pipeline, &varnesk::ReceivePipeline::captureBlockDone, &pipeline, [&] {
+            indicators->blockDone(pipeline.receiver(), pipeline.channelSamples(0), pipeline.channelSamples(1),
+                                  blockTime, true);
+        });
+    }
+
     // Each block is stamped with the start time plus its place in the audio, so
     // the printed times keep the spacing of the recording.
     int status = 0;
@@ -250,15 +265,21 @@ int main(int argc, char** argv)
         while (source->read(block)) {
             const auto ms = static_cast<qint64>(std::llround(static_cast<double>(blocks) * varnesk::kFramesPerBlock
                                                              * 1000.0 / varnesk::kSampleRateHz));
-            pipeline.ProcessCaptureBlock(block, start.addMSecs(ms));
+            blockTime = start.addMSecs(ms);
+            pipeline.ProcessCaptureBlock(block, blockTime);
             ++blocks;
         }
     }
     if (!options->mapPath.isEmpty()) {
         const varnesk::ReferenceTables& tables = pipeline.tracking().tables();
-        const QImage picture = varnesk::renderMapPicture(
+        QImage modemPanel;
+        if (indicators) {
+            modemPanel = QImage(varnesk::kModemPanelWidth, varnesk::kModemPanelHeight, QImage::Format_RGB32);
+            varnesk::drawModemPanel(modemPanel, *indicators, true);
+        }
+        const QImage picture = varnesk::renderWindowPicture(
             settings, pipeline.paths(), &pipeline.tracking().store(), options->mapWidth, options->mapHeight,
-            [&tables](std::string_view code) { return tables.LookupAirportName(code); });
+            modemPanel, [&tables](std::string_view code) { return tables.LookupAirportName(code); });
         if (!picture.save(options->mapPath, "PNG")) {
             std::fprintf(stderr, "varnesk-decode: cannot write %s\n", options->mapPath.toLocal8Bit().constData());
             status = 1;

@@ -4,6 +4,7 @@
 #include "map/aircraft_layer.h"
 
 #include "map/canvas.h"
+#include "map/map_selection.h"
 #include "settings/settings_store.h"
 #include "tracking/track_store.h"
 
@@ -45,8 +46,8 @@ struct Plotted {
 
 class AircraftPainter {
 public:
-    AircraftPainter(Canvas& canvas, const MapView& view, const AircraftLayerOptions& o)
-        : m_c(canvas), m_view(view), m_o(o)
+    AircraftPainter(Canvas& canvas, const MapView& view, const AircraftLayerOptions& o, bool altitudePane = false)
+        : m_c(canvas), m_view(view), m_o(o), m_altitudePane(altitudePane)
     {
     }
 
@@ -116,9 +117,25 @@ private:
         for (int i = 0; i < n; ++i) {
             const PlotPoint& a = e.points[static_cast<size_t>(i)];
             const PlotPoint& b = e.points[static_cast<size_t>(i + 1)];
-            const ProjectedPoint pa = m_view.project(a.latitude, a.longitude);
-            const ProjectedPoint pb = m_view.projectSegmentEnd(b.latitude, b.longitude, pa.wrap);
+            ProjectedPoint pa = m_view.project(a.latitude, a.longitude);
+            if (m_altitudePane) {
+                if (!onAltitudePane(a, pa))
+                    continue;
+                pa.y = altitudePaneY(a.altitude);
+            } else if (!mayTouch(pa)) {
+                // A track far outside the map: the circle cannot show, the
+                // segment only when its end lies on the other side.
+                const ProjectedPoint pb = m_view.projectSegmentEnd(b.latitude, b.longitude, pa.wrap);
+                m_c.line(pa.x + lx, pa.y + ly, pb.x + lx, pb.y + ly, colour, pen);
+                continue;
+            }
+            ProjectedPoint pb = m_view.projectSegmentEnd(b.latitude, b.longitude, pa.wrap);
             m_c.ellipse(pa.x + cx, pa.y + cy, pa.x + cx + 5, pa.y + cy + 5, colour);
+            if (m_altitudePane) {
+                if (b.altitude >= kMapNoAltitude)
+                    continue;
+                pb.y = altitudePaneY(b.altitude);
+            }
             m_c.line(pa.x + lx, pa.y + ly, pb.x + lx, pb.y + ly, colour, pen);
         }
     }
@@ -126,9 +143,16 @@ private:
     void drawHead(const AircraftEntry& e, int n, QRgb colour, const HeadGeometry& g, int ox, int oy, QRgb circle)
     {
         const PlotPoint& p = e.points[static_cast<size_t>(n)];
-        const ProjectedPoint at = m_view.project(p.latitude, p.longitude);
+        ProjectedPoint at = m_view.project(p.latitude, p.longitude);
+        if (m_altitudePane) {
+            if (!onAltitudePane(p, at))
+                return;
+            at.y = altitudePaneY(p.altitude);
+        } else if (!mayTouch(at)) {
+            return;
+        }
         const int x = at.x + ox, y = at.y + oy;
-        if (p.heading <= kMapMaxHeading) {
+        if (!m_altitudePane && p.heading <= kMapMaxHeading) {
             const double rad = p.heading * kPi / 180.0;
             const int tx = x + g.tick.x, ty = y + g.tick.y;
             m_c.line(tx, ty, tx + static_cast<int>(std::trunc(kTickLengthPx * std::sin(rad))),
@@ -164,9 +188,28 @@ private:
         }
     }
 
+    // On the altitude pane a plot is used when its altitude is known and its
+    // map position lies within the map's height.
+    bool onAltitudePane(const PlotPoint& p, const ProjectedPoint& map) const
+    {
+        return p.altitude < kMapNoAltitude && map.y >= 0 && map.y < m_view.height;
+    }
+
+    // Whether anything drawn around a plot at this pixel (circles, the head
+    // block with its label, annotation and data lines) can reach the surface.
+    bool mayTouch(const ProjectedPoint& at) const
+    {
+        // Texts run right from the plot: a route of two 62-byte airport
+        // names is 760 pixels long; everything else stays within 100.
+        constexpr int kTextReachPx = 800, kReachPx = 100;
+        return at.x > -kTextReachPx && at.y > -kReachPx && at.x < m_c.width() + kReachPx &&
+               at.y < m_c.height() + kReachPx;
+    }
+
     Canvas& m_c;
     const MapView& m_view;
     const AircraftLayerOptions& m_o;
+    bool m_altitudePane = false;
 };
 
 } // namespace
@@ -274,7 +317,7 @@ bool companyPasses(const AircraftEntry& e, const AircraftLayerOptions& o)
 void drawAircraft(QImage& layer, const MapView& view, std::span<const AircraftEntry> entries,
                   const AircraftLayerOptions& options, const DataBoxRequest& boxes)
 {
-    Canvas canvas(layer);
+    Canvas canvas(layer, options.textMasks);
     canvas.setTextPointSize(8);
     AircraftPainter painter(canvas, view, options);
     for (const AircraftEntry& e : entries)
@@ -293,6 +336,28 @@ void drawAircraft(QImage& layer, const MapView& view, std::span<const AircraftEn
             painter.drawDataBox(e, p);
     if (boxes.alt && boxes.hitPlot >= 0 && boxes.hitPlot <= n)
         painter.drawDataBox(e, boxes.hitPlot);
+}
+
+} // namespace varnesk
+
+namespace varnesk {
+
+void drawAltitudePane(QImage& surface, const MapView& view, std::span<const AircraftEntry> entries,
+                      const AircraftLayerOptions& options, uint32_t back, uint32_t scale)
+{
+    Canvas canvas(surface, options.textMasks);
+    canvas.fill(rgbOf(back));
+    canvas.setTextPointSize(9);
+    const QRgb scaleColour = rgbOf(scale);
+    for (int k = 0; k < 4; ++k) {
+        canvas.line(0, 40 + 40 * k, canvas.width(), 40 + 40 * k, scaleColour, Pen::Dotted);
+        canvas.text(5, 28 + 40 * k, std::to_string(40000 - 10000 * k) + "ft", scaleColour);
+    }
+    canvas.setTextPointSize(8);
+    AircraftPainter painter(canvas, view, options, true);
+    for (const AircraftEntry& e : entries)
+        if (e.shown && companyPasses(e, options) && !e.points.empty())
+            painter.drawPasses(e);
 }
 
 } // namespace varnesk

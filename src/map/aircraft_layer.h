@@ -18,6 +18,7 @@ namespace varnesk {
 class SettingsStore;
 struct AircraftEntry;
 class Canvas;
+class TextMasks;
 
 // Sentinels as the map reads them.
 inline constexpr int kMapNoAltitude = 80000;     // this or more: no flight-level text
@@ -51,6 +52,7 @@ struct AircraftLayerOptions {
     uint32_t selBack = 0x000000, selText = 0x808080;
     std::array<OperatorColours, 10> operators;
     std::string companyFilter; // empty: "ALL"
+    TextMasks* textMasks = nullptr; // labels drawn from masks kept by the caller
 
     static AircraftLayerOptions fromSettings(const SettingsStore& settings);
 };
@@ -78,5 +80,16 @@ bool companyPasses(const AircraftEntry& e, const AircraftLayerOptions& o);
 // what the layer already holds (the copy of the background).
 void drawAircraft(QImage& layer, const MapView& view, std::span<const AircraftEntry> entries,
                   const AircraftLayerOptions& options, const DataBoxRequest& boxes);
+
+} // namespace varnesk
+
+namespace varnesk {
+
+// The altitude pane (its surface, 200 pixels for 50000 ft): the dotted
+// scale at 40000 … 10000 ft, then passes P1 … P5 of every shown aircraft at
+// (map x, altitude y), without heading ticks or data boxes. back and scale
+// are settings colours (AltBack, AltScale).
+void drawAltitudePane(QImage& surface, const MapView& view, std::span<const AircraftEntry> entries,
+                      const AircraftLayerOptions& options, uint32_t back, uint32_t scale);
 
 } // namespace varnesk

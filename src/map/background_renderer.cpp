@@ -6,6 +6,9 @@
 #include "map/canvas.h"
 #include "settings/settings_store.h"
 
+#include <QDateTime>
+#include <QFileInfo>
+
 #include <initializer_list>
 
 namespace varnesk {
@@ -142,24 +145,76 @@ void drawPointSymbol(Canvas& c, char type, int x, int y, uint32_t rgb)
     }
 }
 
+MapData::Stamp MapData::stampOf(const QString& path)
+{
+    Stamp stamp;
+    stamp.path = path;
+    const QFileInfo info(path);
+    if (info.exists()) {
+        stamp.size = info.size();
+        stamp.modifiedMs = info.lastModified().toMSecsSinceEpoch();
+    }
+    stamp.read = true;
+    return stamp;
+}
+
+bool MapData::refresh(const MapFilePaths& files)
+{
+    bool reread = false;
+    const Stamp coast = stampOf(files.coastline);
+    if (!(coast == m_stamps[0])) {
+        m_coast.clear();
+        m_status.coastline = readCoastline(files.coastline, [this](const CoastSegment& s) { m_coast.push_back(s); });
+        m_stamps[0] = coast;
+        reread = true;
+    }
+    const Stamp airways = stampOf(files.airways);
+    if (!(airways == m_stamps[1])) {
+        m_airways.clear();
+        m_status.airways = readAirways(files.airways, [this](const AirwaySegment& s) { m_airways.push_back(s); });
+        m_stamps[1] = airways;
+        reread = true;
+    }
+    const Stamp navaids = stampOf(files.navaids);
+    if (!(navaids == m_stamps[2])) {
+        m_points.clear();
+        m_names.clear();
+        m_status.navaids = readNavPoints(files.navaids, [this](const NavPoint& p) {
+            m_points.push_back({p.type, p.lat, p.lon, static_cast<uint32_t>(m_names.size()),
+                                static_cast<uint32_t>(p.name.size())});
+            m_names.append(p.name);
+        });
+        m_stamps[2] = navaids;
+        reread = true;
+    }
+    return reread;
+}
+
 BackgroundStatus renderBackground(QImage& image, const MapView& view, const BackgroundOptions& o,
                                   const MapFilePaths& files, const AirportNameLookup& airportName)
 {
-    BackgroundStatus status;
-    Canvas canvas(image);
+    MapData data;
+    data.refresh(files);
+    return renderBackground(image, view, o, data, airportName);
+}
+
+BackgroundStatus renderBackground(QImage& image, const MapView& view, const BackgroundOptions& o,
+                                  const MapData& data, const AirportNameLookup& airportName)
+{
+    Canvas canvas(image, o.textMasks);
     canvas.fill(rgbOf(o.back));
 
     const QRgb coast = rgbOf(o.coast);
-    status.coastline = readCoastline(files.coastline, [&](const CoastSegment& s) {
+    for (const CoastSegment& s : data.coastline()) {
         const ProjectedPoint a = view.project(s.lat0, s.lon0);
         if (!view.isDrawable(a.x, a.y))
-            return;
+            continue;
         const ProjectedPoint b = view.projectSegmentEnd(s.lat1, s.lon1, a.wrap);
         canvas.line(a.x, a.y, b.x, b.y, coast);
-    });
+    }
 
     const QRgb vor = rgbOf(o.airwayVor), ndb = rgbOf(o.airwayNdb), nav = rgbOf(o.airwayNav);
-    status.airways = readAirways(files.airways, [&](const AirwaySegment& s) {
+    for (const AirwaySegment& s : data.airways()) {
         QRgb colour = 0;
         if (s.kind == '1' && o.lineVor)
             colour = vor;
@@ -168,36 +223,36 @@ BackgroundStatus renderBackground(QImage& image, const MapView& view, const Back
         else if (s.kind == '3' && o.lineNav)
             colour = nav;
         else
-            return;
+            continue;
         const ProjectedPoint a = view.project(s.lat0, s.lon0);
         if (!view.isDrawable(a.x, a.y))
-            return;
+            continue;
         const ProjectedPoint b = view.projectSegmentEnd(s.lat1, s.lon1, a.wrap);
         canvas.line(a.x, a.y, b.x, b.y, colour, Pen::Dotted);
-    });
+    }
 
     canvas.setTextPointSize(8);
     std::string name;
-    status.navaids = readNavPoints(files.navaids, [&](const NavPoint& p) {
+    for (const MapData::Point& p : data.points()) {
         const ProjectedPoint a = view.project(p.lat, p.lon);
         if (!view.isDrawable(a.x, a.y))
-            return;
+            continue;
         const bool shown = (p.type == '1' && o.dispVor) || (p.type == '2' && o.dispTac) ||
                            (p.type == '3' && o.dispNdb) || (p.type == '4' && o.dispWpt) ||
                            (p.type == '5' && o.dispApt) || (p.type >= '6' && p.type <= '9') || p.type == '0';
         if (!shown)
-            return;
+            continue;
         const QRgb colour = rgbOf(o.point[static_cast<size_t>(pointIndex(p.type))]);
         drawPointSymbol(canvas, p.type, a.x, a.y, colour);
         const LabelOffset at = labelOffset(p.type);
         if (p.type == '5' && o.airportNames && airportName) {
-            name = airportName(p.name);
+            name = airportName(data.name(p));
             canvas.text(a.x + at.dx, a.y + at.dy, name, colour);
         } else {
-            canvas.text(a.x + at.dx, a.y + at.dy, p.name, colour);
+            canvas.text(a.x + at.dx, a.y + at.dy, data.name(p), colour);
         }
-    });
-    return status;
+    }
+    return data.status();
 }
 
 } // namespace varnesk

@@ -9,10 +9,12 @@
 #include <QImage>
 #include <QString>
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace varnesk {
 
@@ -27,6 +29,7 @@ struct BackgroundOptions {
     uint32_t airwayVor = 0x004000, airwayNdb = 0x400040, airwayNav = 0x004040;
     // Point colours by type '1' … '9', '0' (index 0 … 9 for types '1' … '9', 9 for '0').
     std::array<uint32_t, 10> point{};
+    class TextMasks* textMasks = nullptr; // names drawn from masks kept by the caller
 
     static BackgroundOptions fromSettings(const SettingsStore& settings);
 };
@@ -46,7 +49,46 @@ struct BackgroundStatus {
     int formatErrors() const { return coastline.formatErrors + airways.formatErrors + navaids.formatErrors; }
 };
 
+// The three map files held in memory for the rebuilds: a file is read again
+// only when its size or modification time has changed since it was read.
+class MapData {
+public:
+    struct Point {
+        char type;
+        double lat, lon;
+        uint32_t nameOffset, nameLength; // in names()
+    };
+
+    // Reads the files that changed; true when any was read (again).
+    bool refresh(const MapFilePaths& files);
+    const BackgroundStatus& status() const { return m_status; }
+    const std::vector<CoastSegment>& coastline() const { return m_coast; }
+    const std::vector<AirwaySegment>& airways() const { return m_airways; }
+    const std::vector<Point>& points() const { return m_points; }
+    std::string_view name(const Point& p) const { return std::string_view(m_names).substr(p.nameOffset, p.nameLength); }
+
+private:
+    struct Stamp {
+        QString path;
+        qint64 size = -1;
+        qint64 modifiedMs = -1;
+        bool read = false;
+        bool operator==(const Stamp&) const = default;
+    };
+    static Stamp stampOf(const QString& path);
+
+    BackgroundStatus m_status;
+    std::vector<CoastSegment> m_coast;
+    std::vector<AirwaySegment> m_airways;
+    std::vector<Point> m_points;
+    std::string m_names;
+    std::array<Stamp, 3> m_stamps;
+};
+
 // Draws the whole background into image (Format_RGB32, the view's size).
+BackgroundStatus renderBackground(QImage& image, const MapView& view, const BackgroundOptions& options,
+                                  const MapData& data, const AirportNameLookup& airportName);
+// The same straight from the files (read for this one drawing).
 BackgroundStatus renderBackground(QImage& image, const MapView& view, const BackgroundOptions& options,
                                   const MapFilePaths& files, const AirportNameLookup& airportName);
 

@@ -80,7 +80,72 @@ QFont mapFont(int pointSize)
     return font;
 }
 
-Canvas::Canvas(QImage& image) : m_image(image)
+namespace {
+
+// Room around a text's advance for glyphs that reach beyond it.
+constexpr int kMaskPadPx = 8;
+// Distinct texts kept (labels, altitudes, names): far more than one map uses.
+constexpr size_t kMaxMasks = 20000;
+
+void preparePainter(QPainter& p)
+{
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.setRenderHint(QPainter::TextAntialiasing, false);
+    p.setBackgroundMode(Qt::TransparentMode);
+}
+
+QString textOf(std::string_view sjis)
+{
+    const bool ascii =
+        std::all_of(sjis.begin(), sjis.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    return ascii ? QString::fromLatin1(sjis.data(), static_cast<qsizetype>(sjis.size())) : sjisToQString(sjis);
+}
+
+} // namespace
+
+const std::vector<TextMasks::Run>& TextMasks::mask(std::string_view sjis, int pointSize)
+{
+    m_key.assign(1, static_cast<char>(pointSize));
+    m_key.append(sjis);
+    const auto found = m_masks.find(m_key);
+    if (found != m_masks.end())
+        return found->second;
+    if (m_masks.size() >= kMaxMasks)
+        m_masks.clear();
+
+    const QString text = textOf(sjis);
+    const QFont font = mapFont(pointSize);
+    QImage probe(1, 1, QImage::Format_RGB32);
+    const QFontMetrics metrics(font, &probe);
+    QImage img(metrics.horizontalAdvance(text) + 2 * kMaskPadPx, metrics.height() + 2 * kMaskPadPx,
+               QImage::Format_RGB32);
+    img.fill(0xFF000000u);
+    {
+        QPainter p(&img);
+        preparePainter(p);
+        p.setFont(font);
+        p.setPen(QColor(255, 255, 255));
+        p.drawText(kMaskPadPx, kMaskPadPx + QFontMetrics(font, &img).ascent(), text);
+    }
+    std::vector<Run> runs;
+    for (int y = 0; y < img.height(); ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(img.constScanLine(y));
+        for (int x = 0; x < img.width();) {
+            if ((line[x] & 0xFFFFFFu) == 0) {
+                ++x;
+                continue;
+            }
+            const int x0 = x;
+            while (x < img.width() && (line[x] & 0xFFFFFFu) != 0)
+                ++x;
+            runs.push_back({static_cast<int16_t>(y - kMaskPadPx), static_cast<int16_t>(x0 - kMaskPadPx),
+                            static_cast<int16_t>(x - 1 - kMaskPadPx)});
+        }
+    }
+    return m_masks.emplace(m_key, std::move(runs)).first->second;
+}
+
+Canvas::Canvas(QImage& image, TextMasks* masks) : m_image(image), m_masks(masks)
 {
     m_width = image.width();
     m_height = image.height();
@@ -100,9 +165,7 @@ QPainter& Canvas::painter()
 {
     if (!m_painter) {
         m_painter = std::make_unique<QPainter>(&m_image);
-        m_painter->setRenderHint(QPainter::Antialiasing, false);
-        m_painter->setRenderHint(QPainter::TextAntialiasing, false);
-        m_painter->setBackgroundMode(Qt::TransparentMode);
+        preparePainter(*m_painter);
         setTextPointSize(m_pointSize);
     }
     return *m_painter;
@@ -233,13 +296,26 @@ void Canvas::text(int x, int y, std::string_view sjis, QRgb colour)
 {
     if (sjis.empty())
         return;
+    if (m_masks) {
+        // Far outside the surface nothing of a text can show (the longest
+        // texts drawn are a few hundred pixels).
+        if (y > m_height || y < -64 || x > m_width)
+            return;
+        for (const TextMasks::Run& r : m_masks->mask(sjis, m_pointSize)) {
+            const int row = y + r.dy;
+            if (static_cast<unsigned>(row) >= static_cast<unsigned>(m_height))
+                continue;
+            const int x0 = std::max(x + r.dx0, 0), x1 = std::min(x + r.dx1, m_width - 1);
+            if (x1 >= x0)
+                std::fill_n(m_bits + static_cast<size_t>(row) * m_stride + static_cast<size_t>(x0), x1 - x0 + 1,
+                            colour);
+        }
+        return;
+    }
     QPainter& p = painter();
     p.setPen(QColor::fromRgb(colour));
     // Labels are nearly always ASCII: those skip the code-page conversion.
-    const bool ascii =
-        std::all_of(sjis.begin(), sjis.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-    p.drawText(x, y + m_ascent,
-               ascii ? QString::fromLatin1(sjis.data(), static_cast<qsizetype>(sjis.size())) : sjisToQString(sjis));
+    p.drawText(x, y + m_ascent, textOf(sjis));
 }
 
 } // namespace varnesk

@@ -10,7 +10,10 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <string_view>
+#include <unordered_map>
+#include <vector>
 
 namespace varnesk {
 
@@ -32,10 +35,27 @@ inline constexpr int kDotPeriodPx = 6;
 void installMapFonts();
 QFont mapFont(int pointSize = 8);
 
+// Text drawn once per (text, size) into a mask of pixel runs, then copied in
+// any colour: the map font draws without antialiasing, so a label drawn from
+// its mask is the same pixels as drawing it again. Bounded: emptied when full.
+class TextMasks {
+public:
+    struct Run {
+        int16_t dy, dx0, dx1; // row and inclusive columns from the text's top-left
+    };
+    const std::vector<Run>& mask(std::string_view sjis, int pointSize);
+    size_t size() const { return m_masks.size(); }
+
+private:
+    std::unordered_map<std::string, std::vector<Run>> m_masks;
+    std::string m_key;
+};
+
 class Canvas {
 public:
     // The image must be Format_RGB32 and not shared with another QImage.
-    explicit Canvas(QImage& image);
+    // With masks, text is copied from them instead of being drawn each time.
+    explicit Canvas(QImage& image, TextMasks* masks = nullptr);
     ~Canvas();
     Canvas(const Canvas&) = delete;
     Canvas& operator=(const Canvas&) = delete;
@@ -69,6 +89,7 @@ private:
     int m_width = 0;
     int m_height = 0;
     std::unique_ptr<QPainter> m_painter;
+    TextMasks* m_masks = nullptr;
     int m_pointSize = 8;
     int m_ascent = 0;
 };

@@ -1,15 +1,21 @@
 // The map's state in the main window: the view, the background and aircraft
-// layers (32-bit images of the map size), the drawing guard, the selection
-// values the redraws read, and the full redraw sequence.
+// layers (32-bit images of the map size), the report and altitude pane
+// surfaces drawn with every aircraft redraw, the drawing guard, the selection
+// and the full redraw sequence. The map files are kept in memory and read
+// again only when they change on disk.
 #pragma once
 
 #include "map/aircraft_layer.h"
 #include "map/background_renderer.h"
+#include "map/canvas.h"
+#include "map/map_selection.h"
 #include "map/map_view.h"
+#include "map/report_pane.h"
 
 #include <QImage>
 #include <QObject>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 
@@ -19,16 +25,6 @@ class SettingsStore;
 class TrackStore;
 struct AppPaths;
 
-// What the selection logic keeps between redraws.
-struct MapSelection {
-    int selected = -1;          // selected aircraft's store index, −1 for none
-    bool keepSelection = false; // the coming redraw must not change the selection
-    bool shift = false;         // modifier keys remembered at the last mouse release
-    bool alt = false;
-    bool ctrl = false;
-    int hitPlot = -1;           // the plot the last hit test found
-};
-
 class MapScene : public QObject {
     Q_OBJECT
 public:
@@ -37,6 +33,7 @@ public:
     MapView& view() { return m_view; }
     const MapView& view() const { return m_view; }
     MapSelection& selection() { return m_selection; }
+    const MapSelection& selection() const { return m_selection; }
     SettingsStore& settings() { return m_settings; }
 
     void setTrackStore(TrackStore* store) { m_store = store; }
@@ -47,6 +44,14 @@ public:
 
     // Resizes both layers (contents undefined until the next redraw).
     void resize(int width, int height);
+    // The panes' drawing surfaces; an empty size hides the pane (not drawn).
+    void setPaneSurfaces(QSize report, QSize altitude);
+    bool reportPaneShown() const { return !m_report.isNull(); }
+    bool altitudePaneShown() const { return !m_altitude.isNull(); }
+    const QImage& reportPane() const { return m_report; }
+    const QImage& altitudePane() const { return m_altitude; }
+    ReportPaneState& reportState() { return m_reportState; }
+    int reportRows() const { return std::max(reportRowsPerPage(m_report.height()), 1); }
 
     // Each returns false without drawing while the drawing guard is set.
     bool rebuildBackground();
@@ -64,8 +69,7 @@ public:
     bool drawingGuard() const { return m_guard; }
     const BackgroundStatus& lastBackgroundStatus() const { return m_lastStatus; }
 
-    // Sets the shown flag of every aircraft for the selection s; until the
-    // selection rules take it over, every aircraft is shown.
+    // The shown-flag update of the selection rules for the redraw argument s.
     void updateShownFlags(int s);
 
 Q_SIGNALS:
@@ -83,8 +87,13 @@ private:
     TrackStore* m_store = nullptr;
     AirportNameLookup m_airportName;
     std::string m_companyFilter;
+    MapData m_data;
+    TextMasks m_textMasks;
     QImage m_background;
     QImage m_layer;
+    QImage m_report;
+    QImage m_altitude;
+    ReportPaneState m_reportState;
     bool m_guard = false;
     BackgroundStatus m_lastStatus;
 };
@@ -94,5 +103,12 @@ private:
 // of the settings. Needs a QGuiApplication for the text.
 QImage renderMapPicture(SettingsStore& settings, const AppPaths& paths, TrackStore* store, int width,
                         int height, AirportNameLookup airportName = {});
+
+// The main window's area below the toolbar (width × height) as it would show:
+// the map and, as [Form] ShowRep, ShowAlt and ShowMod turn them on, the
+// report, altitude and modem panes in their sunken borders. modemPanel is
+// the modem pane's 198 × 46 surface (drawModemPanel); a null image leaves it blank.
+QImage renderWindowPicture(SettingsStore& settings, const AppPaths& paths, TrackStore* store, int width,
+                           int height, const QImage& modemPanel, AirportNameLookup airportName = {});
 
 } // namespace varnesk

@@ -30,12 +30,15 @@ public:
     // client (a server's relay).
     void SendToServer(std::string_view line) { Q_EMIT lineToServer(line); }
     void SendToClients(std::string_view line) { Q_EMIT lineToClients(line); }
+    // The TCP client or server received a chunk of text (the NET lamp lights).
+    void noteChunkReceived() { Q_EMIT chunkReceived(); }
 
 Q_SIGNALS:
     void lineToServer(std::string_view line);
     void lineToClients(std::string_view line);
     void chatLineAdded(std::string_view line);
     void netActiveChanged(bool active);
+    void chunkReceived();
 
 private:
     const SettingsStore& m_settings;

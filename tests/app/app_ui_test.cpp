@@ -150,7 +150,8 @@ TEST_F(AppShell, ToolbarAndMenuOpenTheBuiltWindowsInTheirOrder)
         QStringLiteral("SpeedButton21"), QStringLiteral("SpeedButton22"), QStringLiteral("SpeedButton23"),
         QStringLiteral("SpeedButton24"), QStringLiteral("SpeedButton28"), QStringLiteral("SpeedButton25"),
         QStringLiteral("SpeedButton26"), QStringLiteral("SpeedButton27"), QStringLiteral("SpeedButton6"),
-        QStringLiteral("SpeedButton8"),  QStringLiteral("SpeedButton17"), QStringLiteral("ComboBox2")};
+        QStringLiteral("SpeedButton8"),  QStringLiteral("SpeedButton17"), QStringLiteral("ComboBox2"),
+        QStringLiteral("LampStrip")};
     EXPECT_EQ(names, want);
 
     // The list and text buttons open their windows; auto-select waits for
@@ -169,7 +170,11 @@ TEST_F(AppShell, ToolbarAndMenuOpenTheBuiltWindowsInTheirOrder)
     QStringList items;
     for (QAction* action : main.popupMenu()->actions())
         items << (action->isSeparator() ? QStringLiteral("-") : action->objectName());
-    EXPECT_EQ(items, (QStringList{QStringLiteral("AirportNamesItem"), QStringLiteral("ThreeLetterItem"),
+    EXPECT_EQ(items, (QStringList{QStringLiteral("SaveMapItem"), QStringLiteral("CopyMapItem"), QStringLiteral("-"),
+                                  QStringLiteral("ClearPlotsItem"), QStringLiteral("DeleteSelectedItem"),
+                                  QStringLiteral("-"), QStringLiteral("ReportPaneItem"),
+                                  QStringLiteral("AltitudePaneItem"), QStringLiteral("N27"),
+                                  QStringLiteral("AirportNamesItem"), QStringLiteral("ThreeLetterItem"),
                                   QStringLiteral("ZeroDeleteItem"), QStringLiteral("-"),
                                   QStringLiteral("FlightLabelItem"), QStringLiteral("RegistrationLabelItem"),
                                   QStringLiteral("-"), QStringLiteral("InputDeviceItem"), QStringLiteral("-"),

@@ -7,6 +7,10 @@
 #include "aircraft/ui/company_selector.h"
 #include "map/canvas.h"
 #include "map/ui/map_area.h"
+#include "map/ui/pane_widget.h"
+#include "app/ui/program_wiring.h"
+#include "aircraft/aircraft_list.h"
+#include "aircraft/reference_tables.h"
 #include "settings/settings_store.h"
 #include "tracking/track_store.h"
 
@@ -16,6 +20,8 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QTemporaryDir>
+#include <QFileInfo>
+#include <QAction>
 #include <QToolBar>
 #include <QToolButton>
 
@@ -317,6 +323,229 @@ TEST(MapAreaInstallTest, MainWindowGetsTheMapAndItsControls)
     QApplication::sendEvent(window.mapArea()->widget(), &menu);
     EXPECT_TRUE(window.popupMenu()->isVisible());
     window.popupMenu()->hide();
+}
+
+// A store with aircraft at known places, the map's menu entries and the selector.
+class MapSelectionTest : public MapAreaTest {
+protected:
+    void SetUp() override
+    {
+        MapAreaTest::SetUp();
+        store = std::make_unique<TrackStore>(10, 50);
+        bindCompanySelector(company, *store);
+        area->setTrackStore(store.get());
+        for (QAction* a : area->createMenuEntries(window.get()))
+            window->addAction(a);
+    }
+    void TearDown() override { area->setTrackStore(nullptr); }
+
+    void addFix(const char* flight, double lat, double lon, int altitude = 35000)
+    {
+        TrackFix fix;
+        fix.flight = flight;
+        fix.registration = "JA8089";
+        fix.time = "1200";
+        fix.latitude = lat;
+        fix.longitude = lon;
+        fix.altitude = altitude;
+        store->AddTrackPoint(fix);
+    }
+    QAction* item(const char* name) { return window->findChild<QAction*>(QLatin1String(name)); }
+    QPoint at(double lat, double lon)
+    {
+        const ProjectedPoint p = area->scene().view().project(lat, lon);
+        return {p.x, p.y};
+    }
+    void click(QPoint p, Qt::KeyboardModifiers mods = {})
+    {
+        mouse(QEvent::MouseButtonPress, Qt::LeftButton, p);
+        mouse(QEvent::MouseButtonRelease, Qt::LeftButton, p, mods);
+    }
+    std::vector<bool> shown()
+    {
+        std::vector<bool> s;
+        for (int i = 0; i < store->count(); ++i)
+            s.push_back(store->entry(i).shown);
+        return s;
+    }
+
+    std::unique_ptr<TrackStore> store;
+};
+
+TEST_F(MapSelectionTest, ClicksSelectAndAMissShowsEveryAircraftUnderAll)
+{
+    addFix("QQ0012", 36.5, 137.0);
+    addFix("ZZ0101", 34.5, 141.0);
+    addFix("ZZ0202", 35.5, 139.0);
+    show();
+    EXPECT_FALSE(item("DeleteSelectedItem")->isEnabled());
+    EXPECT_TRUE(item("ClearPlotsItem")->isEnabled());
+    QByteArray picked;
+    QObject::connect(area, &MapArea::aircraftPicked, [&](const QByteArray& f) { picked = f; });
+    click(at(34.5, 141.0) + QPoint(4, 0));
+    EXPECT_EQ(shown(), (std::vector<bool>{false, true, false}));
+    EXPECT_EQ(picked, QByteArray("ZZ0101"));
+    EXPECT_TRUE(item("DeleteSelectedItem")->isEnabled());
+    click(at(36.5, 137.0), Qt::ControlModifier);
+    EXPECT_EQ(shown(), (std::vector<bool>{true, true, false}));
+
+    // The report pane: the third row.
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(50, 2 + 20 + 2 * 12 + 4), QPointF(), Qt::LeftButton,
+                        Qt::NoButton, {});
+    QApplication::sendEvent(area->reportWidget(), &release);
+    EXPECT_EQ(area->scene().selection().selected, 2);
+    EXPECT_EQ(shown(), (std::vector<bool>{false, false, true}));
+
+    company->setCurrentIndex(2); // "ZZ"
+    company->activated(2);
+    click(QPoint(5, 5)); // nothing there
+    EXPECT_EQ(company->currentIndex(), 0);
+    EXPECT_EQ(shown(), (std::vector<bool>{true, true, true}));
+    EXPECT_FALSE(area->scene().selection().hasSelection);
+    EXPECT_FALSE(item("DeleteSelectedItem")->isEnabled());
+}
+
+TEST_F(MapSelectionTest, AutoSelectFollowsTheNewestReport)
+{
+    addFix("QQ0012", 36.5, 137.0);
+    addFix("ZZ0101", 34.5, 141.0);
+    show();
+    auto* button = child<QToolButton>("SpeedButton8");
+    ASSERT_TRUE(button->isEnabled());
+    button->click();
+    EXPECT_EQ(shown(), (std::vector<bool>{false, true}));
+    addFix("QQ0012", 36.6, 137.5);
+    store->RefreshTrackDisplay(true, "QQ0012", "H1");
+    EXPECT_EQ(area->scene().selection().selected, 0);
+    EXPECT_EQ(shown(), (std::vector<bool>{true, false}));
+    button->click();
+    EXPECT_EQ(shown(), (std::vector<bool>{true, true}));
+    EXPECT_FALSE(area->scene().selection().hasSelection);
+}
+
+TEST_F(MapSelectionTest, DeletingConfirmsAndKeepsTheSelectorInStep)
+{
+    addFix("QQ0012", 36.5, 137.0);
+    addFix("ZZ0101", 34.5, 141.0);
+    show();
+    ASSERT_EQ(company->count(), 3);
+    MessageHub::clearRecords();
+    area->deleteSelected(); // nothing selected (the entry itself is disabled then)
+    ASSERT_EQ(MessageHub::records().size(), 1u);
+    EXPECT_EQ(MessageHub::records()[0].text, QStringLiteral("選択されていません"));
+
+    click(at(36.5, 137.0));
+    MessageHub::clearRecords();
+    item("DeleteSelectedItem")->trigger();
+    ASSERT_EQ(MessageHub::records().size(), 1u);
+    EXPECT_EQ(MessageHub::records()[0].text, QStringLiteral("QQ0012を消去します。\nよろしいですか？"));
+    EXPECT_TRUE(MessageHub::records()[0].beeped);
+    EXPECT_EQ(store->count(), 1);
+    EXPECT_EQ(company->count(), 2); // the operator's only aircraft took "QQ" with it
+    EXPECT_EQ(company->itemText(1), QStringLiteral("ZZ"));
+    EXPECT_FALSE(item("DeleteSelectedItem")->isEnabled());
+    EXPECT_TRUE(child<QToolButton>("SpeedButton8")->isEnabled());
+
+    // The last aircraft: auto-select and both entries disabled.
+    click(at(34.5, 141.0));
+    item("DeleteSelectedItem")->trigger();
+    EXPECT_EQ(store->count(), 0);
+    EXPECT_FALSE(child<QToolButton>("SpeedButton8")->isEnabled());
+    EXPECT_FALSE(item("DeleteSelectedItem")->isEnabled());
+    EXPECT_FALSE(item("ClearPlotsItem")->isEnabled());
+}
+
+TEST_F(MapSelectionTest, ClearAsksFirstThenEmptiesStoreAndSelector)
+{
+    addFix("QQ0012", 36.5, 137.0);
+    show();
+    MessageHub::setAnswerer([](MessageHub::Kind, const QString&) { return false; });
+    item("ClearPlotsItem")->trigger();
+    EXPECT_EQ(store->count(), 1);
+    MessageHub::setAnswerer([](MessageHub::Kind, const QString&) { return true; });
+    MessageHub::clearRecords();
+    item("ClearPlotsItem")->trigger();
+    ASSERT_FALSE(MessageHub::records().empty());
+    EXPECT_EQ(MessageHub::records()[0].text, QStringLiteral("プロット画面・受信リストを消去します。\nよろしいですか？"));
+    EXPECT_EQ(store->count(), 0);
+    EXPECT_EQ(company->count(), 1);
+    EXPECT_EQ(company->currentText(), QStringLiteral("ALL"));
+}
+
+TEST_F(MapSelectionTest, SaveWritesTheNamedFormatAndABoxTellsAFailure)
+{
+    show();
+    QTemporaryDir dir;
+    QString chosen = dir.filePath(QStringLiteral("map"));
+    area->chooseSaveFile = [&] { return chosen; };
+    item("SaveMapItem")->trigger();
+    const QImage bmp(dir.filePath(QStringLiteral("map.bmp")), "BMP");
+    EXPECT_EQ(bmp.size(), area->scene().picture().size());
+    chosen = dir.filePath(QStringLiteral("map.png"));
+    item("SaveMapItem")->trigger();
+    EXPECT_EQ(QImage(chosen, "PNG").size(), area->scene().picture().size());
+
+    MessageHub::clearRecords();
+    chosen = dir.filePath(QStringLiteral("missing/map.png"));
+    item("SaveMapItem")->trigger();
+    ASSERT_EQ(MessageHub::records().size(), 1u);
+    EXPECT_EQ(MessageHub::records()[0].kind, MessageHub::Kind::Error);
+    EXPECT_TRUE(MessageHub::records()[0].text.contains(chosen));
+    chosen.clear(); // cancelled
+    item("SaveMapItem")->trigger();
+    EXPECT_EQ(MessageHub::records().size(), 1u);
+}
+
+TEST_F(MapSelectionTest, PaneSwitchesMoveTheMapAndThePanes)
+{
+    QWidget modem;
+    modem.setObjectName(QStringLiteral("Panel8"));
+    area->setModemPane(&modem);
+    show();
+    EXPECT_EQ(area->widget()->geometry(), QRect(0, 0, 796, 528));
+    EXPECT_EQ(area->reportWidget()->geometry(), QRect(796, 51, 204, 679));
+    EXPECT_EQ(modem.geometry(), QRect(796, 0, 202, 50));
+    EXPECT_EQ(area->altitudeWidget()->geometry(), QRect(0, 528, 796, 202));
+    EXPECT_EQ(area->scene().reportPane().size(), QSize(200, 675));
+    EXPECT_EQ(area->scene().altitudePane().size(), QSize(792, 198));
+
+    item("ReportPaneItem")->toggle();
+    EXPECT_FALSE(settings.boolean(Key::ShowRep));
+    EXPECT_FALSE(area->reportWidget()->isVisible());
+    EXPECT_EQ(area->widget()->width(), 1000);
+    EXPECT_EQ(area->altitudeWidget()->width(), 1000);
+    item("AltitudePaneItem")->toggle();
+    EXPECT_EQ(area->widget()->height(), 730);
+    item("ReportPaneItem")->toggle();
+    item("N27")->toggle();
+    EXPECT_FALSE(settings.boolean(Key::ShowMod));
+    EXPECT_FALSE(modem.isVisible());
+    EXPECT_EQ(area->reportWidget()->geometry(), QRect(796, 0, 204, 730));
+    area->setModemPane(nullptr);
+}
+
+TEST(PopupVisibility, NetworkEntriesOnlyWhileSharing)
+{
+    if (!QApplication::instance()) {
+        static int argc = 1;
+        static char name[] = "test_map_ui";
+        static char* argv[] = {name, nullptr};
+        new QApplication(argc, argv);
+    }
+    QMenu menu;
+    menu.addAction(QStringLiteral("RAW"))->setObjectName(QStringLiteral("RawImportItem"));
+    QAction* separator = menu.addSeparator();
+    QAction* chat = menu.addAction(QStringLiteral("chat"));
+    chat->setObjectName(QStringLiteral("ChatItem"));
+    QAction* packet = menu.addAction(QStringLiteral("packet"));
+    packet->setObjectName(QStringLiteral("PacketTestItem"));
+    updatePopupVisibility(menu, false, true);
+    EXPECT_FALSE(separator->isVisible() || chat->isVisible() || packet->isVisible());
+    updatePopupVisibility(menu, true, false);
+    EXPECT_TRUE(separator->isVisible() && packet->isVisible());
+    EXPECT_FALSE(chat->isVisible()); // Chat off: left as it was
+    updatePopupVisibility(menu, true, true);
+    EXPECT_TRUE(chat->isVisible());
 }
 
 } // namespace

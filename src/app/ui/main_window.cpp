@@ -179,6 +179,7 @@ const std::vector<const char*>& MainWindow::toolBarOrder()
         "SpeedButton25", "SpeedButton26", "SpeedButton27",                  // airways
         "SpeedButton6",  "SpeedButton7",  "SpeedButton8",                   // text, information, auto-select
         "SpeedButton1",  "SpeedButton17", "ComboBox2",                      // TCP/IP, monitor, company
+        "LampStrip",                                                        // signal and NET lamps, logo
     };
     return order;
 }

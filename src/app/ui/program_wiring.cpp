@@ -6,6 +6,7 @@
 #include "aircraft/ui/table_files.h"
 #include "app/receive_pipeline.h"
 #include "app/ui/main_window.h"
+#include "app/ui/status_indicators.h"
 #include "decode/ui/clear_each_logs.h"
 #include "decode/ui/text_colour_dialog.h"
 #include "decode/ui/text_window.h"
@@ -78,9 +79,45 @@ MapArea* installMapArea(MainWindow& main)
     area->setTrackStore(&pipeline.tracking().store());
     area->setReferenceTables(&pipeline.tracking().tables());
     QObject::connect(&pipeline.tracking().list(), &AircraftList::tracksRemoved, area, &MapArea::redrawSelected);
+    area->setAircraftList(&pipeline.tracking().list());
     main.addToolControls(area->createControls(main.toolBar(), main.operatorSelector()));
     main.addMenuEntries(area->createMenuEntries(main.popupMenu()));
+    // The lamps, waterfall and clock: the modem pane beside the map, the
+    // lamp strip at the toolbar's right end.
+    auto* indicators = new StatusIndicators(pipeline, &main);
+    area->setModemPane(indicators->modemPane());
+    main.addToolControls({indicators->lampStrip()});
+    // The network entries show only while sharing runs.
+    QMenu* menu = main.popupMenu();
+    QObject::connect(menu, &QMenu::aboutToShow, menu, [menu, &pipeline] {
+        updatePopupVisibility(*menu, pipeline.network().NetActive(), pipeline.settings().boolean(Key::Chat));
+    });
     return area;
+}
+
+void updatePopupVisibility(QMenu& menu, bool netActive, bool chatOn)
+{
+    const QList<QAction*> actions = menu.actions();
+    for (qsizetype i = 0; i < actions.size(); ++i) {
+        QAction* a = actions[i];
+        const QString name = a->objectName();
+        if (name == QLatin1String("PacketTestItem") || (name == QLatin1String("ChatItem") && chatOn))
+            a->setVisible(netActive);
+        // The separator that opens the network group.
+        if ((name == QLatin1String("ChatItem") || name == QLatin1String("PacketTestItem")) && i > 0 &&
+            actions[i - 1]->isSeparator())
+            actions[i - 1]->setVisible(netActive);
+    }
+}
+
+void applyColours(MainWindow& main)
+{
+    if (MapArea* area = main.mapArea())
+        area->redrawAllForSelection();
+    if (auto* text = window<TextWindow>(main, "TForm10"))
+        text->applyDisplayColours();
+    if (auto* indicators = main.findChild<StatusIndicators*>(QStringLiteral("StatusIndicators")))
+        indicators->repaintClock();
 }
 
 void connectWindows(MainWindow& main)

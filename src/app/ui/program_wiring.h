@@ -3,6 +3,8 @@
 // buttons and menu entries that open windows, in one place to read top to bottom.
 #pragma once
 
+class QMenu;
+
 namespace varnesk {
 
 class MainWindow;
@@ -21,5 +23,15 @@ MapArea* installMapArea(MainWindow& main);
 // After TForm2 … TForm19 exist: the core's signals to the windows, the
 // windows' toolbar buttons and menu entries, then the toolbar and menu laid out.
 void connectWindows(MainWindow& main);
+
+// Each time the pop-up menu opens: the separator before the network group,
+// "PacketTestItem" and (when [Net] Chat is on) "ChatItem" show only while
+// network sharing is active.
+void updatePopupVisibility(QMenu& menu, bool netActive, bool chatOn);
+
+// After the basic or operator colour dialog applied its colours: the map and
+// panes drawn again (without the keep-selection flag), the text window in
+// BackColor and OnColor, the clock repainted.
+void applyColours(MainWindow& main);
 
 } // namespace varnesk

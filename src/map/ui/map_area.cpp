@@ -9,6 +9,7 @@
 #include "map/background_renderer.h"
 #include "decode/sjis.h"
 #include "map/canvas.h"
+#include "map/ui/pane_widget.h"
 #include "settings/settings_store.h"
 #include "tracking/track_store.h"
 
@@ -154,6 +155,9 @@ MapArea::MapArea(SettingsStore& settings, const AppPaths& paths, QWidget* host)
     });
     connect(m_widget, &MapWidget::pressed, this, &MapArea::pressAt);
     connect(m_widget, &MapWidget::released, this, &MapArea::releaseOnMap);
+    connect(this, &MapArea::clicked, this, &MapArea::hitTestMap);
+    connect(this, &MapArea::altitudePaneClicked, this, &MapArea::hitTestAltitudePane);
+    createPanes();
     connect(m_widget, &MapWidget::firstShown, this, [this] {
         if (!m_started)
             start();
@@ -176,9 +180,12 @@ void MapArea::setTrackStore(TrackStore* store)
     if (!store)
         return;
     connect(store, &TrackStore::trackChanged, this, &MapArea::onTrackChanged);
+    connect(store, &TrackStore::aircraftRemoved, this, &MapArea::onAircraftRemoved);
     connect(store, &TrackStore::firstAircraftStored, this, [this] {
         if (m_autoSelectButton)
             m_autoSelectButton->setEnabled(true);
+        if (m_clearItem)
+            m_clearItem->setEnabled(true);
     });
 }
 
@@ -190,35 +197,45 @@ void MapArea::setReferenceTables(const ReferenceTables* tables)
         m_scene.setAirportLookup({});
 }
 
-// A message produced a fix: the selection is kept, follows the newest
-// aircraft while auto-select is down, and the aircraft are redrawn.
+// A message produced a fix: the new report and keep-selection flags are
+// set, the selection follows the newest aircraft while auto-select is down,
+// and the aircraft are redrawn.
 void MapArea::onTrackChanged()
 {
+    MapSelection& sel = m_scene.selection();
+    sel.newReport = true;
+    sel.keepSelection = true;
+    if (sel.hasSelection && sel.autoSelectDown && m_scene.trackStore())
+        sel.selected = m_scene.trackStore()->NewestAircraft();
     if (!m_started)
         return;
-    MapSelection& sel = m_scene.selection();
-    sel.keepSelection = true;
-    if (sel.selected >= 0 && m_autoSelect && m_scene.trackStore())
-        sel.selected = m_scene.trackStore()->NewestAircraft();
-    m_scene.redrawAircraft(sel.selected);
+    m_scene.redrawAircraft(sel.redrawTarget());
 }
 
 void MapArea::setAutoSelect(bool down)
 {
-    m_autoSelect = down;
     MapSelection& sel = m_scene.selection();
-    sel.shift = sel.alt = sel.ctrl = false;
+    sel.autoSelectDown = down;
+    sel.clearModifiers();
     const TrackStore* store = m_scene.trackStore();
     if (down) {
+        sel.hasSelection = true;
         sel.keepSelection = false;
+        sel.pageTurned = false;
         if (store && store->count() > 0) {
-            sel.selected = store->NewestAircraft();
-            redrawSelected();
+            sel.selected = sel.lastAutoSelected = store->NewestAircraft();
+            if (m_started)
+                m_scene.redrawAircraft(sel.selected);
         }
     } else {
-        sel.selected = -1;
-        redrawSelected();
+        sel.lastAutoSelected = -1;
+        // The selection ends before the redraw, so that the report pane
+        // drawn with it no longer shows the rows inverted.
+        sel.hasSelection = false;
+        if (m_started)
+            m_scene.redrawAircraft(-1);
     }
+    setSelectionState(sel.hasSelection);
 }
 
 void MapArea::layout()
@@ -230,13 +247,26 @@ void MapArea::layout(bool reportPane, bool altitudePane)
 {
     if (!m_host)
         return;
-    const int w = m_host->width() - (reportPane ? kReportPaneWidth : 0);
-    const int h = m_host->height() - (altitudePane ? kAltitudePaneHeight : 0);
-    m_widget->setGeometry(0, 0, std::max(w, 2 * kPaneBorderPx + 1), std::max(h, 2 * kPaneBorderPx + 1));
+    const PaneSwitches shown{reportPane, altitudePane, m_modemPane && m_settings.boolean(Key::ShowMod)};
+    // The host starts below the toolbar row of the client area.
+    const PaneLayout l = layoutPanes(m_host->width(), m_host->height() + kToolBarRowPx, shown);
+    auto place = [](QWidget* w, const QRect& r) {
+        if (!w)
+            return;
+        w->setVisible(!r.isEmpty());
+        if (!r.isEmpty())
+            w->setGeometry(r.translated(0, -kToolBarRowPx));
+    };
+    const int minimum = 2 * kPaneBorderPx + 1;
+    m_widget->setGeometry(0, 0, std::max(l.map.width(), minimum), std::max(l.map.height(), minimum));
+    place(m_reportWidget, l.report);
+    place(m_altitudeWidget, l.altitude);
+    place(m_modemPane, l.modem);
     // The layers follow at once, also while the window is not shown yet
     // (a hidden widget gets its resize event only when it appears).
     const QSize surface = m_widget->contentsRect().size();
     m_scene.resize(surface.width(), surface.height());
+    m_scene.setPaneSurfaces(paneSurface(l.report).size(), paneSurface(l.altitude).size());
 }
 
 void MapArea::start()
@@ -266,7 +296,7 @@ void MapArea::redrawKeepingSelection()
     if (!m_started)
         return;
     m_scene.selection().keepSelection = true;
-    m_scene.redrawAircraft(m_scene.selection().selected);
+    m_scene.redrawAircraft(m_scene.selection().redrawTarget());
 }
 
 void MapArea::afterViewChange()
@@ -366,6 +396,8 @@ void MapArea::release(Qt::MouseButton button, QPoint at, Qt::KeyboardModifiers m
     sel.shift = modifiers.testFlag(Qt::ShiftModifier);
     sel.alt = modifiers.testFlag(Qt::AltModifier);
     sel.ctrl = modifiers.testFlag(Qt::ControlModifier);
+    // A drag repaints without changing the shown flags; a click clears this.
+    sel.keepSelection = true;
     switch (m_press.release(button == Qt::LeftButton, at.x(), at.y())) {
     case Gesture::None:
         return;
@@ -386,7 +418,7 @@ void MapArea::redrawSelected()
 {
     if (!m_started)
         return;
-    m_scene.redrawAircraft(m_scene.selection().selected);
+    m_scene.redrawAircraft(m_scene.selection().redrawTarget());
 }
 
 void MapArea::setAirportNames(bool on)
@@ -446,6 +478,46 @@ std::vector<QAction*> MapArea::createMenuEntries(QObject* parent)
     connect(byRegistration, &QAction::toggled, this, &MapArea::setShowRegistration);
     entries.push_back(byFlight);
     entries.push_back(byRegistration);
+
+    struct Switch {
+        const char* name;
+        const char* caption;
+        Key key;
+        Pane pane;
+    };
+    const Switch switches[] = {{"ReportPaneItem", "ポジションレポート画面を表示", Key::ShowRep, Pane::Report},
+                               {"AltitudePaneItem", "高度表示画面を表示", Key::ShowAlt, Pane::Altitude},
+                               {"N27", "モデム・時刻表示画面を表示", Key::ShowMod, Pane::Modem}};
+    for (const Switch& sw : switches) {
+        auto* action = new QAction(QString::fromUtf8(sw.caption), parent);
+        action->setObjectName(QLatin1String(sw.name));
+        action->setCheckable(true);
+        action->setChecked(m_settings.boolean(sw.key));
+        connect(action, &QAction::toggled, this, [this, pane = sw.pane](bool on) { togglePane(pane, on); });
+        entries.push_back(action);
+    }
+    struct Command {
+        const char* name;
+        const char* caption;
+        void (MapArea::*run)();
+        QAction** keep;
+    };
+    const Command commands[] = {
+        {"SaveMapItem", "マップ画面を保存", &MapArea::saveMapImage, nullptr},
+        {"CopyMapItem", "マップ画面をクリップボードにコピー", &MapArea::copyMapImage, nullptr},
+        {"ClearPlotsItem", "プロット画面・受信リストの消去", &MapArea::clearPlotsAndList, &m_clearItem},
+        {"DeleteSelectedItem", "選択プロットの削除", &MapArea::deleteSelected, &m_deleteItem}};
+    for (const Command& c : commands) {
+        auto* action = new QAction(QString::fromUtf8(c.caption), parent);
+        action->setObjectName(QLatin1String(c.name));
+        connect(action, &QAction::triggered, this, [this, run = c.run] { (this->*run)(); });
+        if (c.keep)
+            *c.keep = action;
+        entries.push_back(action);
+    }
+    const TrackStore* store = m_scene.trackStore();
+    m_clearItem->setEnabled(store && store->count() > 0);
+    m_deleteItem->setEnabled(m_scene.selection().hasSelection);
     return entries;
 }
 
@@ -554,6 +626,7 @@ std::vector<QWidget*> MapArea::createControls(QWidget* bar, QComboBox* companySe
                                     QStringLiteral("自動"), true);
     m_autoSelectButton->setEnabled(m_scene.trackStore() && m_scene.trackStore()->count() > 0);
     connect(m_autoSelectButton, &QToolButton::toggled, this, &MapArea::setAutoSelect);
+    m_companySelector = companySelector;
     if (companySelector) {
         if (TrackStore* store = m_scene.trackStore())
             bindCompanySelector(companySelector, *store);

@@ -1,9 +1,13 @@
 // The map area of the main window: the map widget (the aircraft layer shown
-// in a 2-pixel sunken frame), its mouse drag and click, and the toolbar
-// controls of the view, the layers, the sub-display and the track display.
+// in a 2-pixel sunken frame) with the report and altitude panes beside it and
+// the place of the modem pane, their layout and switches, mouse drag and
+// click, the selection of aircraft (clicks, report rows, auto-select), the
+// plot commands (delete, clear, save, copy), and the toolbar controls of the
+// view, the layers, the sub-display and the track display.
 #pragma once
 
 #include "map/map_scene.h"
+#include "map/pane_layout.h"
 
 #include <QFrame>
 #include <QObject>
@@ -20,13 +24,12 @@ class QButtonGroup;
 
 namespace varnesk {
 
+class AircraftList;
+class PaneWidget;
 class ReferenceTables;
 class TrackStore;
 
-// Pane sizes around the map (the report pane on the right, the altitude pane below).
-inline constexpr int kReportPaneWidth = 204;
-inline constexpr int kAltitudePaneHeight = 202;
-inline constexpr int kPaneBorderPx = 2;
+enum class Pane { Report, Altitude, Modem };
 
 class MapWidget : public QFrame {
     Q_OBJECT
@@ -77,10 +80,18 @@ public:
     MapScene& scene() { return m_scene; }
     MapWidget* widget() const { return m_widget; }
 
-    // Places the map in the host's client area: the right 204 pixels are the
-    // report pane's and the bottom 202 the altitude pane's while they are shown.
+    // Places the map and the panes in the host (the client area below the
+    // toolbar row): the right 204 pixels are the report pane's (below the
+    // modem pane's 50 when that is shown), the bottom 202 the altitude pane's.
     void layout(bool reportPane, bool altitudePane);
     void layout();
+    // The modem pane (made by the indicators) to be placed with the others.
+    void setModemPane(QWidget* pane);
+    PaneWidget* reportWidget() const { return m_reportWidget; }
+    PaneWidget* altitudeWidget() const { return m_altitudeWidget; }
+    // A pane switch of the pop-up menu: the setting, the layout, and the
+    // full redraw without the keep-selection flag.
+    void togglePane(Pane pane, bool shown);
 
     // Once the window is shown: redraws from then on, starting now.
     void start();
@@ -121,7 +132,29 @@ public:
     // The auto-select button (SpeedButton8): down, the selection follows
     // each new position report; enabled from the first stored aircraft.
     void setAutoSelect(bool down);
-    bool autoSelect() const { return m_autoSelect; }
+    bool autoSelect() const { return m_scene.selection().autoSelectDown; }
+
+    // Selection: the hit tests of a click on the map or the altitude pane
+    // (a hit selects, a miss shows every aircraft again), a report-pane
+    // release (page arrows, row click), or a store index picked directly.
+    void hitTestMap(QPoint at);
+    void hitTestAltitudePane(QPoint at);
+    void reportPaneRelease(Qt::MouseButton button, QPoint at, Qt::KeyboardModifiers modifiers);
+    void selectAircraft(int index, int plot = -1);
+    // Removes aircraft k from the store with the selection following; false
+    // when k is not an aircraft in the store. The caller redraws.
+    bool removeAircraft(int k);
+
+    // The pop-up menu's plot commands.
+    void deleteSelected();
+    void clearPlotsAndList();
+    // Asks for a file name (chooseSaveFile replaces the dialog in tests) and
+    // writes the map picture; a failure shows a box with the reason.
+    void saveMapImage();
+    void copyMapImage();
+    std::function<QString()> chooseSaveFile;
+    // The list whose rows the commands clear (ClearPositionMark, ClearList).
+    void setAircraftList(AircraftList* list) { m_list = list; }
 
     // Mouse on the map and on the altitude pane (one shared press position;
     // positions in drawing-surface pixels): a release more than 10 pixels
@@ -135,9 +168,18 @@ Q_SIGNALS:
     // logic: on the map to its hit test, on the altitude pane likewise.
     void clicked(QPoint at);
     void altitudePaneClicked(QPoint at);
+    // An aircraft was picked: the information window looks up its flight number.
+    void aircraftPicked(const QByteArray& flight);
+    // The clear command emptied the store: the information window resets.
+    void plotsCleared();
 
 private:
     void onTrackChanged();
+    void onAircraftRemoved(int k);
+    void setSelectionState(bool has);
+    void setAutoSelectButton(bool down, bool enabled);
+    void createPanes();
+    QWidget* dialogParent() const;
     void release(Qt::MouseButton button, QPoint at, Qt::KeyboardModifiers modifiers, bool onMap);
     // The filter of the company selector's item, without a redraw.
     void setCompanyFilterIndex(int index);
@@ -152,7 +194,13 @@ private:
     QComboBox* m_scaleSelector = nullptr;
     QButtonGroup* m_subDisplay = nullptr;
     QToolButton* m_autoSelectButton = nullptr;
-    bool m_autoSelect = false;
+    QComboBox* m_companySelector = nullptr;
+    QAction* m_deleteItem = nullptr;
+    QAction* m_clearItem = nullptr;
+    PaneWidget* m_reportWidget = nullptr;
+    PaneWidget* m_altitudeWidget = nullptr;
+    QWidget* m_modemPane = nullptr;
+    AircraftList* m_list = nullptr;
     bool m_started = false;
 };
 
