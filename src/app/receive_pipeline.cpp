@@ -46,8 +46,11 @@ void ReceivePipeline::OnFrameCaptured(const CapturedFrame& frame, const QDateTim
         m_network.SendToServer(frame.rawLine);
         return;
     }
-    if (m_network.NetActive() && server && !m_settings.boolean(Key::DupCheckSend))
-        m_network.SendToClients(frame.rawLine);
+    if (m_network.NetActive() && server) {
+        if (!m_settings.boolean(Key::DupCheckSend))
+            m_network.SendToClients(frame.rawLine);
+        m_network.lightNetLamp();
+    }
     m_decode.decoder.DecodeBlock(BlockContext::radio(frame.channel, blockTime), frame.slots, frame.bitCount,
                                  frame.endIsEtx ? 1 : 0);
 }

@@ -26,6 +26,21 @@ public:
     const std::string& ChatHistory() const { return m_chatHistory; }
     void AddChatLine(std::string_view line);
 
+    // The NET lamp: lit by every received chunk and by every frame a server
+    // decodes from its radio; the indicators advance it once per capture
+    // block and show it lit while it is at most 5 (lit for the first six
+    // blocks after start).
+    void lightNetLamp() { m_netLampBlocks = 0; }
+    int netLampBlocks() const { return m_netLampBlocks; }
+    // One capture block later: true while lit (then it counts on).
+    bool advanceNetLamp()
+    {
+        if (m_netLampBlocks > 5)
+            return false;
+        ++m_netLampBlocks;
+        return true;
+    }
+
     // A raw line for the server (a client's own radio frame) or for every
     // client (a server's relay).
     void SendToServer(std::string_view line) { Q_EMIT lineToServer(line); }
@@ -40,6 +55,7 @@ Q_SIGNALS:
 private:
     const SettingsStore& m_settings;
     bool m_netActive = false;
+    int m_netLampBlocks = 0;
     std::string m_chatHistory;
 };
 
