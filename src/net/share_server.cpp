@@ -102,6 +102,24 @@ qint64 ShareServer::pendingFor(int slot) const
     return c.active ? c.socket->bytesToWrite() : 0;
 }
 
+uint64_t ShareServer::overlongLines() const
+{
+    uint64_t n = m_overlong;
+    for (const Connection& c : m_table)
+        if (c.active)
+            n += c.tail.overlongLines();
+    return n;
+}
+
+uint64_t ShareServer::brokenLines() const
+{
+    uint64_t n = m_broken;
+    for (const Connection& c : m_table)
+        if (c.active)
+            n += c.tail.brokenLines();
+    return n;
+}
+
 ShareServer::Connection* ShareServer::find(QTcpSocket* socket)
 {
     for (Connection& c : m_table)

@@ -71,8 +71,8 @@ public:
     // the connections' tails (too long, broken, cut by a close).
     uint64_t refused() const { return m_refused; }
     uint64_t acceptFailures() const { return m_acceptFailures; }
-    uint64_t overlongLines() const { return m_overlong; }
-    uint64_t brokenLines() const { return m_broken; }
+    uint64_t overlongLines() const;
+    uint64_t brokenLines() const;
     uint64_t cutLines() const { return m_cut; }
 
 Q_SIGNALS:
