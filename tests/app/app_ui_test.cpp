@@ -150,8 +150,8 @@ TEST_F(AppShell, ToolbarAndMenuOpenTheBuiltWindowsInTheirOrder)
         QStringLiteral("SpeedButton21"), QStringLiteral("SpeedButton22"), QStringLiteral("SpeedButton23"),
         QStringLiteral("SpeedButton24"), QStringLiteral("SpeedButton28"), QStringLiteral("SpeedButton25"),
         QStringLiteral("SpeedButton26"), QStringLiteral("SpeedButton27"), QStringLiteral("SpeedButton6"),
-        QStringLiteral("SpeedButton8"),  QStringLiteral("SpeedButton17"), QStringLiteral("ComboBox2"),
-        QStringLiteral("LampStrip")};
+        QStringLiteral("SpeedButton8"),  QStringLiteral("SpeedButton1"),  QStringLiteral("SpeedButton17"),
+        QStringLiteral("ComboBox2"),     QStringLiteral("LampStrip")};
     EXPECT_EQ(names, want);
 
     // The list and text buttons open their windows; auto-select waits for
@@ -180,7 +180,13 @@ TEST_F(AppShell, ToolbarAndMenuOpenTheBuiltWindowsInTheirOrder)
                                   QStringLiteral("-"), QStringLiteral("InputDeviceItem"), QStringLiteral("-"),
                                   QStringLiteral("OpenFlightFileItem"), QStringLiteral("OpenAircraftFileItem"),
                                   QStringLiteral("OpenFolderItem"), QStringLiteral("-"),
-                                  QStringLiteral("ClearEachLogsItem"), QStringLiteral("-"), QStringLiteral("QuitItem")}));
+                                  QStringLiteral("ClearEachLogsItem"), QStringLiteral("RawImportItem"),
+                                  QStringLiteral("-"), QStringLiteral("ChatItem"), QStringLiteral("PacketTestItem"),
+                                  QStringLiteral("-"), QStringLiteral("QuitItem")}));
+    // Without sharing running the chat and packet entries and their separator are hidden.
+    EXPECT_FALSE(main.findChild<QAction*>(QStringLiteral("ChatItem"))->isVisible());
+    EXPECT_FALSE(main.findChild<QAction*>(QStringLiteral("PacketTestItem"))->isVisible());
+    EXPECT_TRUE(main.findChild<QAction*>(QStringLiteral("RawImportItem"))->isVisible());
     main.findChild<QAction*>(QStringLiteral("InputDeviceItem"))->trigger();
     EXPECT_TRUE(main.findChild<QWidget*>(QStringLiteral("TForm8"))->isVisible());
 

@@ -100,8 +100,9 @@ MainWindow::MainWindow(const Options& options, QWidget* parent) : QMainWindow(pa
     m_search = installSearch(*this);
     // 12. Receiver state reset; processing switched on.
     resetReceiverState();
-    // 14. The caption (a listening server shows its connections there).
-    showPlainCaption();
+    // 14. The network: a server opens its listening socket, and the caption
+    // shows its connections.
+    m_netLink = installNetwork(*this);
     // 17. Text log.
     if (m_settings.boolean(Key::TxtLog))
         startTextLog();

@@ -25,6 +25,7 @@ namespace varnesk {
 
 class MapArea;
 class MonitorOutput;
+class NetLink;
 class SoundCapture;
 class ReceivePipeline;
 class SearchWatch;
@@ -49,6 +50,8 @@ public:
     ReceivePipeline& pipeline() { return *m_pipeline; }
     // The search list and its notifications (checks every accepted downlink).
     SearchWatch& search() { return *m_search; }
+    // The TCP server or client of network sharing.
+    NetLink& netLink() { return *m_netLink; }
 
     // The audio input: the sound card chosen by [Wave] Input, or the file or
     // pipe named by [Wave] Source. Failures show their box; false then.
@@ -120,6 +123,7 @@ private:
     AppPaths m_paths;
     std::unique_ptr<ReceivePipeline> m_pipeline;
     SearchWatch* m_search = nullptr;
+    NetLink* m_netLink = nullptr;
     std::unique_ptr<SoundCapture> m_soundCapture;
     std::unique_ptr<FileCaptureSource> m_waveSource;
     std::unique_ptr<MonitorOutput> m_monitor;

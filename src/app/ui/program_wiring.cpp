@@ -11,15 +11,24 @@
 #include "decode/ui/text_colour_dialog.h"
 #include "decode/ui/text_window.h"
 #include "map/ui/map_area.h"
+#include "net/net_link.h"
+#include "net/ui/chat_window.h"
+#include "net/ui/connect_dialog.h"
+#include "net/ui/import_progress_window.h"
+#include "app/ui/message_hub.h"
 #include "search/search_watch.h"
 #include "search/ui/mail_settings_dialog.h"
 #include "search/ui/search_entry_dialog.h"
 #include "search/ui/search_window.h"
 
 #include <QAction>
+#include <QFileDialog>
 #include <QMenu>
 #include <QToolBar>
 #include <QToolButton>
+
+#include <memory>
+#include <set>
 
 namespace varnesk {
 
@@ -59,7 +68,69 @@ QAction* menuEntry(MainWindow& main, const char* name, const QString& caption)
     return action;
 }
 
+QString noticeText(NetLink::Notice what)
+{
+    switch (what) {
+    case NetLink::Notice::Connected:
+        return QStringLiteral("接続しました");
+    case NetLink::Notice::CannotConnect:
+        return QStringLiteral("接続できません");
+    case NetLink::Notice::Disconnected:
+        return QStringLiteral("切断しました");
+    case NetLink::Notice::DisconnectedByServer:
+        return QStringLiteral("切断されました");
+    case NetLink::Notice::AcceptFailed:
+        return QStringLiteral("無効な接続要求を受けました");
+    case NetLink::Notice::TooManyConnections:
+        return QStringLiteral("最大限度の接続要求を受けました");
+    }
+    return {};
+}
+
+// The chat and packet status entries and the separator above them show only
+// while sharing runs; the chat entry only with [Net] Chat on as well.
+void showNetworkEntries(MainWindow& main, QAction* chat, QAction* packets)
+{
+    const bool active = main.pipeline().network().NetActive();
+    chat->setVisible(active && main.settings().boolean(Key::Chat));
+    packets->setVisible(active);
+    const QList<QAction*> actions = main.popupMenu()->actions();
+    const qsizetype at = actions.indexOf(chat);
+    if (at > 0 && actions[at - 1]->isSeparator())
+        actions[at - 1]->setVisible(active);
+}
+
 } // namespace
+
+NetLink* installNetwork(MainWindow& main)
+{
+    ReceivePipeline& pipeline = main.pipeline();
+    SettingsStore& settings = main.settings();
+    auto* link = new NetLink(settings, pipeline.network(), pipeline.decode().intake, &main);
+    QObject::connect(&main, &MainWindow::socketsClosing, link, &NetLink::closeSockets);
+    QObject::connect(link, &NetLink::connectionsChanged, &main, [&main](int count) { main.showServerCaption(count); });
+    // Boxes open from the event loop, never inside a socket's own signal, and
+    // one of a kind at a time: a peer knocking every second beyond MaxConnect
+    // does not pile up boxes.
+    auto open = std::make_shared<std::set<NetLink::Notice>>();
+    QObject::connect(
+        link, &NetLink::notice, &main,
+        [&main, open](NetLink::Notice what) {
+            if (!open->insert(what).second)
+                return;
+            if (what == NetLink::Notice::AcceptFailed || what == NetLink::Notice::TooManyConnections)
+                MessageHub::warning(&main, noticeText(what));
+            else
+                MessageHub::information(&main, noticeText(what));
+            open->erase(what);
+        },
+        Qt::QueuedConnection);
+    if (settings.boolean(Key::TcpIp) && settings.boolean(Key::Server) && link->StartServer())
+        main.showServerCaption(0);
+    else
+        main.showPlainCaption();
+    return link;
+}
 
 SearchWatch* installSearch(MainWindow& main)
 {
@@ -167,7 +238,80 @@ void connectWindows(MainWindow& main)
     entries.insert(entries.end(), {flights, aircraft, folder, eachLogs});
     main.addMenuEntries(entries);
 
+    // Network sharing: the TCP/IP button of a client station, the RAW log
+    // import, the chat and packet status windows.
+    NetLink& link = main.netLink();
+    SettingsStore& settings = main.settings();
+    if (settings.boolean(Key::TcpIp) && !settings.boolean(Key::Server)) {
+        auto* dialog = window<ConnectDialog>(main, "TForm14");
+        auto* button = new QToolButton(main.toolBar());
+        button->setObjectName(QStringLiteral("SpeedButton1"));
+        button->setToolTip(QStringLiteral("TCP/IP接続"));
+        button->setText(QStringLiteral("TCP/IP"));
+        button->setCheckable(true);
+        button->setAutoRaise(true);
+        button->setFocusPolicy(Qt::NoFocus);
+        button->setContextMenuPolicy(Qt::CustomContextMenu);
+        QObject::connect(button, &QWidget::customContextMenuRequested, button,
+                         [&main, button](const QPoint& at) { main.popupMenu()->popup(button->mapToGlobal(at)); });
+        // clicked: the user's presses only, not the link setting the state.
+        QObject::connect(button, &QToolButton::clicked, &link, [&link, button, dialog](bool down) {
+            if (!down) {
+                link.DisconnectFromServer();
+                return;
+            }
+            if (dialog && dialog->exec() == QDialog::Accepted) {
+                link.ConnectToServer();
+            } else {
+                button->setChecked(false);
+                link.connectionCancelled();
+            }
+        });
+        QObject::connect(&link, &NetLink::connectButtonChanged, button, &QToolButton::setChecked);
+        main.addToolControls({button});
+    }
+
+    if (auto* progress = window<ImportProgressWindow>(main, "TForm16")) {
+        QAction* import = menuEntry(main, "RawImportItem", QStringLiteral("RAW LOGファイルのインポート"));
+        QObject::connect(import, &QAction::triggered, progress, [&main, progress] {
+            if (progress->running())
+                return;
+            const QString path = QFileDialog::getOpenFileName(&main, QStringLiteral("ログファイルのインポート"),
+                                                              main.paths().appDir,
+                                                              QStringLiteral("ログファイル(*.log)"));
+            if (!path.isEmpty())
+                progress->runImport(path, [&main] { return !main.closing(); });
+        });
+        main.addMenuEntries({import});
+    }
+
+    auto* chat = window<ChatWindow>(main, "TForm12");
+    QAction* chatEntry = menuEntry(main, "ChatItem", QStringLiteral("チャット画面を開く"));
+    QAction* packetEntry = menuEntry(main, "PacketTestItem", QStringLiteral("パケット状態測定画面"));
+    if (chat) {
+        QObject::connect(chatEntry, &QAction::triggered, chat, [chat] {
+            chat->showNormal();
+            chat->refillLog();
+            showWindow(chat);
+        });
+        // A chat line from another station brings the window up.
+        QObject::connect(&pipeline.decode().decoder, &BlockDecoder::chatLineReceived, chat, [chat] {
+            if (!chat->isVisible())
+                chat->show();
+            chat->raise();
+        });
+    }
+    if (QWidget* packets = window(main, "TForm13"))
+        QObject::connect(packetEntry, &QAction::triggered, packets, [packets] { showWindow(packets); });
+    main.addMenuEntries({chatEntry, packetEntry});
+
     main.assembleShell();
+
+    showNetworkEntries(main, chatEntry, packetEntry);
+    QObject::connect(main.popupMenu(), &QMenu::aboutToShow, chatEntry,
+                     [&main, chatEntry, packetEntry] { showNetworkEntries(main, chatEntry, packetEntry); });
+    QObject::connect(&pipeline.network(), &NetworkSharing::netActiveChanged, chatEntry,
+                     [&main, chatEntry, packetEntry] { showNetworkEntries(main, chatEntry, packetEntry); });
 }
 
 } // namespace varnesk

@@ -9,11 +9,17 @@ namespace varnesk {
 
 class MainWindow;
 class MapArea;
+class NetLink;
 class SearchWatch;
 
 // The search list (data/search.csv) and its notifications, owned by the main
 // window: every accepted downlink block is checked after the sequencer.
 SearchWatch* installSearch(MainWindow& main);
+
+// Start-up step 14: the TCP server or client of network sharing, owned by
+// the main window; a server ([Net] TcpIp and Server on) starts listening and
+// the caption shows the result. Its sockets close on socketsClosing.
+NetLink* installNetwork(MainWindow& main);
 
 // Start-up step 18: the map into the main window's central widget, its
 // toolbar controls and menu entries handed to the main window, the track

@@ -8,6 +8,11 @@
 #include "app/ui/program_wiring.h"
 #include "decode/ui/text_colour_dialog.h"
 #include "decode/ui/text_window.h"
+#include "net/ui/chat_window.h"
+#include "net/ui/connect_dialog.h"
+#include "net/ui/import_progress_window.h"
+#include "net/ui/packet_window.h"
+#include "net/ui/reconnect_window.h"
 #include "search/ui/mail_settings_dialog.h"
 #include "search/ui/search_entry_dialog.h"
 #include "search/ui/search_window.h"
@@ -58,6 +63,31 @@ QWidget* makeTextColourDialog(MainWindow& main)
     return new TextColourDialog(main.settings(), &main);
 }
 
+QWidget* makeChatWindow(MainWindow& main)
+{
+    return new ChatWindow(main.settings(), main.pipeline().network(), main.netLink(), &main);
+}
+
+QWidget* makePacketWindow(MainWindow& main)
+{
+    return new PacketWindow(main.netLink(), &main);
+}
+
+QWidget* makeConnectDialog(MainWindow& main)
+{
+    return new ConnectDialog(main.settings(), &main);
+}
+
+QWidget* makeReconnectWindow(MainWindow& main)
+{
+    return new ReconnectWindow(main.netLink(), &main);
+}
+
+QWidget* makeImportProgressWindow(MainWindow& main)
+{
+    return new ImportProgressWindow(main.pipeline().decode().import, &main);
+}
+
 // A window whose contents are not built yet: its name and caption only.
 QWidget* plainWindow(MainWindow& main, const WindowEntry& entry)
 {
@@ -80,11 +110,11 @@ const std::vector<WindowEntry>& windowTable()
         {"TForm9", "録音デバイス変更", false, std::nullopt, makeDeviceChangeNotice},
         {"TForm10", "受信テキスト表示", false, Key::FormText, makeTextWindow},
         {"TForm11", "バージョン情報", true, std::nullopt, nullptr},
-        {"TForm12", "チャット画面", false, std::nullopt, nullptr},
-        {"TForm13", "パケット状態測定", false, std::nullopt, nullptr},
-        {"TForm14", "IP接続", true, std::nullopt, nullptr},
-        {"TForm15", "再接続", true, std::nullopt, nullptr},
-        {"TForm16", "RAWデータ取り込み中", false, std::nullopt, nullptr},
+        {"TForm12", "チャット画面", false, std::nullopt, makeChatWindow},
+        {"TForm13", "パケット状態測定", false, std::nullopt, makePacketWindow},
+        {"TForm14", "IP接続", true, std::nullopt, makeConnectDialog},
+        {"TForm15", "再接続", true, std::nullopt, makeReconnectWindow},
+        {"TForm16", "RAWデータ取り込み中", false, std::nullopt, makeImportProgressWindow},
         {"TForm17", "航空機情報", false, Key::FormList, nullptr},
         {"TForm18", "色設定", true, std::nullopt, makeTextColourDialog},
         {"TForm19", "オペレーターカラー設定", true, std::nullopt, nullptr},
