@@ -29,11 +29,27 @@ void ReceivePipeline::ProcessCaptureBlock(CaptureBlockSpan block, const QDateTim
         for (int n = 0; n < kFramesPerBlock; ++n)
             m_channel[c][n] = block[static_cast<size_t>(n * kCaptureChannels + c)];
     // Channel 0 through every stage, its frame handed on, then channel 1.
+    // With both demodulators, each frame passes the merge first; the coherent
+    // one reads the raw samples before the specified chain filters them in place.
+    const auto choice = static_cast<DemodulatorChoice>(std::clamp(m_settings.integer(Key::Demodulator), 0, 2));
     for (int c = 0; c < channels; ++c) {
+        std::optional<CapturedFrame> second;
+        if (choice != DemodulatorChoice::Specified)
+            second = m_coherent.processChannel(c, std::span<const double, kFramesPerBlock>(m_channel[c], kFramesPerBlock));
         const std::optional<CapturedFrame> frame =
             m_receiver.processChannel(c, std::span<double, kFramesPerBlock>(m_channel[c], kFramesPerBlock));
-        if (frame)
+        if (choice == DemodulatorChoice::Specified) {
+            if (frame)
+                OnFrameCaptured(*frame, blockTime);
+            continue;
+        }
+        if (frame && choice == DemodulatorChoice::Both
+            && m_merge.admit(c, frame->rawLine, Demodulator::Specified, m_blocksProcessed))
             OnFrameCaptured(*frame, blockTime);
+        if (second && m_merge.admit(c, second->rawLine, Demodulator::Coherent, m_blocksProcessed)) {
+            m_receiver.channel(c).rcvCount = 0; // RCV lights as for a frame of the specified chain
+            OnFrameCaptured(*second, blockTime);
+        }
     }
     Q_EMIT captureBlockDone();
 }
