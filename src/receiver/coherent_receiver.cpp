@@ -444,6 +444,8 @@ bool ChannelRun::attempt(int endChar, uint8_t endByte)
         s.llr[static_cast<size_t>(k)] = s.soft[static_cast<size_t>(k)] * scale;
     const RepairResult r = m_repair.repair(std::span<const float>(s.llr.data(), static_cast<size_t>(bits)), endChar + 1,
                                            endByte, otherEnds, s.chars);
+    if (std::getenv("COH_DEBUG"))
+        std::fprintf(stderr, "attempt ch%d end %d tries %d ok %d flips %d tried %d post %.5f amp %g noise %g\n", m_channel, endChar, otherEnds, r.ok, r.flippedBits, r.candidatesTried, r.posterior, amplitude, noise);
     if (!r.ok) {
         s.guardRefused = s.guardRefused || r.refused;
         return false;

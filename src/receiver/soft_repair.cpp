@@ -4,8 +4,8 @@
 // changes the check by a fixed 16-bit column and each candidate costs one xor.
 //
 // The guard: with costs in natural log-likelihood units, the candidate of cost
-// C has weight e^-C, and every odd-parity word of the frame together weighs Z
-// (a product over the characters). A word not yet tried passes the CRC by
+// C has weight e^-C, and every odd-parity word of the frame whose characters
+// may stand where they are together weighs Z (a product over the characters). A word not yet tried passes the CRC by
 // chance with probability 2^-16, so the weight of false matches still waiting
 // is (Z − weight tried) · 2^-16; the found word is accepted when its own weight
 // is at least 99 times that (posterior ≥ 0.99).
@@ -20,6 +20,11 @@ namespace varnesk {
 
 namespace {
 
+constexpr int kTextStartChar = 12; // STX after mode, address, ack, label and block id
+constexpr uint8_t kStxByte = 0x02; // one 1 bit: odd parity as it is
+// Subsets taken from the heap at most, tried or not (those with two moves on
+// one character, or leaving an implausible character, are not tried).
+constexpr int kRepairPops = 4 * kRepairBudget;
 constexpr int kMaxMessageBits = (kRepairMaxChars + 2) * 8;
 
 struct CrcTables {
@@ -57,6 +62,21 @@ double softplus(double x)
 
 } // namespace
 
+bool plausibleChar(int c, int v)
+{
+    v &= 0x7F;
+    const bool printable = v >= 0x20 && v <= 0x7E;
+    if (c >= 1 && c <= 7)
+        return (v >= 'A' && v <= 'Z') || (v >= '0' && v <= '9') || v == '.' || v == '-';
+    if (c == 8) // acknowledgement: a character or NAK
+        return printable || v == 0x15;
+    if (c == 9 || c == 10)
+        return printable || v == 0x7F;
+    if (c <= 11)
+        return printable;
+    return printable || v == '\r' || v == '\n';
+}
+
 uint16_t blockCheck(std::span<const uint8_t> bytes)
 {
     const CrcTables& t = crcTables();
@@ -69,8 +89,8 @@ uint16_t blockCheck(std::span<const uint8_t> bytes)
 SoftRepair::SoftRepair()
 {
     m_moves.reserve(kRepairMaxChars * 7 + 16);
-    m_nodes.reserve(2 * kRepairBudget + 2);
-    m_heap.reserve(2 * kRepairBudget + 2);
+    m_nodes.reserve(2 * kRepairPops + 2);
+    m_heap.reserve(2 * kRepairPops + 2);
     m_base.reserve(kRepairMaxChars + 2);
 }
 
@@ -100,24 +120,50 @@ RepairResult SoftRepair::repair(std::span<const float> llr, int charCount, uint8
         return t.column[static_cast<size_t>(messageBits - 1 - (byte * 8 + bit))];
     };
 
+    // A frame right as received (odd parity everywhere, the held characters
+    // as they should be, the CRC right) is taken as the specified chain takes it.
+    m_base.assign(static_cast<size_t>(charCount + 2), 0);
+    bool asReceived = true;
+    for (int byte = 0; byte < charCount + 2; ++byte) {
+        uint8_t hard = 0;
+        for (int b = 0; b < 8; ++b)
+            if (llr[static_cast<size_t>(byte * 8 + b)] > 0)
+                hard |= static_cast<uint8_t>(1u << b);
+        m_base[static_cast<size_t>(byte)] = hard;
+        if (byte < charCount && std::popcount(static_cast<unsigned>(hard)) % 2 == 0)
+            asReceived = false;
+    }
+    if (m_base[static_cast<size_t>(charCount - 1)] != endChar
+        || (charCount > kTextStartChar + 1 && m_base[static_cast<size_t>(kTextStartChar)] != kStxByte))
+        asReceived = false;
+    if (asReceived && blockCheck(m_base) == 0) {
+        std::copy_n(m_base.begin(), charCount, chars.begin());
+        result.ok = true;
+        result.posterior = 1.0;
+        return result;
+    }
+
     // Base word, its cost against the hard decisions, the moves, and log Z.
     m_base.assign(static_cast<size_t>(charCount + 2), 0);
     m_moves.clear();
     double baseCost = 0;
     double logZ = 0;
+    int mustMoves = 0;
     for (int c = 0; c < charCount; ++c) {
         const float* l = llr.data() + c * 8;
         uint8_t hard = 0;
         for (int b = 0; b < 8; ++b)
             if (l[b] > 0)
                 hard |= static_cast<uint8_t>(1u << b);
-        if (c == charCount - 1) {
-            // The end character is held: its cost is that of every bit it overrules.
+        const bool isEnd = c == charCount - 1;
+        if (isEnd || (c == kTextStartChar && charCount > kTextStartChar + 1)) {
+            // The end character and STX are held: their cost is that of every bit they overrule.
+            const uint8_t held = isEnd ? endChar : kStxByte;
             double cost = 0;
             for (int b = 0; b < 8; ++b)
-                if (((hard ^ endChar) >> b) & 1)
+                if (((hard ^ held) >> b) & 1)
                     cost += std::fabs(l[b]);
-            m_base[static_cast<size_t>(c)] = endChar;
+            m_base[static_cast<size_t>(c)] = held;
             baseCost += cost;
             logZ -= cost;
             continue;
@@ -126,22 +172,36 @@ RepairResult SoftRepair::repair(std::span<const float> llr, int charCount, uint8
         std::iota(order.begin(), order.end(), 0);
         std::sort(order.begin(), order.end(), [l](int a, int b) { return std::fabs(l[a]) < std::fabs(l[b]); });
         std::array<float, 8> a;
-        double p = 1, q = 1;
-        for (int k = 0; k < 8; ++k) {
+        for (int k = 0; k < 8; ++k)
             a[static_cast<size_t>(k)] = std::fabs(l[order[static_cast<size_t>(k)]]);
-            const double e = std::exp(-static_cast<double>(a[static_cast<size_t>(k)]));
-            p *= 1 + e;
-            q *= 1 - e;
-        }
         const bool parityOk = std::popcount(static_cast<unsigned>(hard)) % 2 == 1;
+        // Z of this character: every odd-parity value that may stand here (or
+        // is the value received), weighted by the bits it overrules.
+        double z = 0;
+        for (int v = 0; v < 128; ++v) {
+            const auto pattern = static_cast<uint8_t>(v | (std::popcount(static_cast<unsigned>(v)) % 2 == 0 ? 0x80 : 0));
+            if (pattern != hard && !plausibleChar(c, v))
+                continue;
+            double cost = 0;
+            for (int b = 0; b < 8; ++b)
+                if (((pattern ^ hard) >> b) & 1)
+                    cost += std::fabs(l[b]);
+            z += std::exp(-cost);
+        }
+        logZ += std::log(std::max(z, 1e-300));
         auto flipSyndrome = [&](int k) { return column(c, order[static_cast<size_t>(k)]); };
         auto bitOf = [&](int k) { return static_cast<uint8_t>(1u << order[static_cast<size_t>(k)]); };
+        m_base[static_cast<size_t>(c)] = parityOk ? hard : static_cast<uint8_t>(hard ^ bitOf(0));
+        // A character received as it is may stay whatever it is; one that
+        // Wagner's rule made implausible must be moved again.
+        const bool mustMove = !parityOk && !plausibleChar(c, m_base[static_cast<size_t>(c)]);
+        mustMoves += mustMove;
         auto addMove = [&](float cost, uint16_t syndrome, uint8_t mask) {
-            m_moves.push_back({cost, syndrome, static_cast<int16_t>(c), mask});
+            // A move to a character that cannot stand here is never worth trying.
+            if (plausibleChar(c, m_base[static_cast<size_t>(c)] ^ mask))
+                m_moves.push_back({cost, syndrome, static_cast<int16_t>(c), mask, mustMove});
         };
         if (parityOk) {
-            m_base[static_cast<size_t>(c)] = hard;
-            logZ += std::log(std::max((p + q) / 2, 1e-300));
             for (int i = 0; i < 4; ++i)
                 for (int j = i + 1; j < 4; ++j)
                     addMove(a[static_cast<size_t>(i)] + a[static_cast<size_t>(j)],
@@ -149,9 +209,7 @@ RepairResult SoftRepair::repair(std::span<const float> llr, int charCount, uint8
                             static_cast<uint8_t>(bitOf(i) | bitOf(j)));
         } else {
             // Wagner's rule: the least reliable bit is the one flipped.
-            m_base[static_cast<size_t>(c)] = static_cast<uint8_t>(hard ^ bitOf(0));
             baseCost += a[0];
-            logZ += std::log(std::max((p - q) / 2, 1e-300));
             for (int j = 1; j < 4; ++j)
                 addMove(a[static_cast<size_t>(j)] - a[0], static_cast<uint16_t>(flipSyndrome(0) ^ flipSyndrome(j)),
                         static_cast<uint8_t>(bitOf(0) | bitOf(j)));
@@ -169,7 +227,7 @@ RepairResult SoftRepair::repair(std::span<const float> llr, int charCount, uint8
         const double a = std::fabs(l);
         logZ += softplus(-a);
         m_moves.push_back({static_cast<float>(a), column(charCount + k / 8, k % 8), static_cast<int16_t>(-1),
-                           static_cast<uint8_t>(1u << (k % 8))});
+                           static_cast<uint8_t>(1u << (k % 8)), false});
         // The BCS byte a move touches is found from its position in m_moves.
     }
     const uint16_t target = blockCheck(m_base);
@@ -188,17 +246,18 @@ RepairResult SoftRepair::repair(std::span<const float> llr, int charCount, uint8
     m_nodes.clear();
     m_heap.clear();
     auto byCost = [this](int x, int y) { return m_nodes[static_cast<size_t>(x)].cost > m_nodes[static_cast<size_t>(y)].cost; };
-    m_nodes.push_back({baseCost, -1, -1, 0});
+    m_nodes.push_back({baseCost, -1, -1, 0, 0});
     m_heap.push_back(0);
     const int moveCount = static_cast<int>(m_moves.size());
     int found = -1;
-    while (!m_heap.empty() && result.candidatesTried < kRepairBudget) {
+    int pops = 0;
+    while (!m_heap.empty() && result.candidatesTried < kRepairBudget && pops++ < kRepairPops) {
         std::pop_heap(m_heap.begin(), m_heap.end(), byCost);
         const int n = m_heap.back();
         m_heap.pop_back();
         const Node node = m_nodes[static_cast<size_t>(n)];
         const bool valid = node.move < 0 || !conflicts(node.parent, node.move);
-        if (valid) {
+        if (valid && node.fixes == mustMoves) {
             ++result.candidatesTried;
             if (node.syndrome == target) {
                 found = n;
@@ -218,14 +277,16 @@ RepairResult SoftRepair::repair(std::span<const float> llr, int charCount, uint8
             continue;
         const Move& mv = m_moves[static_cast<size_t>(next)];
         if (valid) {
-            m_nodes.push_back({node.cost + mv.cost, n, next, static_cast<uint16_t>(node.syndrome ^ mv.syndrome)});
+            m_nodes.push_back({node.cost + mv.cost, n, next, static_cast<uint16_t>(node.syndrome ^ mv.syndrome),
+                               static_cast<int16_t>(node.fixes + mv.fixes)});
             m_heap.push_back(static_cast<int>(m_nodes.size()) - 1);
             std::push_heap(m_heap.begin(), m_heap.end(), byCost);
         }
         if (node.move >= 0) {
             const Move& last = m_moves[static_cast<size_t>(node.move)];
             m_nodes.push_back({node.cost - last.cost + mv.cost, node.parent, next,
-                               static_cast<uint16_t>(node.syndrome ^ last.syndrome ^ mv.syndrome)});
+                               static_cast<uint16_t>(node.syndrome ^ last.syndrome ^ mv.syndrome),
+                               static_cast<int16_t>(node.fixes - last.fixes + mv.fixes)});
             m_heap.push_back(static_cast<int>(m_nodes.size()) - 1);
             std::push_heap(m_heap.begin(), m_heap.end(), byCost);
         }
@@ -261,10 +322,9 @@ RepairResult SoftRepair::repair(std::span<const float> llr, int charCount, uint8
     const double cost = m_nodes[static_cast<size_t>(found)].cost;
     const double untried = std::max(1.0 - triedShare - std::exp(-cost - logZ), 0.0);
     const double falseWeight = std::exp(std::log(std::max(untried, 1e-300)) + logFalse + cost);
-    result.posterior = flipped == 0 ? 1.0 : 1.0 / (1.0 + falseWeight);
+    result.posterior = 1.0 / (1.0 + falseWeight);
     result.flippedBits = flipped;
-    // A frame right as received is taken as the specified chain takes it.
-    result.ok = flipped == 0 || accepted(cost);
+    result.ok = accepted(cost);
     result.refused = !result.ok;
     if (result.ok)
         std::copy_n(m_base.begin(), charCount, chars.begin());
