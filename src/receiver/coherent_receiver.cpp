@@ -21,9 +21,8 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <cstring>
 #include <numbers>
-#include <cstdio>
-#include <cstdlib>
 
 namespace varnesk {
 
@@ -32,7 +31,8 @@ namespace {
 using namespace coherent;
 
 constexpr double kT = kSamplesPerBit;
-constexpr int kTaps = 20;   // the pulse covers ±9.19 samples around the symbol
+constexpr int kTaps = 24;   // the pulse covers ±9.19 samples around the symbol (20 taps), padded with zeros
+constexpr int kSpan = 20;   // taps that can be non-zero
 constexpr int kLead = 9;    // taps before the sample at or below the symbol time
 constexpr int kPhases = 64; // timing resolution: 1/64 sample
 // Sync metric |C|² / (48 · E): about Eb/N0 / (Eb/N0 + 1) on a start sequence,
@@ -54,14 +54,14 @@ constexpr uint8_t kDelByte = 0x7F;
 constexpr int kFirstEndChar = 12; // mode, address (7), ack, label (2), block id
 
 struct Tables {
-    std::array<float, kMixPeriod> cosine{};
-    std::array<float, kMixPeriod> sine{};
+    std::array<float, kMixPeriod + 512> cosine{};
+    std::array<float, kMixPeriod + 512> sine{};
     std::array<std::array<float, kTaps>, kPhases + 1> pulse{};
     std::array<int8_t, kSyncSymbols> sync{};
     Tables()
     {
-        for (int n = 0; n < kMixPeriod; ++n) {
-            const double a = 2 * std::numbers::pi * 12.0 * n / kMixPeriod;
+        for (int n = 0; n < kMixPeriod + 512; ++n) {
+            const double a = 2 * std::numbers::pi * 12.0 * (n % kMixPeriod) / kMixPeriod;
             cosine[static_cast<size_t>(n)] = static_cast<float>(std::cos(a));
             sine[static_cast<size_t>(n)] = static_cast<float>(std::sin(a));
         }
@@ -99,50 +99,116 @@ struct Complex {
     float re, im;
 };
 
-// The matched filter at absolute sample time t; the caller made sure the
-// samples are in the ring.
+using Octet = float __attribute__((vector_size(32)));
+
+// The matched filter at absolute sample time t (0 or later); the caller made
+// sure the samples are in the ring.
+__attribute__((target_clones("arch=x86-64-v3", "default")))
 Complex matchedFilter(const CoherentState& s, double t)
 {
     const Tables& tb = tables();
-    const double floorT = std::floor(t);
-    const auto q = static_cast<int>(std::lround((t - floorT) * kPhases));
-    const int64_t first = static_cast<int64_t>(floorT) - kLead;
-    const auto at = static_cast<size_t>(first & (kRing - 1));
+    const auto whole = static_cast<int64_t>(t);
+    const auto q = static_cast<int>((t - static_cast<double>(whole)) * kPhases + 0.5);
+    const auto at = static_cast<size_t>((whole - kLead) & (kRing - 1));
     const float* pr = s.re.data() + at;
     const float* pi = s.im.data() + at;
     const std::array<float, kTaps>& h = tb.pulse[static_cast<size_t>(q)];
+    // Three vectors of eight taps, summed across at the end.
+    Octet accRe = {}, accIm = {};
+    for (int k = 0; k < kTaps; k += 8) {
+        Octet hv, xr, xi;
+        std::memcpy(&hv, h.data() + k, sizeof hv);
+        std::memcpy(&xr, pr + k, sizeof xr);
+        std::memcpy(&xi, pi + k, sizeof xi);
+        accRe += hv * xr;
+        accIm += hv * xi;
+    }
     float sr = 0, si = 0;
-    for (int i = 0; i < kTaps; ++i) {
-        sr += h[static_cast<size_t>(i)] * pr[i];
-        si += h[static_cast<size_t>(i)] * pi[i];
+    for (int k = 0; k < 8; ++k) {
+        sr += accRe[k];
+        si += accIm[k];
     }
     return {sr, si};
+}
+
+// Correlation of count half-bit points (from index from of the rows) with the
+// 48 start symbols, and their energy. With symbols ±1 the correlation is twice
+// the sum over the + symbols less the sum over all 48; that sum and the energy
+// run along the points (the first two of the block summed in full).
+__attribute__((target_clones("arch=x86-64-v3", "default")))
+void correlate(const float* sre, const float* sim, int from, int count, float* cre, float* cim, float* energy)
+{
+    const Tables& tb = tables();
+    constexpr int kWindow = 2 * kSyncSymbols; // half-bit points from the first symbol to past the last
+    std::array<float, kSearchMaxNew> allRe, allIm;
+    for (int j = 0; j < count; ++j) {
+        const int at = from + j;
+        if (j < 2) {
+            float r = 0, i = 0, e = 0;
+            for (int m = 0; m < kSyncSymbols; ++m) {
+                const float yr = sre[at - 2 * m];
+                const float yi = sim[at - 2 * m];
+                r += yr;
+                i += yi;
+                e += yr * yr + yi * yi;
+            }
+            allRe[static_cast<size_t>(j)] = r;
+            allIm[static_cast<size_t>(j)] = i;
+            energy[j] = e;
+            continue;
+        }
+        const float inRe = sre[at], inIm = sim[at];
+        const float outRe = sre[at - kWindow], outIm = sim[at - kWindow];
+        allRe[static_cast<size_t>(j)] = allRe[static_cast<size_t>(j - 2)] + inRe - outRe;
+        allIm[static_cast<size_t>(j)] = allIm[static_cast<size_t>(j - 2)] + inIm - outIm;
+        energy[j] = std::max(energy[j - 2] + (inRe * inRe + inIm * inIm) - (outRe * outRe + outIm * outIm), 0.0f);
+    }
+    for (int j = 0; j < count; ++j)
+        cre[j] = cim[j] = 0;
+    for (int i = 0; i < kSyncSymbols; ++i) {
+        if (tb.sync[static_cast<size_t>(i)] < 0)
+            continue;
+        const int back = 2 * (kSyncSymbols - 1 - i);
+        const float* pr = sre + from - back;
+        const float* pi = sim + from - back;
+        for (int j = 0; j < count; ++j) {
+            cre[j] += pr[j];
+            cim[j] += pi[j];
+        }
+    }
+    for (int j = 0; j < count; ++j) {
+        cre[j] = 2 * cre[j] - allRe[static_cast<size_t>(j)];
+        cim[j] = 2 * cim[j] - allIm[static_cast<size_t>(j)];
+    }
 }
 
 // Latest sample time whose matched filter has all its samples.
 double lastUsableTime(const CoherentState& s)
 {
-    return static_cast<double>(s.written - 1 - (kTaps - kLead - 1)) - 1.0;
+    return static_cast<double>(s.written - 1 - (kSpan - kLead - 1)) - 1.0;
 }
 
+// The block starts at a multiple of 512 in the ring, so it never wraps inside
+// a block; the oscillator tables run on past one period for the same reason.
 void mix(CoherentState& s, std::span<const double, 512> x)
 {
     const Tables& tb = tables();
-    int k = s.mixIndex;
-    auto at = static_cast<size_t>(s.written & (kRing - 1));
-    for (const double v : x) {
-        const auto f = static_cast<float>(v);
-        const float r = f * tb.cosine[static_cast<size_t>(k)];
-        const float i = -f * tb.sine[static_cast<size_t>(k)];
-        s.re[at] = r;
-        s.re[at + kRing] = r;
-        s.im[at] = i;
-        s.im[at + kRing] = i;
-        at = (at + 1) & (kRing - 1);
-        if (++k == kMixPeriod)
-            k = 0;
+    const int k = s.mixIndex;
+    const auto at = static_cast<size_t>(s.written & (kRing - 1));
+    const float* c = tb.cosine.data() + k;
+    const float* sn = tb.sine.data() + k;
+    float* re = s.re.data() + at;
+    float* im = s.im.data() + at;
+    for (int n = 0; n < 512; ++n) {
+        const auto f = static_cast<float>(x[static_cast<size_t>(n)]);
+        const float r = f * c[n];
+        const float i = -f * sn[n];
+        re[n] = r;
+        re[n + kRing] = r;
+        im[n] = i;
+        im[n + kRing] = i;
     }
-    s.mixIndex = k;
+    s.mixIndex = (k + 512) % kMixPeriod;
     s.written += 512;
 }
 
@@ -205,7 +271,6 @@ private:
 void ChannelRun::search()
 {
     CoherentState& s = m_s;
-    const Tables& tb = tables();
     const double last = lastUsableTime(s);
     // New half-bit points into the rows after the held history.
     int held = s.searchHeld;
@@ -224,18 +289,8 @@ void ChannelRun::search()
     // Correlation and energy of every new point that has 47 symbols behind it.
     const int from = std::max(firstNew, 2 * (kSyncSymbols - 1));
     const int count = held - from;
-    std::array<float, kSearchMaxNew> cre{}, cim{}, energy{};
-    for (int i = 0; i < kSyncSymbols; ++i) {
-        const float sg = tb.sync[static_cast<size_t>(i)];
-        const int back = 2 * (kSyncSymbols - 1 - i);
-        const float* pr = s.sre.data() + from - back;
-        const float* pi = s.sim.data() + from - back;
-        for (int j = 0; j < count; ++j) {
-            cre[static_cast<size_t>(j)] += sg * pr[j];
-            cim[static_cast<size_t>(j)] += sg * pi[j];
-            energy[static_cast<size_t>(j)] += pr[j] * pr[j] + pi[j] * pi[j];
-        }
-    }
+    std::array<float, kSearchMaxNew> cre, cim, energy;
+    correlate(s.sre.data(), s.sim.data(), from, std::max(count, 0), cre.data(), cim.data(), energy.data());
     const int64_t pointOfFrom = s.searchPoint - (held - from);
     for (int j = 0; j < count; ++j) {
         const auto u = static_cast<size_t>(j);
@@ -354,8 +409,6 @@ void ChannelRun::track()
         s.symbolTime += s.symbolPeriod;
         s.symbolPoint += 2;
 
-        if (std::getenv("COH_TRACE"))
-            std::fprintf(stderr, "sym ch%d k %d u %.3f v %.3f t %.3f per %.5f ph %.3f rate %.5f\n", m_channel, s.softCount, u / a, v / a, s.symbolTime, s.symbolPeriod, s.phase, s.phaseRate);
         s.soft[static_cast<size_t>(s.softCount++)] = u;
         // Presence: the mean of u² over 64 bits against the noise plus a third of the signal.
         const auto slot = static_cast<size_t>(s.softCount & 63);
@@ -444,8 +497,6 @@ bool ChannelRun::attempt(int endChar, uint8_t endByte)
         s.llr[static_cast<size_t>(k)] = s.soft[static_cast<size_t>(k)] * scale;
     const RepairResult r = m_repair.repair(std::span<const float>(s.llr.data(), static_cast<size_t>(bits)), endChar + 1,
                                            endByte, otherEnds, s.chars);
-    if (std::getenv("COH_DEBUG"))
-        std::fprintf(stderr, "attempt ch%d end %d tries %d ok %d flips %d tried %d post %.5f amp %g noise %g\n", m_channel, endChar, otherEnds, r.ok, r.flippedBits, r.candidatesTried, r.posterior, amplitude, noise);
     if (!r.ok) {
         s.guardRefused = s.guardRefused || r.refused;
         return false;
@@ -486,9 +537,6 @@ void ChannelRun::finish()
         if (attempt(best, bestByte))
             return;
     }
-    if (std::getenv("COH_DEBUG") || std::getenv("COH_TRACE"))
-        std::fprintf(stderr, "lost ch%d soft %d nextChar %d tries %d amp %g noise %g energy %g period %g rate %g\n", m_channel, s.softCount, s.nextChar, s.endTries,
-                     s.amplitude, s.noiseSum / s.noiseCount, s.energySum / 64, s.symbolPeriod, s.phaseRate);
     ++s.counts.framesLost;
     if (s.guardRefused)
         ++s.counts.guardRefusals;
