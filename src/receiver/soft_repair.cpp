@@ -236,9 +236,10 @@ RepairResult SoftRepair::repair(std::span<const float> llr, int charCount, uint8
     // Weight not yet tried, relative to Z; log of the false-match weight per unit of it.
     const double logFalse = logZ - 16 * std::log(2.0) + std::log(1.0 + otherEnds);
     double triedShare = 0;
+    const double kLogOdds = std::log(kRepairPosterior / (1 - kRepairPosterior));
     auto accepted = [&](double cost) {
         const double untried = std::max(1.0 - triedShare - std::exp(-cost - logZ), 1e-300);
-        return std::log(untried) + logFalse <= -cost - std::log(kRepairPosterior / (1 - kRepairPosterior));
+        return std::log(untried) + logFalse <= -cost - kLogOdds;
     };
 
     // Subsets of the sorted moves in order of increasing cost: from a subset
@@ -256,6 +257,11 @@ RepairResult SoftRepair::repair(std::span<const float> llr, int charCount, uint8
         const int n = m_heap.back();
         m_heap.pop_back();
         const Node node = m_nodes[static_cast<size_t>(n)];
+        // Nothing cheaper than this is left: when even a match now would fall
+        // well short of the posterior (by e², more than the rest of the
+        // budget can make up), stop.
+        if (std::log(std::max(1.0 - triedShare, 1e-300)) + logFalse > -node.cost - kLogOdds + 2.0)
+            break;
         const bool valid = node.move < 0 || !conflicts(node.parent, node.move);
         if (valid && node.fixes == mustMoves) {
             ++result.candidatesTried;
@@ -264,13 +270,6 @@ RepairResult SoftRepair::repair(std::span<const float> llr, int charCount, uint8
                 break;
             }
             triedShare += std::exp(-node.cost - logZ);
-            // Nothing cheaper than this is left; when even a match now would
-            // fall well short of the posterior, stop.
-            if (!accepted(node.cost) && node.move >= 0) {
-                const double untried = std::max(1.0 - triedShare, 1e-300);
-                if (std::log(untried) + logFalse > -node.cost - std::log(99.0) + 2.0)
-                    break;
-            }
         }
         const int next = node.move + 1;
         if (next >= moveCount)
