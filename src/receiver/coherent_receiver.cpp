@@ -563,7 +563,6 @@ void ChannelRun::deliver(int charCount, int flips)
     s.rawLine.reserve(kFrameSlots / kSlotsPerChar);
     for (int c = 0; c < endSlot / 8 - 2; ++c)
         s.rawLine.push_back(static_cast<char>(encodeLineChar(frameCharValue(s.frame, c))));
-    s.lastFlips = flips;
     ++s.counts.framesDelivered;
     if (flips > 0) {
         ++s.counts.framesRepaired;
@@ -588,7 +587,6 @@ std::optional<CapturedFrame> CoherentReceiver::processChannel(int c, std::span<c
         return std::nullopt;
     CoherentState& s = m_channels[static_cast<size_t>(c)];
     mix(s, samples);
-    s.lastFlips = 0;
     ChannelRun run(s, m_repair, c);
     return run.run();
 }

@@ -19,10 +19,9 @@ public:
     // Runs channel c's 512 raw samples (before any filter of the specified
     // chain) through mixer, sync search and symbol tracking. Returns the frame
     // completed in this block, if any; it stays valid until this channel's
-    // next block. lastRepairedBits(c) tells how many bits it had flipped.
+    // next block; its repairedBits tell how many bits the repair flipped.
     std::optional<CapturedFrame> processChannel(int c, std::span<const double, 512> samples);
 
-    int lastRepairedBits(int c) const { return m_channels[static_cast<size_t>(c)].lastFlips; }
     const CoherentCounts& counts(int c) const { return m_channels[static_cast<size_t>(c)].counts; }
     CoherentCounts totalCounts() const;
     void resetCounts();

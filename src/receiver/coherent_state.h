@@ -99,7 +99,6 @@ struct CoherentState {
     std::string rawLine;
     std::array<uint8_t, coherent::kMaxFrameChars + 2> chars{};
     std::array<float, coherent::kMaxSoftBits> llr{};
-    int lastFlips = 0;
 
     CoherentCounts counts{};
 };
