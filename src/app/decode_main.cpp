@@ -30,8 +30,8 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: varnesk-decode [--ini FILE] [--view raw|prc|mes] [--dual 1|2] [--positions | --frames] [--stats]\n"
-    "                      INPUT...\n"
+    "usage: varnesk-decode [--ini FILE] [--view raw|prc|mes] [--dual 1|2] [--demod spec|coherent|both]\n"
+    "                      [--positions | --frames] [--stats] INPUT...\n"
     "  INPUT   a WAV file (any rate and channel count), - for raw stereo\n"
     "          S16LE 22050 Hz on standard input, or a RAW text log (*.log);\n"
     "          inputs run in order through one receiver and one decoder\n"
@@ -39,14 +39,21 @@ constexpr const char* kUsage =
     "  --view  the text window view whose entries are printed (Shift-JIS,\n"
     "          CR LF): raw, prc or mes (default raw, or [Txt] TxtType of --ini)\n"
     "  --dual  channels to decode: 1 = left only, 2 = left and right (default 2)\n"
+    "  --demod  the demodulators that deliver frames: spec (the specified chain\n"
+    "          alone), coherent (the coherent one with soft repair alone) or both,\n"
+    "          a frame found by both passing once (default: [Wave] Demodulator of\n"
+    "          --ini, else both)\n"
     "  --positions  print, instead, one tab-separated line per position fix: flight,\n"
     "          registration, local time, latitude, longitude, altitude, temperature,\n"
     "          heading, wind direction, wind speed\n"
     "  --frames  print, instead, every frame the receiver captures with a good\n"
     "          CRC, before the block decoder's checks: [Lch] or [Rch], the date\n"
-    "          and time, '>' and the frame as raw text, one line each\n"
+    "          and time, '>' and the frame as raw text, one line each; unless\n"
+    "          only the specified chain runs, the date and time are followed by\n"
+    "          \" spec\" or \" coherent\" and, for a repaired frame, \" N bits repaired\"\n"
     "  --stats  at the end, print to standard error what the receiver found and\n"
-    "          dropped per channel, what the decoder dropped per source, the\n"
+    "          dropped per channel (each demodulator, and the merge of both),\n"
+    "          what the decoder dropped per source, the\n"
     "          seconds of audio and the speed in times real time\n"
     "  --map FILE.png  after the inputs, write the map area as the main window\n"
     "          draws it (background and aircraft, view and options of the settings),\n"
@@ -59,6 +66,7 @@ struct Options {
     QString iniPath; // empty: the program folder's varnesk.ini
     int dual = 2;
     int view = -1; // [Txt] TxtType; -1: from --ini, else RAW
+    int demod = -1; // [Wave] Demodulator; -1: from --ini, else both
     bool help = false;
     bool positions = false;
     bool frames = false;
@@ -90,6 +98,13 @@ std::optional<Options> parseOptions(const QStringList& args)
             options.view = v == QLatin1String("raw") ? 0 : v == QLatin1String("prc") ? 1 : v == QLatin1String("mes") ? 2 : -2;
             if (options.view < 0) {
                 std::fputs("varnesk-decode: --view takes raw, prc or mes\n", stderr);
+                return std::nullopt;
+            }
+        } else if (arg == QLatin1String("--demod") && hasValue) {
+            const QString v = args[++i];
+            options.demod = v == QLatin1String("spec") ? 0 : v == QLatin1String("both") ? 1 : v == QLatin1String("coherent") ? 2 : -2;
+            if (options.demod < 0) {
+                std::fputs("varnesk-decode: --demod takes spec, coherent or both\n", stderr);
                 return std::nullopt;
             }
         } else if (arg == QLatin1String("--positions")) {
@@ -162,6 +177,22 @@ void printStats(const varnesk::ReceivePipeline& pipeline, uint64_t blocks, doubl
                      static_cast<unsigned long long>(r.bufferOverruns),
                      static_cast<unsigned long long>(r.capturesOpen));
     }
+    for (int c = 0; c < varnesk::kReceiverChannels; ++c) {
+        const varnesk::CoherentCounts& r = pipeline.coherent().counts(c);
+        std::fprintf(stderr,
+                     "coherent %s: syncs %llu, delivered %llu, repaired %llu (%llu bits), lost %llu "
+                     "(guard refusals %llu), capture open %llu\n",
+                     sources[c], static_cast<unsigned long long>(r.syncsFound),
+                     static_cast<unsigned long long>(r.framesDelivered),
+                     static_cast<unsigned long long>(r.framesRepaired), static_cast<unsigned long long>(r.bitsRepaired),
+                     static_cast<unsigned long long>(r.framesLost), static_cast<unsigned long long>(r.guardRefusals),
+                     static_cast<unsigned long long>(r.capturesOpen));
+    }
+    const varnesk::MergeCounts& merged = pipeline.merge().counts();
+    std::fprintf(stderr, "merge: passed from spec %llu, from coherent %llu, duplicates dropped %llu\n",
+                 static_cast<unsigned long long>(merged.passedSpecified),
+                 static_cast<unsigned long long>(merged.passedCoherent),
+                 static_cast<unsigned long long>(merged.duplicates));
     const varnesk::DecodeCountTable& decoded = pipeline.decode().decoder.counts();
     for (int s = 0; s < varnesk::kFrameSources; ++s) {
         const varnesk::DecodeCounts& d = decoded[static_cast<size_t>(s)];
@@ -204,6 +235,10 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "varnesk-decode: %s not found, using defaults\n", iniPath.toLocal8Bit().constData());
     settings.Load(iniPath);
     settings.setInteger(varnesk::Key::Dual, options->dual);
+    if (options->demod >= 0)
+        settings.setInteger(varnesk::Key::Demodulator, options->demod);
+    else if (options->iniPath.isEmpty())
+        settings.setInteger(varnesk::Key::Demodulator, 1);
     if (options->view >= 0)
         settings.setInteger(varnesk::Key::TxtType, options->view);
     else if (options->iniPath.isEmpty())
@@ -216,10 +251,18 @@ int main(int argc, char** argv)
     if (options->positions) {
         pipeline.tracking().PrintFixes(stdout);
     } else if (options->frames) {
+        // With the specified chain alone the lines are as they always were.
+        const bool tagged = settings.integer(varnesk::Key::Demodulator) != 0;
         QObject::connect(&pipeline, &varnesk::ReceivePipeline::frameCaptured, &pipeline,
-                         [](const varnesk::CapturedFrame& frame, const QDateTime& blockTime) {
+                         [tagged](const varnesk::CapturedFrame& frame, const QDateTime& blockTime) {
+                             std::string tag;
+                             if (tagged) {
+                                 tag = frame.from == varnesk::Demodulator::Specified ? " spec" : " coherent";
+                                 if (frame.repairedBits > 0)
+                                     tag += " " + std::to_string(frame.repairedBits) + " bits repaired";
+                             }
                              const std::string line = std::string(frame.channel == 0 ? "[Lch]" : "[Rch]")
-                                 + varnesk::dateTimeText(blockTime) + ">"
+                                 + varnesk::dateTimeText(blockTime) + tag + ">"
                                  + varnesk::renderFrameRawText(frame.slots, frame.bitCount) + "\n";
                              std::fwrite(line.data(), 1, line.size(), stdout);
                          });

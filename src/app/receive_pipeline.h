@@ -8,6 +8,8 @@
 #include "decode/decode_chain.h"
 #include "net/network_sharing.h"
 #include "receiver/audio_format.h"
+#include "receiver/coherent_receiver.h"
+#include "receiver/frame_merge.h"
 #include "receiver/receiver.h"
 #include "settings/app_paths.h"
 #include "settings/settings_store.h"
@@ -54,6 +56,10 @@ public:
 
     Receiver& receiver() { return m_receiver; }
     const Receiver& receiver() const { return m_receiver; }
+    // The second, coherent demodulator ([Wave] Demodulator 1 or 2) and the
+    // merge of both demodulators' frames before the decoder.
+    const CoherentReceiver& coherent() const { return m_coherent; }
+    const FrameMerge& merge() const { return m_merge; }
     // The shifted signal of the last block of channel c (what the spectrum shows).
     std::span<const double, kFramesPerBlock> channelSamples(int c) const
     {
@@ -86,6 +92,8 @@ private:
     uint64_t m_blocksProcessed = 0;
     double m_channel[kCaptureChannels][kFramesPerBlock] = {};
     Receiver m_receiver;
+    CoherentReceiver m_coherent;
+    FrameMerge m_merge;
     NetworkSharing m_network{m_settings};
     AircraftTracking m_tracking{m_settings, m_paths};
     DecodeChain m_decode{m_settings, m_paths, m_tracking, m_network};

@@ -20,20 +20,43 @@ void bandFilter(ChannelState& state, BlockOut x)
     firSymmetric(chain::kBandTaps, state.bandDelay, x, x);
 }
 
+namespace {
+
+template <size_t N>
+[[gnu::always_inline]] inline void levelControlN(const std::array<ChannelState*, N>& states,
+                                                 const std::array<double*, N>& x)
+{
+    std::array<double, N> w1, w2;
+    for (size_t c = 0; c < N; ++c) {
+        w1[c] = states[c]->levelState[0];
+        w2[c] = states[c]->levelState[1];
+    }
+    for (int n = 0; n < chain::kBlockFrames; ++n) {
+        for (size_t c = 0; c < N; ++c) {
+            double& v = x[c][n];
+            const double w0 = std::fabs(v) + chain::kLevelA1 * w1[c] + chain::kLevelA2 * w2[c];
+            double level = chain::kLevelB0 * w0 + chain::kLevelB1 * w1[c] + chain::kLevelB2 * w2[c];
+            w2[c] = w1[c];
+            w1[c] = w0;
+            if (level < chain::kLevelFloor)
+                level = chain::kLevelFloor;
+            v *= chain::kLevelTarget / level;
+        }
+    }
+    for (size_t c = 0; c < N; ++c)
+        states[c]->levelState = {w1[c], w2[c]};
+}
+
+} // namespace
+
 void levelControl(ChannelState& state, BlockOut x)
 {
-    double w1 = state.levelState[0];
-    double w2 = state.levelState[1];
-    for (double& v : x) {
-        const double w0 = std::fabs(v) + chain::kLevelA1 * w1 + chain::kLevelA2 * w2;
-        double level = chain::kLevelB0 * w0 + chain::kLevelB1 * w1 + chain::kLevelB2 * w2;
-        w2 = w1;
-        w1 = w0;
-        if (level < chain::kLevelFloor)
-            level = chain::kLevelFloor;
-        v *= chain::kLevelTarget / level;
-    }
-    state.levelState = {w1, w2};
+    levelControlN<1>({&state}, {x.data()});
+}
+
+void levelControlPair(ChannelState& a, ChannelState& b, BlockOut xa, BlockOut xb)
+{
+    levelControlN<2>({&a, &b}, {xa.data(), xb.data()});
 }
 
 } // namespace varnesk

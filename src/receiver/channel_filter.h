@@ -14,5 +14,7 @@ void bandFilter(ChannelState& state, BlockOut x);
 
 // Automatic gain: 8000 / (50 Hz low-pass of |x|), the level held at 1 or more.
 void levelControl(ChannelState& state, BlockOut x);
+// Two channels side by side, each exactly as levelControl alone.
+void levelControlPair(ChannelState& a, ChannelState& b, BlockOut xa, BlockOut xb);
 
 } // namespace varnesk

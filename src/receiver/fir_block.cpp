@@ -5,6 +5,7 @@
 #include "receiver/multiversion.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace varnesk {
 
@@ -31,24 +32,68 @@ void saveHistory(FilterHistory& history, const WorkRow& w)
 
 } // namespace
 
+// Outputs are taken 16 at a time and their sums kept in registers (four
+// vectors of four) over all taps; each output still adds its terms in the same
+// order (centre, then k = 0 … 24), so the results are those of the plain loop,
+// bit for bit.
+using Quad = double __attribute__((vector_size(32)));
+
+[[gnu::always_inline]] inline void loadQuad(Quad& v, const double* p)
+{
+    std::memcpy(&v, p, sizeof v);
+}
+
+[[gnu::always_inline]] inline void storeQuad(double* p, const Quad& v)
+{
+    std::memcpy(p, &v, sizeof v);
+}
+
+// acc += hk · (a ± b) for four outputs starting at a and b.
+template <bool kAdd>
+[[gnu::always_inline]] inline void accumulate(Quad& acc, double hk, const double* a, const double* b)
+{
+    Quad x, y;
+    loadQuad(x, a);
+    loadQuad(y, b);
+    if constexpr (kAdd)
+        acc += hk * (x + y);
+    else
+        acc += hk * (x - y);
+}
+
 VARNESK_TARGET_CLONES
 void firSymmetric(const std::array<double, chain::kTaps>& h, FilterHistory& history, BlockIn in, BlockOut out)
 {
     WorkRow w;
     loadRow(w, history, in);
-    alignas(64) std::array<double, kN> acc;
     const double centre = h[kMid];
-    for (int n = 0; n < kN; ++n)
-        acc[static_cast<size_t>(n)] = centre * w[static_cast<size_t>(kMid + n)];
-    for (int k = 0; k < kMid; ++k) {
-        const double hk = h[static_cast<size_t>(k)];
-        const double* newer = w.data() + kH - k; // x[n − k]
-        const double* older = w.data() + k;      // x[n − 50 + k]
-        for (int n = 0; n < kN; ++n)
-            acc[static_cast<size_t>(n)] += hk * (newer[n] + older[n]);
+    for (int n0 = 0; n0 < kN; n0 += 16) {
+        const double* mid = w.data() + kMid + n0;
+        Quad a0, a1, a2, a3;
+        loadQuad(a0, mid);
+        loadQuad(a1, mid + 4);
+        loadQuad(a2, mid + 8);
+        loadQuad(a3, mid + 12);
+        a0 = centre * a0;
+        a1 = centre * a1;
+        a2 = centre * a2;
+        a3 = centre * a3;
+        for (int k = 0; k < kMid; ++k) {
+            const double hk = h[static_cast<size_t>(k)];
+            const double* newer = w.data() + kH - k + n0; // x[n − k]
+            const double* older = w.data() + k + n0;      // x[n − 50 + k]
+            accumulate<true>(a0, hk, newer, older);
+            accumulate<true>(a1, hk, newer + 4, older + 4);
+            accumulate<true>(a2, hk, newer + 8, older + 8);
+            accumulate<true>(a3, hk, newer + 12, older + 12);
+        }
+        double* o = out.data() + n0;
+        storeQuad(o, a0);
+        storeQuad(o + 4, a1);
+        storeQuad(o + 8, a2);
+        storeQuad(o + 12, a3);
     }
     saveHistory(history, w);
-    std::copy(acc.begin(), acc.end(), out.begin());
 }
 
 VARNESK_TARGET_CLONES
@@ -57,17 +102,25 @@ void firAntisymmetric(const std::array<double, chain::kTaps>& h, FilterHistory& 
 {
     WorkRow w;
     loadRow(w, history, in);
-    alignas(64) std::array<double, kN> acc{};
-    for (int k = 0; k < kMid; ++k) {
-        const double hk = h[static_cast<size_t>(k)];
-        const double* newer = w.data() + kH - k;
-        const double* older = w.data() + k;
-        for (int n = 0; n < kN; ++n)
-            acc[static_cast<size_t>(n)] += hk * (newer[n] - older[n]);
+    for (int n0 = 0; n0 < kN; n0 += 16) {
+        Quad a0 = {}, a1 = {}, a2 = {}, a3 = {};
+        for (int k = 0; k < kMid; ++k) {
+            const double hk = h[static_cast<size_t>(k)];
+            const double* newer = w.data() + kH - k + n0;
+            const double* older = w.data() + k + n0;
+            accumulate<false>(a0, hk, newer, older);
+            accumulate<false>(a1, hk, newer + 4, older + 4);
+            accumulate<false>(a2, hk, newer + 8, older + 8);
+            accumulate<false>(a3, hk, newer + 12, older + 12);
+        }
+        double* o = out.data() + n0;
+        storeQuad(o, a0);
+        storeQuad(o + 4, a1);
+        storeQuad(o + 8, a2);
+        storeQuad(o + 12, a3);
     }
     saveHistory(history, w);
     std::copy(w.begin() + kMid, w.begin() + kMid + kN, delayed.begin());
-    std::copy(acc.begin(), acc.end(), out.begin());
 }
 
 } // namespace varnesk

@@ -107,33 +107,55 @@ void frequencyShift(ChannelState& state, BlockIn inPhase, BlockIn quadrature, Bl
 
 // The loop is one long recurrence (the oscillator's phase depends on the
 // previous output); fused multiply-add, where the processor has it, shortens it.
-VARNESK_TARGET_CLONES
-void loopDemodulate(ChannelState& state, BlockIn y, BlockOut d)
+// N channels run side by side, each with exactly the arithmetic of one alone:
+// while one channel's step waits on its previous result the other's proceeds.
+template <size_t N>
+[[gnu::always_inline]] inline void loopDemodulateN(const std::array<ChannelState*, N>& states,
+                                                   const std::array<const double*, N>& y,
+                                                   const std::array<double*, N>& d)
 {
     const SineTable& table = sineTable();
     constexpr double kPhasePerHz = chain::kTwoPi * chain::kDeltaT;
-    double phase = state.vcoPhase;
-    double offset = state.vcoOffset;
-    double w1 = state.loopState[0];
-    double w2 = state.loopState[1];
-    for (int n = 0; n < chain::kBlockFrames; ++n) {
-        // A step can exceed 2π while the loop is thrown off, so the phase is
-        // only brought back once per sample and may leave 0 … 2π for a while.
-        phase += (offset + chain::kLoopCentreHz) * kPhasePerHz;
-        if (phase >= chain::kTwoPi)
-            phase -= chain::kTwoPi;
-        const auto i = static_cast<size_t>(n);
-        const double p = chain::kLoopAmplitude * tableSin(table, phase) * y[i];
-        const double w0 = p + chain::kLoopA1 * w1 + chain::kLoopA2 * w2;
-        const double out = chain::kLoopB0 * w0 + chain::kLoopB1 * w1 + chain::kLoopB2 * w2;
-        w2 = w1;
-        w1 = w0;
-        d[i] = out;
-        offset = out * chain::kLoopGain;
+    std::array<double, N> phase, offset, w1, w2;
+    for (size_t c = 0; c < N; ++c) {
+        phase[c] = states[c]->vcoPhase;
+        offset[c] = states[c]->vcoOffset;
+        w1[c] = states[c]->loopState[0];
+        w2[c] = states[c]->loopState[1];
     }
-    state.vcoPhase = phase;
-    state.vcoOffset = offset;
-    state.loopState = {w1, w2};
+    for (int n = 0; n < chain::kBlockFrames; ++n) {
+        for (size_t c = 0; c < N; ++c) {
+            // A step can exceed 2π while the loop is thrown off, so the phase is
+            // only brought back once per sample and may leave 0 … 2π for a while.
+            phase[c] += (offset[c] + chain::kLoopCentreHz) * kPhasePerHz;
+            if (phase[c] >= chain::kTwoPi)
+                phase[c] -= chain::kTwoPi;
+            const double p = chain::kLoopAmplitude * tableSin(table, phase[c]) * y[c][n];
+            const double w0 = p + chain::kLoopA1 * w1[c] + chain::kLoopA2 * w2[c];
+            const double out = chain::kLoopB0 * w0 + chain::kLoopB1 * w1[c] + chain::kLoopB2 * w2[c];
+            w2[c] = w1[c];
+            w1[c] = w0;
+            d[c][n] = out;
+            offset[c] = out * chain::kLoopGain;
+        }
+    }
+    for (size_t c = 0; c < N; ++c) {
+        states[c]->vcoPhase = phase[c];
+        states[c]->vcoOffset = offset[c];
+        states[c]->loopState = {w1[c], w2[c]};
+    }
+}
+
+VARNESK_TARGET_CLONES
+void loopDemodulate(ChannelState& state, BlockIn y, BlockOut d)
+{
+    loopDemodulateN<1>({&state}, {y.data()}, {d.data()});
+}
+
+VARNESK_TARGET_CLONES
+void loopDemodulatePair(ChannelState& a, ChannelState& b, BlockIn ya, BlockIn yb, BlockOut da, BlockOut db)
+{
+    loopDemodulateN<2>({&a, &b}, {ya.data(), yb.data()}, {da.data(), db.data()});
 }
 
 void dataFilter(ChannelState& state, BlockIn d, BlockOut e)
@@ -141,30 +163,55 @@ void dataFilter(ChannelState& state, BlockIn d, BlockOut e)
     firSymmetric(chain::kDataTaps, state.dataDelay, d, e);
 }
 
-void clockRecovery(ChannelState& state, BlockIn e)
+namespace {
+
+template <size_t N>
+[[gnu::always_inline]] inline void clockRecoveryN(const std::array<ChannelState*, N>& states,
+                                                  const std::array<const double*, N>& e)
 {
-    double w1 = state.clockState[0];
-    double w2 = state.clockState[1];
-    int lastSign = state.clockSign;
-    int count = 0;
     const double g = chain::kClockG;
     const double r1 = chain::kClockR1;
     const double r2 = chain::kClockR2;
-    for (const double v : e) {
-        const double w0 = g * std::fabs(v) + r1 * w1 + r2 * w2;
-        w2 = w1;
-        w1 = w0;
-        const int sign = w0 < 0.0 ? -chain::kClockMark : chain::kClockMark;
-        // A rising zero crossing (or the first sample of the run when w0 ≥ 0)
-        // decides a bit. More than 128 crossings in a block cannot happen in
-        // normal operation; the store simply stops there.
-        if (sign > lastSign && count < chain::kMaxBlockBits)
-            state.blockBits[static_cast<size_t>(count++)] = v >= 0.0 ? 1 : 0;
-        lastSign = sign;
+    std::array<double, N> w1, w2;
+    std::array<int, N> lastSign, count;
+    for (size_t c = 0; c < N; ++c) {
+        w1[c] = states[c]->clockState[0];
+        w2[c] = states[c]->clockState[1];
+        lastSign[c] = states[c]->clockSign;
+        count[c] = 0;
     }
-    state.clockState = {w1, w2};
-    state.clockSign = lastSign;
-    state.blockBitCount = count;
+    for (int n = 0; n < chain::kBlockFrames; ++n) {
+        for (size_t c = 0; c < N; ++c) {
+            const double v = e[c][n];
+            const double w0 = g * std::fabs(v) + r1 * w1[c] + r2 * w2[c];
+            w2[c] = w1[c];
+            w1[c] = w0;
+            const int sign = w0 < 0.0 ? -chain::kClockMark : chain::kClockMark;
+            // A rising zero crossing (or the first sample of the run when w0 ≥ 0)
+            // decides a bit. More than 128 crossings in a block cannot happen in
+            // normal operation; the store simply stops there.
+            if (sign > lastSign[c] && count[c] < chain::kMaxBlockBits)
+                states[c]->blockBits[static_cast<size_t>(count[c]++)] = v >= 0.0 ? 1 : 0;
+            lastSign[c] = sign;
+        }
+    }
+    for (size_t c = 0; c < N; ++c) {
+        states[c]->clockState = {w1[c], w2[c]};
+        states[c]->clockSign = lastSign[c];
+        states[c]->blockBitCount = count[c];
+    }
+}
+
+} // namespace
+
+void clockRecovery(ChannelState& state, BlockIn e)
+{
+    clockRecoveryN<1>({&state}, {e.data()});
+}
+
+void clockRecoveryPair(ChannelState& a, ChannelState& b, BlockIn ea, BlockIn eb)
+{
+    clockRecoveryN<2>({&a, &b}, {ea.data(), eb.data()});
 }
 
 void demodulate(ChannelState& state, DemodScratch& s, BlockOut x)
@@ -174,6 +221,18 @@ void demodulate(ChannelState& state, DemodScratch& s, BlockOut x)
     loopDemodulate(state, x, s.loopOut);
     dataFilter(state, s.loopOut, s.data);
     clockRecovery(state, s.data);
+}
+
+void demodulatePair(ChannelState& a, ChannelState& b, DemodScratch& sa, DemodScratch& sb, BlockOut xa, BlockOut xb)
+{
+    quadratureSplit(a, xa, sa.inPhase, sa.quadrature);
+    quadratureSplit(b, xb, sb.inPhase, sb.quadrature);
+    frequencyShift(a, sa.inPhase, sa.quadrature, xa);
+    frequencyShift(b, sb.inPhase, sb.quadrature, xb);
+    loopDemodulatePair(a, b, xa, xb, sa.loopOut, sb.loopOut);
+    dataFilter(a, sa.loopOut, sa.data);
+    dataFilter(b, sb.loopOut, sb.data);
+    clockRecoveryPair(a, b, sa.data, sb.data);
 }
 
 } // namespace varnesk

@@ -17,6 +17,17 @@ std::optional<CapturedFrame> Receiver::processChannel(int c, BlockOut samples)
     return captureFrames(state, c);
 }
 
+std::array<std::optional<CapturedFrame>, 2> Receiver::processChannels(BlockOut left, BlockOut right)
+{
+    ChannelState& a = m_channels[0];
+    ChannelState& b = m_channels[1];
+    bandFilter(a, left);
+    bandFilter(b, right);
+    levelControlPair(a, b, left, right);
+    demodulatePair(a, b, m_scratch, m_secondScratch, left, right);
+    return {captureFrames(a, 0), captureFrames(b, 1)};
+}
+
 void Receiver::resetIndicators()
 {
     for (ChannelState& state : m_channels) {

@@ -43,7 +43,7 @@ enum class Key : int {
     TcpIp, Server, ServerDec, Name, ServerName, Reconnect, Timer, Chat, DupCheckSend, MaxConnect,
     ClientPortNo, ServerPortNo,
     // [Wave]
-    Input, Dual, Source,
+    Input, Dual, Source, Demodulator,
     // [Etc]
     ConvJC, ConvJD, LogName, DispTime,
     // [UserSettings]

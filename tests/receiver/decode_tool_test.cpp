@@ -2,6 +2,7 @@
 // block decoder's plausibility checks: the two off-air recordings give their
 // seven blocks, although the decoder drops five of them (a short uplink and
 // flight numbers with letters).
+#include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStringList>
@@ -9,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -60,8 +62,8 @@ TEST(DecodeTool, FramesOfTheOffAirRecordings)
 
 TEST(DecodeTool, StatsAccountForEverySync)
 {
-    // Noisy traffic on both channels: some captures are lost to parity or CRC,
-    // and every sync found is accounted for once.
+    // Noisy traffic on both channels: some captures of the specified chain are
+    // lost to parity or CRC, and every sync found is accounted for once.
     QTemporaryDir dir;
     const QString wav = dir.filePath(QStringLiteral("noisy.wav"));
     QProcess gen;
@@ -72,7 +74,8 @@ TEST(DecodeTool, StatsAccountForEverySync)
     ASSERT_EQ(gen.exitCode(), 0);
 
     QProcess tool;
-    tool.start(QStringLiteral(VARNESK_APP_DIR "/varnesk-decode"), {QStringLiteral("--frames"), QStringLiteral("--stats"), wav});
+    tool.start(QStringLiteral(VARNESK_APP_DIR "/varnesk-decode"),
+               {QStringLiteral("--demod"), QStringLiteral("spec"), QStringLiteral("--frames"), QStringLiteral("--stats"), wav});
     ASSERT_TRUE(tool.waitForFinished(60000));
     ASSERT_EQ(tool.exitCode(), 0);
     const qsizetype printed = tool.readAllStandardOutput().count('\n');
@@ -99,6 +102,53 @@ TEST(DecodeTool, StatsAccountForEverySync)
     EXPECT_GT(lost, 0u);
     EXPECT_TRUE(stats.contains(QStringLiteral("times real time")));
     EXPECT_TRUE(stats.contains(QStringLiteral("decoder left: frames")));
+}
+
+TEST(DecodeTool, BothDemodulatorsPrintEveryFrameOnceWithItsSource)
+{
+    // At Eb/N0 8 dB the specified chain finds few blocks and the coherent one
+    // nearly all; each frame is printed once, tagged with the demodulator that
+    // delivered it, and the merge accounts for every line.
+    QTemporaryDir dir;
+    const QString wav = dir.filePath(QStringLiteral("noisy.wav"));
+    QProcess gen;
+    gen.start(QStringLiteral(VARNESK_APP_DIR "/varnesk-gen"),
+              {QStringLiteral("--random"), QStringLiteral("30"), QStringLiteral("--ebn0"), QStringLiteral("8"),
+               QStringLiteral("--seed"), QStringLiteral("6"), QStringLiteral("--expect"),
+               dir.filePath(QStringLiteral("expect.txt")), wav});
+    ASSERT_TRUE(gen.waitForFinished(60000));
+    ASSERT_EQ(gen.exitCode(), 0);
+    QFile expectFile(dir.filePath(QStringLiteral("expect.txt")));
+    ASSERT_TRUE(expectFile.open(QIODevice::ReadOnly));
+    const QList<QByteArray> sent = expectFile.readAll().split('\n');
+
+    QProcess tool;
+    tool.start(QStringLiteral(VARNESK_APP_DIR "/varnesk-decode"), {QStringLiteral("--frames"), QStringLiteral("--stats"), wav});
+    ASSERT_TRUE(tool.waitForFinished(60000));
+    ASSERT_EQ(tool.exitCode(), 0);
+    const QString stats = QString::fromUtf8(tool.readAllStandardError());
+    const QRegularExpressionMatch merge =
+        QRegularExpression(QStringLiteral("merge: passed from spec (\\d+), from coherent (\\d+)")).match(stats);
+    ASSERT_TRUE(merge.hasMatch()) << stats.toStdString();
+    int fromSpec = 0, fromCoherent = 0;
+    std::vector<QByteArray> printed;
+    for (const QByteArray& line : tool.readAllStandardOutput().split('\n')) {
+        const qsizetype gt = line.indexOf('>');
+        if (line.isEmpty() || gt < 0)
+            continue;
+        const QByteArray tag = line.left(gt);
+        fromSpec += tag.endsWith(" spec");
+        fromCoherent += tag.contains(" coherent");
+        printed.push_back(line.left(5) + line.mid(gt));
+        EXPECT_TRUE(sent.contains(printed.back())) << line.toStdString();
+    }
+    EXPECT_EQ(fromSpec, merge.captured(1).toInt());
+    EXPECT_EQ(fromCoherent, merge.captured(2).toInt());
+    EXPECT_EQ(static_cast<int>(printed.size()), fromSpec + fromCoherent);
+    std::sort(printed.begin(), printed.end());
+    EXPECT_EQ(std::adjacent_find(printed.begin(), printed.end()), printed.end());
+    EXPECT_GE(printed.size(), 57u); // of 60
+    EXPECT_GT(fromCoherent, fromSpec);
 }
 
 } // namespace

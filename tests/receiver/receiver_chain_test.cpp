@@ -38,6 +38,8 @@ public:
         });
     }
     void setDual(int dual) { m_settings.setInteger(Key::Dual, dual); }
+    // [Wave] Demodulator: 0 the specified chain alone, 1 both, 2 the coherent one alone.
+    void setDemodulator(int choice) { m_settings.setInteger(Key::Demodulator, choice); }
     void run(std::span<const int16_t> interleaved)
     {
         CaptureBlock block{};
@@ -206,6 +208,7 @@ TEST(ReceiverChain, NoiseSensitivityStaysWithinItsKnownCurve)
         options.ebN0Db = c.ebN0Db;
         options.seed = 31;
         Chain chain(2);
+        chain.setDemodulator(0);
         chain.run(gen::renderStereo(bursts, options));
         std::vector<Line> want = expectedLines(bursts, 0);
         const std::vector<Line> right = expectedLines(bursts, 1);

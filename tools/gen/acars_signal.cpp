@@ -119,7 +119,7 @@ std::vector<int16_t> renderStereo(std::span<const Burst> bursts, const SignalOpt
     for (const Burst& burst : bursts) {
         const std::vector<uint8_t> data = onAirBits(burst.block, options.preKeyBits);
         // Phase at the start of every bit; the line bit picks the tone.
-        std::vector<double> phase(data.size() + 1, 0.0);
+        std::vector<double> phase(data.size() + 1, burst.startPhase);
         std::vector<double> freq(data.size(), 0.0);
         uint8_t previous = 1;
         for (size_t k = 0; k < data.size(); ++k) {

@@ -47,6 +47,7 @@ std::vector<uint8_t> onAirBits(const BlockSpec& block, int preKeyBits);
 struct Burst {
     int channel = 0;          // 0 = left, 1 = right
     double startSeconds = 0.0;
+    double startPhase = 0.0;  // radians: the tone's phase at the burst's start
     BlockSpec block;
 };
 

@@ -1,0 +1,36 @@
+// The second demodulator: coherent MSK detection of each channel's 22050 Hz
+// audio, seen as offset QPSK with half-cosine pulses, with soft values kept for
+// every bit and frames repaired against parity and the CRC. One channel block
+// of 512 raw samples in, at most one checked frame out.
+#pragma once
+
+#include "receiver/coherent_state.h"
+#include "receiver/soft_repair.h"
+
+#include <optional>
+#include <span>
+
+namespace varnesk {
+
+class CoherentReceiver {
+public:
+    static constexpr int kChannels = 2;
+
+    // Runs channel c's 512 raw samples (before any filter of the specified
+    // chain) through mixer, sync search and symbol tracking. Returns the frame
+    // completed in this block, if any; it stays valid until this channel's
+    // next block; its repairedBits tell how many bits the repair flipped.
+    std::optional<CapturedFrame> processChannel(int c, std::span<const double, 512> samples);
+
+    const CoherentCounts& counts(int c) const { return m_channels[static_cast<size_t>(c)].counts; }
+    CoherentCounts totalCounts() const;
+    void resetCounts();
+
+    CoherentState& channel(int c) { return m_channels[static_cast<size_t>(c)]; }
+
+private:
+    std::array<CoherentState, kChannels> m_channels{};
+    SoftRepair m_repair;
+};
+
+} // namespace varnesk

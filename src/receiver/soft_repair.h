@@ -1,0 +1,78 @@
+// Soft repair of one received ACARS frame: takes a log-likelihood ratio for
+// every bit from the mode character through the BCS (positive = 1), gives the
+// frame's characters with odd parity and a matching BCS, or nothing when no
+// set of bit flips is likely enough to be the one sent.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace varnesk {
+
+// A repaired frame is accepted only when the probability that it is the frame
+// sent is at least this, given the bit confidences and every cheaper candidate
+// that failed the CRC. At 0.99 about one repaired frame in 200 near the limit
+// would still be wrong; 0.999 keeps the sweeps free of false frames.
+inline constexpr double kRepairPosterior = 0.999;
+// Candidates (sets of flips) tried per frame at most.
+inline constexpr int kRepairBudget = 20000;
+// Characters from the mode character through the end character, at most.
+inline constexpr int kRepairMaxChars = 240;
+
+struct RepairResult {
+    bool ok = false;
+    int flippedBits = 0;    // bits changed from the hard decisions (0: the frame was right as received)
+    int candidatesTried = 0;
+    bool refused = false;   // a match was found but its posterior fell short
+    double posterior = 0.0; // of the delivered frame; 1 when nothing was flipped
+};
+
+class SoftRepair {
+public:
+    SoftRepair();
+
+    // llr: 8 per character (bit 0 first, bit 7 the parity bit) for chars
+    // characters, then the 16 BCS bits in the order sent. The last character
+    // is held at endChar (8-bit value with parity), and character 12 at STX
+    // when a text follows. A repair never makes a character that cannot stand
+    // at its place (see plausibleChar). otherEnds: how many other
+    // end positions were already tried for this transmission (each one more
+    // chance of a false match). On success the characters (8-bit) go to chars.
+    RepairResult repair(std::span<const float> llr, int charCount, uint8_t endChar, int otherEnds,
+                        std::span<uint8_t> chars);
+
+private:
+    struct Move {
+        float cost;       // added to the cost of the base word
+        uint16_t syndrome;
+        int16_t charIndex; // −1: a BCS bit
+        uint8_t flipMask;  // bits of the character flipped relative to the base word
+        bool fixes;        // moves away from a base value that may not stay
+    };
+    struct Node {
+        double cost;
+        int parent;    // index into m_nodes, −1 for none
+        int move;      // index into m_moves
+        uint16_t syndrome;
+        int16_t fixes; // moves on characters whose base value may not stay
+    };
+    bool conflicts(int node, int move) const;
+
+    std::vector<Move> m_moves;     // capacity kept: no allocation per frame
+    std::vector<Node> m_nodes;
+    std::vector<int> m_heap;       // node indices, a min-heap on cost
+    std::vector<uint8_t> m_base;   // base word: characters then the two BCS bytes
+};
+
+// Whether a repair may produce character value v (7 bits) at character index
+// c of a block (0 = mode): the address only letters, digits, '.' and '-'; the
+// text only printable characters, CR and LF; DEL only in the label.
+bool plausibleChar(int c, int v);
+
+// CRC-16 (x^16 + x^12 + x^5 + 1, register 0, bits least significant first)
+// of bytes; 0 over a block followed by its BCS.
+uint16_t blockCheck(std::span<const uint8_t> bytes);
+
+} // namespace varnesk
