@@ -1,12 +1,16 @@
 // Process entry: the application titled "Varnesk", the main window and the
 // eighteen further windows in their fixed order, the event loop until the
 // main window closes. SIGINT and SIGTERM close the main window normally.
+#include "app/installed_data.h"
 #include "app/ui/main_window.h"
 #include "app/ui/message_hub.h"
 #include "app/ui/shutdown.h"
 #include "app/ui/window_table.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 
 #include <clocale>
 #include <exception>
@@ -18,14 +22,26 @@ int main(int argc, char** argv)
     // files and on screen are always written with a '.'.
     std::setlocale(LC_NUMERIC, "C");
     QApplication::setApplicationName(QStringLiteral("Varnesk"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Varnesk"));
+    // No application display name: Qt would append it to every caption, and
+    // the captions are the program's own texts.
     QApplication::setDesktopFileName(QStringLiteral("io.varnesk.Varnesk"));
     // The main window may be joined by always-on-top windows; the program ends
     // with the main window, not with the last window.
     QApplication::setQuitOnLastWindowClosed(false);
+    // Qt's own dialogs (colour, font, file) speak Japanese on a Japanese
+    // system; the program's texts are Japanese whatever the locale.
+    QTranslator qtTexts;
+    if (QLocale::system().language() == QLocale::Japanese
+        && qtTexts.load(QLocale::system(), QStringLiteral("qtbase"), QStringLiteral("_"),
+                        QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTexts);
     varnesk::installTerminationHandling();
     try {
-        varnesk::MainWindow window;
+        // Installed, the files live in the per-user folder; in the build
+        // folder, beside the program.
+        varnesk::MainWindow::Options options;
+        options.appDir = varnesk::applicationDirectory(QCoreApplication::applicationDirPath());
+        varnesk::MainWindow window(options);
         varnesk::createSecondaryWindows(window);
         varnesk::attachMainWindow(window);
         window.show();

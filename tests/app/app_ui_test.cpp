@@ -8,6 +8,8 @@
 #include "app/ui/message_hub.h"
 #include "app/ui/shutdown.h"
 #include "app/ui/window_table.h"
+#include "map/map_scene.h"
+#include "map/ui/map_area.h"
 #include "app/file_capture_source.h"
 #include "net/line_codec.h"
 
@@ -15,7 +17,11 @@
 
 #include <QApplication>
 #include <QAudioDevice>
+#include <QButtonGroup>
+#include <QActionGroup>
+#include <QClipboard>
 #include <QComboBox>
+#include <QDialog>
 #include <QFile>
 #include <QGuiApplication>
 #include <QScreen>
@@ -131,67 +137,183 @@ protected:
 
 } // namespace
 
-TEST_F(AppShell, ToolbarAndMenuOpenTheBuiltWindowsInTheirOrder)
+// What the user can see change after a toolbar click or a menu entry: the
+// open windows, every check state, the map's view and the settings' flags.
+struct ShellState {
+    QStringList visibleWindows;
+    QStringList checked;
+    double lat = 0, lon = 0;
+    int scaleIndex = 0;
+    bool operator==(const ShellState&) const = default;
+};
+
+ShellState shellState(MainWindow& main)
+{
+    ShellState s;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->isVisible())
+            s.visibleWindows << w->objectName();
+    for (QWidget* w : main.findChildren<QWidget*>())
+        if (w->isWindow() && w->isVisible())
+            s.visibleWindows << w->objectName();
+    s.visibleWindows.sort();
+    s.visibleWindows.removeDuplicates();
+    for (QToolButton* b : main.toolBar()->findChildren<QToolButton*>())
+        if (b->isChecked())
+            s.checked << b->objectName();
+    for (QAction* a : main.popupMenu()->actions())
+        if (a->isChecked())
+            s.checked << a->objectName();
+    s.lat = main.mapArea()->scene().view().centreLat;
+    s.lon = main.mapArea()->scene().view().centreLon;
+    s.scaleIndex = main.mapArea()->scene().view().scaleIndex;
+    return s;
+}
+
+// Answers the next modal dialog by rejecting it from the event loop; its
+// objectName lands in seen.
+std::unique_ptr<QTimer> closeNextModal(QString& seen)
+{
+    auto poll = std::make_unique<QTimer>();
+    poll->setInterval(20);
+    QObject::connect(poll.get(), &QTimer::timeout, poll.get(), [&seen] {
+        if (auto* modal = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            if (seen.isEmpty())
+                seen = modal->objectName().isEmpty() ? modal->windowTitle() : modal->objectName();
+            modal->reject();
+        }
+    });
+    poll->start();
+    return poll;
+}
+
+void hideSecondaryWindows(MainWindow& main)
+{
+    for (QWidget* w : main.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+        if (w->isWindow())
+            w->hide();
+}
+
+TEST_F(AppShell, EveryToolbarButtonAndMenuEntryDoesSomething)
 {
     MainWindow main(options());
     createSecondaryWindows(main);
+    main.show();
 
-    // The toolbar holds what is built, in the program's order.
+    // The toolbar in the program's order.
     QStringList names;
     for (QAction* action : main.toolBar()->actions())
         if (QWidget* w = main.toolBar()->widgetForAction(action))
             names << w->objectName();
-    const QStringList want = {
-        QStringLiteral("SpeedButton12"), QStringLiteral("SpeedButton15"), QStringLiteral("SpeedButton13"),
-        QStringLiteral("SpeedButton14"), QStringLiteral("SpeedButton3"),  QStringLiteral("SpeedButton4"),
-        QStringLiteral("SpeedButton16"),
-        QStringLiteral("SpeedButton9"),  QStringLiteral("SpeedButton10"), QStringLiteral("SpeedButton11"),
-        QStringLiteral("SpeedButton19"), QStringLiteral("SpeedButton20"), QStringLiteral("ComboBox1"),
-        QStringLiteral("SpeedButton21"), QStringLiteral("SpeedButton22"), QStringLiteral("SpeedButton23"),
-        QStringLiteral("SpeedButton24"), QStringLiteral("SpeedButton28"), QStringLiteral("SpeedButton25"),
-        QStringLiteral("SpeedButton26"), QStringLiteral("SpeedButton27"), QStringLiteral("SpeedButton6"),
-        QStringLiteral("SpeedButton8"),  QStringLiteral("SpeedButton1"),  QStringLiteral("SpeedButton17"),
-        QStringLiteral("ComboBox2"),     QStringLiteral("LampStrip")};
+    QStringList want;
+    for (const char* name : MainWindow::toolBarOrder())
+        want << QLatin1String(name);
     EXPECT_EQ(names, want);
 
-    // The list and text buttons open their windows; auto-select waits for
+    // Every button has its hint and a face, and a click changes what the
+    // user sees (a window, a check state or the map). Auto-select waits for
     // the first stored aircraft.
-    for (const auto& [button, window] : {std::pair{"SpeedButton3", "TForm5"}, std::pair{"SpeedButton4", "TForm2"},
-                                         std::pair{"SpeedButton6", "TForm10"}}) {
-        SCOPED_TRACE(button);
-        auto* b = main.toolBar()->findChild<QToolButton*>(QLatin1String(button));
-        ASSERT_NE(b, nullptr);
+    for (const QString& name : names) {
+        SCOPED_TRACE(name.toStdString());
+        auto* b = main.toolBar()->findChild<QToolButton*>(name);
+        if (!b)
+            continue; // the selectors and the lamp strip
+        EXPECT_FALSE(b->toolTip().isEmpty());
+        EXPECT_TRUE(!b->icon().isNull() || !b->text().isEmpty());
+        if (name == QLatin1String("SpeedButton17") && !main.playbackOpen())
+            continue; // the monitor needs an output device
+        if (name == QLatin1String("SpeedButton8")) {
+            EXPECT_FALSE(b->isEnabled());
+            continue;
+        }
+        // A modal dialog (the connection dialog) is answered by closing it.
+        QString modalSeen;
+        const auto poll = closeNextModal(modalSeen);
+        ASSERT_TRUE(b->isEnabled());
+        hideSecondaryWindows(main);
+        const ShellState before = shellState(main);
+        const bool wasDown = b->isChecked();
         b->click();
-        EXPECT_TRUE(main.findChild<QWidget*>(QLatin1String(window))->isVisible());
+        QApplication::processEvents();
+        // A sub-display button already down stays down (one of three).
+        const bool staysDown = wasDown && b->isChecked() && b->group() && b->group()->exclusive();
+        EXPECT_TRUE(!(shellState(main) == before) || !modalSeen.isEmpty() || staysDown) << "dead button";
+        if (b->isCheckable())
+            b->click(); // back as it was
     }
-    EXPECT_FALSE(main.toolBar()->findChild<QToolButton*>(QStringLiteral("SpeedButton8"))->isEnabled());
 
-    // The menu: entries in order, one separator between groups, none doubled.
+    // The menu: entries in order with one separator between groups.
     QStringList items;
     for (QAction* action : main.popupMenu()->actions())
         items << (action->isSeparator() ? QStringLiteral("-") : action->objectName());
-    EXPECT_EQ(items, (QStringList{QStringLiteral("SaveMapItem"), QStringLiteral("CopyMapItem"), QStringLiteral("-"),
-                                  QStringLiteral("ClearPlotsItem"), QStringLiteral("DeleteSelectedItem"),
-                                  QStringLiteral("-"), QStringLiteral("ReportPaneItem"),
-                                  QStringLiteral("AltitudePaneItem"), QStringLiteral("N27"),
-                                  QStringLiteral("AirportNamesItem"), QStringLiteral("ThreeLetterItem"),
-                                  QStringLiteral("ZeroDeleteItem"), QStringLiteral("-"),
-                                  QStringLiteral("FlightLabelItem"), QStringLiteral("RegistrationLabelItem"),
-                                  QStringLiteral("-"), QStringLiteral("InputDeviceItem"), QStringLiteral("-"),
-                                  QStringLiteral("OpenFlightFileItem"), QStringLiteral("OpenAircraftFileItem"),
-                                  QStringLiteral("OpenFolderItem"), QStringLiteral("-"),
-                                  QStringLiteral("ClearEachLogsItem"), QStringLiteral("RawImportItem"),
-                                  QStringLiteral("-"), QStringLiteral("ChatItem"), QStringLiteral("PacketTestItem"),
-                                  QStringLiteral("-"), QStringLiteral("QuitItem")}));
-    // Without sharing running the chat and packet entries and their separator are hidden.
+    QStringList wantItems;
+    for (const char* name : MainWindow::menuOrder())
+        wantItems << QLatin1String(name);
+    EXPECT_EQ(items, wantItems);
     EXPECT_FALSE(main.findChild<QAction*>(QStringLiteral("ChatItem"))->isVisible());
     EXPECT_FALSE(main.findChild<QAction*>(QStringLiteral("PacketTestItem"))->isVisible());
-    EXPECT_TRUE(main.findChild<QAction*>(QStringLiteral("RawImportItem"))->isVisible());
-    main.findChild<QAction*>(QStringLiteral("InputDeviceItem"))->trigger();
-    EXPECT_TRUE(main.findChild<QWidget*>(QStringLiteral("TForm8"))->isVisible());
 
-    // Received traffic reaches the text window once it is open.
+    // Every entry: a window opens (modal ones are closed from the event
+    // loop and counted), a check state flips, or a box or a file chooser asks.
+    QStringList modalsSeen;
+    QStringList filesOpened;
+    QString lastModal;
+    main.mapArea()->chooseSaveFile = [&] {
+        filesOpened << QStringLiteral("save");
+        return QString();
+    };
+    int cleared = 0;
+    QObject::connect(main.mapArea(), &MapArea::plotsCleared, &main, [&cleared] { ++cleared; });
+    QStringList disabled;
+    for (QAction* a : main.popupMenu()->actions()) {
+        if (a->isSeparator() || !a->isVisible())
+            continue;
+        const QString name = a->objectName();
+        if (!a->isEnabled()) {
+            disabled << name;
+            continue;
+        }
+        SCOPED_TRACE(name.toStdString());
+        if (name == QLatin1String("QuitItem"))
+            continue; // closing the main window ends the test below
+        EXPECT_FALSE(a->text().isEmpty());
+        hideSecondaryWindows(main);
+        MessageHub::clearRecords();
+        const ShellState before = shellState(main);
+        lastModal.clear();
+        const auto poll = closeNextModal(lastModal);
+        QApplication::clipboard()->clear();
+        const qsizetype files = filesOpened.size();
+        const int clearedBefore = cleared;
+        if (name.startsWith(QLatin1String("Open")))
+            filesOpened << name; // opened in the desktop's own program; checked by the path table tests
+        a->trigger();
+        QApplication::processEvents();
+        const bool acted = !(shellState(main) == before) || !lastModal.isEmpty() || !MessageHub::records().empty()
+            || filesOpened.size() > files || cleared > clearedBefore
+            || !QApplication::clipboard()->image().isNull()
+            || (a->isCheckable() && a->isChecked() && a->actionGroup() && a->actionGroup()->isExclusive());
+        EXPECT_TRUE(acted) << "dead entry";
+        if (!lastModal.isEmpty())
+            modalsSeen << lastModal;
+        if (a->isCheckable() && name != QLatin1String("FlightLabelItem") && name != QLatin1String("RegistrationLabelItem"))
+            a->trigger(); // back as it was
+    }
+    EXPECT_TRUE(modalsSeen.contains(QStringLiteral("TForm11")));
+    // Only the plot commands wait for stored aircraft.
+    EXPECT_EQ(disabled, (QStringList{QStringLiteral("ClearPlotsItem"), QStringLiteral("DeleteSelectedItem")}));
+
+    main.findChild<QAction*>(QStringLiteral("QuitItem"))->trigger();
+    EXPECT_TRUE(apptest::waitFor([&] { return !main.isVisible(); }, 5000));
+}
+
+TEST_F(AppShell, ReceivedTrafficReachesTheOpenTextWindow)
+{
+    MainWindow main(options());
+    createSecondaryWindows(main);
+    main.toolBar()->findChild<QToolButton*>(QStringLiteral("SpeedButton6"))->click();
     auto* text = main.findChild<QWidget*>(QStringLiteral("TForm10"));
+    ASSERT_TRUE(text->isVisible());
     auto* area = text->findChild<QPlainTextEdit*>();
     ASSERT_NE(area, nullptr);
     std::string line;

@@ -263,7 +263,7 @@ void AircraftListWindow::onAutoDeleteTick()
 
 void AircraftListWindow::chooseFont()
 {
-    const QFont initial = m_view->font();
+    const QFont initial = fontInUse(m_view->font());
     std::optional<QFont> chosen;
     if (fontPicker()) {
         chosen = fontPicker()(initial, this);

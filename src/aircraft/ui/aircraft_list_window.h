@@ -46,6 +46,8 @@ public:
     static QString flightInfoUrl(const std::string& flight);
 
     QTreeView* listView() const { return m_view; }
+    // Makes row (0-based) the current row and tells aircraftSelected.
+    void selectRow(int row);
     // The program's one text/background colour dialog, in place of the window's own.
     void setColourDialog(TextColourDialog* dialog);
 
@@ -74,7 +76,6 @@ private:
     void chooseColours();
     void deleteSelectedRow();
     void openFlightPage(const QModelIndex& index);
-    void selectRow(int row);
     void refreshCount();
 
     SettingsStore& m_settings;

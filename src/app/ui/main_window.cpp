@@ -83,9 +83,10 @@ MainWindow::MainWindow(const Options& options, QWidget* parent) : QMainWindow(pa
     buildWindow();
     // 5. Application directory.
     m_appDir = options.appDir.isEmpty() ? QCoreApplication::applicationDirPath() : options.appDir;
-    const QString programName = options.programName.isEmpty()
+    m_programName = options.programName.isEmpty()
         ? QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName()
         : options.programName;
+    const QString& programName = m_programName;
     // 6. Settings; everything below reads them.
     m_settings.Load(QDir(m_appDir).filePath(programName + QStringLiteral(".ini")));
     // 7, 8 and 16. Path table, and the pipeline that uses it: the ground-station
@@ -259,6 +260,13 @@ void MainWindow::assembleShell()
 // The text log begins again at every start: "Start Logging at" and a dash line.
 void MainWindow::startTextLog()
 {
+    m_pipeline->decode().text.WriteLogStart(true);
+}
+
+void MainWindow::restartLogs()
+{
+    m_paths = AppPaths::make(m_appDir, m_programName, m_settings.boolean(Key::LogName), QDateTime::currentDateTime());
+    m_pipeline->decode().applyPaths(m_paths);
     m_pipeline->decode().text.WriteLogStart(true);
 }
 

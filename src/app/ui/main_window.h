@@ -89,6 +89,10 @@ public:
     static const std::vector<const char*>& toolBarOrder();
     static const std::vector<const char*>& menuOrder();
 
+    // [Etc] LogName changed: the path table formed again with the log names
+    // of the new form, and the text log started anew in its new file.
+    void restartLogs();
+
     // True once the closing sequence has begun.
     bool closing() const { return m_closing; }
 
@@ -119,6 +123,7 @@ private:
     void rememberNormalBounds();
 
     QString m_appDir;
+    QString m_programName;
     SettingsStore m_settings;
     AppPaths m_paths;
     std::unique_ptr<ReceivePipeline> m_pipeline;

@@ -2,11 +2,14 @@
 #include "app/ui/program_wiring.h"
 
 #include "aircraft/reference_tables.h"
+#include "aircraft/ui/aircraft_card.h"
 #include "aircraft/ui/aircraft_list_window.h"
 #include "aircraft/ui/table_files.h"
 #include "app/receive_pipeline.h"
 #include "app/ui/main_window.h"
+#include "app/ui/settings_dialogs.h"
 #include "app/ui/status_indicators.h"
+#include "tracking/track_store.h"
 #include "decode/ui/clear_each_logs.h"
 #include "decode/ui/text_colour_dialog.h"
 #include "decode/ui/text_window.h"
@@ -22,12 +25,14 @@
 #include "search/ui/search_window.h"
 
 #include <QAction>
+#include <QDialog>
 #include <QFileDialog>
 #include <QMenu>
 #include <QToolBar>
 #include <QToolButton>
 
 #include <memory>
+#include <tuple>
 #include <set>
 
 namespace varnesk {
@@ -218,8 +223,47 @@ void connectWindows(MainWindow& main)
         main.addToolControls({windowButton(main, "SpeedButton4", QStringLiteral("航空機サーチ機能"), search)});
     }
 
+    // The aircraft information card: filled by the list's selection, reset by
+    // the map's clear command, searched by a click on an aircraft; its search
+    // selects a list row, its position line selects the track on the map.
+    if (auto* card = window<AircraftCard>(main, "TForm17")) {
+        auto* list = window<AircraftListWindow>(main, "TForm5");
+        if (list) {
+            QObject::connect(list, &AircraftListWindow::aircraftSelected, card, &AircraftCard::showListAircraft);
+            QObject::connect(card, &AircraftCard::listRowRequested, list, &AircraftListWindow::selectRow);
+        }
+        QObject::connect(&pipeline.tracking().list(), &AircraftList::positionMarkChanged, card,
+                         [card](std::string_view registration, bool) { card->RefreshPosition(registration); });
+        if (MapArea* area = main.mapArea()) {
+            QObject::connect(area, &MapArea::aircraftPicked, card,
+                             [card](const QByteArray& flight) { card->SearchFlight(QString::fromLatin1(flight)); });
+            QObject::connect(area, &MapArea::plotsCleared, card, &AircraftCard::ResetCard);
+            QObject::connect(card, &AircraftCard::positionRequested, area, [&pipeline, area](const QByteArray& flight) {
+                const int found = pipeline.tracking().store().findByFlightNumber(flight.toStdString());
+                if (found > 0)
+                    area->selectAircraft(found - 1);
+            });
+        }
+        QObject::connect(&main, &MainWindow::settingsAboutToBeSaved, card, &AircraftCard::storeSettings);
+        main.addToolControls({windowButton(main, "SpeedButton7", QStringLiteral("航空機情報"), card)});
+    }
+
     // The pop-up menu's entries of the windows and files.
     std::vector<QAction*> entries;
+    for (const auto& [entryName, windowName, caption] :
+         {std::tuple{"SettingsItem", "TForm3", "各種設定"}, std::tuple{"BasicColoursItem", "TForm4", "基本表示色設定"},
+          std::tuple{"OperatorColoursItem", "TForm19", "オペレーターカラー設定"}}) {
+        if (QWidget* dialog = window(main, windowName)) {
+            QAction* a = menuEntry(main, entryName, QString::fromUtf8(caption));
+            QObject::connect(a, &QAction::triggered, dialog, [dialog] { showWindow(dialog); });
+            entries.push_back(a);
+        }
+    }
+    if (auto* version = window<QDialog>(main, "TForm11")) {
+        QAction* a = menuEntry(main, "VersionItem", QStringLiteral("バージョン情報"));
+        QObject::connect(a, &QAction::triggered, version, [version] { version->exec(); });
+        entries.push_back(a);
+    }
     if (QWidget* input = window(main, "TForm8")) {
         QAction* a = menuEntry(main, "InputDeviceItem", QStringLiteral("録音先設定"));
         QObject::connect(a, &QAction::triggered, input, [input] { showWindow(input); });

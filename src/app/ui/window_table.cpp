@@ -1,11 +1,14 @@
 // The window table and the creation of TForm2 … TForm19.
 #include "app/ui/window_table.h"
 
+#include "aircraft/ui/aircraft_card.h"
 #include "aircraft/ui/aircraft_list_window.h"
 #include "app/receive_pipeline.h"
 #include "app/ui/input_device_dialog.h"
 #include "app/ui/main_window.h"
 #include "app/ui/program_wiring.h"
+#include "app/ui/settings_dialogs.h"
+#include "app/ui/version_window.h"
 #include "decode/ui/text_colour_dialog.h"
 #include "decode/ui/text_window.h"
 #include "net/ui/chat_window.h"
@@ -88,6 +91,39 @@ QWidget* makeImportProgressWindow(MainWindow& main)
     return new ImportProgressWindow(main.pipeline().decode().import, &main);
 }
 
+QWidget* makeSettingsDialog(MainWindow& main)
+{
+    auto* dialog = new SettingsDialog(main.settings(), &main);
+    dialog->logNameChanged = [&main] { main.restartLogs(); };
+    return dialog;
+}
+
+QWidget* makeBasicColourDialog(MainWindow& main)
+{
+    auto* dialog = new BasicColourDialog(main.settings(), &main);
+    dialog->coloursApplied = [&main] { applyColours(main); };
+    return dialog;
+}
+
+QWidget* makeOperatorColourDialog(MainWindow& main)
+{
+    auto* dialog = new OperatorColourDialog(main.settings(), &main);
+    dialog->coloursApplied = [&main] { applyColours(main); };
+    return dialog;
+}
+
+QWidget* makeVersionWindow(MainWindow& main)
+{
+    return new VersionWindow(&main);
+}
+
+QWidget* makeAircraftCard(MainWindow& main)
+{
+    auto* card = new AircraftCard(main.settings(), main.pipeline().tracking(), main.paths().picsDir, &main);
+    card->processing = [&main] { return !main.closing(); };
+    return card;
+}
+
 // A window whose contents are not built yet: its name and caption only.
 QWidget* plainWindow(MainWindow& main, const WindowEntry& entry)
 {
@@ -101,23 +137,23 @@ const std::vector<WindowEntry>& windowTable()
 {
     static const std::vector<WindowEntry> table{
         {"TForm2", "航空機サーチ", false, Key::FormSpec, makeSearchWindow},
-        {"TForm3", "設定", true, std::nullopt, nullptr},
-        {"TForm4", "基本表示色設定", true, std::nullopt, nullptr},
+        {"TForm3", "設定", true, std::nullopt, makeSettingsDialog},
+        {"TForm4", "基本表示色設定", true, std::nullopt, makeBasicColourDialog},
         {"TForm5", "受信航空機リスト", false, std::nullopt, makeListWindow},
         {"TForm6", "登録航空機リスト編集", true, std::nullopt, makeSearchEntryDialog},
         {"TForm7", "メール設定", true, std::nullopt, makeMailSettingsDialog},
         {"TForm8", "入力デバイスの選択", true, std::nullopt, makeInputDeviceDialog},
         {"TForm9", "録音デバイス変更", false, std::nullopt, makeDeviceChangeNotice},
         {"TForm10", "受信テキスト表示", false, Key::FormText, makeTextWindow},
-        {"TForm11", "バージョン情報", true, std::nullopt, nullptr},
+        {"TForm11", "バージョン情報", true, std::nullopt, makeVersionWindow},
         {"TForm12", "チャット画面", false, std::nullopt, makeChatWindow},
         {"TForm13", "パケット状態測定", false, std::nullopt, makePacketWindow},
         {"TForm14", "IP接続", true, std::nullopt, makeConnectDialog},
         {"TForm15", "再接続", true, std::nullopt, makeReconnectWindow},
         {"TForm16", "RAWデータ取り込み中", false, std::nullopt, makeImportProgressWindow},
-        {"TForm17", "航空機情報", false, Key::FormList, nullptr},
+        {"TForm17", "航空機情報", false, Key::FormList, makeAircraftCard},
         {"TForm18", "色設定", true, std::nullopt, makeTextColourDialog},
-        {"TForm19", "オペレーターカラー設定", true, std::nullopt, nullptr},
+        {"TForm19", "オペレーターカラー設定", true, std::nullopt, makeOperatorColourDialog},
     };
     return table;
 }

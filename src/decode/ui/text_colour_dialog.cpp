@@ -4,6 +4,7 @@
 #include "settings/settings_store.h"
 
 #include <QColorDialog>
+#include <QFontInfo>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -33,6 +34,26 @@ uint32_t settingValue(const QColor& colour)
 {
     return static_cast<uint32_t>(colour.blue()) << 16 | static_cast<uint32_t>(colour.green()) << 8
         | static_cast<uint32_t>(colour.red());
+}
+
+QFont fontInUse(const QFont& requested)
+{
+    QFont font = requested;
+    const QFontInfo info(requested);
+    font.setFamilies({info.family()});
+    if (info.pointSize() > 0)
+        font.setPointSize(info.pointSize());
+    return font;
+}
+
+std::optional<QColor> chooseColour(const QColor& initial, QWidget* parent)
+{
+    if (picker())
+        return picker()(initial, parent);
+    const QColor c = QColorDialog::getColor(initial, parent);
+    if (!c.isValid())
+        return std::nullopt;
+    return c;
 }
 
 void TextColourDialog::setColourPicker(ColourPicker p)
@@ -109,14 +130,7 @@ void TextColourDialog::paintSwatches()
 void TextColourDialog::pick(bool textColour)
 {
     QColor& working = textColour ? m_text : m_back;
-    std::optional<QColor> chosen;
-    if (picker()) {
-        chosen = picker()(working, this);
-    } else {
-        const QColor c = QColorDialog::getColor(working, this);
-        if (c.isValid())
-            chosen = c;
-    }
+    const std::optional<QColor> chosen = chooseColour(working, this);
     if (!chosen)
         return;
     working = *chosen;

@@ -7,6 +7,7 @@
 
 #include <QColor>
 #include <QDialog>
+#include <QFont>
 
 #include <cstdint>
 #include <functional>
@@ -22,6 +23,15 @@ class SettingsStore;
 // Setting colour (blue << 16 | green << 8 | red) ↔ QColor.
 QColor settingColour(uint32_t value);
 uint32_t settingValue(const QColor& colour);
+
+// The platform colour dialog seeded with initial (or the test picker
+// installed with TextColourDialog::setColourPicker); nothing when cancelled.
+std::optional<QColor> chooseColour(const QColor& initial, QWidget* parent);
+
+// The font a widget really draws with: a requested family that does not
+// exist (the default "MS Gothic") replaced by the one fontconfig chose, so the
+// font dialog opens on what the user sees.
+QFont fontInUse(const QFont& requested);
 
 class TextColourDialog : public QDialog {
     Q_OBJECT

@@ -180,7 +180,7 @@ void TextWindow::applyDisplayColours()
 void TextWindow::chooseFont()
 {
     bool ok = false;
-    const QFont chosen = QFontDialog::getFont(&ok, m_text->font(), this);
+    const QFont chosen = QFontDialog::getFont(&ok, fontInUse(m_text->font()), this);
     if (!ok)
         return;
     m_text->setFont(chosen);

@@ -51,6 +51,20 @@ private:
     MapArea& m_area;
 };
 
+// The icon's white background made transparent; the symbol's own pixels
+// stay opaque in both button states.
+QImage whiteToTransparent(const QImage& drawn)
+{
+    QImage out = drawn.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < out.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(out.scanLine(y));
+        for (int x = 0; x < out.width(); ++x)
+            if ((line[x] & 0xFFFFFFu) == 0xFFFFFFu)
+                line[x] = 0;
+    }
+    return out;
+}
+
 QIcon symbolIcon(char type, uint32_t settingsColour)
 {
     QImage img(kIconPx, kIconPx, QImage::Format_RGB32);
@@ -59,10 +73,7 @@ QIcon symbolIcon(char type, uint32_t settingsColour)
         Canvas c(img);
         drawPointSymbol(c, type, kIconPx / 2, type == '5' ? 12 : kIconPx / 2, rgbOf(settingsColour));
     }
-    QImage mask = img.createMaskFromColor(0xFFFFFFFFu, Qt::MaskOutColor);
-    QPixmap pm = QPixmap::fromImage(img);
-    pm.setMask(QBitmap::fromImage(mask));
-    return QIcon(pm);
+    return QIcon(QPixmap::fromImage(whiteToTransparent(img)));
 }
 
 QIcon airwayIcon(uint32_t settingsColour)
@@ -74,9 +85,7 @@ QIcon airwayIcon(uint32_t settingsColour)
         c.line(1, 14, 15, 0, rgbOf(settingsColour), Pen::Dotted);
         c.line(2, 14, 15, 1, rgbOf(settingsColour), Pen::Dotted);
     }
-    QPixmap pm = QPixmap::fromImage(rgb);
-    pm.setMask(QBitmap::fromImage(rgb.createMaskFromColor(0xFFFFFFFFu, Qt::MaskOutColor)));
-    return QIcon(pm);
+    return QIcon(QPixmap::fromImage(whiteToTransparent(rgb)));
 }
 
 QToolButton* makeButton(QWidget* parent, std::vector<QWidget*>& out, const char* name, const QString& hint,
