@@ -188,8 +188,9 @@ TEST_F(Shell, TheSeventiethOperatorButtonChangesOnlyItsOwnSwatch)
         dialog->findChild<QPushButton*>(QStringLiteral("ColourButton%1").arg(n))->click();
         for (int i = 0; i < 70; ++i) {
             const QColor now = dialog->working(i / 7, i % 7);
-            if (i + 1 == n)
+            if (i + 1 == n) {
                 EXPECT_EQ(now, QColor(1, 2, 3));
+            }
             before[static_cast<size_t>(i)] = i + 1 == n ? QColor(1, 2, 3) : before[static_cast<size_t>(i)];
             EXPECT_EQ(now, before[static_cast<size_t>(i)]) << "swatch " << i + 1;
         }
