@@ -145,6 +145,9 @@ void MainWindow::buildWindow()
     m_toolBar->setMovable(false);
     m_toolBar->setFloatable(false);
     m_toolBar->setContextMenuPolicy(Qt::PreventContextMenu);
+    // Tight buttons, so that every control fits at the minimum width.
+    m_toolBar->setStyleSheet(QStringLiteral("QToolButton { padding: 1px; margin: 0px; }"));
+    m_toolBar->setIconSize(QSize(16, 16));
     addToolBar(Qt::TopToolBarArea, m_toolBar);
 
     m_monitorButton = makeToolButton(m_toolBar, "SpeedButton17", QStringLiteral("モニター"), true);

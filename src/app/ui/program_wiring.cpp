@@ -54,12 +54,15 @@ void showWindow(QWidget* w)
     w->activateWindow();
 }
 
-QToolButton* windowButton(MainWindow& main, const char* name, const QString& hint, QWidget* target)
+// The hint is the button's tooltip; the short label keeps the toolbar
+// within the main window's minimum width of 970 pixels.
+QToolButton* windowButton(MainWindow& main, const char* name, const QString& hint, const QString& label,
+                          QWidget* target)
 {
     auto* button = new QToolButton(main.toolBar());
     button->setObjectName(QLatin1String(name));
     button->setToolTip(hint);
-    button->setText(hint);
+    button->setText(label);
     button->setAutoRaise(true);
     button->setFocusPolicy(Qt::NoFocus);
     QObject::connect(button, &QToolButton::clicked, target, [target] { showWindow(target); });
@@ -205,14 +208,14 @@ void connectWindows(MainWindow& main)
     if (auto* text = window<TextWindow>(main, "TForm10")) {
         text->setColourDialog(colourDialog);
         QObject::connect(&pipeline.decode().text, &ReceivedText::entryAppended, text, &TextWindow::markTextChanged);
-        main.addToolControls({windowButton(main, "SpeedButton6", QStringLiteral("受信テキスト表示"), text)});
+        main.addToolControls({windowButton(main, "SpeedButton6", QStringLiteral("受信テキスト表示"), QStringLiteral("テキスト"), text)});
     }
 
     // The received aircraft list.
     if (auto* list = window<AircraftListWindow>(main, "TForm5")) {
         list->setColourDialog(colourDialog);
         QObject::connect(&main, &MainWindow::settingsAboutToBeSaved, list, &AircraftListWindow::storeSettings);
-        main.addToolControls({windowButton(main, "SpeedButton3", QStringLiteral("受信航空機リスト"), list)});
+        main.addToolControls({windowButton(main, "SpeedButton3", QStringLiteral("受信航空機リスト"), QStringLiteral("リスト"), list)});
     }
 
     // The search window with its entry editor and e-mail settings.
@@ -220,7 +223,7 @@ void connectWindows(MainWindow& main)
         search->setEntryDialog(window<SearchEntryDialog>(main, "TForm6"));
         search->setMailSettingsDialog(window<MailSettingsDialog>(main, "TForm7"));
         QObject::connect(&main, &MainWindow::settingsAboutToBeSaved, search, &SearchWindow::storeSettings);
-        main.addToolControls({windowButton(main, "SpeedButton4", QStringLiteral("航空機サーチ機能"), search)});
+        main.addToolControls({windowButton(main, "SpeedButton4", QStringLiteral("航空機サーチ機能"), QStringLiteral("サーチ"), search)});
     }
 
     // The aircraft information card: filled by the list's selection, reset by
@@ -245,7 +248,7 @@ void connectWindows(MainWindow& main)
             });
         }
         QObject::connect(&main, &MainWindow::settingsAboutToBeSaved, card, &AircraftCard::storeSettings);
-        main.addToolControls({windowButton(main, "SpeedButton7", QStringLiteral("航空機情報"), card)});
+        main.addToolControls({windowButton(main, "SpeedButton7", QStringLiteral("航空機情報"), QStringLiteral("情報"), card)});
     }
 
     // The pop-up menu's entries of the windows and files.
