@@ -305,10 +305,11 @@ void noiseOnly(int seconds)
         Run run(choice);
         std::mt19937 rng(4242);
         for (const double sigma : {0.0, 3.0, 300.0, 3000.0, 12000.0}) {
-            std::normal_distribution<double> g(0, sigma);
+            // sigma 0 is digital silence (a normal distribution needs a positive spread).
+            std::normal_distribution<double> g(0, sigma > 0 ? sigma : 1.0);
             std::vector<int16_t> audio(static_cast<size_t>(seconds) * 22050 * 2);
             for (int16_t& v : audio)
-                v = static_cast<int16_t>(std::clamp(std::nearbyint(g(rng)), -32768.0, 32767.0));
+                v = sigma > 0 ? static_cast<int16_t>(std::clamp(std::nearbyint(g(rng)), -32768.0, 32767.0)) : int16_t{0};
             run.feed(audio);
         }
         frames[choice] = static_cast<int>(run.got.size());

@@ -367,6 +367,11 @@ TEST_F(NetLinkTest, StalledAndAbusivePeersCannotGrowTheServer)
 // listening: the waiting connection is taken once descriptors are free again.
 TEST_F(NetLinkTest, FailedAcceptKeepsListening)
 {
+#if defined(__SANITIZE_ADDRESS__)
+    // The sanitizers' runtime opens files of its own while it checks, and
+    // finds no descriptor left either: this test runs in the plain build.
+    GTEST_SKIP() << "needs every descriptor, which the sanitizer runtime also uses";
+#endif
     const quint16 port = freePort();
     Station server(true, port);
     ASSERT_TRUE(server.listen());
