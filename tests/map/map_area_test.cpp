@@ -133,6 +133,29 @@ TEST_F(MapAreaTest, ToolbarControlsCarryTheirNamesAndHints)
     EXPECT_EQ(scale->maxVisibleItems(), 12);
 }
 
+TEST_F(MapAreaTest, LayerIconsShowTheSymbolOnATransparentGround)
+{
+    // The symbol in its settings colour, the white ground made transparent:
+    // not the other way round, which washes every layer out alike.
+    for (const char* name : {"SpeedButton21", "SpeedButton28", "SpeedButton25"}) {
+        SCOPED_TRACE(name);
+        auto* button = child<QToolButton>(name);
+        ASSERT_NE(button, nullptr);
+        const QImage icon = button->icon().pixmap(16, 16).toImage().convertToFormat(QImage::Format_ARGB32);
+        int symbol = 0, clear = 0;
+        for (int y = 0; y < icon.height(); ++y)
+            for (int x = 0; x < icon.width(); ++x) {
+                const QRgb p = icon.pixel(x, y);
+                if (qAlpha(p) == 0)
+                    ++clear;
+                else if ((p & 0xFFFFFFu) != 0xFFFFFFu)
+                    ++symbol;
+            }
+        EXPECT_GT(symbol, 4);
+        EXPECT_GT(clear, icon.width() * icon.height() / 2);
+    }
+}
+
 TEST_F(MapAreaTest, NothingIsDrawnBeforeTheWindowIsShown)
 {
     EXPECT_FALSE(area->started());
