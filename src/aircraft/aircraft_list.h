@@ -71,6 +71,10 @@ public:
     // settings give [List] Log, AutoDelete and DeleteTime; listLogPath is list.csv.
     AircraftList(const SettingsStore& settings, const ReferenceTables& tables, QString listLogPath);
 
+    // list.csv: a new path table (the log name setting changed) moves it.
+    void setLogPath(QString path) { m_logPath = std::move(path); }
+    const QString& logPath() const { return m_logPath; }
+
     // Who removes the track of a removed row (none: rows go alone).
     void setTrackRemover(TrackRemover* remover) { m_trackRemover = remover; }
 

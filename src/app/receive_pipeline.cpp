@@ -11,6 +11,13 @@ ReceivePipeline::ReceivePipeline(SettingsStore& settings, AppPaths paths)
     connect(&m_decode.decoder, &BlockDecoder::chatLineReceived, &m_network, &NetworkSharing::AddChatLine);
 }
 
+void ReceivePipeline::applyPaths(const AppPaths& paths)
+{
+    m_paths = paths;
+    m_decode.applyPaths(m_paths);
+    m_tracking.list().setLogPath(m_paths.listLog);
+}
+
 void ReceivePipeline::ProcessCaptureBlock(CaptureBlockSpan block)
 {
     ProcessCaptureBlock(block, QDateTime::currentDateTime());

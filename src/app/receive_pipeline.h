@@ -32,6 +32,9 @@ public:
 
     SettingsStore& settings() { return m_settings; }
     const AppPaths& paths() const { return m_paths; }
+    // A new path table (the log name setting changed): the text log, the
+    // EachLogs folder and list.csv follow it.
+    void applyPaths(const AppPaths& paths);
 
     // Blocks are processed only while this is on (from the end of start-up
     // until the closing sequence begins).

@@ -246,6 +246,9 @@ TEST_F(Shell, SwitchingTheLogNameStartsADatedTextLog)
     const QString dated = m_main->paths().textLog;
     EXPECT_TRUE(QFileInfo(dated).fileName().startsWith(stamp)) << dated.toStdString();
     EXPECT_TRUE(QFileInfo(dated).fileName().endsWith(QStringLiteral("_text.log")));
+    // The list file moves with the other logs.
+    EXPECT_EQ(m_main->pipeline().tracking().list().logPath(), m_main->paths().listLog);
+    EXPECT_TRUE(QFileInfo(m_main->paths().listLog).fileName().startsWith(stamp));
     QFile f(dated);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_TRUE(f.readAll().startsWith("Start Logging at "));

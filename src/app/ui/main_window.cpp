@@ -269,7 +269,7 @@ void MainWindow::startTextLog()
 void MainWindow::restartLogs()
 {
     m_paths = AppPaths::make(m_appDir, m_programName, m_settings.boolean(Key::LogName), QDateTime::currentDateTime());
-    m_pipeline->decode().applyPaths(m_paths);
+    m_pipeline->applyPaths(m_paths);
     m_pipeline->decode().text.WriteLogStart(true);
 }
 
