@@ -8,7 +8,7 @@
 
 #include <QDateTime>
 
-#include <memory>
+#include <new>
 
 namespace varnesk::fuzz {
 
@@ -23,9 +23,16 @@ public:
         m_settings.setBoolean(Key::TxtLog, m_logging);
         m_settings.setInteger(Key::TxtLogType, ((options >> 4) & 3) % 3);
         m_settings.setInteger(Key::MaxBytes, 1000);
-        m_pipeline = std::make_unique<ReceivePipeline>(
-            m_settings, AppPaths::make(appDir(), QStringLiteral("varnesk"), false,
-                                       QDateTime(QDate(2026, 12, 10), QTime(9, 0))));
+        // A small track store: the default one takes most of an input's time
+        // to set up, and a small one fills and evicts sooner.
+        m_settings.setInteger(Key::MaxMapPlot, 4);
+        m_settings.setInteger(Key::MaxPlotData, 8);
+        // Built in the same static storage for every input: a fresh heap block
+        // of this size costs more page faults than the whole decoding.
+        static const AppPaths paths = AppPaths::make(appDir(), QStringLiteral("varnesk"), false,
+                                                     QDateTime(QDate(2026, 12, 10), QTime(9, 0)));
+        alignas(ReceivePipeline) static unsigned char storage[sizeof(ReceivePipeline)];
+        m_pipeline = new (storage) ReceivePipeline(m_settings, paths);
         m_pipeline->decode().text.setClock([] { return QDateTime(QDate(2026, 12, 10), QTime(12, 34, 56)); });
         m_pipeline->tracking().clock = [] { return QTime(12, 34, 56); };
     }
@@ -36,7 +43,10 @@ public:
             m_pipeline->decode().log.deleteEachLogs();
             QFile::remove(m_pipeline->paths().textLog);
         }
+        m_pipeline->~ReceivePipeline();
     }
+    PipelineRig(const PipelineRig&) = delete;
+    PipelineRig& operator=(const PipelineRig&) = delete;
 
     SettingsStore& settings() { return m_settings; }
     ReceivePipeline& pipeline() { return *m_pipeline; }
@@ -45,7 +55,7 @@ public:
 private:
     SettingsStore m_settings;
     bool m_logging = false;
-    std::unique_ptr<ReceivePipeline> m_pipeline;
+    ReceivePipeline* m_pipeline = nullptr;
 };
 
 } // namespace varnesk::fuzz
