@@ -26,6 +26,24 @@ namespace varnesk::fuzz {
 // Splits the parts of one input (several blocks, several messages).
 inline constexpr std::string_view kPartSeparator = "#%#";
 
+inline void writeFile(const QString& path, std::string_view bytes)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        std::abort();
+    if (f.write(bytes.data(), static_cast<qint64>(bytes.size())) != static_cast<qint64>(bytes.size()))
+        std::abort();
+}
+
+inline std::string readFile(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray b = f.readAll();
+    return std::string(b.constData(), static_cast<size_t>(b.size()));
+}
+
 inline void copyTree(const QString& from, const QString& to)
 {
     QDir().mkpath(to);
@@ -47,6 +65,20 @@ inline const QString& appDir()
         copyTree(QStringLiteral(VARNESK_SOURCE_DIR "/appdata"), dir.path());
         QDir(dir.path()).mkpath(QStringLiteral("logs/EachLogs"));
         QDir(dir.path()).mkpath(QStringLiteral("work"));
+        // Short reference tables: a fresh pipeline parses them for each input.
+        for (const char* table : {"data/airport.csv", "data/letter.csv"}) {
+            const QString path = dir.path() + QLatin1Char('/') + QLatin1String(table);
+            std::string bytes = readFile(path);
+            size_t end = 0;
+            for (int line = 0; line < 40 && end != std::string::npos; ++line)
+                end = bytes.find('\n', end + 1);
+            if (end != std::string::npos)
+                bytes.resize(end + 1);
+            bytes += table[5] == 'a' ? "RJTT,TOKYO INTL\r\nRJCC,NEW CHITOSE\r\n" : "JL,JAL,JAPAN AIRLINES\r\nNH,ANA,ALL NIPPON\r\n";
+            writeFile(path, bytes);
+        }
+        writeFile(dir.path() + QStringLiteral("/data/flight.csv"), "JL0012,RJTTRJCC,remark\r\nNH0001,RJCCRJTT,\r\n");
+        writeFile(dir.path() + QStringLiteral("/data/aircraft.csv"), ".JA8089,B747\r\n.JA8090,B767-300\r\n");
         return dir.path();
     }();
     return path;
@@ -56,24 +88,6 @@ inline const QString& appDir()
 inline QString workFile(const char* name)
 {
     return appDir() + QStringLiteral("/work/") + QLatin1String(name);
-}
-
-inline void writeFile(const QString& path, std::string_view bytes)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        std::abort();
-    if (f.write(bytes.data(), static_cast<qint64>(bytes.size())) != static_cast<qint64>(bytes.size()))
-        std::abort();
-}
-
-inline std::string readFile(const QString& path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray b = f.readAll();
-    return std::string(b.constData(), static_cast<size_t>(b.size()));
 }
 
 // A property the target checks failed: report and abort (the fuzzer keeps the input).
