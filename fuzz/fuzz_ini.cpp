@@ -67,8 +67,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     compare(first, second);
     if (!second.Save(again))
         fuzz::fail("the INI could not be saved again");
-    if (fuzz::readFile(saved) != fuzz::readFile(again))
+    const std::string a = fuzz::readFile(saved);
+    const std::string b = fuzz::readFile(again);
+    if (a != b) {
+        size_t at = 0;
+        while (at < a.size() && at < b.size() && a[at] == b[at])
+            ++at;
+        const size_t from = at < 40 ? 0 : at - 40;
+        std::fprintf(stderr, "first save:  ...%s...\nsecond save: ...%s...\n", a.substr(from, 80).c_str(),
+                     b.substr(from, 80).c_str());
         fuzz::fail("saving the loaded file again changed it");
+    }
 
     // The start-up corrections on what was read.
     first.ApplyStartupCorrections();
