@@ -213,7 +213,10 @@ bool SettingsStore::Load(const QString& path)
         const size_t eq = line.find('=');
         if (!current || eq == std::string_view::npos)
             continue;
-        RawEntry entry{std::string(trim(line.substr(0, eq))), std::string(trim(line.substr(eq + 1)))};
+        // A lone carriage return inside a value reads as the blank it is saved as,
+        // so that what was read survives a save and the next start unchanged.
+        const std::string value = oneLine(std::string(line.substr(eq + 1)));
+        RawEntry entry{std::string(trim(line.substr(0, eq))), std::string(trim(value))};
         bool seen = false;
         for (const RawEntry& e : current->entries)
             seen = seen || equalsNoCase(e.key, entry.key);

@@ -146,6 +146,23 @@ TEST(SettingsStore, EditorArtefactsAndUnusableValues)
     EXPECT_EQ(again.integer(Key::MaxBytes), 10000);
     EXPECT_EQ(again.text(Key::Name), "A MaxBytes=1  [Wave]");
     EXPECT_EQ(again.operatorRow(0).text, "JL X=1");
+
+    // A lone carriage return inside a value (an editor's old line end) reads
+    // as the blank a save writes, so a second start reads the same values.
+    writeFile(dir, "cr.ini", "[Net]\r\nName=A\rB\r\n[Color]\r\nUserText0=JL\rMaxBytes=1\r\n[X]\r\nK=1\r2\r\nL=\r=3\r\n");
+    SettingsStore first;
+    ASSERT_TRUE(first.Load(dir.filePath(QStringLiteral("cr.ini"))));
+    EXPECT_EQ(first.text(Key::Name), "A B");
+    EXPECT_EQ(first.operatorRow(0).text, "JL MaxBytes=1");
+    ASSERT_TRUE(first.Save(path));
+    SettingsStore second;
+    ASSERT_TRUE(second.Load(path));
+    EXPECT_EQ(second.text(Key::Name), first.text(Key::Name));
+    EXPECT_EQ(second.operatorRow(0).text, first.operatorRow(0).text);
+    const std::string saved = readFile(path);
+    EXPECT_NE(saved.find("K=1 2\n"), std::string::npos);
+    // Blanks around a value go, a carriage return turned blank included.
+    EXPECT_NE(saved.find("L==3\n"), std::string::npos);
 }
 
 TEST(SettingsStore, RealsKeepTheirDotUnderACommaLocale)
