@@ -37,6 +37,8 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
+#include "../gui_app.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -53,16 +55,7 @@ const QString kPlaybackOpenFailed = QStringLiteral("再生デバイスをオー�
 
 void ensureApp()
 {
-    static int argc = 1;
-    static char name[] = "test_app_ui";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = [] {
-        auto* a = new QApplication(argc, argv);
-        QApplication::setApplicationName(QStringLiteral("Varnesk"));
-        QApplication::setQuitOnLastWindowClosed(false);
-        return a;
-    }();
-    (void)app;
+    test::ensureGuiApp();
 }
 
 std::string readAll(const QString& path)

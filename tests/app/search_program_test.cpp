@@ -15,6 +15,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include "../gui_app.h"
+
 #include <gtest/gtest.h>
 
 using namespace varnesk;
@@ -23,15 +25,7 @@ namespace {
 
 void ensureApp()
 {
-    static int argc = 1;
-    static char name[] = "test_search_program";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = [] {
-        auto* a = new QApplication(argc, argv);
-        QApplication::setQuitOnLastWindowClosed(false);
-        return a;
-    }();
-    (void)app;
+    test::ensureGuiApp();
 }
 
 class SearchProgram : public ::testing::Test {

@@ -28,6 +28,8 @@
 #include <QToolButton>
 #include <QTreeView>
 
+#include "../gui_app.h"
+
 #include <gtest/gtest.h>
 
 using namespace varnesk;
@@ -36,15 +38,7 @@ namespace {
 
 void ensureApp()
 {
-    static int argc = 1;
-    static char name[] = "test_shell";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = [] {
-        auto* a = new QApplication(argc, argv);
-        QApplication::setQuitOnLastWindowClosed(false);
-        return a;
-    }();
-    (void)app;
+    test::ensureGuiApp();
 }
 
 void writeFile(const QString& path, const QByteArray& bytes)

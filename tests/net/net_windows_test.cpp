@@ -28,6 +28,8 @@
 #include <QToolBar>
 #include <QToolButton>
 
+#include "../gui_app.h"
+
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -38,15 +40,7 @@ namespace {
 
 void ensureApp()
 {
-    static int argc = 1;
-    static char name[] = "test_net_windows";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = [] {
-        auto* a = new QApplication(argc, argv);
-        QApplication::setQuitOnLastWindowClosed(false);
-        return a;
-    }();
-    (void)app;
+    test::ensureGuiApp();
 }
 
 bool waitFor(const std::function<bool()>& done, int timeoutMs = 5000)
