@@ -1,5 +1,5 @@
 // Benchmarks of the two demodulators, run by hand: sensitivity sweeps of the
-// specified chain, the coherent demodulator and both merged, false frames,
+// classic chain, the coherent demodulator and both merged, false frames,
 // clean and clipped files, and CPU time; see bench/README.md.
 #include "app/receive_pipeline.h"
 #include "decode/raw_text.h"
@@ -33,7 +33,7 @@ double cpuSeconds()
     return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
 }
 
-const char* kChoiceNames[] = {"spec", "both", "coherent"};
+const char* kChoiceNames[] = {"classic", "both", "coherent"};
 
 struct Run {
     SettingsStore settings;
@@ -239,7 +239,7 @@ void sweep(int perChannel, bool scanner, int fromDb, int toDb)
 {
     std::printf("sweep%s: %d mixed blocks per point, +-100 ppm, random phase and start\n",
                 scanner ? " through a 300-3000 Hz band-pass with DC offset 1000" : "", 2 * perChannel);
-    std::printf("  Eb/N0 dB       spec   coherent       both   false frames (spec/coherent/both)   repaired\n");
+    std::printf("  Eb/N0 dB       classic   coherent       both   false frames (classic/coherent/both)   repaired\n");
     std::map<int, double> shares[3];
     int totalSent = 0, totalWrong[3] = {};
     for (int db = fromDb; db <= toDb; ++db) {
@@ -281,7 +281,7 @@ void files(int perChannel)
                           {"peak 30, Eb/N0 30 dB", true, 30, 30},
                           {"peak 30000, Eb/N0 30 dB", true, 30, 30000}};
     std::printf("files: %d mixed blocks each, +-100 ppm\n", 2 * perChannel);
-    std::printf("  %-32s %9s %9s %9s   false (spec/coherent/both)\n", "case", "spec", "coherent", "both");
+    std::printf("  %-32s %9s %9s %9s   false (classic/coherent/both)\n", "case", "classic", "coherent", "both");
     for (const Case& c : cases) {
         Point p;
         p.noise = c.noise;
@@ -314,7 +314,7 @@ void noiseOnly(int seconds)
         }
         frames[choice] = static_cast<int>(run.got.size());
     }
-    std::printf("noise only: %d s per level at 5 levels, both channels: frames spec %d, coherent %d, both %d\n", seconds,
+    std::printf("noise only: %d s per level at 5 levels, both channels: frames classic %d, coherent %d, both %d\n", seconds,
                 frames[0], frames[2], frames[1]);
 }
 
@@ -354,7 +354,7 @@ void throughput()
     for (const int c : {0, 2, 1})
         std::printf("throughput %-9s 600 s of stereo audio in %.3f CPU s (mean of %d), %zu of %zu blocks\n",
                     kChoiceNames[c], cpu[c] / passes, passes, got[c], bursts.size());
-    std::printf("  both / spec = %.2f\n", cpu[1] / cpu[0]);
+    std::printf("  both / classic = %.2f\n", cpu[1] / cpu[0]);
     std::filesystem::remove(path);
 }
 

@@ -30,7 +30,7 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: varnesk-decode [--ini FILE] [--view raw|prc|mes] [--dual 1|2] [--demod spec|coherent|both]\n"
+    "usage: varnesk-decode [--ini FILE] [--view raw|prc|mes] [--dual 1|2] [--demod classic|coherent|both]\n"
     "                      [--positions | --frames] [--stats] INPUT...\n"
     "  INPUT   a WAV file (any rate and channel count), - for raw stereo\n"
     "          S16LE 22050 Hz on standard input, or a RAW text log (*.log);\n"
@@ -39,7 +39,7 @@ constexpr const char* kUsage =
     "  --view  the text window view whose entries are printed (Shift-JIS,\n"
     "          CR LF): raw, prc or mes (default raw, or [Txt] TxtType of --ini)\n"
     "  --dual  channels to decode: 1 = left only, 2 = left and right (default 2)\n"
-    "  --demod  the demodulators that deliver frames: spec (the specified chain\n"
+    "  --demod  the demodulators that deliver frames: classic (the classic chain\n"
     "          alone), coherent (the coherent one with soft repair alone) or both,\n"
     "          a frame found by both passing once (default: [Wave] Demodulator of\n"
     "          --ini, else both)\n"
@@ -49,8 +49,8 @@ constexpr const char* kUsage =
     "  --frames  print, instead, every frame the receiver captures with a good\n"
     "          CRC, before the block decoder's checks: [Lch] or [Rch], the date\n"
     "          and time, '>' and the frame as raw text, one line each; unless\n"
-    "          only the specified chain runs, the date and time are followed by\n"
-    "          \" spec\" or \" coherent\" and, for a repaired frame, \" N bits repaired\"\n"
+    "          only the classic chain runs, the date and time are followed by\n"
+    "          \" classic\" or \" coherent\" and, for a repaired frame, \" N bits repaired\"\n"
     "  --stats  at the end, print to standard error what the receiver found and\n"
     "          dropped per channel (each demodulator, and the merge of both),\n"
     "          what the decoder dropped per source, the\n"
@@ -102,9 +102,9 @@ std::optional<Options> parseOptions(const QStringList& args)
             }
         } else if (arg == QLatin1String("--demod") && hasValue) {
             const QString v = args[++i];
-            options.demod = v == QLatin1String("spec") ? 0 : v == QLatin1String("both") ? 1 : v == QLatin1String("coherent") ? 2 : -2;
+            options.demod = v == QLatin1String("classic") ? 0 : v == QLatin1String("both") ? 1 : v == QLatin1String("coherent") ? 2 : -2;
             if (options.demod < 0) {
-                std::fputs("varnesk-decode: --demod takes spec, coherent or both\n", stderr);
+                std::fputs("varnesk-decode: --demod takes classic, coherent or both\n", stderr);
                 return std::nullopt;
             }
         } else if (arg == QLatin1String("--positions")) {
@@ -189,8 +189,8 @@ void printStats(const varnesk::ReceivePipeline& pipeline, uint64_t blocks, doubl
                      static_cast<unsigned long long>(r.capturesOpen));
     }
     const varnesk::MergeCounts& merged = pipeline.merge().counts();
-    std::fprintf(stderr, "merge: passed from spec %llu, from coherent %llu, duplicates dropped %llu\n",
-                 static_cast<unsigned long long>(merged.passedSpecified),
+    std::fprintf(stderr, "merge: passed from classic %llu, from coherent %llu, duplicates dropped %llu\n",
+                 static_cast<unsigned long long>(merged.passedClassic),
                  static_cast<unsigned long long>(merged.passedCoherent),
                  static_cast<unsigned long long>(merged.duplicates));
     const varnesk::DecodeCountTable& decoded = pipeline.decode().decoder.counts();
@@ -251,13 +251,13 @@ int main(int argc, char** argv)
     if (options->positions) {
         pipeline.tracking().PrintFixes(stdout);
     } else if (options->frames) {
-        // With the specified chain alone the lines are as they always were.
+        // With the classic chain alone the lines are as they always were.
         const bool tagged = settings.integer(varnesk::Key::Demodulator) != 0;
         QObject::connect(&pipeline, &varnesk::ReceivePipeline::frameCaptured, &pipeline,
                          [tagged](const varnesk::CapturedFrame& frame, const QDateTime& blockTime) {
                              std::string tag;
                              if (tagged) {
-                                 tag = frame.from == varnesk::Demodulator::Specified ? " spec" : " coherent";
+                                 tag = frame.from == varnesk::Demodulator::Classic ? " classic" : " coherent";
                                  if (frame.repairedBits > 0)
                                      tag += " " + std::to_string(frame.repairedBits) + " bits repaired";
                              }

@@ -36,12 +36,12 @@ void ReceivePipeline::ProcessCaptureBlock(CaptureBlockSpan block, const QDateTim
         for (int n = 0; n < kFramesPerBlock; ++n)
             m_channel[c][n] = block[static_cast<size_t>(n * kCaptureChannels + c)];
     // The coherent demodulator reads the raw samples, so it runs first; the
-    // specified chain then filters them in place (both channels side by side
+    // classic chain then filters them in place (both channels side by side
     // when there are two). Channel 0's frames are handed on, then channel 1's;
     // with both demodulators, every frame passes the merge first.
     const auto choice = static_cast<DemodulatorChoice>(std::clamp(m_settings.integer(Key::Demodulator), 0, 2));
     std::array<std::optional<CapturedFrame>, kCaptureChannels> second;
-    if (choice != DemodulatorChoice::Specified)
+    if (choice != DemodulatorChoice::Classic)
         for (int c = 0; c < channels; ++c)
             second[static_cast<size_t>(c)] =
                 m_coherent.processChannel(c, std::span<const double, kFramesPerBlock>(m_channel[c], kFramesPerBlock));
@@ -53,17 +53,17 @@ void ReceivePipeline::ProcessCaptureBlock(CaptureBlockSpan block, const QDateTim
         first[0] = m_receiver.processChannel(0, samples(0));
     for (int c = 0; c < channels; ++c) {
         const std::optional<CapturedFrame>& frame = first[static_cast<size_t>(c)];
-        if (choice == DemodulatorChoice::Specified) {
+        if (choice == DemodulatorChoice::Classic) {
             if (frame)
                 OnFrameCaptured(*frame, blockTime);
             continue;
         }
         if (frame && choice == DemodulatorChoice::Both
-            && m_merge.admit(c, frame->rawLine, Demodulator::Specified, m_blocksProcessed))
+            && m_merge.admit(c, frame->rawLine, Demodulator::Classic, m_blocksProcessed))
             OnFrameCaptured(*frame, blockTime);
         const std::optional<CapturedFrame>& other = second[static_cast<size_t>(c)];
         if (other && m_merge.admit(c, other->rawLine, Demodulator::Coherent, m_blocksProcessed)) {
-            m_receiver.channel(c).rcvCount = 0; // RCV lights as for a frame of the specified chain
+            m_receiver.channel(c).rcvCount = 0; // RCV lights as for a frame of the classic chain
             OnFrameCaptured(*other, blockTime);
         }
     }

@@ -19,9 +19,9 @@ inline constexpr uint8_t kCharEtb = 0x17;
 
 using BitFrame = std::array<int32_t, kFrameSlots>;
 
-// The demodulator that delivered a frame: the specified chain (filters, loop,
+// The demodulator that delivered a frame: the classic chain (filters, loop,
 // clock resonator) or the coherent one with soft repair.
-enum class Demodulator { Specified, Coherent };
+enum class Demodulator { Classic, Coherent };
 
 // A completed, checked frame as the capture side hands it on. Everything it
 // points at belongs to the channel and is reused for the next transmission as
@@ -32,7 +32,7 @@ struct CapturedFrame {
     bool endIsEtx = false;          // ETX (last block) or ETB (more blocks follow)
     std::string_view rawLine;       // line-coded bytes from "+" through the end character
     int channel = 0;                // 0 = left, 1 = right
-    Demodulator from = Demodulator::Specified;
+    Demodulator from = Demodulator::Classic;
     int repairedBits = 0;           // bits the coherent demodulator's repair flipped
 };
 

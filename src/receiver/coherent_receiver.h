@@ -16,7 +16,7 @@ class CoherentReceiver {
 public:
     static constexpr int kChannels = 2;
 
-    // Runs channel c's 512 raw samples (before any filter of the specified
+    // Runs channel c's 512 raw samples (before any filter of the classic
     // chain) through mixer, sync search and symbol tracking. Returns the frame
     // completed in this block, if any; it stays valid until this channel's
     // next block; its repairedBits tell how many bits the repair flipped.

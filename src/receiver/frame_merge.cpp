@@ -26,8 +26,8 @@ bool FrameMerge::admit(int channel, std::string_view rawLine, Demodulator from, 
     slot.from = from;
     slot.block = block;
     slot.rawLine.assign(rawLine);
-    if (from == Demodulator::Specified)
-        ++m_counts.passedSpecified;
+    if (from == Demodulator::Classic)
+        ++m_counts.passedClassic;
     else
         ++m_counts.passedCoherent;
     return true;

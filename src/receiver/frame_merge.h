@@ -14,15 +14,15 @@
 namespace varnesk {
 
 // [Wave] Demodulator: which demodulators deliver frames.
-enum class DemodulatorChoice { Specified = 0, Both = 1, Coherent = 2 };
+enum class DemodulatorChoice { Classic = 0, Both = 1, Coherent = 2 };
 
 // The two demodulators finish the same frame up to about a block apart (the
-// specified chain closes a capture one character after the BCS, the coherent
+// classic chain closes a capture one character after the BCS, the coherent
 // one as soon as the BCS is in); two blocks leave room for either order.
 inline constexpr uint64_t kMergeBlocks = 2;
 
 struct MergeCounts {
-    uint64_t passedSpecified = 0;
+    uint64_t passedClassic = 0;
     uint64_t passedCoherent = 0; // frames only the coherent demodulator found first
     uint64_t duplicates = 0;     // second copies dropped
 };
@@ -40,7 +40,7 @@ public:
 private:
     struct Recent {
         bool used = false;
-        Demodulator from = Demodulator::Specified;
+        Demodulator from = Demodulator::Classic;
         uint64_t block = 0;
         std::string rawLine; // capacity kept between frames
     };

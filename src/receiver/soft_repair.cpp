@@ -121,7 +121,7 @@ RepairResult SoftRepair::repair(std::span<const float> llr, int charCount, uint8
     };
 
     // A frame right as received (odd parity everywhere, the held characters
-    // as they should be, the CRC right) is taken as the specified chain takes it.
+    // as they should be, the CRC right) is taken as the classic chain takes it.
     m_base.assign(static_cast<size_t>(charCount + 2), 0);
     bool asReceived = true;
     for (int byte = 0; byte < charCount + 2; ++byte) {

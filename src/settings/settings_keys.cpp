@@ -153,7 +153,7 @@ constexpr std::array<KeyDef, kKeyCount> kTable{{
     {Key::Dual, "Wave", "Dual", T::Integer, "1"},
     // A WAV file or named pipe to read instead of the sound card; empty = sound card.
     {Key::Source, "Wave", "Source", T::Text, ""},
-    // Demodulators that deliver frames: 0 the specified chain alone, 1 both
+    // Demodulators that deliver frames: 0 the classic chain alone, 1 both
     // (a frame found by both passes once), 2 the coherent one alone.
     {Key::Demodulator, "Wave", "Demodulator", T::Integer, "1"},
 

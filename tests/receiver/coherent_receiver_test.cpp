@@ -1,7 +1,7 @@
 // The second demodulator and what surrounds it: the coherent receiver on the
 // real recordings, on noisy generated traffic and on noise alone; the repair
 // guard; the merge of both demodulators' frames in the receive pipeline; and
-// the two-channel run of the specified chain against the one-channel run.
+// the two-channel run of the classic chain against the one-channel run.
 #include "app/receive_pipeline.h"
 #include "decode/raw_text.h"
 #include "receiver/audio_file_reader.h"
@@ -72,15 +72,15 @@ TEST(CoherentReceiver, RealRecordingsGiveTheSevenFramesOnceEach)
         if (!path.ends_with("22050-stereo.wav"))
             continue;
         SCOPED_TRACE(path);
-        Station spec(0), coherent(2), both(1);
-        spec.runFile(path);
+        Station classic(0), coherent(2), both(1);
+        classic.runFile(path);
         coherent.runFile(path);
         both.runFile(path);
-        EXPECT_FALSE(spec.lines.empty());
-        EXPECT_EQ(sorted(coherent.lines), sorted(spec.lines));
-        EXPECT_EQ(sorted(both.lines), sorted(spec.lines));
-        EXPECT_EQ(both.pipeline.merge().counts().duplicates, spec.lines.size());
-        frames += static_cast<int>(spec.lines.size());
+        EXPECT_FALSE(classic.lines.empty());
+        EXPECT_EQ(sorted(coherent.lines), sorted(classic.lines));
+        EXPECT_EQ(sorted(both.lines), sorted(classic.lines));
+        EXPECT_EQ(both.pipeline.merge().counts().duplicates, classic.lines.size());
+        frames += static_cast<int>(classic.lines.size());
     }
     EXPECT_EQ(frames, 7);
 }
@@ -118,7 +118,7 @@ std::pair<int, int> score(const std::vector<gen::Burst>& bursts, const std::vect
 
 TEST(CoherentReceiver, NoisyAndCleanTrafficWithinBoundsAndNothingFalse)
 {
-    // At 6 dB the specified chain finds nothing, the coherent one (measured)
+    // At 6 dB the classic chain finds nothing, the coherent one (measured)
     // every block, most of them repaired; clean audio with digital silence
     // between blocks and clipped audio give every block.
     const std::vector<gen::Burst> bursts = traffic(21, 20);
@@ -233,10 +233,10 @@ TEST(FrameMerge, OneCopyOfEachTransmissionPasses)
         uint64_t block;
         bool passes;
     };
-    const Demodulator s = Demodulator::Specified, c = Demodulator::Coherent;
+    const Demodulator s = Demodulator::Classic, c = Demodulator::Coherent;
     const Step steps[] = {
         {0, "A", c, 10, true},  // the coherent demodulator is first
-        {0, "A", s, 11, false}, // the specified chain's copy a block later
+        {0, "A", s, 11, false}, // the classic chain's copy a block later
         {0, "A", s, 12, true},  // a third copy is a new transmission
         {1, "A", c, 12, true},  // the other channel
         {0, "B", s, 20, true},

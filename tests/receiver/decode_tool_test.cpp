@@ -62,7 +62,7 @@ TEST(DecodeTool, FramesOfTheOffAirRecordings)
 
 TEST(DecodeTool, StatsAccountForEverySync)
 {
-    // Noisy traffic on both channels: some captures of the specified chain are
+    // Noisy traffic on both channels: some captures of the classic chain are
     // lost to parity or CRC, and every sync found is accounted for once.
     QTemporaryDir dir;
     const QString wav = dir.filePath(QStringLiteral("noisy.wav"));
@@ -75,7 +75,7 @@ TEST(DecodeTool, StatsAccountForEverySync)
 
     QProcess tool;
     tool.start(QStringLiteral(VARNESK_APP_DIR "/varnesk-decode"),
-               {QStringLiteral("--demod"), QStringLiteral("spec"), QStringLiteral("--frames"), QStringLiteral("--stats"), wav});
+               {QStringLiteral("--demod"), QStringLiteral("classic"), QStringLiteral("--frames"), QStringLiteral("--stats"), wav});
     ASSERT_TRUE(tool.waitForFinished(60000));
     ASSERT_EQ(tool.exitCode(), 0);
     const qsizetype printed = tool.readAllStandardOutput().count('\n');
@@ -106,7 +106,7 @@ TEST(DecodeTool, StatsAccountForEverySync)
 
 TEST(DecodeTool, BothDemodulatorsPrintEveryFrameOnceWithItsSource)
 {
-    // At Eb/N0 8 dB the specified chain finds few blocks and the coherent one
+    // At Eb/N0 8 dB the classic chain finds few blocks and the coherent one
     // nearly all; each frame is printed once, tagged with the demodulator that
     // delivered it, and the merge accounts for every line.
     QTemporaryDir dir;
@@ -128,27 +128,27 @@ TEST(DecodeTool, BothDemodulatorsPrintEveryFrameOnceWithItsSource)
     ASSERT_EQ(tool.exitCode(), 0);
     const QString stats = QString::fromUtf8(tool.readAllStandardError());
     const QRegularExpressionMatch merge =
-        QRegularExpression(QStringLiteral("merge: passed from spec (\\d+), from coherent (\\d+)")).match(stats);
+        QRegularExpression(QStringLiteral("merge: passed from classic (\\d+), from coherent (\\d+)")).match(stats);
     ASSERT_TRUE(merge.hasMatch()) << stats.toStdString();
-    int fromSpec = 0, fromCoherent = 0;
+    int fromClassic = 0, fromCoherent = 0;
     std::vector<QByteArray> printed;
     for (const QByteArray& line : tool.readAllStandardOutput().split('\n')) {
         const qsizetype gt = line.indexOf('>');
         if (line.isEmpty() || gt < 0)
             continue;
         const QByteArray tag = line.left(gt);
-        fromSpec += tag.endsWith(" spec");
+        fromClassic += tag.endsWith(" classic");
         fromCoherent += tag.contains(" coherent");
         printed.push_back(line.left(5) + line.mid(gt));
         EXPECT_TRUE(sent.contains(printed.back())) << line.toStdString();
     }
-    EXPECT_EQ(fromSpec, merge.captured(1).toInt());
+    EXPECT_EQ(fromClassic, merge.captured(1).toInt());
     EXPECT_EQ(fromCoherent, merge.captured(2).toInt());
-    EXPECT_EQ(static_cast<int>(printed.size()), fromSpec + fromCoherent);
+    EXPECT_EQ(static_cast<int>(printed.size()), fromClassic + fromCoherent);
     std::sort(printed.begin(), printed.end());
     EXPECT_EQ(std::adjacent_find(printed.begin(), printed.end()), printed.end());
     EXPECT_GE(printed.size(), 57u); // of 60
-    EXPECT_GT(fromCoherent, fromSpec);
+    EXPECT_GT(fromCoherent, fromClassic);
 }
 
 } // namespace

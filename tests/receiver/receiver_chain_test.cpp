@@ -38,7 +38,7 @@ public:
         });
     }
     void setDual(int dual) { m_settings.setInteger(Key::Dual, dual); }
-    // [Wave] Demodulator: 0 the specified chain alone, 1 both, 2 the coherent one alone.
+    // [Wave] Demodulator: 0 the classic chain alone, 1 both, 2 the coherent one alone.
     void setDemodulator(int choice) { m_settings.setInteger(Key::Demodulator, choice); }
     void run(std::span<const int16_t> interleaved)
     {
