@@ -157,6 +157,31 @@ constexpr std::array<KeyDef, kKeyCount> kTable{{
     // (a frame found by both passes once), 2 the coherent one alone.
     {Key::Demodulator, "Wave", "Demodulator", T::Integer, "1"},
 
+    // SoapySDR device arguments of the receiver used when [Wave] Source is "sdr".
+    {Key::SdrDevice, "Sdr", "Device", T::Text, "driver=rtlsdr"},
+    // Samples per second of the device, and of IQ files whose name does not tell.
+    {Key::SdrSampleRate, "Sdr", "SampleRate", T::Integer, "2400000"},
+    // Tuner gain in dB; a negative value leaves it to the device (automatic).
+    {Key::SdrGain, "Sdr", "Gain", T::Real, "-1"},
+    // Frequency correction of the device in ppm.
+    {Key::SdrPpm, "Sdr", "Ppm", T::Real, "0"},
+    // The two channel frequencies in MHz: Freq1 feeds the left channel, Freq2 the right.
+    {Key::SdrFreq1, "Sdr", "Freq1", T::Real, "131.45"},
+    {Key::SdrFreq2, "Sdr", "Freq2", T::Real, "131.95"},
+    // Centre frequency in MHz of IQ files whose name does not tell; 0 = midway
+    // between Freq1 and Freq2. The device's centre is always chosen from the two.
+    {Key::SdrCentre, "Sdr", "Centre", T::Real, "0"},
+    // Sample format of IQ files whose extension does not tell: cu8 or cs16.
+    {Key::SdrIqFormat, "Sdr", "IqFormat", T::Text, "cu8"},
+
+    // The JSON feed: one object per line for every checked frame, to an aggregator.
+    {Key::FeedEnabled, "Feed", "Enabled", T::Boolean, "0"},
+    {Key::FeedHost, "Feed", "Host", T::Text, "127.0.0.1"},
+    {Key::FeedPort, "Feed", "Port", T::Integer, "5550"},
+    // UDP or TCP.
+    {Key::FeedProtocol, "Feed", "Protocol", T::Text, "UDP"},
+    {Key::FeedStationId, "Feed", "StationId", T::Text, ""},
+
     {Key::ConvJC, "Etc", "ConvJC", T::Boolean, "1"},
     {Key::ConvJD, "Etc", "ConvJD", T::Boolean, "1"},
     {Key::LogName, "Etc", "LogName", T::Boolean, "0"},
@@ -174,8 +199,8 @@ constexpr bool tableInKeyOrder()
 }
 static_assert(tableInKeyOrder(), "the settings table must list the keys in Key order");
 
-constexpr std::array<std::string_view, 12> kSections{
-    "Map", "Txt", "Mail", "Spec", "List", "Color", "Pos", "Form", "Net", "Wave", "Etc", "UserSettings"};
+constexpr std::array<std::string_view, 14> kSections{
+    "Map", "Txt", "Mail", "Spec", "List", "Color", "Pos", "Form", "Net", "Wave", "Etc", "UserSettings", "Sdr", "Feed"};
 
 } // namespace
 

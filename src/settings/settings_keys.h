@@ -44,6 +44,10 @@ enum class Key : int {
     ClientPortNo, ServerPortNo,
     // [Wave]
     Input, Dual, Source, Demodulator,
+    // [Sdr]
+    SdrDevice, SdrSampleRate, SdrGain, SdrPpm, SdrFreq1, SdrFreq2, SdrCentre, SdrIqFormat,
+    // [Feed]
+    FeedEnabled, FeedHost, FeedPort, FeedProtocol, FeedStationId,
     // [Etc]
     ConvJC, ConvJD, LogName, DispTime,
     // [UserSettings]
