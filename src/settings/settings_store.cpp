@@ -8,11 +8,13 @@
 #include <QFile>
 #include <QSaveFile>
 
+#include <algorithm>
 #include <cassert>
 #include <cmath>
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 namespace varnesk {
 namespace {
@@ -75,6 +77,29 @@ std::string operatorTextKey(int row) { return "UserText" + std::to_string(row); 
 std::string operatorColourKey(int colour, int row)
 {
     return "UserColor" + std::to_string(colour) + std::to_string(row);
+}
+
+// Whether key names a cell of the operator table, in any letter case. The
+// names are built once: unknown keys are looked up for every entry on save.
+bool isOperatorKey(std::string_view key)
+{
+    static const std::vector<std::string> names = [] {
+        std::vector<std::string> all;
+        for (int row = 0; row < kOperatorRows; ++row) {
+            all.push_back(operatorTextKey(row));
+            for (int c = 1; c <= kOperatorColours; ++c)
+                all.push_back(operatorColourKey(c, row));
+        }
+        for (std::string& name : all)
+            for (char& ch : name)
+                ch = ini::upperAscii(ch);
+        std::sort(all.begin(), all.end());
+        return all;
+    }();
+    std::string upper(key);
+    for (char& ch : upper)
+        ch = ini::upperAscii(ch);
+    return std::binary_search(names.begin(), names.end(), upper);
 }
 
 } // namespace
@@ -164,16 +189,7 @@ bool SettingsStore::isKnown(std::string_view section, std::string_view key) cons
     for (const KeyDef& def : keyTable())
         if (equalsNoCase(def.section, section) && equalsNoCase(def.name, key))
             return true;
-    if (equalsNoCase(section, kOperatorSection)) {
-        for (int row = 0; row < kOperatorRows; ++row) {
-            if (equalsNoCase(key, operatorTextKey(row)))
-                return true;
-            for (int c = 1; c <= kOperatorColours; ++c)
-                if (equalsNoCase(key, operatorColourKey(c, row)))
-                    return true;
-        }
-    }
-    return false;
+    return equalsNoCase(section, kOperatorSection) && isOperatorKey(key);
 }
 
 bool SettingsStore::Load(const QString& path)
