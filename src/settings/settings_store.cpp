@@ -14,6 +14,7 @@
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
+#include <unordered_set>
 #include <vector>
 
 namespace varnesk {
@@ -79,6 +80,14 @@ std::string operatorColourKey(int colour, int row)
     return "UserColor" + std::to_string(colour) + std::to_string(row);
 }
 
+std::string capitals(std::string_view text)
+{
+    std::string out(text);
+    for (char& ch : out)
+        ch = ini::upperAscii(ch);
+    return out;
+}
+
 // Whether key names a cell of the operator table, in any letter case. The
 // names are built once: unknown keys are looked up for every entry on save.
 bool isOperatorKey(std::string_view key)
@@ -91,15 +100,11 @@ bool isOperatorKey(std::string_view key)
                 all.push_back(operatorColourKey(c, row));
         }
         for (std::string& name : all)
-            for (char& ch : name)
-                ch = ini::upperAscii(ch);
+            name = capitals(name);
         std::sort(all.begin(), all.end());
         return all;
     }();
-    std::string upper(key);
-    for (char& ch : upper)
-        ch = ini::upperAscii(ch);
-    return std::binary_search(names.begin(), names.end(), upper);
+    return std::binary_search(names.begin(), names.end(), capitals(key));
 }
 
 } // namespace
@@ -173,22 +178,26 @@ std::string SettingsStore::valueText(Key key) const
 
 const std::string* SettingsStore::findRaw(std::string_view section, std::string_view key) const
 {
+    // A repeated section header continues the same section: one RawSection per name.
     for (const RawSection& s : m_raw) {
         if (!equalsNoCase(s.name, section))
             continue;
-        for (const RawEntry& e : s.entries)
-            if (equalsNoCase(e.key, key))
-                return &e.value;
-        // A repeated section header continues the same section.
+        const auto it = s.index.find(capitals(key));
+        return it == s.index.end() ? nullptr : &s.entries[it->second].value;
     }
     return nullptr;
 }
 
 bool SettingsStore::isKnown(std::string_view section, std::string_view key) const
 {
-    for (const KeyDef& def : keyTable())
-        if (equalsNoCase(def.section, section) && equalsNoCase(def.name, key))
-            return true;
+    static const std::unordered_set<std::string> names = [] {
+        std::unordered_set<std::string> all;
+        for (const KeyDef& def : keyTable())
+            all.insert(capitals(def.section) + '\n' + capitals(def.name));
+        return all;
+    }();
+    if (names.count(capitals(section) + '\n' + capitals(key)))
+        return true;
     return equalsNoCase(section, kOperatorSection) && isOperatorKey(key);
 }
 
@@ -207,6 +216,7 @@ bool SettingsStore::Load(const QString& path)
     if (all.substr(0, 3) == "\xEF\xBB\xBF")
         all.remove_prefix(3);
     RawSection* current = nullptr;
+    std::unordered_map<std::string, size_t> sections; // name in capitals → its RawSection
     while (!all.empty()) {
         const size_t nl = all.find('\n');
         std::string_view line = trim(all.substr(0, nl));
@@ -216,14 +226,10 @@ bool SettingsStore::Load(const QString& path)
         if (line.front() == '[') {
             const size_t close = line.find(']');
             const std::string name(trim(line.substr(1, close == std::string_view::npos ? line.size() - 1 : close - 1)));
-            current = nullptr;
-            for (RawSection& s : m_raw)
-                if (equalsNoCase(s.name, name))
-                    current = &s;
-            if (!current) {
-                m_raw.push_back({name, {}});
-                current = &m_raw.back();
-            }
+            const auto [at, added] = sections.emplace(capitals(name), m_raw.size());
+            if (added)
+                m_raw.push_back({name, {}, {}});
+            current = &m_raw[at->second];
             continue;
         }
         const size_t eq = line.find('=');
@@ -233,10 +239,8 @@ bool SettingsStore::Load(const QString& path)
         // so that what was read survives a save and the next start unchanged.
         const std::string value = oneLine(std::string(line.substr(eq + 1)));
         RawEntry entry{std::string(trim(line.substr(0, eq))), std::string(trim(value))};
-        bool seen = false;
-        for (const RawEntry& e : current->entries)
-            seen = seen || equalsNoCase(e.key, entry.key);
-        if (!seen)
+        // The first of a repeated key counts.
+        if (current->index.emplace(capitals(entry.key), current->entries.size()).second)
             current->entries.push_back(std::move(entry));
     }
 

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace varnesk {
@@ -80,6 +81,7 @@ private:
     struct RawSection {
         std::string name;
         std::vector<RawEntry> entries;
+        std::unordered_map<std::string, size_t> index; // key in capitals → its entry
     };
 
     void setFromText(Key key, const std::string& text);
