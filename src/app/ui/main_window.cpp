@@ -9,6 +9,7 @@
 #include "app/ui/sound_card.h"
 #include "app/ui/window_table.h"
 #include "app/file_capture_source.h"
+#include "app/sdr_capture_source.h"
 #include "receiver/audio_file_reader.h"
 #include "receiver/audio_format.h"
 
@@ -25,6 +26,8 @@
 #include <QToolBar>
 #include <QToolButton>
 
+#include <optional>
+
 namespace varnesk {
 
 namespace {
@@ -39,6 +42,18 @@ const QString kCaptureBufferFailed = QStringLiteral(
     "メモリが不足している可能性があります");
 const QString kPlaybackOpenFailed = QStringLiteral("再生デバイスをオープンできません");
 const QString kPlaybackBufferFailed = QStringLiteral("バッファを確保できません");
+
+// [Wave] Source "sdr" is the receiver of [Sdr] Device; "sdr:<arguments>"
+// names the device itself. Anything else is not an SDR source.
+std::optional<std::string> sdrDeviceArgs(const std::string& source)
+{
+    const QString s = QString::fromStdString(source).trimmed();
+    if (s.compare(QLatin1String("sdr"), Qt::CaseInsensitive) == 0)
+        return std::string();
+    if (s.startsWith(QLatin1String("sdr:"), Qt::CaseInsensitive))
+        return s.mid(4).trimmed().toStdString();
+    return std::nullopt;
+}
 
 // The receiver's WAV reader as the file source's block reader.
 class WavBlockReader : public BlockReader {
@@ -123,6 +138,7 @@ MainWindow::~MainWindow()
     // The audio objects hand blocks to the pipeline: they go first.
     m_waveSource.reset();
     m_soundCapture.reset();
+    m_sdrSource.reset();
     m_monitor.reset();
     // The other windows read the pipeline while they are destroyed: they go
     // before it (members are destroyed after this body, children after that).
@@ -297,6 +313,22 @@ bool MainWindow::OpenCapture()
     CloseCapture();
     auto deliver = [this](CaptureSamples block) { onCaptureBlock(block); };
     std::string source = m_settings.text(Key::Source);
+    if (const std::optional<std::string> deviceArgs = sdrDeviceArgs(source)) {
+        if (!m_sdrSource)
+            m_sdrSource = std::make_unique<SdrCaptureSource>(deliver, [this](const QString& message) {
+                // Queued: the source has closed itself inside its own tick.
+                QMetaObject::invokeMethod(
+                    this, [this, message] { MessageHub::error(this, message); }, Qt::QueuedConnection);
+            });
+        SdrOptions options = SdrOptions::fromSettings(m_settings);
+        if (!deviceArgs->empty())
+            options.deviceArgs = *deviceArgs;
+        QString message;
+        if (m_sdrSource->open(options, message))
+            return true;
+        MessageHub::error(this, message);
+        return false;
+    }
     if (!source.empty()) {
         // A relative name is taken from the program's folder, like every other file.
         if (source.front() != '/')
@@ -331,11 +363,14 @@ void MainWindow::CloseCapture()
         m_waveSource->close();
     if (m_soundCapture)
         m_soundCapture->close();
+    if (m_sdrSource)
+        m_sdrSource->close();
 }
 
 bool MainWindow::captureOpen() const
 {
-    return (m_waveSource && m_waveSource->isOpen()) || (m_soundCapture && m_soundCapture->isOpen());
+    return (m_waveSource && m_waveSource->isOpen()) || (m_soundCapture && m_soundCapture->isOpen())
+        || (m_sdrSource && m_sdrSource->isOpen());
 }
 
 bool MainWindow::OpenPlayback()

@@ -30,6 +30,7 @@ class SoundCapture;
 class ReceivePipeline;
 class SearchWatch;
 class FileCaptureSource;
+class SdrCaptureSource;
 
 inline constexpr int kMainMinWidth = 970;
 inline constexpr int kMainMinHeight = 702;
@@ -53,8 +54,10 @@ public:
     // The TCP server or client of network sharing.
     NetLink& netLink() { return *m_netLink; }
 
-    // The audio input: the sound card chosen by [Wave] Input, or the file or
-    // pipe named by [Wave] Source. Failures show their box; false then.
+    // The audio input: the sound card chosen by [Wave] Input, or the file,
+    // pipe or SDR receiver ("sdr") named by [Wave] Source. Failures show their
+    // box; false then. A receiver that stops later shows its box and the
+    // program runs on.
     bool OpenCapture();
     void CloseCapture();
     bool captureOpen() const;
@@ -63,6 +66,7 @@ public:
     void ClosePlayback();
     bool playbackOpen() const;
     FileCaptureSource* waveSource() { return m_waveSource.get(); }
+    SdrCaptureSource* sdrSource() { return m_sdrSource.get(); }
     MonitorOutput* monitor() { return m_monitor.get(); }
 
     // The caption of a listening server: "Varnesk(Server n/max PortNo port)".
@@ -131,6 +135,7 @@ private:
     NetLink* m_netLink = nullptr;
     std::unique_ptr<SoundCapture> m_soundCapture;
     std::unique_ptr<FileCaptureSource> m_waveSource;
+    std::unique_ptr<SdrCaptureSource> m_sdrSource;
     std::unique_ptr<MonitorOutput> m_monitor;
 
     QToolBar* m_toolBar = nullptr;
