@@ -17,8 +17,7 @@ namespace varnesk {
 
 namespace {
 
-// Input is taken this many complex samples at a time.
-constexpr size_t kChunk = 4096;
+constexpr size_t kChunk = IqChannelizer::kChunkSamples;
 // The channel rate is the input rate divided by a whole number, at least this.
 constexpr double kMinChannelRateHz = 40'000;
 // Channel filter: flat to ±10.5 kHz (a carrier 50 ppm off at 131 MHz still has
@@ -35,13 +34,13 @@ constexpr double kAudioStopDb = 60;
 constexpr int kPhases = 256; // resampler kernel phases: timing to 1/512 of a channel sample
 // Level control. The DC of the envelope goes through a one-pole high-pass at
 // 60 Hz (2.9° at 1200 Hz). The carrier level is the envelope through a
-// two-pole low-pass at 200 Hz (the 1200 Hz tone leaves 1.4 % ripple at 50 %
-// modulation); it is followed at once when it rises (a carrier keying up) and
-// let go with a time constant of 0.5 s when it falls, so the noise between
-// bursts stays at its level relative to the last carrier.
+// two-pole low-pass at 200 Hz: the 1200 Hz tone leaves 1.4 % ripple at 50 %
+// modulation, a carrier keying up is followed within a few milliseconds of its
+// 53 ms pre-key, and an impulse is forgotten as fast. Between bursts the
+// level is that of the noise, which then plays at about the bursts' level: a
+// steady loudness the receiver's own level control is at ease with.
 constexpr double kDcCornerHz = 60;
 constexpr double kLevelCornerHz = 200;
-constexpr double kLevelReleaseSeconds = 0.5;
 constexpr float kMinLevel = 1e-9f;
 // Values beyond this in float files are clipped (a file of huge or infinite
 // values must not turn the filters' sums into infinities).
@@ -265,7 +264,6 @@ struct IqChannelizer::Channel {
     // Level control.
     float dcCoef = 0, dcMean = 0;
     float levelCoef = 0, level1 = 0, level2 = 0;
-    float release = 0, carrier = 0;
     // Resampler: audio at the channel rate behind a history of kernel taps;
     // the next output sits at position `at` of the buffer.
     std::vector<float> audio;
@@ -303,20 +301,22 @@ double ChooseSdrCentre(double freq1Hz, double freq2Hz, double sampleRateHz)
 {
     const double mid = (freq1Hz + freq2Hz) / 2;
     const double reach = sampleRateHz / 2 * kIqUsableBandShare - kIqChannelMarginHz;
-    auto fits = [&](double centre) {
+    auto fits = [&](double centre, bool imageApart) {
         const double d1 = freq1Hz - centre;
         const double d2 = freq2Hz - centre;
         return std::fabs(d1) <= reach && std::fabs(d2) <= reach && std::fabs(d1) >= kDcGuardHz
-            && std::fabs(d2) >= kDcGuardHz && std::fabs(d1 + d2) >= kImageGuardHz;
+            && std::fabs(d2) >= kDcGuardHz && (!imageApart || std::fabs(d1 + d2) >= kImageGuardHz);
     };
-    // The nearest centre to midway, in 5 kHz steps, that meets every guard.
+    // The nearest centre to midway, in 5 kHz steps, that meets every guard;
+    // failing that, one that keeps both channels off DC.
     constexpr double kStepHz = 5'000;
-    for (int k = 0; k * kStepHz <= sampleRateHz / 2; ++k)
-        for (const int sign : {1, -1}) {
-            const double centre = mid + sign * k * kStepHz;
-            if (fits(centre))
-                return centre;
-        }
+    for (const bool imageApart : {true, false})
+        for (int k = 0; k * kStepHz <= sampleRateHz / 2; ++k)
+            for (const int sign : {1, -1}) {
+                const double centre = mid + sign * k * kStepHz;
+                if (fits(centre, imageApart))
+                    return centre;
+            }
     return mid;
 }
 
@@ -417,7 +417,6 @@ IqChannelizer::IqChannelizer(const IqTuning& tuning, Sink sink) : m_sink(std::mo
         ch.env.assign(kChunk, 0.0f);
         ch.dcCoef = onePole(kDcCornerHz, rc);
         ch.levelCoef = onePole(kLevelCornerHz, rc);
-        ch.release = static_cast<float>(std::exp(-1 / (kLevelReleaseSeconds * rc)));
         // The buffer starts with a kernel's length of silence.
         ch.audio.assign(static_cast<size_t>(taps) + kChunk, 0.0f);
         ch.audioFill = static_cast<size_t>(taps);
@@ -443,7 +442,7 @@ void IqChannelizer::push(IqFormat format, std::span<const std::byte> data)
             t[static_cast<size_t>(v)] = (static_cast<float>(v) - 127.5f) / 128.0f;
         return t;
     }();
-    size_t filled = 0;
+    size_t filled = m_inFill;
     auto store = [&](const std::byte* p) {
         float i = 0, q = 0;
         switch (format) {
@@ -507,8 +506,7 @@ void IqChannelizer::push(IqFormat format, std::span<const std::byte> data)
         for (; at + bytes <= data.size(); at += bytes)
             store(data.data() + at);
     }
-    if (filled > 0)
-        processChunk(filled);
+    m_inFill = filled;
     m_partialBytes = data.size() - at;
     m_partialFormat = format;
     std::copy_n(data.begin() + static_cast<std::ptrdiff_t>(at), m_partialBytes, m_partial.begin());
@@ -541,8 +539,7 @@ void IqChannelizer::processChunk(size_t samples)
             ch.dcMean += ch.dcCoef * (e - ch.dcMean);
             ch.level1 += ch.levelCoef * (e - ch.level1);
             ch.level2 += ch.levelCoef * (ch.level1 - ch.level2);
-            ch.carrier = std::max(ch.level2, ch.carrier * ch.release);
-            audio[k] = (e - ch.dcMean) * (kAudioLevel / std::max(ch.carrier, kMinLevel));
+            audio[k] = (e - ch.dcMean) * (kAudioLevel / std::max(ch.level2, kMinLevel));
         }
         ch.audioFill += n;
         // Resample.
@@ -586,6 +583,9 @@ void IqChannelizer::processChunk(size_t samples)
 
 void IqChannelizer::flush()
 {
+    if (m_inFill > 0)
+        processChunk(m_inFill);
+    m_inFill = 0;
     if (m_blockFrames == 0)
         return;
     std::fill(m_block.begin() + static_cast<std::ptrdiff_t>(2 * m_blockFrames), m_block.end(), int16_t{0});

@@ -58,10 +58,15 @@ public:
     IqChannelizer(const IqChannelizer&) = delete;
     IqChannelizer& operator=(const IqChannelizer&) = delete;
 
-    // Any length; a partial sample at the end waits for the next call.
+    // Any length; a partial sample at the end waits for the next call. Input
+    // is worked on in chunks of kChunkSamples, so the audio does not depend on
+    // how it is cut into calls.
     void push(IqFormat format, std::span<const std::byte> interleavedIq);
-    // Completes the last, partial block with silence and delivers it.
+    // Works on the last, partial chunk, completes the last block with silence
+    // and delivers it.
     void flush();
+
+    static constexpr size_t kChunkSamples = 4096;
 
     // The rate after decimation, at which the channel filter and the envelope run.
     double channelRateHz() const { return m_channelRateHz; }
@@ -89,6 +94,7 @@ private:
     IqFormat m_partialFormat = IqFormat::Cu8;
 
     std::vector<float> m_inRe, m_inIm;             // one chunk of input, planar
+    size_t m_inFill = 0;
     std::array<std::vector<int16_t>, 2> m_audio;   // one chunk of output per channel
     CaptureBlock m_block{};
     size_t m_blockFrames = 0;

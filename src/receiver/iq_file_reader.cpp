@@ -184,11 +184,15 @@ std::unique_ptr<IqFileReader> IqFileReader::open(const std::string& path, const 
     }
     reader->m_tuning = tuning;
     reader->m_format = format;
-    // One read completes at most one block and the one begun before it.
+    // A read of about one block's samples; the channelizer may hold back up to
+    // a chunk of them, so one read completes a few blocks at most.
     const double samplesPerBlock = kFramesPerBlock * tuning.sampleRateHz / kSampleRateHz;
-    const auto readSamples = static_cast<uint64_t>(std::max(1.0, std::floor(samplesPerBlock)));
-    reader->m_bytes.resize(static_cast<size_t>(
-        std::min<uint64_t>(readSamples * bytesPerSample, kMaxReadBytes / bytesPerSample * bytesPerSample)));
+    const auto readSamples = std::min<uint64_t>(static_cast<uint64_t>(std::max(1.0, std::floor(samplesPerBlock))),
+                                                kMaxReadBytes / bytesPerSample);
+    reader->m_bytes.resize(static_cast<size_t>(readSamples * bytesPerSample));
+    const double framesPerRead =
+        static_cast<double>(readSamples + IqChannelizer::kChunkSamples) * kSampleRateHz / tuning.sampleRateHz;
+    reader->m_ready.resize(static_cast<size_t>(std::ceil(framesPerRead / kFramesPerBlock)) + 2);
     IqFileReader* self = reader.get();
     reader->m_channelizer = std::make_unique<IqChannelizer>(tuning, [self](CaptureSamples block) {
         if (self->m_readyCount == self->m_ready.size())

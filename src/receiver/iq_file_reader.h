@@ -82,9 +82,9 @@ private:
     IqFormat m_format = IqFormat::Cu8;
     std::unique_ptr<IqChannelizer> m_channelizer;
     std::vector<std::byte> m_bytes; // one read's worth
-    // Blocks the channelizer delivered and read() has not handed on yet: one
-    // read of the file completes at most two.
-    std::array<CaptureBlock, 4> m_ready{};
+    // Blocks the channelizer delivered and read() has not handed on yet, as
+    // many as one read of the file can complete (sized at open).
+    std::vector<CaptureBlock> m_ready;
     size_t m_readyFirst = 0;
     size_t m_readyCount = 0;
     bool m_atEnd = false;

@@ -9,7 +9,6 @@
 #include "app/ui/sound_card.h"
 #include "app/ui/window_table.h"
 #include "app/file_capture_source.h"
-#include "receiver/audio_file_reader.h"
 #include "receiver/audio_format.h"
 
 #include <QCloseEvent>
@@ -39,28 +38,6 @@ const QString kCaptureBufferFailed = QStringLiteral(
     "メモリが不足している可能性があります");
 const QString kPlaybackOpenFailed = QStringLiteral("再生デバイスをオープンできません");
 const QString kPlaybackBufferFailed = QStringLiteral("バッファを確保できません");
-
-// The receiver's WAV reader as the file source's block reader.
-class WavBlockReader : public BlockReader {
-public:
-    explicit WavBlockReader(std::unique_ptr<AudioFileReader> source) : m_source(std::move(source)) {}
-    bool next(std::span<int16_t, kCaptureBlockSamples> out) override { return m_source->read(out); }
-
-private:
-    std::unique_ptr<AudioFileReader> m_source;
-};
-
-std::unique_ptr<BlockReader> openWavFile(const std::string& path, QString& error)
-{
-    std::string reason;
-    // "-" would mean standard input to the reader; for the program it is a file name.
-    std::unique_ptr<AudioFileReader> source = path == "-" ? nullptr : AudioFileReader::open(path, reason);
-    if (!source) {
-        error = QString::fromStdString(reason);
-        return nullptr;
-    }
-    return std::make_unique<WavBlockReader>(std::move(source));
-}
 
 QToolButton* makeToolButton(QWidget* parent, const char* name, const QString& hint, bool checkable)
 {
@@ -302,7 +279,9 @@ bool MainWindow::OpenCapture()
         if (source.front() != '/')
             source = QFile::encodeName(m_appDir).toStdString() + "/" + source;
         if (!m_waveSource)
-            m_waveSource = std::make_unique<FileCaptureSource>(deliver, openWavFile);
+            m_waveSource = std::make_unique<FileCaptureSource>(deliver, [this](const std::string& path, QString& error) {
+                return openCaptureFile(path, m_settings, error);
+            });
         QString message;
         if (m_waveSource->open(source, message))
             return true;
