@@ -1,5 +1,6 @@
-// varnesk-decode: runs WAV files (or raw S16LE stereo 22050 Hz from "-") through
-// the same per-block processing as the program, without display or sound device,
+// varnesk-decode: runs WAV files (or raw S16LE stereo 22050 Hz from "-") and IQ
+// recordings through the same per-block processing as the program, without
+// display or sound device,
 // as fast as the machine allows, and prints the entries the received text
 // window would get (RAW, PRC or MES view). RAW text logs (.log) are read as the
 // RAW import reads them.
@@ -11,6 +12,7 @@
 #include "net/raw_record_reader.h"
 #include "receiver/audio_file_reader.h"
 #include "receiver/audio_format.h"
+#include "receiver/iq_file_reader.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -31,10 +33,22 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: varnesk-decode [--ini FILE] [--view raw|prc|mes] [--dual 1|2] [--demod classic|coherent|both]\n"
-    "                      [--positions | --frames] [--stats] INPUT...\n"
+    "                      [--positions | --frames] [--stats] [IQ options] INPUT...\n"
     "  INPUT   a WAV file (any rate and channel count), - for raw stereo\n"
-    "          S16LE 22050 Hz on standard input, or a RAW text log (*.log);\n"
-    "          inputs run in order through one receiver and one decoder\n"
+    "          S16LE 22050 Hz on standard input, an IQ recording (*.cu8, *.cs8,\n"
+    "          *.cs16, *.cf32; *.raw, *.iq and *.bin in [Sdr] IqFormat), or a RAW\n"
+    "          text log (*.log); inputs run in order through one receiver and one\n"
+    "          decoder. An IQ recording's frequency 1 is the left channel and\n"
+    "          frequency 2 the right; its sample rate and centre come from its name\n"
+    "          (..._131700000Hz_2400000sps.cu8, ..._131.7MHz_2.4Msps..., rtl_433's\n"
+    "          ..._131.7M_2400k..., gqrx_DATE_TIME_FREQ_RATE_fc.raw), else from [Sdr]\n"
+    "  --iq-rate SPS  sample rate of IQ inputs (default [Sdr] SampleRate); given,\n"
+    "          it wins over the name, like --iq-centre and --iq-format\n"
+    "  --iq-centre MHZ  centre frequency of IQ inputs (default [Sdr] Centre;\n"
+    "          0 = midway between the two frequencies)\n"
+    "  --iq-format cu8|cs8|cs16|cf32  sample format of IQ inputs\n"
+    "  --freq1 MHZ, --freq2 MHZ  the two channel frequencies (default [Sdr] Freq1\n"
+    "          and Freq2, 131.45 and 131.95)\n"
     "  --ini   settings file (default: varnesk.ini beside this program)\n"
     "  --view  the text window view whose entries are printed (Shift-JIS,\n"
     "          CR LF): raw, prc or mes (default raw, or [Txt] TxtType of --ini)\n"
@@ -75,7 +89,24 @@ struct Options {
     int mapWidth = 800;
     int mapHeight = 600;
     std::vector<std::string> inputs;
+    // IQ inputs: given values stand in for the [Sdr] settings.
+    std::optional<double> iqRateHz, iqCentreHz, freq1Hz, freq2Hz;
+    std::optional<varnesk::IqFormat> iqFormat;
 };
+
+// A number with an optional k or M, such as 2400000, 2400k or 2.4M.
+std::optional<double> scaledNumber(const QString& text)
+{
+    QString digits = text;
+    double scale = 1;
+    if (digits.endsWith(QLatin1Char('k'), Qt::CaseInsensitive) || digits.endsWith(QLatin1Char('M'))) {
+        scale = digits.endsWith(QLatin1Char('M')) ? 1e6 : 1e3;
+        digits.chop(1);
+    }
+    bool ok = false;
+    const double v = digits.toDouble(&ok) * scale;
+    return ok && std::isfinite(v) ? std::optional<double>(v) : std::nullopt;
+}
 
 // Every option is parsed here. Returns nullopt (after printing why) on a usage error.
 std::optional<Options> parseOptions(const QStringList& args)
@@ -105,6 +136,26 @@ std::optional<Options> parseOptions(const QStringList& args)
             options.demod = v == QLatin1String("classic") ? 0 : v == QLatin1String("both") ? 1 : v == QLatin1String("coherent") ? 2 : -2;
             if (options.demod < 0) {
                 std::fputs("varnesk-decode: --demod takes classic, coherent or both\n", stderr);
+                return std::nullopt;
+            }
+        } else if ((arg == QLatin1String("--iq-rate") || arg == QLatin1String("--iq-centre")
+                    || arg == QLatin1String("--freq1") || arg == QLatin1String("--freq2"))
+                   && hasValue) {
+            const std::optional<double> v = scaledNumber(args[++i]);
+            if (!v || *v < 0) {
+                std::fprintf(stderr, "varnesk-decode: %s takes a number\n", arg.toLocal8Bit().constData());
+                return std::nullopt;
+            }
+            if (arg == QLatin1String("--iq-rate"))
+                options.iqRateHz = *v;
+            else
+                (arg == QLatin1String("--iq-centre") ? options.iqCentreHz
+                 : arg == QLatin1String("--freq1")   ? options.freq1Hz
+                                                     : options.freq2Hz) = *v * 1e6;
+        } else if (arg == QLatin1String("--iq-format") && hasValue) {
+            options.iqFormat = varnesk::iqFormatFromName(args[++i].toStdString());
+            if (!options.iqFormat) {
+                std::fputs("varnesk-decode: --iq-format takes cu8, cs8, cs16 or cf32\n", stderr);
                 return std::nullopt;
             }
         } else if (arg == QLatin1String("--positions")) {
@@ -285,6 +336,24 @@ int main(int argc, char** argv)
 
     // Each block is stamped with the start time plus its place in the audio, so
     // the printed times keep the spacing of the recording.
+    varnesk::IqFileSettings iqSettings = varnesk::iqFileSettings(settings);
+    if (options->iqRateHz) {
+        iqSettings.sampleRateHz = *options->iqRateHz;
+        iqSettings.rateGiven = true;
+    }
+    if (options->iqCentreHz) {
+        iqSettings.centreHz = *options->iqCentreHz;
+        iqSettings.centreGiven = true;
+    }
+    if (options->iqFormat) {
+        iqSettings.format = *options->iqFormat;
+        iqSettings.formatGiven = true;
+    }
+    if (options->freq1Hz)
+        iqSettings.channelHz[0] = *options->freq1Hz;
+    if (options->freq2Hz)
+        iqSettings.channelHz[1] = *options->freq2Hz;
+
     int status = 0;
     uint64_t blocks = 0;
     QElapsedTimer clock;
@@ -299,13 +368,18 @@ int main(int argc, char** argv)
             continue;
         }
         std::string error;
-        std::unique_ptr<varnesk::AudioFileReader> source = varnesk::AudioFileReader::open(input, error);
-        if (!source) {
+        std::unique_ptr<varnesk::AudioFileReader> audio;
+        std::unique_ptr<varnesk::IqFileReader> iq;
+        if (input != "-" && varnesk::isIqFileName(input))
+            iq = varnesk::IqFileReader::open(input, iqSettings, error);
+        else
+            audio = varnesk::AudioFileReader::open(input, error);
+        if (!audio && !iq) {
             std::fprintf(stderr, "varnesk-decode: %s\n", error.c_str());
             status = 1;
             continue;
         }
-        while (source->read(block)) {
+        while (audio ? audio->read(block) : iq->read(block)) {
             const auto ms = static_cast<qint64>(std::llround(static_cast<double>(blocks) * varnesk::kFramesPerBlock
                                                              * 1000.0 / varnesk::kSampleRateHz));
             blockTime = start.addMSecs(ms);

@@ -2,6 +2,9 @@
 // and non-blocking pipe reading with a socket notifier.
 #include "app/file_capture_source.h"
 
+#include "receiver/audio_file_reader.h"
+#include "receiver/iq_file_reader.h"
+
 #include <QFile>
 #include <QSocketNotifier>
 
@@ -12,6 +15,37 @@
 #include <unistd.h>
 
 namespace varnesk {
+
+namespace {
+
+// The receiver's WAV or IQ reader as the file source's block reader.
+template <typename Reader>
+class ReaderBlocks : public BlockReader {
+public:
+    explicit ReaderBlocks(std::unique_ptr<Reader> source) : m_source(std::move(source)) {}
+    bool next(std::span<int16_t, kCaptureBlockSamples> out) override { return m_source->read(out); }
+
+private:
+    std::unique_ptr<Reader> m_source;
+};
+
+} // namespace
+
+std::unique_ptr<BlockReader> openCaptureFile(const std::string& path, const SettingsStore& settings, QString& error)
+{
+    std::string reason;
+    std::unique_ptr<BlockReader> blocks;
+    if (isIqFileName(path)) {
+        if (auto iq = IqFileReader::open(path, iqFileSettings(settings), reason))
+            blocks = std::make_unique<ReaderBlocks<IqFileReader>>(std::move(iq));
+    } else if (path != "-") { // "-" would mean standard input to the reader; for the program it is a file name
+        if (auto wav = AudioFileReader::open(path, reason))
+            blocks = std::make_unique<ReaderBlocks<AudioFileReader>>(std::move(wav));
+    }
+    if (!blocks)
+        error = QString::fromStdString(reason);
+    return blocks;
+}
 
 FileCaptureSource::FileCaptureSource(Deliver deliver, BlockReaderFactory openFile)
     : m_deliver(std::move(deliver)), m_openFile(std::move(openFile))

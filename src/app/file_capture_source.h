@@ -1,6 +1,7 @@
-// The [Wave] Source input: a WAV file played at real-time pace, or a named
-// pipe carrying raw 22050 Hz stereo signed 16-bit little-endian samples,
-// handed on as CaptureBlocks of 512 frames in order on the owning thread.
+// The [Wave] Source input: a WAV file or an IQ recording played at real-time
+// pace, or a named pipe carrying raw 22050 Hz stereo signed 16-bit
+// little-endian samples, handed on as CaptureBlocks of 512 frames in order on
+// the owning thread.
 #pragma once
 
 #include "app/block_assembler.h"
@@ -19,6 +20,8 @@ class QSocketNotifier;
 
 namespace varnesk {
 
+class SettingsStore;
+
 // Yields a file's audio as CaptureBlocks, already converted to 22050 Hz stereo 16-bit.
 class BlockReader {
 public:
@@ -30,6 +33,11 @@ public:
 // Opens a WAV file as a BlockReader; on failure returns null and sets error
 // to a text the user can act on.
 using BlockReaderFactory = std::function<std::unique_ptr<BlockReader>(const std::string& path, QString& error)>;
+
+// The program's factory: an IQ recording by its extension (.cu8, .cs8, .cs16,
+// .cf32, .raw, .iq, .bin) through the IQ reader with the [Sdr] settings, any
+// other file as WAV.
+std::unique_ptr<BlockReader> openCaptureFile(const std::string& path, const SettingsStore& settings, QString& error);
 
 class FileCaptureSource {
 public:

@@ -4,6 +4,7 @@
 #include "app/termination_signals.h"
 #include "app/file_capture_source.h"
 #include "receiver/audio_file_reader.h"
+#include "settings/settings_store.h"
 
 #include "app_test_support.h"
 
@@ -13,7 +14,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <csignal>
+#include <numbers>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -166,6 +169,61 @@ TEST(FileCaptureSource, HandlerWithANestedEventLoopKeepsBlocksInOrder)
     ASSERT_EQ(order.size(), 12u);
     for (int b = 0; b < 12; ++b)
         EXPECT_EQ(order[b], b);
+}
+
+TEST(FileCaptureSource, ProgramOpensIqRecordingsWithTheSdrSettingsAndWavFilesAsBefore)
+{
+    app();
+    QTemporaryDir dir;
+    SettingsStore settings;
+    settings.setReal(Key::SdrFreq1, 131.45);
+    settings.setReal(Key::SdrFreq2, 131.55);
+    // 0.3 s of cu8 at 250 kS/s centred on 131.5 MHz: a carrier on frequency 1
+    // with a 1200 Hz tone at 50 %.
+    const QString iq = dir.filePath(QStringLiteral("tone_131500000Hz_250000sps.cu8"));
+    {
+        QByteArray bytes;
+        for (int k = 0; k < 75000; ++k) {
+            const double t = k / 250e3;
+            const double a = 40 * (1 + 0.5 * std::sin(2 * std::numbers::pi * 1200 * t));
+            const double w = 2 * std::numbers::pi * -50e3 * t;
+            bytes.append(static_cast<char>(static_cast<uint8_t>(std::lround(127.5 + a * std::cos(w)))));
+            bytes.append(static_cast<char>(static_cast<uint8_t>(std::lround(127.5 + a * std::sin(w)))));
+        }
+        QFile f(iq);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+    const QString wav = dir.filePath(QStringLiteral("in.wav"));
+    ASSERT_TRUE(apptest::writeWav(wav, 3));
+    auto open = [&](const std::string& path, QString& error) { return openCaptureFile(path, settings, error); };
+
+    std::vector<int16_t> got;
+    FileCaptureSource source([&](CaptureSamples s) { got.insert(got.end(), s.begin(), s.end()); }, open);
+    QString message;
+    ASSERT_TRUE(source.open(iq.toStdString(), message)) << message.toStdString();
+    ASSERT_TRUE(apptest::waitFor([&] { return source.atEnd(); }, 5000));
+    // 0.3 s is 12.9 blocks: 13, the last completed with silence.
+    ASSERT_EQ(got.size(), 13u * kCaptureBlockSamples);
+    double s = 0, c = 0;
+    for (size_t f = 2205; f < 6000; ++f) {
+        const double w = 2 * std::numbers::pi * 1200 * static_cast<double>(f) / kSampleRateHz;
+        s += got[2 * f] * std::sin(w);
+        c += got[2 * f] * std::cos(w);
+    }
+    EXPECT_NEAR(2 * std::hypot(s, c) / (6000 - 2205), 8000, 600);
+
+    got.clear();
+    ASSERT_TRUE(source.open(wav.toStdString(), message)) << message.toStdString();
+    ASSERT_TRUE(apptest::waitFor([&] { return source.atEnd(); }, 5000));
+    ASSERT_EQ(got.size(), 3u * kCaptureBlockSamples);
+    EXPECT_EQ(got[2], sampleAt(0, 1, 0));
+
+    // Frequency 2 moved out of the recording's band: refused with the reason.
+    settings.setReal(Key::SdrFreq2, 131.95);
+    EXPECT_FALSE(source.open(iq.toStdString(), message));
+    EXPECT_TRUE(message.contains(QStringLiteral("frequency 2 (131.950000 MHz) is outside"))) << message.toStdString();
+    EXPECT_FALSE(source.isOpen());
 }
 
 TEST(FileCaptureSource, UnopenableSourcesGiveAMessage)

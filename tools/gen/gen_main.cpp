@@ -1,9 +1,12 @@
 // varnesk-gen: writes a 22050 Hz stereo 16-bit WAV of ACARS blocks, for testing
-// an audio path or the receiver. Blocks are given one per --block (or per line
-// of a --blocks file) or drawn at random; noise, level, rate error and DC
-// offset are options.
+// an audio path or the receiver, or with --iq an IQ recording of the two
+// channels as AM carriers. Blocks are given one per --block (or per line of a
+// --blocks file) or drawn at random; noise, level, rate error and DC offset
+// are options.
 #include "acars_signal.h"
+#include "iq_signal.h"
 #include "decode/raw_text.h"
+#include "receiver/iq_file_reader.h"
 
 #include <algorithm>
 #include <cmath>
@@ -19,6 +22,7 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: varnesk-gen [options] OUT.wav\n"
+    "       varnesk-gen --iq [options] OUT\n"
     "  --block LINE     one block: \"L|R SECONDS MODE ADDRESS ACK LABEL ID ETX|ETB [TEXT]\"\n"
     "                   ACK is one character or NAK; TEXT is the rest of the line, with\n"
     "                   \\r \\n \\t \\\\ and \\xHH escapes; no TEXT sends no STX\n"
@@ -35,7 +39,25 @@ constexpr const char* kUsage =
     "  --duration SEC   file length (default: the last block plus 0.5 s)\n"
     "  --seed N         random seed (default 1)\n"
     "  --expect FILE    also write the line the decoder prints for each block\n"
-    "                   (\"[Lch]\" or \"[Rch]\", \">\", the block as RawText)\n";
+    "                   (\"[Lch]\" or \"[Rch]\", \">\", the block as RawText)\n"
+    "IQ recordings (--iq): the left channel's audio AM-modulates a carrier at\n"
+    "frequency 1 and the right one's at frequency 2, each keyed on for its bursts\n"
+    "only. OUT ending in .cu8, .cs8 or .cs16 is written as it is; otherwise the\n"
+    "file is OUT_<centre>Hz_<rate>sps.<format>, the name varnesk-decode reads\n"
+    "rate and centre from. The path written and what to pass is printed.\n"
+    "  --iq-format F    cu8 (default, rtl_sdr's), cs8 or cs16\n"
+    "  --iq-rate SPS    samples per second (default 2400000)\n"
+    "  --iq-centre MHZ  centre frequency (default midway between the two)\n"
+    "  --freq1 MHZ      frequency 1, left audio (default 131.45)\n"
+    "  --freq2 MHZ      frequency 2, right audio (default 131.95)\n"
+    "  --depth X        modulation depth, the audio peak over the carrier (default 0.5)\n"
+    "  --ppm X          the receiver's crystal off by X ppm: both carriers shifted\n"
+    "                   by X ppm of their frequencies, the bit rate scaled alike\n"
+    "  --ebn0 DB        white complex noise at Eb/N0 = ((carrier x depth)^2 / 2) / 2400\n"
+    "                   over N0, N0 the complex noise power per Hz: an ideal envelope\n"
+    "                   detector at high carrier-to-noise gives the audio the same\n"
+    "                   Eb/N0 as the audio definition above. The levels are chosen\n"
+    "                   to fit the format; --peak and --dc do not apply\n";
 
 std::string unescape(const std::string& in)
 {
@@ -114,6 +136,9 @@ int main(int argc, char** argv)
     std::string expectPath;
     int randomCount = 0;
     std::string error;
+    bool iqWanted = false;
+    bool centreGiven = false;
+    varnesk::gen::IqOptions iq;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool hasValue = i + 1 < argc;
@@ -166,6 +191,24 @@ int main(int argc, char** argv)
         } else if (arg == "--seed" && hasValue) {
             ok = number(v) && v >= 0 && v <= 4294967295.0;
             options.seed = ok ? static_cast<uint32_t>(v) : 0;
+        } else if (arg == "--iq") {
+            iqWanted = true;
+        } else if (arg == "--iq-format" && hasValue) {
+            const auto format = varnesk::iqFormatFromName(argv[++i]);
+            ok = format && *format != varnesk::IqFormat::Cf32;
+            iq.format = format.value_or(varnesk::IqFormat::Cu8);
+        } else if (arg == "--iq-rate" && hasValue) {
+            ok = number(iq.rateHz) && iq.rateHz >= varnesk::kMinIqRateHz && iq.rateHz <= varnesk::kMaxIqRateHz;
+        } else if (arg == "--iq-centre" && hasValue) {
+            ok = number(iq.centreHz);
+            iq.centreHz *= 1e6;
+            centreGiven = true;
+        } else if ((arg == "--freq1" || arg == "--freq2") && hasValue) {
+            double& f = iq.channelHz[arg == "--freq1" ? 0 : 1];
+            ok = number(f) && f > 0;
+            f *= 1e6;
+        } else if (arg == "--depth" && hasValue) {
+            ok = number(iq.depth) && iq.depth > 0 && iq.depth <= 1;
         } else if (arg == "--expect" && hasValue) {
             expectPath = argv[++i];
         } else if (arg == "--help" || arg == "-h") {
@@ -193,7 +236,42 @@ int main(int argc, char** argv)
             bursts.insert(bursts.end(), traffic.begin(), traffic.end());
         }
     }
-    if (!varnesk::gen::writeWav(outPath, varnesk::gen::renderStereo(bursts, options), error)) {
+    if (iqWanted) {
+        if (!centreGiven)
+            iq.centreHz = (iq.channelHz[0] + iq.channelHz[1]) / 2;
+        iq.ppm = options.rateErrorPpm;
+        options.rateErrorPpm = 0;
+        iq.noise = options.noise;
+        iq.ebN0Db = options.ebN0Db;
+        iq.seed = options.seed;
+        varnesk::IqTuning tuning;
+        tuning.sampleRateHz = iq.rateHz;
+        tuning.centreHz = iq.centreHz;
+        tuning.channelHz = iq.channelHz;
+        const std::string why = varnesk::CheckIqTuning(tuning);
+        if (!why.empty()) {
+            std::fprintf(stderr, "varnesk-gen: %s\n", why.c_str());
+            return 2;
+        }
+        const auto named = varnesk::iqFormatFromName(outPath.substr(outPath.find_last_of('.') + 1));
+        if (named && *named != varnesk::IqFormat::Cf32)
+            iq.format = *named;
+        else
+            outPath = varnesk::gen::iqFileName(outPath, iq);
+        std::FILE* f = std::fopen(outPath.c_str(), "wb");
+        const bool written = f && varnesk::gen::renderIq(bursts, options, iq, [f](std::span<const std::byte> piece) {
+            return std::fwrite(piece.data(), 1, piece.size(), f) == piece.size();
+        });
+        if (!f || std::fclose(f) != 0 || !written) {
+            std::fprintf(stderr, "varnesk-gen: cannot write %s\n", outPath.c_str());
+            return 1;
+        }
+        std::printf("%s\n", outPath.c_str());
+        const varnesk::IqNameInfo info = varnesk::parseIqFileName(outPath);
+        if (!info.sampleRateHz || !info.centreHz)
+            std::printf("varnesk-decode --iq-rate %.0f --iq-centre %.6f --freq1 %.6f --freq2 %.6f %s\n", iq.rateHz,
+                        iq.centreHz / 1e6, iq.channelHz[0] / 1e6, iq.channelHz[1] / 1e6, outPath.c_str());
+    } else if (!varnesk::gen::writeWav(outPath, varnesk::gen::renderStereo(bursts, options), error)) {
         std::fprintf(stderr, "varnesk-gen: %s\n", error.c_str());
         return 1;
     }

@@ -10,7 +10,6 @@
 #include "app/ui/window_table.h"
 #include "app/file_capture_source.h"
 #include "app/sdr_capture_source.h"
-#include "receiver/audio_file_reader.h"
 #include "receiver/audio_format.h"
 
 #include <QCloseEvent>
@@ -53,28 +52,6 @@ std::optional<std::string> sdrDeviceArgs(const std::string& source)
     if (s.startsWith(QLatin1String("sdr:"), Qt::CaseInsensitive))
         return s.mid(4).trimmed().toStdString();
     return std::nullopt;
-}
-
-// The receiver's WAV reader as the file source's block reader.
-class WavBlockReader : public BlockReader {
-public:
-    explicit WavBlockReader(std::unique_ptr<AudioFileReader> source) : m_source(std::move(source)) {}
-    bool next(std::span<int16_t, kCaptureBlockSamples> out) override { return m_source->read(out); }
-
-private:
-    std::unique_ptr<AudioFileReader> m_source;
-};
-
-std::unique_ptr<BlockReader> openWavFile(const std::string& path, QString& error)
-{
-    std::string reason;
-    // "-" would mean standard input to the reader; for the program it is a file name.
-    std::unique_ptr<AudioFileReader> source = path == "-" ? nullptr : AudioFileReader::open(path, reason);
-    if (!source) {
-        error = QString::fromStdString(reason);
-        return nullptr;
-    }
-    return std::make_unique<WavBlockReader>(std::move(source));
 }
 
 QToolButton* makeToolButton(QWidget* parent, const char* name, const QString& hint, bool checkable)
@@ -334,7 +311,9 @@ bool MainWindow::OpenCapture()
         if (source.front() != '/')
             source = QFile::encodeName(m_appDir).toStdString() + "/" + source;
         if (!m_waveSource)
-            m_waveSource = std::make_unique<FileCaptureSource>(deliver, openWavFile);
+            m_waveSource = std::make_unique<FileCaptureSource>(deliver, [this](const std::string& path, QString& error) {
+                return openCaptureFile(path, m_settings, error);
+            });
         QString message;
         if (m_waveSource->open(source, message))
             return true;
