@@ -57,10 +57,13 @@ const Recording& recording()
         out.path = dir.filePath(QStringLiteral("live.cs16")).toStdString();
         const QString expect = dir.filePath(QStringLiteral("expect.txt"));
         QProcess gen;
-        gen.start(QStringLiteral(VARNESK_GEN),
-                  {"--iq", "--iq-format", "cs16", "--iq-rate", QString::number(kRate, 'f', 0), "--iq-centre",
-                   QString::number(out.centreHz / 1e6, 'f', 6), "--random", "4", "--ebn0", "30", "--seed", "7",
-                   "--expect", expect, QString::fromStdString(out.path)});
+        QStringList args;
+        for (const char* a : {"--iq", "--iq-format", "cs16", "--random", "4", "--ebn0", "30", "--seed", "7"})
+            args << QString::fromLatin1(a);
+        args << QStringLiteral("--iq-rate") << QString::number(kRate, 'f', 0) << QStringLiteral("--iq-centre")
+             << QString::number(out.centreHz / 1e6, 'f', 6) << QStringLiteral("--expect") << expect
+             << QString::fromStdString(out.path);
+        gen.start(QStringLiteral(VARNESK_GEN), args);
         if (!gen.waitForFinished(120000) || gen.exitCode() != 0)
             ADD_FAILURE() << "varnesk-gen failed: " << gen.readAllStandardError().toStdString();
         std::ifstream lines(expect.toStdString());
@@ -98,11 +101,14 @@ template <typename Done> bool runUntil(Done done, int ms)
     return done();
 }
 
-std::vector<CaptureBlock> fileBlocks(const std::string& path)
+std::vector<CaptureBlock> fileBlocks(const Recording& r)
 {
     IqFileSettings settings;
     settings.sampleRateHz = kRate;
     settings.rateGiven = true;
+    settings.centreHz = r.centreHz;
+    settings.centreGiven = true;
+    const std::string& path = r.path;
     std::string error;
     auto reader = IqFileReader::open(path, settings, error);
     EXPECT_TRUE(reader) << error;
@@ -137,7 +143,7 @@ TEST(SdrSource, LiveAudioEqualsTheIqFilePathAndDecodesBothFrequencies)
     const Recording& r = recording();
     ASSERT_GT(r.leftBlocks, 0);
     ASSERT_GT(r.rightBlocks, 0);
-    const std::vector<CaptureBlock> expected = fileBlocks(r.path);
+    const std::vector<CaptureBlock> expected = fileBlocks(r);
     ASSERT_FALSE(expected.empty());
 
     std::vector<CaptureBlock> live;
