@@ -104,6 +104,8 @@ MainWindow::MainWindow(const Options& options, QWidget* parent) : QMainWindow(pa
     // 14. The network: a server opens its listening socket, and the caption
     // shows its connections.
     m_netLink = installNetwork(*this);
+    // The JSON feed to an aggregator, when [Feed] Enabled.
+    m_pipeline->feed().applySettings();
     // 17. Text log.
     if (m_settings.boolean(Key::TxtLog))
         startTextLog();
