@@ -199,7 +199,7 @@ const std::vector<const char*>& MainWindow::menuOrder()
         "ReportPaneItem", "AltitudePaneItem", "N27", "AirportNamesItem", "ThreeLetterItem",
         "ZeroDeleteItem", "-",
         "FlightLabelItem", "RegistrationLabelItem", "-",
-        "SettingsItem", "BasicColoursItem", "OperatorColoursItem", "InputDeviceItem", "-",
+        "SettingsItem", "BasicColoursItem", "OperatorColoursItem", "InputDeviceItem", "FeedItem", "-",
         "OpenFlightFileItem", "OpenAircraftFileItem", "OpenFolderItem", "-",
         "ClearEachLogsItem", "RawImportItem", "-",
         "ChatItem", "PacketTestItem", "-",
