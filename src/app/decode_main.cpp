@@ -289,6 +289,7 @@ int main(int argc, char** argv)
                              info.channel = frame.channel;
                              info.endIsEtx = frame.endIsEtx;
                              info.repairedBits = frame.repairedBits;
+                             info.levelDb = frame.levelDb;
                              const std::optional<std::string> line =
                                  varnesk::formatFeedLine(varnesk::feedFrameChars(frame), info, blockTime, station);
                              if (line)

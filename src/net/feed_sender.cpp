@@ -108,6 +108,7 @@ void FeedSender::feedFrame(const CapturedFrame& frame, const QDateTime& blockTim
     info.endIsEtx = frame.endIsEtx;
     info.repairedBits = frame.repairedBits;
     info.freqMhz = channelFrequencyMhz(frame.channel);
+    info.levelDb = frame.levelDb;
     const std::optional<std::string> line = formatFeedLine(feedFrameChars(frame), info, blockTime, m_station);
     if (!line) {
         ++m_counts.tooShort;

@@ -216,6 +216,43 @@ TEST(FeedSender, UdpDatagramPerFrameReceivedHereOnly)
     EXPECT_EQ(station.feed().counts().dropped(), 0u);
 }
 
+// What the capture side knows of a frame reaches its line: channel and its
+// frequency, repaired bits, level; a frame too short for a block is counted.
+TEST(FeedSender, FrameDetailsReachTheLine)
+{
+    nettest::ensureCoreApp();
+    QUdpSocket target;
+    ASSERT_TRUE(target.bind(QHostAddress(QHostAddress::LocalHost), 0));
+    FeedStation station("UDP", target.localPort());
+    station.feed().applySettings();
+    const std::string chars = testing::downlink(".JA8089", "M01A", "JL0012", "TEXT", testing::kEtb);
+    const std::vector<int32_t> slots = testing::makeFrame(chars);
+    CapturedFrame frame;
+    frame.slots = slots;
+    frame.bitCount = static_cast<int>(chars.size()) * 8 + 16;
+    frame.channel = 1;
+    frame.from = Demodulator::Coherent;
+    frame.repairedBits = 2;
+    frame.levelDb = -20.5;
+    station.feed().feedFrame(frame, kStart);
+    frame.bitCount = (kFeedMinChars - 1) * 8 + 16;
+    station.feed().feedFrame(frame, kStart);
+    ASSERT_TRUE(waitFor([&] { return target.hasPendingDatagrams(); }));
+    QByteArray d(static_cast<qsizetype>(target.pendingDatagramSize()), '\0');
+    target.readDatagram(d.data(), d.size());
+    const QJsonObject o = QJsonDocument::fromJson(d).object();
+    EXPECT_EQ(o.value(QStringLiteral("channel")).toInt(), 1);
+    EXPECT_EQ(o.value(QStringLiteral("freq")).toDouble(), kFreqRightMhz);
+    EXPECT_EQ(o.value(QStringLiteral("error")).toInt(), 2);
+    EXPECT_EQ(o.value(QStringLiteral("level")).toDouble(), -20.5);
+    EXPECT_EQ(o.value(QStringLiteral("timestamp")).toDouble(), kStart.toMSecsSinceEpoch() / 1000.0);
+    EXPECT_FALSE(o.contains(QStringLiteral("end")));
+    EXPECT_EQ(station.feed().counts().sent, 1u);
+    EXPECT_EQ(station.feed().counts().tooShort, 1u);
+    settle(50);
+    EXPECT_FALSE(target.hasPendingDatagrams());
+}
+
 TEST(FeedSender, UdpTargetByNameIsResolvedWithoutWaiting)
 {
     nettest::ensureCoreApp();
