@@ -408,4 +408,12 @@ TEST_F(NetWindows, FeedStartsWithTheProgramAndFollowsItsDialog)
     child<QPushButton>(*dialog, "OkButton")->click();
     EXPECT_EQ(feed.state(), FeedSender::State::Off);
     EXPECT_FALSE(main.settings().boolean(Key::FeedEnabled));
+
+    // On again; closing the program closes the feed with the other sockets.
+    entry->trigger();
+    child<QCheckBox>(*dialog, "FeedEnabled")->setChecked(true);
+    child<QPushButton>(*dialog, "OkButton")->click();
+    EXPECT_NE(feed.state(), FeedSender::State::Off);
+    main.close();
+    EXPECT_EQ(feed.state(), FeedSender::State::Off);
 }

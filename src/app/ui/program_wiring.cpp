@@ -274,7 +274,8 @@ void connectWindows(MainWindow& main)
         entries.push_back(a);
     }
     {
-        // The JSON feed's settings: a dialog of its own, made on first use.
+        // The JSON feed's settings: a dialog of its own, made on first use;
+        // the feed's socket closes with the others.
         QAction* a = menuEntry(main, "FeedItem", QStringLiteral("JSONフィード設定…"));
         QObject::connect(a, &QAction::triggered, &main, [&main, &pipeline] {
             auto* dialog = main.findChild<FeedDialog*>(QStringLiteral("FeedDialog"), Qt::FindDirectChildrenOnly);
@@ -283,6 +284,7 @@ void connectWindows(MainWindow& main)
             showWindow(dialog);
         });
         entries.push_back(a);
+        QObject::connect(&main, &MainWindow::socketsClosing, &pipeline.feed(), &FeedSender::stop);
     }
     const AppPaths& paths = main.paths();
     QAction* flights = menuEntry(main, "OpenFlightFileItem", QStringLiteral("flightファイルを開く"));
