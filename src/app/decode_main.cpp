@@ -3,10 +3,13 @@
 // display or sound device,
 // as fast as the machine allows, and prints the entries the received text
 // window would get (RAW, PRC or MES view). RAW text logs (.log) are read as the
-// RAW import reads them.
+// RAW import reads them; or, with --json, the feed line of every frame.
 #include "app/receive_pipeline.h"
 #include "decode/date_time_text.h"
 #include "decode/raw_text.h"
+#include "decode/sjis.h"
+#include "net/json_feed.h"
+#include "program_version.h"
 #include "map/map_scene.h"
 #include "receiver/modem_indicators.h"
 #include "net/raw_record_reader.h"
@@ -15,11 +18,14 @@
 #include "receiver/iq_file_reader.h"
 
 #include <QCoreApplication>
+
+#include <array>
 #include <QFileInfo>
 #include <QGuiApplication>
 
 #include <QElapsedTimer>
 
+#include <array>
 #include <clocale>
 #include <cmath>
 #include <cstdio>
@@ -33,7 +39,8 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: varnesk-decode [--ini FILE] [--view raw|prc|mes] [--dual 1|2] [--demod classic|coherent|both]\n"
-    "                      [--positions | --frames] [--stats] [IQ options] INPUT...\n"
+    "                      [--positions | --frames | --json [--station-id ID]] [--stats] [IQ options]\n"
+    "                      INPUT...\n"
     "  INPUT   a WAV file (any rate and channel count), - for raw stereo\n"
     "          S16LE 22050 Hz on standard input, an IQ recording (*.cu8, *.cs8,\n"
     "          *.cs16, *.cf32; *.raw, *.iq and *.bin in [Sdr] IqFormat), or a RAW\n"
@@ -65,6 +72,9 @@ constexpr const char* kUsage =
     "          and time, '>' and the frame as raw text, one line each; unless\n"
     "          only the classic chain runs, the date and time are followed by\n"
     "          \" classic\" or \" coherent\" and, for a repaired frame, \" N bits repaired\"\n"
+    "  --json  print, instead, every such frame as the JSON feed sends it to\n"
+    "          an aggregator: one object per line, UTF-8\n"
+    "  --station-id ID  the feed's station_id (default: [Feed] StationId of --ini)\n"
     "  --stats  at the end, print to standard error what the receiver found and\n"
     "          dropped per channel (each demodulator, and the merge of both),\n"
     "          what the decoder dropped per source, the\n"
@@ -84,6 +94,8 @@ struct Options {
     bool help = false;
     bool positions = false;
     bool frames = false;
+    bool json = false;
+    std::optional<QString> stationId; // --station-id
     bool stats = false;
     QString mapPath; // --map: empty for no picture
     int mapWidth = 800;
@@ -162,6 +174,10 @@ std::optional<Options> parseOptions(const QStringList& args)
             options.positions = true;
         } else if (arg == QLatin1String("--frames")) {
             options.frames = true;
+        } else if (arg == QLatin1String("--json")) {
+            options.json = true;
+        } else if (arg == QLatin1String("--station-id") && hasValue) {
+            options.stationId = args[++i];
         } else if (arg == QLatin1String("--stats")) {
             options.stats = true;
         } else if (arg == QLatin1String("--map") && hasValue) {
@@ -296,6 +312,8 @@ int main(int argc, char** argv)
         settings.setInteger(varnesk::Key::TxtType, 0);
 
     const QDateTime start = QDateTime::currentDateTime();
+    // The channel frequencies of the input being read, in MHz, when it tells them.
+    std::array<std::optional<double>, 2> channelMhz{};
     varnesk::ReceivePipeline pipeline(settings,
                                       varnesk::AppPaths::make(appDir, QStringLiteral("varnesk"), false, start));
     pipeline.setProcessingEnabled(true);
@@ -316,6 +334,24 @@ int main(int argc, char** argv)
                                  + varnesk::dateTimeText(blockTime) + tag + ">"
                                  + varnesk::renderFrameRawText(frame.slots, frame.bitCount) + "\n";
                              std::fwrite(line.data(), 1, line.size(), stdout);
+                         });
+    } else if (options->json) {
+        // The time is the block's; the frequencies are known for IQ recordings only.
+        varnesk::FeedStation station{options->stationId ? varnesk::qstringToSjis(*options->stationId)
+                                                        : settings.text(varnesk::Key::FeedStationId),
+                                     "varnesk", varnesk::kProgramVersion};
+        QObject::connect(&pipeline, &varnesk::ReceivePipeline::frameCaptured, &pipeline,
+                         [station, &channelMhz](const varnesk::CapturedFrame& frame, const QDateTime& blockTime) {
+                             varnesk::FeedFrameInfo info;
+                             info.channel = frame.channel;
+                             info.freqMhz = channelMhz[static_cast<size_t>(frame.channel & 1)];
+                             info.endIsEtx = frame.endIsEtx;
+                             info.repairedBits = frame.repairedBits;
+                             info.levelDb = frame.levelDb;
+                             const std::optional<std::string> line =
+                                 varnesk::formatFeedLine(varnesk::feedFrameChars(frame), info, blockTime, station);
+                             if (line)
+                                 std::fwrite(line->data(), 1, line->size(), stdout);
                          });
     } else {
         // Every entry as the text window appends it, byte for byte.
@@ -379,6 +415,8 @@ int main(int argc, char** argv)
             status = 1;
             continue;
         }
+        for (size_t c = 0; c < channelMhz.size(); ++c)
+            channelMhz[c] = iq ? std::optional<double>(iq->tuning().channelHz[c] / 1e6) : std::nullopt;
         while (audio ? audio->read(block) : iq->read(block)) {
             const auto ms = static_cast<qint64>(std::llround(static_cast<double>(blocks) * varnesk::kFramesPerBlock
                                                              * 1000.0 / varnesk::kSampleRateHz));

@@ -9,6 +9,7 @@ ReceivePipeline::ReceivePipeline(SettingsStore& settings, AppPaths paths)
     : m_settings(settings), m_paths(std::move(paths))
 {
     connect(&m_decode.decoder, &BlockDecoder::chatLineReceived, &m_network, &NetworkSharing::AddChatLine);
+    connect(this, &ReceivePipeline::frameCaptured, &m_feed, &FeedSender::feedFrame);
 }
 
 void ReceivePipeline::applyPaths(const AppPaths& paths)

@@ -6,6 +6,7 @@
 
 #include "decode/acars_block.h"
 #include "decode/decode_chain.h"
+#include "net/feed_sender.h"
 #include "net/network_sharing.h"
 #include "receiver/audio_format.h"
 #include "receiver/coherent_receiver.h"
@@ -79,6 +80,10 @@ public:
     // NetActive, the chat history and the lines for the server and the clients.
     NetworkSharing& network() { return m_network; }
     const NetworkSharing& network() const { return m_network; }
+    // The JSON feed of every frame received here (not those from the network
+    // or a RAW import) to an aggregator; off until feed().applySettings().
+    FeedSender& feed() { return m_feed; }
+    const FeedSender& feed() const { return m_feed; }
 
 Q_SIGNALS:
     // A block passed the processing switch and is about to enter the chain.
@@ -100,6 +105,7 @@ private:
     NetworkSharing m_network{m_settings};
     AircraftTracking m_tracking{m_settings, m_paths};
     DecodeChain m_decode{m_settings, m_paths, m_tracking, m_network};
+    FeedSender m_feed{m_settings};
 };
 
 } // namespace varnesk

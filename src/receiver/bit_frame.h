@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string_view>
 
@@ -34,6 +35,7 @@ struct CapturedFrame {
     int channel = 0;                // 0 = left, 1 = right
     Demodulator from = Demodulator::Classic;
     int repairedBits = 0;           // bits the coherent demodulator's repair flipped
+    std::optional<double> levelDb{};  // the signal level, where a demodulator measures it
 };
 
 } // namespace varnesk

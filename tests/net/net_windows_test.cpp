@@ -9,24 +9,29 @@
 #include "net/line_codec.h"
 #include "net/net_link.h"
 #include "net/ui/chat_window.h"
+#include "net/feed_sender.h"
 #include "net/ui/connect_dialog.h"
+#include "net/ui/feed_dialog.h"
 #include "net/ui/import_progress_window.h"
 #include "net/ui/packet_window.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <QUdpSocket>
 
 #include "../gui_app.h"
 
@@ -355,4 +360,60 @@ TEST_F(NetWindows, RawImportShowsItsWindowFillsTheViewsAndCancels)
     EXPECT_FALSE(progress->runImport(folder.path("missing.log")));
     EXPECT_TRUE(main.pipeline().decode().import.ImportFileName().empty());
     main.close();
+}
+
+// The feed starts with the program when [Feed] Enabled; its dialog changes
+// the target, and "OK" makes the feed follow at once.
+TEST_F(NetWindows, FeedStartsWithTheProgramAndFollowsItsDialog)
+{
+    QUdpSocket udpTarget;
+    ASSERT_TRUE(udpTarget.bind(QHostAddress(QHostAddress::LocalHost), 0));
+    Folder folder("[Feed]\nEnabled=1\nHost=127.0.0.1\nProtocol=UDP\nStationId=JA-1\nPort="
+                  + std::to_string(udpTarget.localPort()) + "\n");
+    MainWindow main(folder.options());
+    createSecondaryWindows(main);
+    FeedSender& feed = main.pipeline().feed();
+    EXPECT_EQ(feed.state(), FeedSender::State::Ready);
+    feed.sendLine("{}\n");
+    EXPECT_TRUE(waitFor([&] { return udpTarget.hasPendingDatagrams(); }));
+
+    QTcpServer tcpTarget;
+    ASSERT_TRUE(tcpTarget.listen(QHostAddress(QHostAddress::LocalHost), 0));
+    auto* entry = child<QAction>(main, "FeedItem");
+    ASSERT_NE(entry, nullptr);
+    EXPECT_EQ(entry->text(), QStringLiteral("JSONフィード設定…"));
+    entry->trigger();
+    auto* dialog = child<FeedDialog>(main, "FeedDialog");
+    ASSERT_TRUE(dialog && dialog->isVisible());
+    EXPECT_TRUE(child<QCheckBox>(*dialog, "FeedEnabled")->isChecked());
+    EXPECT_EQ(child<QLineEdit>(*dialog, "FeedHost")->text(), QStringLiteral("127.0.0.1"));
+    EXPECT_EQ(child<QSpinBox>(*dialog, "FeedPort")->value(), udpTarget.localPort());
+    EXPECT_EQ(child<QComboBox>(*dialog, "FeedProtocol")->currentText(), QStringLiteral("UDP"));
+    EXPECT_EQ(child<QLineEdit>(*dialog, "FeedStationId")->text(), QStringLiteral("JA-1"));
+    EXPECT_EQ(child<QLabel>(*dialog, "FeedCounts")->text(), QStringLiteral("送信中  送信 1  破棄 0"));
+
+    child<QSpinBox>(*dialog, "FeedPort")->setValue(tcpTarget.serverPort());
+    child<QComboBox>(*dialog, "FeedProtocol")->setCurrentIndex(1);
+    child<QLineEdit>(*dialog, "FeedStationId")->setText(QStringLiteral("東京"));
+    child<QPushButton>(*dialog, "OkButton")->click();
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_EQ(main.settings().text(Key::FeedProtocol), "TCP");
+    EXPECT_EQ(main.settings().integer(Key::FeedPort), tcpTarget.serverPort());
+    EXPECT_EQ(main.settings().text(Key::FeedStationId), "\x93\x8c\x8b\x9e");
+    EXPECT_TRUE(waitFor([&] { return feed.state() == FeedSender::State::Ready && tcpTarget.hasPendingConnections(); }));
+
+    // Off: the connection is closed and nothing more is sent.
+    entry->trigger();
+    child<QCheckBox>(*dialog, "FeedEnabled")->setChecked(false);
+    child<QPushButton>(*dialog, "OkButton")->click();
+    EXPECT_EQ(feed.state(), FeedSender::State::Off);
+    EXPECT_FALSE(main.settings().boolean(Key::FeedEnabled));
+
+    // On again; closing the program closes the feed with the other sockets.
+    entry->trigger();
+    child<QCheckBox>(*dialog, "FeedEnabled")->setChecked(true);
+    child<QPushButton>(*dialog, "OkButton")->click();
+    EXPECT_NE(feed.state(), FeedSender::State::Off);
+    main.close();
+    EXPECT_EQ(feed.state(), FeedSender::State::Off);
 }

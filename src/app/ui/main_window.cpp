@@ -11,6 +11,7 @@
 #include "app/file_capture_source.h"
 #include "app/sdr_capture_source.h"
 #include "receiver/audio_format.h"
+#include "receiver/iq_file_reader.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -96,6 +97,8 @@ MainWindow::MainWindow(const Options& options, QWidget* parent) : QMainWindow(pa
     // 14. The network: a server opens its listening socket, and the caption
     // shows its connections.
     m_netLink = installNetwork(*this);
+    // The JSON feed to an aggregator, when [Feed] Enabled.
+    m_pipeline->feed().applySettings();
     // 17. Text log.
     if (m_settings.boolean(Key::TxtLog))
         startTextLog();
@@ -190,7 +193,7 @@ const std::vector<const char*>& MainWindow::menuOrder()
         "ReportPaneItem", "AltitudePaneItem", "N27", "AirportNamesItem", "ThreeLetterItem",
         "ZeroDeleteItem", "-",
         "FlightLabelItem", "RegistrationLabelItem", "-",
-        "SettingsItem", "BasicColoursItem", "OperatorColoursItem", "InputDeviceItem", "-",
+        "SettingsItem", "BasicColoursItem", "OperatorColoursItem", "InputDeviceItem", "FeedItem", "-",
         "OpenFlightFileItem", "OpenAircraftFileItem", "OpenFolderItem", "-",
         "ClearEachLogsItem", "RawImportItem", "-",
         "ChatItem", "PacketTestItem", "-",
@@ -290,6 +293,12 @@ bool MainWindow::OpenCapture()
     CloseCapture();
     auto deliver = [this](CaptureSamples block) { onCaptureBlock(block); };
     std::string source = m_settings.text(Key::Source);
+    // The feed tells the channels' frequencies when the source knows them.
+    auto tellFrequencies = [this](std::optional<double> leftHz, std::optional<double> rightHz) {
+        m_pipeline->feed().setChannelFrequencyMhz(0, leftHz ? std::optional<double>(*leftHz / 1e6) : std::nullopt);
+        m_pipeline->feed().setChannelFrequencyMhz(1, rightHz ? std::optional<double>(*rightHz / 1e6) : std::nullopt);
+    };
+    tellFrequencies(std::nullopt, std::nullopt);
     if (const std::optional<std::string> deviceArgs = sdrDeviceArgs(source)) {
         if (!m_sdrSource)
             m_sdrSource = std::make_unique<SdrCaptureSource>(deliver, [this](const QString& message) {
@@ -301,8 +310,10 @@ bool MainWindow::OpenCapture()
         if (!deviceArgs->empty())
             options.deviceArgs = *deviceArgs;
         QString message;
-        if (m_sdrSource->open(options, message))
+        if (m_sdrSource->open(options, message)) {
+            tellFrequencies(options.freq1Hz, options.freq2Hz);
             return true;
+        }
         MessageHub::error(this, message);
         return false;
     }
@@ -315,8 +326,13 @@ bool MainWindow::OpenCapture()
                 return openCaptureFile(path, m_settings, error);
             });
         QString message;
-        if (m_waveSource->open(source, message))
+        if (m_waveSource->open(source, message)) {
+            if (isIqFileName(source)) {
+                const IqFileSettings iq = iqFileSettings(m_settings);
+                tellFrequencies(iq.channelHz[0], iq.channelHz[1]);
+            }
             return true;
+        }
         MessageHub::error(this, message);
         return false;
     }

@@ -17,6 +17,7 @@
 #include "net/net_link.h"
 #include "net/ui/chat_window.h"
 #include "net/ui/connect_dialog.h"
+#include "net/ui/feed_dialog.h"
 #include "net/ui/import_progress_window.h"
 #include "app/ui/message_hub.h"
 #include "search/search_watch.h"
@@ -271,6 +272,19 @@ void connectWindows(MainWindow& main)
         QAction* a = menuEntry(main, "InputDeviceItem", QStringLiteral("録音先設定"));
         QObject::connect(a, &QAction::triggered, input, [input] { showWindow(input); });
         entries.push_back(a);
+    }
+    {
+        // The JSON feed's settings: a dialog of its own, made on first use;
+        // the feed's socket closes with the others.
+        QAction* a = menuEntry(main, "FeedItem", QStringLiteral("JSONフィード設定…"));
+        QObject::connect(a, &QAction::triggered, &main, [&main, &pipeline] {
+            auto* dialog = main.findChild<FeedDialog*>(QStringLiteral("FeedDialog"), Qt::FindDirectChildrenOnly);
+            if (!dialog)
+                dialog = new FeedDialog(main.settings(), pipeline.feed(), &main);
+            showWindow(dialog);
+        });
+        entries.push_back(a);
+        QObject::connect(&main, &MainWindow::socketsClosing, &pipeline.feed(), &FeedSender::stop);
     }
     const AppPaths& paths = main.paths();
     QAction* flights = menuEntry(main, "OpenFlightFileItem", QStringLiteral("flightファイルを開く"));

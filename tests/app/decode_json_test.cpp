@@ -1,0 +1,127 @@
+// varnesk-decode --json prints what the feed sends: one JSON object per frame
+// of the two off-air recordings, with the station id of --ini or of the option.
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string recording(const std::string& ending)
+{
+    for (const auto& entry : std::filesystem::directory_iterator(VARNESK_FIXTURES))
+        if (entry.path().filename().string().ends_with(ending))
+            return entry.path().string();
+    ADD_FAILURE() << "no recording " << ending;
+    return {};
+}
+
+std::vector<QJsonObject> decodeJson(const QStringList& options)
+{
+    QProcess tool;
+    QStringList args = options;
+    args << QStringLiteral("--json") << QString::fromStdString(recording("-ch0ch1-22050-stereo.wav"))
+         << QString::fromStdString(recording("-ch2ch3-22050-stereo.wav"));
+    tool.start(QStringLiteral(VARNESK_APP_DIR "/varnesk-decode"), args);
+    EXPECT_TRUE(tool.waitForFinished(60000));
+    EXPECT_EQ(tool.exitCode(), 0) << tool.readAllStandardError().toStdString();
+    std::vector<QJsonObject> objects;
+    const QByteArray out = tool.readAllStandardOutput();
+    EXPECT_TRUE(out.endsWith('\n'));
+    for (const QByteArray& line : out.split('\n')) {
+        if (line.isEmpty())
+            continue;
+        QJsonParseError error;
+        const QJsonDocument doc = QJsonDocument::fromJson(line, &error);
+        EXPECT_EQ(error.error, QJsonParseError::NoError) << line.toStdString();
+        objects.push_back(doc.object());
+    }
+    return objects;
+}
+
+TEST(DecodeJson, EveryFrameOfTheOffAirRecordings)
+{
+    QTemporaryDir dir;
+    const QString ini = dir.filePath(QStringLiteral("feed.ini"));
+    QFile f(ini);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("[Feed]\r\nStationId=JA-TEST\r\n");
+    f.close();
+
+    const std::vector<QJsonObject> lines = decodeJson({QStringLiteral("--ini"), ini});
+    // "[Rch]…E.PH-BXR<NAK>5V4<STX>S53AKL1681<ETX>" and so on, in capture order.
+    struct Want {
+        int channel;
+        const char* mode;
+        const char* tail;
+        const char* label;
+        const char* blockId;
+        const char* ack; // nullptr: NAK
+        const char* msgno;
+        const char* flight;
+    };
+    const Want want[] = {
+        {1, "E", "PH-BXR", "5V", "4", nullptr, "S53A", "KL1681"},
+        {1, "E", "LN-DYY", "Q0", "6", nullptr, "S47A", "DY083J"},
+        {0, "G", "F-GTAE", "H1", "3", nullptr, "D65C", "AF7728"},
+        {0, "x", "LN-DYY", "_\x7f", "A", "5", nullptr, nullptr},
+        {1, "2", "LN-DYY", "Q0", "4", nullptr, "S46A", "DY083J"},
+        {0, "2", "G-DBCK", "_\x7f", "0", "W", "S64A", "BA031T"},
+        {0, "E", "G-DBCK", "Q0", "9", nullptr, "S63A", "BA031T"},
+    };
+    ASSERT_EQ(lines.size(), std::size(want));
+    double last = 0;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        SCOPED_TRACE(i);
+        const QJsonObject& o = lines[i];
+        const Want& w = want[i];
+        auto str = [&](const char* key) { return o.value(QLatin1String(key)).toString().toStdString(); };
+        EXPECT_EQ(str("station_id"), "JA-TEST");
+        EXPECT_EQ(o.value(QLatin1String("channel")).toInt(-1), w.channel);
+        EXPECT_EQ(o.value(QLatin1String("error")).toInt(-1), 0);
+        EXPECT_FALSE(o.contains(QLatin1String("freq")));
+        EXPECT_FALSE(o.contains(QLatin1String("level")));
+        EXPECT_EQ(str("mode"), w.mode);
+        EXPECT_EQ(str("tail"), w.tail);
+        EXPECT_EQ(str("label"), w.label);
+        EXPECT_EQ(str("block_id"), w.blockId);
+        if (w.ack)
+            EXPECT_EQ(str("ack"), w.ack);
+        else
+            EXPECT_EQ(o.value(QLatin1String("ack")), QJsonValue(false));
+        EXPECT_EQ(o.contains(QLatin1String("msgno")), w.msgno != nullptr);
+        if (w.msgno) {
+            EXPECT_EQ(str("msgno"), w.msgno);
+            EXPECT_EQ(str("flight"), w.flight);
+        }
+        EXPECT_EQ(o.value(QLatin1String("end")), QJsonValue(true));
+        EXPECT_EQ(o.value(QLatin1String("app")).toObject().value(QLatin1String("name")).toString().toStdString(),
+                  "varnesk");
+        const double t = o.value(QLatin1String("timestamp")).toDouble();
+        EXPECT_GE(t, last);
+        last = t;
+    }
+    EXPECT_EQ(lines[2].value(QLatin1String("text")).toString().toStdString(),
+              "#DFB00000/V206,05,124,183,02,00,00000/V3XX,XX,XXX,XXX,XXXX/V4XX,XX,XXX,XXX,XXXX/V5XX,XX,XXX,XXX,XXXX/"
+              "V6XX,XX,XXX,XXX,XXXX/V7044,078,00081,22222222222111/V8042,083,00061,22222222222111/");
+    for (size_t i : {0, 1, 3, 4, 5, 6})
+        EXPECT_FALSE(lines[i].contains(QLatin1String("text"))) << i;
+
+    // The option wins over the settings; without either there is no station id.
+    const std::vector<QJsonObject> named = decodeJson({QStringLiteral("--ini"), ini, QStringLiteral("--station-id"),
+                                                       QStringLiteral("東京")});
+    ASSERT_EQ(named.size(), std::size(want));
+    EXPECT_EQ(named[0].value(QLatin1String("station_id")).toString(), QStringLiteral("東京"));
+    const std::vector<QJsonObject> plain = decodeJson({QStringLiteral("--ini"), dir.filePath(QStringLiteral("none.ini"))});
+    ASSERT_EQ(plain.size(), std::size(want));
+    EXPECT_FALSE(plain[0].contains(QLatin1String("station_id")));
+}
+
+} // namespace
