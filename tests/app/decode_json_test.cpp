@@ -23,12 +23,14 @@ std::string recording(const std::string& ending)
     return {};
 }
 
-std::vector<QJsonObject> decodeJson(const QStringList& options)
+std::vector<QJsonObject> decodeJson(const QStringList& options, QStringList inputs = {})
 {
     QProcess tool;
     QStringList args = options;
-    args << QStringLiteral("--json") << QString::fromStdString(recording("-ch0ch1-22050-stereo.wav"))
-         << QString::fromStdString(recording("-ch2ch3-22050-stereo.wav"));
+    if (inputs.isEmpty())
+        inputs << QString::fromStdString(recording("-ch0ch1-22050-stereo.wav"))
+               << QString::fromStdString(recording("-ch2ch3-22050-stereo.wav"));
+    args << QStringLiteral("--json") << inputs;
     tool.start(QStringLiteral(VARNESK_APP_DIR "/varnesk-decode"), args);
     EXPECT_TRUE(tool.waitForFinished(60000));
     EXPECT_EQ(tool.exitCode(), 0) << tool.readAllStandardError().toStdString();
@@ -122,6 +124,34 @@ TEST(DecodeJson, EveryFrameOfTheOffAirRecordings)
     const std::vector<QJsonObject> plain = decodeJson({QStringLiteral("--ini"), dir.filePath(QStringLiteral("none.ini"))});
     ASSERT_EQ(plain.size(), std::size(want));
     EXPECT_FALSE(plain[0].contains(QLatin1String("station_id")));
+}
+
+// An IQ recording knows its channels' frequencies: every line says its own,
+// and a WAV file read after it gives none again.
+TEST(DecodeJson, IqRecordingLinesCarryTheirFrequency)
+{
+    QTemporaryDir dir;
+    const QString iq = dir.filePath(QStringLiteral("two_131700000Hz_1024000sps.cu8"));
+    QProcess gen;
+    gen.start(QStringLiteral(VARNESK_APP_DIR "/varnesk-gen"),
+              {QStringLiteral("--iq"), QStringLiteral("--iq-rate"), QStringLiteral("1024000"), QStringLiteral("--random"),
+               QStringLiteral("3"), QStringLiteral("--ebn0"), QStringLiteral("30"), iq});
+    ASSERT_TRUE(gen.waitForFinished(120000));
+    ASSERT_EQ(gen.exitCode(), 0) << gen.readAllStandardError().toStdString();
+
+    const std::vector<QJsonObject> lines = decodeJson(
+        {QStringLiteral("--ini"), dir.filePath(QStringLiteral("none.ini"))},
+        {iq, QString::fromStdString(recording("-ch0ch1-22050-stereo.wav"))});
+    int withFrequency = 0;
+    for (const QJsonObject& o : lines) {
+        if (!o.contains(QLatin1String("freq")))
+            continue;
+        ++withFrequency;
+        const double want = o.value(QLatin1String("channel")).toInt() == 0 ? 131.45 : 131.95;
+        EXPECT_DOUBLE_EQ(o.value(QLatin1String("freq")).toDouble(), want);
+    }
+    EXPECT_EQ(withFrequency, 6);
+    EXPECT_GT(lines.size(), 6u); // the WAV file's frames, without a frequency
 }
 
 } // namespace
