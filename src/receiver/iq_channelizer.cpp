@@ -355,15 +355,15 @@ IqChannelizer::IqChannelizer(const IqTuning& tuning, Sink sink) : m_sink(std::mo
     assert(CheckIqTuning(tuning).empty());
     const double rate = tuning.sampleRateHz;
     const int total = totalDecimation(rate);
-    m_factors = stageFactors(total);
+    const std::vector<int> factors = stageFactors(total);
     m_channelRateHz = rate / total;
 
     // Stage filters, shared by both channels.
     std::vector<std::vector<float>> filters;
     double stageRate = rate;
-    for (size_t s = 0; s < m_factors.size(); ++s) {
-        const double outRate = stageRate / m_factors[s];
-        const bool last = s + 1 == m_factors.size();
+    for (size_t s = 0; s < factors.size(); ++s) {
+        const double outRate = stageRate / factors[s];
+        const bool last = s + 1 == factors.size();
         filters.push_back(lowPass(kPassHz, last ? kStopHz : outRate - kStopHz, kStopDb, stageRate));
         stageRate = outRate;
     }
@@ -402,9 +402,9 @@ IqChannelizer::IqChannelizer(const IqTuning& tuning, Sink sink) : m_sink(std::mo
             ch.rotRe[k] = static_cast<float>(std::cos(a));
             ch.rotIm[k] = static_cast<float>(std::sin(a));
         }
-        for (size_t s = 0; s < m_factors.size(); ++s) {
+        for (size_t s = 0; s < factors.size(); ++s) {
             Stage st;
-            st.factor = m_factors[s];
+            st.factor = factors[s];
             st.h = filters[s];
             st.re.assign(st.h.size() + kChunk, 0.0f);
             st.im.assign(st.h.size() + kChunk, 0.0f);

@@ -70,21 +70,20 @@ public:
 
     // The rate after decimation, at which the channel filter and the envelope run.
     double channelRateHz() const { return m_channelRateHz; }
-    const std::vector<int>& decimation() const { return m_factors; }
     uint64_t blocksDelivered() const { return m_blocks; }
 
     // Audio level of a fully modulated carrier: audio = (envelope / carrier − 1) × this.
+    // The receive chain decodes alike from a quarter to nearly twice this.
     static constexpr float kAudioLevel = 16000.0f;
 
+private:
     struct Stage;
     struct Channel;
 
-private:
     void processChunk(size_t samples);
 
     Sink m_sink;
     double m_channelRateHz = 0;
-    std::vector<int> m_factors;
     std::vector<Channel> m_channels;
     std::vector<float> m_kernel; // resampler: kPhases rows of m_kernelTaps
     int m_kernelTaps = 0;
