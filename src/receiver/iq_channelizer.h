@@ -27,8 +27,9 @@ inline constexpr double kMinIqRateHz = 48'000;
 inline constexpr double kMaxIqRateHz = 64'000'000;
 inline constexpr double kMinIqCentreHz = 1'000'000;
 inline constexpr double kMaxIqCentreHz = 6'000'000'000;
-// A channel must lie this far inside the band: its filter's stop edge plus the
-// roll-off of a dongle's own anti-alias filter in the outer tenth of each side.
+// A channel must lie this far inside the usable band, the outer tenth of each
+// side being left to a dongle's own anti-alias roll-off: its filter's stop
+// edge (12 kHz) and room for a carrier off frequency.
 inline constexpr double kIqChannelMarginHz = 17'000;
 inline constexpr double kIqUsableBandShare = 0.9;
 
