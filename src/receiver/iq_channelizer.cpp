@@ -372,9 +372,7 @@ IqChannelizer::IqChannelizer(const IqTuning& tuning, Sink sink) : m_sink(std::mo
     // Resampler kernel: row p is for an output p / kPhases of a channel sample
     // after input i; tap j multiplies input i − taps/2 + 1 + j.
     const double rc = m_channelRateHz;
-    int taps = roundUp8(kaiserTaps(kAudioStopDb, kAudioStopHz - kAudioPassHz, rc));
-    if (taps % 2)
-        ++taps;
+    const int taps = roundUp8(kaiserTaps(kAudioStopDb, kAudioStopHz - kAudioPassHz, rc));
     const double fc = (kAudioPassHz + kAudioStopHz) / 2 / rc;
     const double beta = kaiserBeta(kAudioStopDb);
     std::vector<float> kernel(static_cast<size_t>(kPhases * taps));
@@ -395,8 +393,7 @@ IqChannelizer::IqChannelizer(const IqTuning& tuning, Sink sink) : m_sink(std::mo
     const size_t maxOut = static_cast<size_t>(std::ceil(kChunk * kSampleRateHz / rate)) + 16;
     for (size_t c = 0; c < 2; ++c) {
         Channel ch;
-        double offset = (tuning.channelHz[c] - tuning.centreHz) / rate; // cycles per sample
-        ch.stepCycles = -offset;
+        ch.stepCycles = -(tuning.channelHz[c] - tuning.centreHz) / rate; // cycles per sample
         ch.rotRe.resize(kChunk);
         ch.rotIm.resize(kChunk);
         for (size_t k = 0; k < kChunk; ++k) {
