@@ -27,8 +27,9 @@ inline constexpr double kMinIqRateHz = 48'000;
 inline constexpr double kMaxIqRateHz = 64'000'000;
 inline constexpr double kMinIqCentreHz = 1'000'000;
 inline constexpr double kMaxIqCentreHz = 6'000'000'000;
-// A channel must lie this far inside the band: its filter's stop edge plus the
-// roll-off of a dongle's own anti-alias filter in the outer tenth of each side.
+// A channel must lie this far inside the usable band, the outer tenth of each
+// side being left to a dongle's own anti-alias roll-off: its filter's stop
+// edge (12 kHz) and room for a carrier off frequency.
 inline constexpr double kIqChannelMarginHz = 17'000;
 inline constexpr double kIqUsableBandShare = 0.9;
 
@@ -70,21 +71,20 @@ public:
 
     // The rate after decimation, at which the channel filter and the envelope run.
     double channelRateHz() const { return m_channelRateHz; }
-    const std::vector<int>& decimation() const { return m_factors; }
     uint64_t blocksDelivered() const { return m_blocks; }
 
     // Audio level of a fully modulated carrier: audio = (envelope / carrier − 1) × this.
+    // The receive chain decodes alike from a quarter to nearly twice this.
     static constexpr float kAudioLevel = 16000.0f;
 
+private:
     struct Stage;
     struct Channel;
 
-private:
     void processChunk(size_t samples);
 
     Sink m_sink;
     double m_channelRateHz = 0;
-    std::vector<int> m_factors;
     std::vector<Channel> m_channels;
     std::vector<float> m_kernel; // resampler: kPhases rows of m_kernelTaps
     int m_kernelTaps = 0;
