@@ -7,6 +7,7 @@
 #include "decode/raw_text.h"
 #include "receiver/audio_file_reader.h"
 #include "receiver/iq_channelizer.h"
+#include "receiver/soft_repair.h"
 
 #include "acars_signal.h"
 #include "iq_signal.h"
@@ -46,6 +47,8 @@ struct Run {
     ReceivePipeline station;
     std::multiset<std::string> got; // "L" / "R" + RawText
     int repairedFrames = 0;
+    long long repairedBits = 0; // bits the repair changed, over the frames delivered
+    long long bits = 0;         // bits of the frames delivered
     explicit Run(int choice)
         : station(settings, AppPaths::make(QStringLiteral("/tmp"), QStringLiteral("varnesk"), false, QDateTime()))
     {
@@ -55,6 +58,8 @@ struct Run {
         QObject::connect(&station, &ReceivePipeline::frameCaptured, [this](const CapturedFrame& f, const QDateTime&) {
             got.insert((f.channel == 0 ? "L" : "R") + renderFrameRawText(f.slots, f.bitCount));
             repairedFrames += f.repairedBits > 0;
+            repairedBits += f.repairedBits;
+            bits += f.bitCount;
         });
     }
     void feed(const std::vector<int16_t>& audio)
@@ -204,6 +209,7 @@ struct Score {
     int good = 0;
     int wrong = 0;
     int repaired = 0;
+    double bitErrorRate = 0; // hard-decision errors in the frames delivered
 };
 
 Score score(const std::vector<gen::Burst>& sent, const Run& run, bool print = false)
@@ -214,6 +220,7 @@ Score score(const std::vector<gen::Burst>& sent, const Run& run, bool print = fa
     Score s;
     s.sent = static_cast<int>(sent.size());
     s.repaired = run.repairedFrames;
+    s.bitErrorRate = run.bits > 0 ? static_cast<double>(run.repairedBits) / static_cast<double>(run.bits) : 0;
     for (const auto& g : run.got) {
         auto it = want.find(g);
         if (it != want.end()) {
@@ -502,12 +509,57 @@ void iqCpu(double rateHz)
     }
 }
 
+// The soft repair alone on the point's blocks, with log-likelihood ratios of
+// an ideal coherent receiver (exact amplitude, noise and timing) at the point's
+// Eb/N0: what the demodulator would decode if it lost nothing.
+void idealPoint(const Point& p)
+{
+    SoftRepair repair;
+    std::mt19937 rng(p.seed);
+    std::normal_distribution<double> noise(0, 1);
+    const double a = std::sqrt(2 * std::pow(10.0, p.ebN0Db / 10)); // amplitude over σ
+    int sent = 0, good = 0, wrong = 0;
+    std::vector<float> llr;
+    for (const Stretch& s : pointStretches(p))
+        for (const gen::Burst& b : s.bursts) {
+            const std::vector<uint8_t> bytes = gen::onAirBytes(b.block);
+            // From the mode character (after + * SYN SYN SOH) through the BCS; the DEL after it is dropped.
+            const auto frame = std::span<const uint8_t>(bytes).subspan(5, bytes.size() - 6);
+            const int charCount = static_cast<int>(frame.size()) - 2;
+            llr.clear();
+            for (const uint8_t byte : frame)
+                for (int k = 0; k < 8; ++k) {
+                    const double x = ((byte >> k) & 1) ? a : -a;
+                    llr.push_back(static_cast<float>(2 * a * (x + noise(rng))));
+                }
+            std::vector<uint8_t> chars(static_cast<size_t>(charCount));
+            const RepairResult r = repair.repair(llr, charCount, frame[static_cast<size_t>(charCount - 1)], 0, chars);
+            ++sent;
+            if (r.ok) {
+                if (std::equal(chars.begin(), chars.end(), frame.begin()))
+                    ++good;
+                else
+                    ++wrong;
+            }
+        }
+    std::printf("ideal receiver at %.1f dB: %d of %d, %d false\n", p.ebN0Db, good, sent, wrong);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     const std::string what = argc > 1 ? argv[1] : "all";
     const int perChannel = argc > 2 ? std::max(1, std::atoi(argv[2])) : 150;
+    if (what == "ideal") {
+        // ideal DB [PER_CHANNEL] [SEED]: the soft repair on ideal receiver output for the point's blocks.
+        Point p;
+        p.ebN0Db = argc > 2 ? std::atof(argv[2]) : 3.5;
+        p.perChannel = argc > 3 ? std::atoi(argv[3]) : 150;
+        p.seed = argc > 4 ? static_cast<uint32_t>(std::atoi(argv[4])) : 1;
+        idealPoint(p);
+        return 0;
+    }
     if (what == "point") {
         // point DB [SCANNER] [PER_CHANNEL] [SEED]: one point with every miss and false frame listed.
         Point p;
@@ -519,7 +571,8 @@ int main(int argc, char** argv)
         for (const int choice : {0, 2}) {
             std::printf("%s:\n", kChoiceNames[choice]);
             const Score s = runPoint(p, choice, choice == 2);
-            std::printf("  %d of %d, %d false, %d repaired\n", s.good, s.sent, s.wrong, s.repaired);
+            std::printf("  %d of %d, %d false, %d repaired; bit error rate in the frames delivered %.5f\n", s.good,
+                        s.sent, s.wrong, s.repaired, s.bitErrorRate);
         }
         return 0;
     }
@@ -547,6 +600,7 @@ int main(int argc, char** argv)
     if (what != "all" && what != "sweep" && what != "files" && what != "noise" && what != "throughput") {
         std::fprintf(stderr, "usage: bench_demod [all|sweep|files|noise|throughput] [BLOCKS_PER_CHANNEL [FROM_DB TO_DB]]\n"
                              "       bench_demod point DB [SCANNER] [BLOCKS_PER_CHANNEL] [SEED]\n"
+                             "       bench_demod ideal DB [BLOCKS_PER_CHANNEL] [SEED]\n"
                              "       bench_demod iq-sweep [BLOCKS_PER_CHANNEL [FROM_DB TO_DB [RATE]]]\n"
                              "       bench_demod iq-cpu [RATE]\n");
         return 2;

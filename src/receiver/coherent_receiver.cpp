@@ -48,6 +48,8 @@ constexpr float kPhaseGain = 0.04f;
 constexpr float kRateGain = 0.0004f;
 constexpr double kTimingGain = 0.02;
 constexpr double kPeriodGain = 0.0001;
+// Bits each side of a bit over which the carrier phase is smoothed for the repair.
+constexpr int kSmoothBits = 64;
 
 constexpr uint8_t kEtxByte = 0x83; // ETX with its odd-parity bit
 constexpr uint8_t kEtbByte = 0x97;
@@ -258,6 +260,7 @@ private:
     bool trySymbolEnd();
     bool attempt(int endChar, uint8_t endByte);
     void finish();
+    double smoothPhase(int bits);
     uint8_t wagnerChar(int c) const;
     float endCost(int c, uint8_t value) const;
     void deliver(int charCount, int flips);
@@ -375,6 +378,7 @@ void ChannelRun::track()
         const float qi = y.re * kRotIm[r] + y.im * kRotRe[r];
         const float u = qr * c + qi * sn;
         const float v = qi * c - qr * sn;
+        const float phaseUsed = s.phase;
 
         // Errors of the previous symbol, now that its successor is decided.
         const float a = std::max(s.amplitude, 1e-6f);
@@ -410,7 +414,10 @@ void ChannelRun::track()
         s.symbolTime += s.symbolPeriod;
         s.symbolPoint += 2;
 
-        s.soft[static_cast<size_t>(s.softCount++)] = u;
+        s.soft[static_cast<size_t>(s.softCount)] = u;
+        s.quadrature[static_cast<size_t>(s.softCount)] = v;
+        s.phaseUsed[static_cast<size_t>(s.softCount)] = phaseUsed;
+        ++s.softCount;
         // Presence: the mean of u² over 64 bits against the noise plus a third of the signal.
         const auto slot = static_cast<size_t>(s.softCount & 63);
         s.energySum += u * u - s.recentEnergy[slot];
@@ -486,16 +493,18 @@ bool ChannelRun::attempt(int endChar, uint8_t endByte)
         s.triedEnds[static_cast<size_t>(s.endTries)] = endChar;
     const int otherEnds = s.endTries++;
     const int bits = (endChar + 1) * 8 + 16;
-    // Log-likelihood ratios 2 A u / σ², with A and σ² measured over this frame.
-    const float noise = std::max(s.noiseSum / s.noiseCount, 1e-12f);
+    // Log-likelihood ratios 2 A u / σ², with A and σ² measured over this frame
+    // on the soft values turned by the smoothed carrier phase.
+    smoothPhase(bits);
+    const double noise = std::max(s.noiseSum / s.noiseCount, 1e-12f);
     double power = 0;
     for (int k = 0; k < bits; ++k)
-        power += static_cast<double>(s.soft[static_cast<size_t>(k)]) * s.soft[static_cast<size_t>(k)];
+        power += static_cast<double>(s.llr[static_cast<size_t>(k)]) * s.llr[static_cast<size_t>(k)];
     power /= bits;
     const double amplitude = std::sqrt(std::max(power - noise, 0.05 * power));
     const auto scale = static_cast<float>(2 * amplitude / noise);
     for (int k = 0; k < bits; ++k)
-        s.llr[static_cast<size_t>(k)] = s.soft[static_cast<size_t>(k)] * scale;
+        s.llr[static_cast<size_t>(k)] *= scale;
     const RepairResult r = m_repair.repair(std::span<const float>(s.llr.data(), static_cast<size_t>(bits)), endChar + 1,
                                            endByte, otherEnds, s.chars);
     if (!r.ok) {
@@ -504,6 +513,60 @@ bool ChannelRun::attempt(int endChar, uint8_t endByte)
     }
     deliver(endChar + 1, r.flippedBits);
     return true;
+}
+
+// The carrier loop follows the phase with some lag and noise. Once the
+// frame's bits are in, the phase at every bit is estimated again from both
+// sides: the loop's phase plus the error measured at each bit, averaged over
+// ±kSmoothBits (a symmetric window follows a steady frequency offset without
+// lag). Each soft value is turned by what the loop missed; the turned values
+// go to s.llr, and the noise power measured on them is returned.
+double ChannelRun::smoothPhase(int bits)
+{
+    CoherentState& s = m_s;
+    const float a = std::max(s.amplitude, 1e-6f);
+    auto decision = [&](int k) {
+        if (k < 0)
+            return -1.0f; // the last bit of SOH is 0
+        if (k >= s.softCount)
+            return 0.0f;
+        return sign(s.soft[static_cast<size_t>(k)]);
+    };
+    // The other rail's neighbours leave ±A/π each on this bit's other axis.
+    auto neighbours = [&](int k) { return kNeighbour * a * (decision(k + 1) - decision(k - 1)); };
+    double unwrap = 0;
+    s.phaseSums[0] = 0;
+    for (int k = 0; k < bits; ++k) {
+        const auto i = static_cast<size_t>(k);
+        if (k > 0) {
+            double step = static_cast<double>(s.phaseUsed[i]) - s.phaseUsed[i - 1];
+            step -= 2 * std::numbers::pi * std::nearbyint(step / (2 * std::numbers::pi));
+            unwrap += step;
+        }
+        const float error = std::clamp((s.quadrature[i] - neighbours(k)) * sign(s.soft[i]) / a, -1.0f, 1.0f);
+        s.phaseSums[i + 1] = s.phaseSums[i] + unwrap + error;
+    }
+    unwrap = 0;
+    double noise = 0;
+    for (int k = 0; k < bits; ++k) {
+        const auto i = static_cast<size_t>(k);
+        if (k > 0) {
+            double step = static_cast<double>(s.phaseUsed[i]) - s.phaseUsed[i - 1];
+            step -= 2 * std::numbers::pi * std::nearbyint(step / (2 * std::numbers::pi));
+            unwrap += step;
+        }
+        const int from = std::max(k - kSmoothBits, 0);
+        const int to = std::min(k + kSmoothBits + 1, bits);
+        const double missed = (s.phaseSums[static_cast<size_t>(to)] - s.phaseSums[static_cast<size_t>(from)]) / (to - from) - unwrap;
+        const auto c = static_cast<float>(std::cos(missed));
+        const auto sn = static_cast<float>(std::sin(missed));
+        const float u = s.soft[i] * c + s.quadrature[i] * sn;
+        const float v = s.quadrature[i] * c - s.soft[i] * sn;
+        s.llr[i] = u;
+        const float residual = v - neighbours(k);
+        noise += static_cast<double>(residual) * residual;
+    }
+    return std::max(noise / bits, 1e-12);
 }
 
 // Tracking ends without an end character that gave a frame: the cheapest

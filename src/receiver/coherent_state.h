@@ -89,6 +89,9 @@ struct CoherentState {
     int noiseCount = 0;
     int softCount = 0;
     std::array<float, coherent::kMaxSoftBits> soft{};
+    std::array<float, coherent::kMaxSoftBits> quadrature{}; // the other axis of each bit's sample
+    std::array<float, coherent::kMaxSoftBits> phaseUsed{};  // the carrier phase each bit was taken with
+    std::array<double, coherent::kMaxSoftBits + 1> phaseSums{}; // running sums for the smoothed phase
     int nextChar = 0;       // next character index to examine for an end character
     int endTries = 0;
     bool guardRefused = false; // a CRC match was found but was not likely enough

@@ -4,10 +4,12 @@
 // changes the check by a fixed 16-bit column and each candidate costs one xor.
 //
 // The guard: with costs in natural log-likelihood units, the candidate of cost
-// C has weight e^-C, and every odd-parity word of the frame whose characters
-// may stand where they are together weighs Z (a product over the characters). A word not yet tried passes the CRC by
-// chance with probability 2^-16, so the weight of false matches still waiting
-// is (Z − weight tried) · 2^-16; the found word is accepted when its own weight
+// C has weight e^-C, and every word that could have been sent (odd parity and
+// a character that may stand at every place, a BCS of the one parity a block
+// can have) together weighs Z. Such a word not yet tried passes the CRC by
+// chance with probability 2^-15 (the generator's factor x + 1 already fixes
+// the parity), so the weight of false matches still waiting is
+// (Z − weight tried) · 2^-15; the found word is accepted when its own weight
 // is at least 99 times that (posterior ≥ 0.99).
 #include "receiver/soft_repair.h"
 
@@ -20,7 +22,9 @@ namespace varnesk {
 
 namespace {
 
+constexpr int kBlockIdChar = 11;
 constexpr int kTextStartChar = 12; // STX after mode, address, ack, label and block id
+constexpr int kDownlinkFieldChars = 10;
 constexpr uint8_t kStxByte = 0x02; // one 1 bit: odd parity as it is
 // Subsets taken from the heap at most, tried or not (those with two moves on
 // one character, or leaving an implausible character, are not tried).
@@ -54,10 +58,30 @@ const CrcTables& crcTables()
     return tables;
 }
 
-// log(1 + e^x) without overflow.
-double softplus(double x)
+// log(e^a + e^b) without overflow.
+double logSum(double a, double b)
 {
-    return x > 30 ? x : std::log1p(std::exp(x));
+    return std::max(a, b) + std::log1p(std::exp(-std::fabs(a - b)));
+}
+
+bool isDigitValue(int v)
+{
+    v &= 0x7F;
+    return v >= '0' && v <= '9';
+}
+
+// A downlink (its block id a digit) starts its text with the message number,
+// a letter, two digits and a letter ("M01A"), and the flight number, six
+// letters, digits or spaces ("JL0123"): k counts from the first text character.
+bool downlinkFieldChar(int k, int v)
+{
+    v &= 0x7F;
+    const bool upper = v >= 'A' && v <= 'Z';
+    if (k == 0 || k == 3)
+        return upper;
+    if (k == 1 || k == 2)
+        return isDigitValue(v);
+    return upper || isDigitValue(v) || v == ' ';
 }
 
 } // namespace
@@ -114,11 +138,6 @@ RepairResult SoftRepair::repair(std::span<const float> llr, int charCount, uint8
     if (charCount < 1 || charCount > kRepairMaxChars || llr.size() < static_cast<size_t>(charCount * 8 + 16)
         || chars.size() < static_cast<size_t>(charCount))
         return result;
-    const CrcTables& t = crcTables();
-    const int messageBits = (charCount + 2) * 8;
-    auto column = [&](int byte, int bit) {
-        return t.column[static_cast<size_t>(messageBits - 1 - (byte * 8 + bit))];
-    };
 
     // A frame right as received (odd parity everywhere, the held characters
     // as they should be, the CRC right) is taken as the classic chain takes it.
@@ -143,29 +162,190 @@ RepairResult SoftRepair::repair(std::span<const float> llr, int charCount, uint8
         return result;
     }
 
-    // Base word, its cost against the hard decisions, the moves, and log Z.
-    m_base.assign(static_cast<size_t>(charCount + 2), 0);
-    m_moves.clear();
-    double baseCost = 0;
-    double logZ = 0;
-    int mustMoves = 0;
-    for (int c = 0; c < charCount; ++c) {
+    // A block with a text is a downlink or not by its block id, and a
+    // downlink's text starts with the fields above. Z weighs both sides; the
+    // search tries the side the block id was received on first, then the other.
+    const int fieldEnd = std::min(kTextStartChar + 1 + kDownlinkFieldChars, charCount - 1);
+    const bool coupled = fieldEnd > kTextStartChar + 1;
+    const double logZ = logWeightOfAll(llr, charCount, coupled, fieldEnd, endChar);
+    // A word of the right BCS parity passes the CRC by chance with probability 2^-15.
+    const double logFalse = logZ - 15 * std::log(2.0) + std::log(1.0 + otherEnds);
+    Side sides[2] = {Side::Any, Side::Any};
+    int sideCount = 1;
+    if (coupled) {
+        const bool receivedDownlink = isDigitValue(wagnerValue(llr.data() + kBlockIdChar * 8));
+        sides[0] = receivedDownlink ? Side::Downlink : Side::Other;
+        sides[1] = receivedDownlink ? Side::Other : Side::Downlink;
+        sideCount = 2;
+    }
+    Search search{logZ, logFalse};
+    for (int k = 0; k < sideCount; ++k) {
+        const int found = searchSide(llr, charCount, endChar, sides[k], fieldEnd, search);
+        if (found == kRefused) {
+            result.refused = true;
+            break;
+        }
+        if (found < 0)
+            continue;
+        applyMoves(found, charCount);
+        if (blockCheck(m_base) != 0)
+            break;
+        int flipped = 0;
+        for (int byte = 0; byte < charCount + 2; ++byte)
+            for (int b = 0; b < 8; ++b) {
+                const bool hard = llr[static_cast<size_t>(byte * 8 + b)] > 0;
+                flipped += hard != (((m_base[static_cast<size_t>(byte)] >> b) & 1) != 0);
+            }
+        result.ok = true;
+        result.flippedBits = flipped;
+        result.posterior = search.posterior(m_nodes[static_cast<size_t>(found)].cost);
+        std::copy_n(m_base.begin(), charCount, chars.begin());
+        break;
+    }
+    result.candidatesTried = search.candidatesTried;
+    return result;
+}
+
+double SoftRepair::Search::posterior(double cost) const
+{
+    const double untried = std::max(1.0 - triedShare - std::exp(-cost - logZ), 1e-300);
+    return 1.0 / (1.0 + std::exp(std::log(untried) + logFalse + cost));
+}
+
+bool SoftRepair::Search::accepted(double cost) const
+{
+    return posterior(cost) >= kRepairPosterior;
+}
+
+uint8_t SoftRepair::wagnerValue(const float* l)
+{
+    uint8_t hard = 0;
+    int weakest = 0;
+    for (int b = 0; b < 8; ++b) {
+        if (l[b] > 0)
+            hard |= static_cast<uint8_t>(1u << b);
+        if (std::fabs(l[b]) < std::fabs(l[weakest]))
+            weakest = b;
+    }
+    if (std::popcount(static_cast<unsigned>(hard)) % 2 == 0)
+        hard ^= static_cast<uint8_t>(1u << weakest);
+    return hard;
+}
+
+bool SoftRepair::mayStand(int c, int v, Side side, int fieldEnd)
+{
+    if (!plausibleChar(c, v))
+        return false;
+    if (side != Side::Any && c == kBlockIdChar)
+        return isDigitValue(v) == (side == Side::Downlink);
+    if (side == Side::Downlink && c > kTextStartChar && c < fieldEnd)
+        return downlinkFieldChar(c - kTextStartChar - 1, v);
+    return true;
+}
+
+double SoftRepair::logWeightOfAll(std::span<const float> llr, int charCount, bool coupled, int fieldEnd, uint8_t endChar)
+{
+    // Every odd-parity value of character c that may stand there on the given
+    // side, and the value received when it counts (it may stay whatever it
+    // is), weighted by the bits it overrules.
+    auto charWeight = [&](int c, Side side, bool receivedCounts) {
         const float* l = llr.data() + c * 8;
         uint8_t hard = 0;
         for (int b = 0; b < 8; ++b)
             if (l[b] > 0)
                 hard |= static_cast<uint8_t>(1u << b);
+        double z = 0;
+        for (int v = 0; v < 128; ++v) {
+            const auto pattern = static_cast<uint8_t>(v | (std::popcount(static_cast<unsigned>(v)) % 2 == 0 ? 0x80 : 0));
+            if (!mayStand(c, v, side, fieldEnd) && !(pattern == hard && receivedCounts))
+                continue;
+            double cost = 0;
+            for (int b = 0; b < 8; ++b)
+                if (((pattern ^ hard) >> b) & 1)
+                    cost += std::fabs(l[b]);
+            z += std::exp(-cost);
+        }
+        return std::log(std::max(z, 1e-300));
+    };
+    double logZ = 0;
+    double downlinkSide = 0; // the block id and the fields, as a downlink
+    double otherSide = 0;    // and as anything else
+    for (int c = 0; c < charCount; ++c) {
+        const bool isEnd = c == charCount - 1;
+        if (isEnd || (c == kTextStartChar && charCount > kTextStartChar + 1)) {
+            // Held: the weight of the one value that may stand.
+            const uint8_t held = isEnd ? endChar : kStxByte;
+            for (int b = 0; b < 8; ++b) {
+                const float l = llr[static_cast<size_t>(c * 8 + b)];
+                if ((l > 0) != (((held >> b) & 1) != 0))
+                    logZ -= std::fabs(l);
+            }
+        } else if (coupled && c == kBlockIdChar) {
+            // The value received counts on its own side only.
+            const bool digit = isDigitValue(llrHard(llr.data() + c * 8));
+            downlinkSide += charWeight(c, Side::Downlink, digit);
+            otherSide += charWeight(c, Side::Other, !digit);
+        } else if (coupled && c > kTextStartChar && c < fieldEnd) {
+            downlinkSide += charWeight(c, Side::Downlink, true);
+            otherSide += charWeight(c, Side::Other, true);
+        } else {
+            logZ += charWeight(c, Side::Any, true);
+        }
+    }
+    if (coupled)
+        logZ += logSum(downlinkSide, otherSide);
+    // Every block passing the CRC has an even number of 1 bits (the generator
+    // has the factor x + 1), and every character an odd one: the parity of
+    // the BCS is known. Z takes the BCS values of that parity only.
+    double even = 1; // weight of the BCS values an even number of flips from the one received
+    double odd = 0;
+    int received = 0;
+    for (int k = 0; k < 16; ++k) {
+        const float l = llr[static_cast<size_t>(charCount * 8 + k)];
+        received += l > 0;
+        const double x = std::exp(-std::fabs(static_cast<double>(l)));
+        const double e = even + odd * x;
+        odd += even * x;
+        even = e;
+    }
+    logZ += std::log(std::max((received % 2 == charCount % 2) ? even : odd, 1e-300));
+    return logZ;
+}
+
+uint8_t SoftRepair::llrHard(const float* l)
+{
+    uint8_t hard = 0;
+    for (int b = 0; b < 8; ++b)
+        if (l[b] > 0)
+            hard |= static_cast<uint8_t>(1u << b);
+    return hard;
+}
+
+int SoftRepair::searchSide(std::span<const float> llr, int charCount, uint8_t endChar, Side side, int fieldEnd,
+                           Search& search)
+{
+    const CrcTables& t = crcTables();
+    const int messageBits = (charCount + 2) * 8;
+    auto column = [&](int byte, int bit) {
+        return t.column[static_cast<size_t>(messageBits - 1 - (byte * 8 + bit))];
+    };
+
+    // Base word, its cost against the hard decisions, and the moves.
+    m_base.assign(static_cast<size_t>(charCount + 2), 0);
+    m_moves.clear();
+    double baseCost = 0;
+    int mustMoves = 0;
+    for (int c = 0; c < charCount; ++c) {
+        const float* l = llr.data() + c * 8;
+        const uint8_t hard = llrHard(l);
         const bool isEnd = c == charCount - 1;
         if (isEnd || (c == kTextStartChar && charCount > kTextStartChar + 1)) {
             // The end character and STX are held: their cost is that of every bit they overrule.
             const uint8_t held = isEnd ? endChar : kStxByte;
-            double cost = 0;
             for (int b = 0; b < 8; ++b)
                 if (((hard ^ held) >> b) & 1)
-                    cost += std::fabs(l[b]);
+                    baseCost += std::fabs(l[b]);
             m_base[static_cast<size_t>(c)] = held;
-            baseCost += cost;
-            logZ -= cost;
             continue;
         }
         std::array<int, 8> order;
@@ -175,30 +355,19 @@ RepairResult SoftRepair::repair(std::span<const float> llr, int charCount, uint8
         for (int k = 0; k < 8; ++k)
             a[static_cast<size_t>(k)] = std::fabs(l[order[static_cast<size_t>(k)]]);
         const bool parityOk = std::popcount(static_cast<unsigned>(hard)) % 2 == 1;
-        // Z of this character: every odd-parity value that may stand here (or
-        // is the value received), weighted by the bits it overrules.
-        double z = 0;
-        for (int v = 0; v < 128; ++v) {
-            const auto pattern = static_cast<uint8_t>(v | (std::popcount(static_cast<unsigned>(v)) % 2 == 0 ? 0x80 : 0));
-            if (pattern != hard && !plausibleChar(c, v))
-                continue;
-            double cost = 0;
-            for (int b = 0; b < 8; ++b)
-                if (((pattern ^ hard) >> b) & 1)
-                    cost += std::fabs(l[b]);
-            z += std::exp(-cost);
-        }
-        logZ += std::log(std::max(z, 1e-300));
         auto flipSyndrome = [&](int k) { return column(c, order[static_cast<size_t>(k)]); };
         auto bitOf = [&](int k) { return static_cast<uint8_t>(1u << order[static_cast<size_t>(k)]); };
-        m_base[static_cast<size_t>(c)] = parityOk ? hard : static_cast<uint8_t>(hard ^ bitOf(0));
-        // A character received as it is may stay whatever it is; one that
-        // Wagner's rule made implausible must be moved again.
-        const bool mustMove = !parityOk && !plausibleChar(c, m_base[static_cast<size_t>(c)]);
+        const uint8_t base = parityOk ? hard : static_cast<uint8_t>(hard ^ bitOf(0));
+        m_base[static_cast<size_t>(c)] = base;
+        // A character received as it is may stay whatever it is, except a
+        // block id on the other side; one that Wagner's rule made implausible
+        // must be moved again.
+        const bool wrongSide = side != Side::Any && c == kBlockIdChar && isDigitValue(base) != (side == Side::Downlink);
+        const bool mustMove = (!parityOk || wrongSide) && !mayStand(c, base, side, fieldEnd);
         mustMoves += mustMove;
         auto addMove = [&](float cost, uint16_t syndrome, uint8_t mask) {
             // A move to a character that cannot stand here is never worth trying.
-            if (plausibleChar(c, m_base[static_cast<size_t>(c)] ^ mask))
+            if (mayStand(c, base ^ mask, side, fieldEnd))
                 m_moves.push_back({cost, syndrome, static_cast<int16_t>(c), mask, mustMove});
         };
         if (parityOk) {
@@ -224,35 +393,28 @@ RepairResult SoftRepair::repair(std::span<const float> llr, int charCount, uint8
         const float l = llr[static_cast<size_t>(charCount * 8 + k)];
         if (l > 0)
             m_base[static_cast<size_t>(charCount + k / 8)] |= static_cast<uint8_t>(1u << (k % 8));
-        const double a = std::fabs(l);
-        logZ += softplus(-a);
-        m_moves.push_back({static_cast<float>(a), column(charCount + k / 8, k % 8), static_cast<int16_t>(-1),
+        m_moves.push_back({std::fabs(l), column(charCount + k / 8, k % 8), static_cast<int16_t>(-1),
                            static_cast<uint8_t>(1u << (k % 8)), false});
-        // The BCS byte a move touches is found from its position in m_moves.
     }
     const uint16_t target = blockCheck(m_base);
+    int bcsOnes = 0;
+    for (int k = 0; k < 2; ++k)
+        bcsOnes += std::popcount(static_cast<unsigned>(m_base[static_cast<size_t>(charCount + k)]));
+    // Words whose BCS has the wrong parity cannot pass: they are not candidates.
+    const bool bcsParityRight = bcsOnes % 2 == charCount % 2;
     std::sort(m_moves.begin(), m_moves.end(), [](const Move& x, const Move& y) { return x.cost < y.cost; });
-
-    // Weight not yet tried, relative to Z; log of the false-match weight per unit of it.
-    const double logFalse = logZ - 16 * std::log(2.0) + std::log(1.0 + otherEnds);
-    double triedShare = 0;
-    const double kLogOdds = std::log(kRepairPosterior / (1 - kRepairPosterior));
-    auto accepted = [&](double cost) {
-        const double untried = std::max(1.0 - triedShare - std::exp(-cost - logZ), 1e-300);
-        return std::log(untried) + logFalse <= -cost - kLogOdds;
-    };
 
     // Subsets of the sorted moves in order of increasing cost: from a subset
     // whose last move is i, "extend" adds move i + 1 and "swap" replaces i by i + 1.
+    const double logOdds = std::log(kRepairPosterior / (1 - kRepairPosterior));
     m_nodes.clear();
     m_heap.clear();
     auto byCost = [this](int x, int y) { return m_nodes[static_cast<size_t>(x)].cost > m_nodes[static_cast<size_t>(y)].cost; };
-    m_nodes.push_back({baseCost, -1, -1, 0, 0});
+    m_nodes.push_back({baseCost, -1, -1, 0, 0, false});
     m_heap.push_back(0);
     const int moveCount = static_cast<int>(m_moves.size());
-    int found = -1;
     int pops = 0;
-    while (!m_heap.empty() && result.candidatesTried < kRepairBudget && pops++ < kRepairPops) {
+    while (!m_heap.empty() && search.candidatesTried < kRepairBudget && pops++ < kRepairPops) {
         std::pop_heap(m_heap.begin(), m_heap.end(), byCost);
         const int n = m_heap.back();
         m_heap.pop_back();
@@ -260,16 +422,14 @@ RepairResult SoftRepair::repair(std::span<const float> llr, int charCount, uint8
         // Nothing cheaper than this is left: when even a match now would fall
         // well short of the posterior (by e², more than the rest of the
         // budget can make up), stop.
-        if (std::log(std::max(1.0 - triedShare, 1e-300)) + logFalse > -node.cost - kLogOdds + 2.0)
+        if (std::log(std::max(1.0 - search.triedShare, 1e-300)) + search.logFalse > -node.cost - logOdds + 2.0)
             break;
         const bool valid = node.move < 0 || !conflicts(node.parent, node.move);
-        if (valid && node.fixes == mustMoves) {
-            ++result.candidatesTried;
-            if (node.syndrome == target) {
-                found = n;
-                break;
-            }
-            triedShare += std::exp(-node.cost - logZ);
+        if (valid && node.fixes == mustMoves && node.oddBcsFlips != bcsParityRight) {
+            ++search.candidatesTried;
+            if (node.syndrome == target)
+                return search.accepted(node.cost) ? n : kRefused;
+            search.triedShare += std::exp(-node.cost - search.logZ);
         }
         const int next = node.move + 1;
         if (next >= moveCount)
@@ -277,7 +437,7 @@ RepairResult SoftRepair::repair(std::span<const float> llr, int charCount, uint8
         const Move& mv = m_moves[static_cast<size_t>(next)];
         if (valid) {
             m_nodes.push_back({node.cost + mv.cost, n, next, static_cast<uint16_t>(node.syndrome ^ mv.syndrome),
-                               static_cast<int16_t>(node.fixes + mv.fixes)});
+                               static_cast<int16_t>(node.fixes + mv.fixes), node.oddBcsFlips != (mv.charIndex < 0)});
             m_heap.push_back(static_cast<int>(m_nodes.size()) - 1);
             std::push_heap(m_heap.begin(), m_heap.end(), byCost);
         }
@@ -285,15 +445,19 @@ RepairResult SoftRepair::repair(std::span<const float> llr, int charCount, uint8
             const Move& last = m_moves[static_cast<size_t>(node.move)];
             m_nodes.push_back({node.cost - last.cost + mv.cost, node.parent, next,
                                static_cast<uint16_t>(node.syndrome ^ last.syndrome ^ mv.syndrome),
-                               static_cast<int16_t>(node.fixes - last.fixes + mv.fixes)});
+                               static_cast<int16_t>(node.fixes - last.fixes + mv.fixes),
+                               (node.oddBcsFlips != (last.charIndex < 0)) != (mv.charIndex < 0)});
             m_heap.push_back(static_cast<int>(m_nodes.size()) - 1);
             std::push_heap(m_heap.begin(), m_heap.end(), byCost);
         }
     }
-    if (found < 0)
-        return result;
+    return -1;
+}
 
-    // Apply the moves of the found subset to the base word.
+void SoftRepair::applyMoves(int found, int charCount)
+{
+    const CrcTables& t = crcTables();
+    const int messageBits = (charCount + 2) * 8;
     for (int n = found; n >= 0; n = m_nodes[static_cast<size_t>(n)].parent) {
         const int m = m_nodes[static_cast<size_t>(n)].move;
         if (m < 0)
@@ -304,30 +468,12 @@ RepairResult SoftRepair::repair(std::span<const float> llr, int charCount, uint8
         } else {
             // A BCS bit: its column tells which of the 16.
             for (int k = 0; k < 16; ++k)
-                if (column(charCount + k / 8, k % 8) == mv.syndrome) {
+                if (t.column[static_cast<size_t>(messageBits - 1 - ((charCount + k / 8) * 8 + k % 8))] == mv.syndrome) {
                     m_base[static_cast<size_t>(charCount + k / 8)] ^= static_cast<uint8_t>(1u << (k % 8));
                     break;
                 }
         }
     }
-    if (blockCheck(m_base) != 0)
-        return result;
-    int flipped = 0;
-    for (int byte = 0; byte < charCount + 2; ++byte)
-        for (int b = 0; b < 8; ++b) {
-            const bool hard = llr[static_cast<size_t>(byte * 8 + b)] > 0;
-            flipped += hard != (((m_base[static_cast<size_t>(byte)] >> b) & 1) != 0);
-        }
-    const double cost = m_nodes[static_cast<size_t>(found)].cost;
-    const double untried = std::max(1.0 - triedShare - std::exp(-cost - logZ), 0.0);
-    const double falseWeight = std::exp(std::log(std::max(untried, 1e-300)) + logFalse + cost);
-    result.posterior = 1.0 / (1.0 + falseWeight);
-    result.flippedBits = flipped;
-    result.ok = accepted(cost);
-    result.refused = !result.ok;
-    if (result.ok)
-        std::copy_n(m_base.begin(), charCount, chars.begin());
-    return result;
 }
 
 } // namespace varnesk

@@ -224,6 +224,28 @@ TEST(SoftRepair, WeakErrorsAreRepairedAndConfidentOnesOrNoiseRefused)
     EXPECT_EQ(accepted, 0);
 }
 
+// A downlink's block id received as a letter, by two weak errors that keep
+// odd parity: the side it was received on (not a downlink) cannot give the
+// frame, the other side must be searched too.
+TEST(SoftRepair, BlockIdReceivedOnTheWrongSideIsRepaired)
+{
+    gen::BlockSpec block;
+    block.blockId = '8'; // 0x38; bits 0 and 6 flipped give 'y' (0x79), odd parity as well
+    block.text = "M12AJL0123 POSITION REPORT 35N139E";
+    std::vector<uint8_t> air = gen::onAirBytes(block);
+    const std::vector<uint8_t> frame(air.begin() + 5, air.end() - 1);
+    const int chars = static_cast<int>(frame.size()) - 2;
+    std::vector<uint8_t> out(static_cast<size_t>(chars));
+    std::vector<float> llr = frameLlr(frame, 6);
+    for (const int bit : {11 * 8 + 0, 11 * 8 + 6})
+        llr[static_cast<size_t>(bit)] = -0.3f * llr[static_cast<size_t>(bit)] / 6;
+    SoftRepair repair;
+    const RepairResult r = repair.repair(llr, chars, frame[static_cast<size_t>(chars - 1)], 0, out);
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.flippedBits, 2);
+    EXPECT_TRUE(std::equal(out.begin(), out.end(), frame.begin()));
+}
+
 TEST(FrameMerge, OneCopyOfEachTransmissionPasses)
 {
     struct Step {
