@@ -25,6 +25,9 @@ namespace {
 constexpr int kBlockIdChar = 11;
 constexpr int kTextStartChar = 12; // STX after mode, address, ack, label and block id
 constexpr int kDownlinkFieldChars = 10;
+// A move flips two of a character's kWeakBits least reliable bits (with four,
+// about one frame in fifty near the limit had its errors out of reach).
+constexpr int kWeakBits = 6;
 constexpr uint8_t kStxByte = 0x02; // one 1 bit: odd parity as it is
 // Subsets taken from the heap at most, tried or not (those with two moves on
 // one character, or leaving an implausible character, are not tried).
@@ -112,7 +115,7 @@ uint16_t blockCheck(std::span<const uint8_t> bytes)
 
 SoftRepair::SoftRepair()
 {
-    m_moves.reserve(kRepairMaxChars * 7 + 16);
+    m_moves.reserve(kRepairMaxChars * (kWeakBits * (kWeakBits - 1) / 2) + 16);
     m_nodes.reserve(2 * kRepairPops + 2);
     m_heap.reserve(2 * kRepairPops + 2);
     m_base.reserve(kRepairMaxChars + 2);
@@ -371,19 +374,19 @@ int SoftRepair::searchSide(std::span<const float> llr, int charCount, uint8_t en
                 m_moves.push_back({cost, syndrome, static_cast<int16_t>(c), mask, mustMove});
         };
         if (parityOk) {
-            for (int i = 0; i < 4; ++i)
-                for (int j = i + 1; j < 4; ++j)
+            for (int i = 0; i < kWeakBits; ++i)
+                for (int j = i + 1; j < kWeakBits; ++j)
                     addMove(a[static_cast<size_t>(i)] + a[static_cast<size_t>(j)],
                             static_cast<uint16_t>(flipSyndrome(i) ^ flipSyndrome(j)),
                             static_cast<uint8_t>(bitOf(i) | bitOf(j)));
         } else {
             // Wagner's rule: the least reliable bit is the one flipped.
             baseCost += a[0];
-            for (int j = 1; j < 4; ++j)
+            for (int j = 1; j < kWeakBits; ++j)
                 addMove(a[static_cast<size_t>(j)] - a[0], static_cast<uint16_t>(flipSyndrome(0) ^ flipSyndrome(j)),
                         static_cast<uint8_t>(bitOf(0) | bitOf(j)));
-            for (int i = 1; i < 4; ++i)
-                for (int j = i + 1; j < 4; ++j)
+            for (int i = 1; i < kWeakBits; ++i)
+                for (int j = i + 1; j < kWeakBits; ++j)
                     addMove(a[static_cast<size_t>(i)] + a[static_cast<size_t>(j)],
                             static_cast<uint16_t>(flipSyndrome(i) ^ flipSyndrome(j)),
                             static_cast<uint8_t>(bitOf(i) | bitOf(j)));
