@@ -22,6 +22,7 @@ namespace varnesk {
 
 namespace {
 
+constexpr int kAckChar = 8;
 constexpr int kBlockIdChar = 11;
 constexpr int kTextStartChar = 12; // STX after mode, address, ack, label and block id
 constexpr int kDownlinkFieldChars = 10;
@@ -93,6 +94,8 @@ bool plausibleChar(int c, int v)
 {
     v &= 0x7F;
     const bool printable = v >= 0x20 && v <= 0x7E;
+    if (c == 0) // mode: "2", "@" … "]", "`" … "}"
+        return v == '2' || (v >= '@' && v <= ']') || (v >= '`' && v <= '}');
     if (c >= 1 && c <= 7)
         return (v >= 'A' && v <= 'Z') || (v >= '0' && v <= '9') || v == '.' || v == '-';
     if (c == 8) // acknowledgement: a character or NAK
@@ -241,6 +244,12 @@ bool SoftRepair::mayStand(int c, int v, Side side, int fieldEnd)
         return false;
     if (side != Side::Any && c == kBlockIdChar)
         return isDigitValue(v) == (side == Side::Downlink);
+    // A downlink acknowledges an uplink's block id (a letter), an uplink a
+    // downlink's (a digit); or NAK.
+    if (side != Side::Any && c == kAckChar && (v & 0x7F) != 0x15) {
+        const int u = v & 0x7F;
+        return side == Side::Downlink ? (u >= 'A' && u <= 'Z') || (u >= 'a' && u <= 'z') : isDigitValue(u);
+    }
     if (side == Side::Downlink && c > kTextStartChar && c < fieldEnd)
         return downlinkFieldChar(c - kTextStartChar - 1, v);
     return true;
@@ -288,7 +297,7 @@ double SoftRepair::logWeightOfAll(std::span<const float> llr, int charCount, boo
             const bool digit = isDigitValue(llrHard(llr.data() + c * 8));
             downlinkSide += charWeight(c, Side::Downlink, digit);
             otherSide += charWeight(c, Side::Other, !digit);
-        } else if (coupled && c > kTextStartChar && c < fieldEnd) {
+        } else if (coupled && (c == kAckChar || (c > kTextStartChar && c < fieldEnd))) {
             downlinkSide += charWeight(c, Side::Downlink, true);
             otherSide += charWeight(c, Side::Other, true);
         } else {
