@@ -289,7 +289,7 @@ void sweep(int perChannel, bool scanner, int fromDb, int toDb)
         std::fflush(stdout);
     }
     for (const int c : {0, 2, 1})
-        std::printf("  %-9s 50/90/99 %% at %.1f / %.1f / %.1f dB; false frames %d in %d blocks\n", kChoiceNames[c],
+        std::printf("  %-9s 50/90/99 %% at %.2f / %.2f / %.2f dB; false frames %d in %d blocks\n", kChoiceNames[c],
                     threshold(shares[c], 0.5), threshold(shares[c], 0.9), threshold(shares[c], 0.99), totalWrong[c],
                     totalSent);
 }

@@ -86,7 +86,9 @@ double decodedShare(const std::vector<gen::Burst>& bursts, const gen::SignalOpti
     return good / static_cast<double>(bursts.size());
 }
 
-void throughput()
+// With keep, the file is written there and left for timing whole programs on it
+// (farm-bench), and nothing is decoded.
+void throughput(const std::string& keep = {})
 {
     // Ten minutes of traffic on both channels, written to a WAV file and decoded
     // from it as varnesk-decode does.
@@ -98,13 +100,15 @@ void throughput()
     std::vector<gen::Burst> inTime;
     std::copy_if(bursts.begin(), bursts.end(), std::back_inserter(inTime),
                  [](const gen::Burst& b) { return b.startSeconds < 598; });
-    const std::string path =
-        (std::filesystem::temp_directory_path() / ("varnesk-bench-" + std::to_string(::getpid()) + ".wav")).string();
+    const std::string path = !keep.empty() ? keep
+        : (std::filesystem::temp_directory_path() / ("varnesk-bench-" + std::to_string(::getpid()) + ".wav")).string();
     std::string error;
     if (!gen::writeWav(path, gen::renderStereo(inTime, options), error)) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return;
     }
+    if (!keep.empty())
+        return;
     for (int pass = 0; pass < 3; ++pass) {
         Run run;
         auto source = AudioFileReader::open(path, error);
@@ -189,6 +193,10 @@ int main(int argc, char** argv)
 {
     const std::string what = argc > 1 ? argv[1] : "all";
     const int perChannel = argc > 2 ? std::max(1, std::atoi(argv[2])) : 150;
+    if (what == "throughput-file" && argc > 2) {
+        throughput(argv[2]);
+        return 0;
+    }
     if (what == "throughput" || what == "all")
         throughput();
     if (what == "sensitivity" || what == "all")
@@ -198,7 +206,8 @@ int main(int argc, char** argv)
     if (what == "ppm" || what == "all")
         rateErrors(perChannel);
     if (what != "all" && what != "throughput" && what != "sensitivity" && what != "variants" && what != "ppm") {
-        std::fprintf(stderr, "usage: bench_receiver [all|throughput|sensitivity|variants|ppm] [BLOCKS_PER_CHANNEL]\n");
+        std::fprintf(stderr, "usage: bench_receiver [all|throughput|sensitivity|variants|ppm] [BLOCKS_PER_CHANNEL]\n"
+                             "       bench_receiver throughput-file PATH\n");
         return 2;
     }
     return 0;
