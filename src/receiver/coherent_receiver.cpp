@@ -260,7 +260,7 @@ private:
     bool trySymbolEnd();
     bool attempt(int endChar, uint8_t endByte);
     void finish();
-    double smoothPhase(int bits);
+    void smoothPhase(int bits);
     uint8_t wagnerChar(int c) const;
     float endCost(int c, uint8_t value) const;
     void deliver(int charCount, int flips);
@@ -440,18 +440,7 @@ void ChannelRun::track()
 
 uint8_t ChannelRun::wagnerChar(int c) const
 {
-    const float* u = m_s.soft.data() + c * 8;
-    uint8_t v = 0;
-    int weakest = 0;
-    for (int b = 0; b < 8; ++b) {
-        if (u[b] > 0)
-            v |= static_cast<uint8_t>(1u << b);
-        if (std::fabs(u[b]) < std::fabs(u[weakest]))
-            weakest = b;
-    }
-    if (std::popcount(static_cast<unsigned>(v)) % 2 == 0)
-        v ^= static_cast<uint8_t>(1u << weakest);
-    return v;
+    return wagnerValue(m_s.soft.data() + c * 8);
 }
 
 float ChannelRun::endCost(int c, uint8_t value) const
@@ -493,8 +482,11 @@ bool ChannelRun::attempt(int endChar, uint8_t endByte)
         s.triedEnds[static_cast<size_t>(s.endTries)] = endChar;
     const int otherEnds = s.endTries++;
     const int bits = (endChar + 1) * 8 + 16;
-    // Log-likelihood ratios 2 A u / σ², with A and σ² measured over this frame
-    // on the soft values turned by the smoothed carrier phase.
+    // Log-likelihood ratios 2 A u / σ² of the soft values turned by the
+    // smoothed carrier phase, with σ² from the loop's residuals over the frame
+    // (measured on the other axis after the phase is corrected, it falls short
+    // of the noise on the bit's axis and makes the ratios overconfident) and
+    // A from the power of the turned values.
     smoothPhase(bits);
     const double noise = std::max(s.noiseSum / s.noiseCount, 1e-12f);
     double power = 0;
@@ -520,8 +512,8 @@ bool ChannelRun::attempt(int endChar, uint8_t endByte)
 // sides: the loop's phase plus the error measured at each bit, averaged over
 // ±kSmoothBits (a symmetric window follows a steady frequency offset without
 // lag). Each soft value is turned by what the loop missed; the turned values
-// go to s.llr, and the noise power measured on them is returned.
-double ChannelRun::smoothPhase(int bits)
+// go to s.llr.
+void ChannelRun::smoothPhase(int bits)
 {
     CoherentState& s = m_s;
     const float a = std::max(s.amplitude, 1e-6f);
@@ -534,39 +526,26 @@ double ChannelRun::smoothPhase(int bits)
     };
     // The other rail's neighbours leave ±A/π each on this bit's other axis.
     auto neighbours = [&](int k) { return kNeighbour * a * (decision(k + 1) - decision(k - 1)); };
-    double unwrap = 0;
+    // The loop's phases, unwrapped in place (later bits are added wrapped).
     s.phaseSums[0] = 0;
     for (int k = 0; k < bits; ++k) {
         const auto i = static_cast<size_t>(k);
         if (k > 0) {
             double step = static_cast<double>(s.phaseUsed[i]) - s.phaseUsed[i - 1];
             step -= 2 * std::numbers::pi * std::nearbyint(step / (2 * std::numbers::pi));
-            unwrap += step;
+            s.phaseUsed[i] = static_cast<float>(s.phaseUsed[i - 1] + step);
         }
         const float error = std::clamp((s.quadrature[i] - neighbours(k)) * sign(s.soft[i]) / a, -1.0f, 1.0f);
-        s.phaseSums[i + 1] = s.phaseSums[i] + unwrap + error;
+        s.phaseSums[i + 1] = s.phaseSums[i] + s.phaseUsed[i] + error;
     }
-    unwrap = 0;
-    double noise = 0;
     for (int k = 0; k < bits; ++k) {
         const auto i = static_cast<size_t>(k);
-        if (k > 0) {
-            double step = static_cast<double>(s.phaseUsed[i]) - s.phaseUsed[i - 1];
-            step -= 2 * std::numbers::pi * std::nearbyint(step / (2 * std::numbers::pi));
-            unwrap += step;
-        }
         const int from = std::max(k - kSmoothBits, 0);
         const int to = std::min(k + kSmoothBits + 1, bits);
-        const double missed = (s.phaseSums[static_cast<size_t>(to)] - s.phaseSums[static_cast<size_t>(from)]) / (to - from) - unwrap;
-        const auto c = static_cast<float>(std::cos(missed));
-        const auto sn = static_cast<float>(std::sin(missed));
-        const float u = s.soft[i] * c + s.quadrature[i] * sn;
-        const float v = s.quadrature[i] * c - s.soft[i] * sn;
-        s.llr[i] = u;
-        const float residual = v - neighbours(k);
-        noise += static_cast<double>(residual) * residual;
+        const double missed =
+            (s.phaseSums[static_cast<size_t>(to)] - s.phaseSums[static_cast<size_t>(from)]) / (to - from) - s.phaseUsed[i];
+        s.llr[i] = s.soft[i] * static_cast<float>(std::cos(missed)) + s.quadrature[i] * static_cast<float>(std::sin(missed));
     }
-    return std::max(noise / bits, 1e-12);
 }
 
 // Tracking ends without an end character that gave a frame: the cheapest

@@ -223,7 +223,7 @@ bool SoftRepair::Search::accepted(double cost) const
     return posterior(cost) >= kRepairPosterior;
 }
 
-uint8_t SoftRepair::wagnerValue(const float* l)
+uint8_t wagnerValue(const float* l)
 {
     uint8_t hard = 0;
     int weakest = 0;

@@ -64,7 +64,6 @@ private:
     static constexpr int kRefused = -2; // a match whose posterior fell short
 
     static uint8_t llrHard(const float* l);
-    static uint8_t wagnerValue(const float* l);
     static bool mayStand(int c, int v, Side side, int fieldEnd);
     static double logWeightOfAll(std::span<const float> llr, int charCount, bool coupled, int fieldEnd, uint8_t endChar);
     // The node of the match found on this side, −1 for none, kRefused.
@@ -98,6 +97,10 @@ private:
 // c of a block (0 = mode): the address only letters, digits, '.' and '-'; the
 // text only printable characters, CR and LF; DEL only in the label.
 bool plausibleChar(int c, int v);
+
+// The character given by eight soft values (bit 0 first, positive = 1), with
+// odd parity restored at its least reliable bit when it is even (Wagner's rule).
+uint8_t wagnerValue(const float* soft);
 
 // CRC-16 (x^16 + x^12 + x^5 + 1, register 0, bits least significant first)
 // of bytes; 0 over a block followed by its BCS.
