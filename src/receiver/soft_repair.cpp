@@ -244,6 +244,9 @@ bool SoftRepair::mayStand(int c, int v, Side side, int fieldEnd)
         return false;
     if (side != Side::Any && c == kBlockIdChar)
         return isDigitValue(v) == (side == Side::Downlink);
+    // A downlink's mode character is below "a", an uplink's from "`" on.
+    if (side != Side::Any && c == 0)
+        return ((v & 0x7F) < 'a') == (side == Side::Downlink);
     // A downlink acknowledges an uplink's block id (a letter), an uplink a
     // downlink's (a digit); or NAK.
     if (side != Side::Any && c == kAckChar && (v & 0x7F) != 0x15) {
@@ -297,7 +300,7 @@ double SoftRepair::logWeightOfAll(std::span<const float> llr, int charCount, boo
             const bool digit = isDigitValue(llrHard(llr.data() + c * 8));
             downlinkSide += charWeight(c, Side::Downlink, digit);
             otherSide += charWeight(c, Side::Other, !digit);
-        } else if (coupled && (c == kAckChar || (c > kTextStartChar && c < fieldEnd))) {
+        } else if (coupled && (c == 0 || c == kAckChar || (c > kTextStartChar && c < fieldEnd))) {
             downlinkSide += charWeight(c, Side::Downlink, true);
             otherSide += charWeight(c, Side::Other, true);
         } else {

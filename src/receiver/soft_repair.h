@@ -38,8 +38,9 @@ public:
     // characters, then the 16 BCS bits in the order sent. The last character
     // is held at endChar (8-bit value with parity), and character 12 at STX
     // when a text follows. A repair never makes a character that cannot stand
-    // at its place (see plausibleChar); a downlink (block id a digit) must
-    // start its text with a message number and a flight number. The side the
+    // at its place (see plausibleChar); a downlink (block id a digit, mode
+    // character below "a") must start its text with a message number and a
+    // flight number, and acknowledges with a letter or NAK. The side the
     // block id was received on is searched first, then the other. otherEnds:
     // how many other end positions were already tried for this transmission
     // (each one more chance of a false match). On success the characters (8-bit) go to chars.
