@@ -4,6 +4,7 @@
 #include "app/receive_pipeline.h"
 #include "net/line_codec.h"
 #include "net/raw_record_reader.h"
+#include "receiver/bit_frame.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -19,11 +20,7 @@ using Clock = std::chrono::steady_clock;
 
 std::vector<int32_t> frameOf(const std::string& chars)
 {
-    std::vector<int32_t> slots((chars.size() + 3) * 8, 0);
-    for (size_t c = 0; c < chars.size(); ++c)
-        for (int t = 0; t < 7; ++t)
-            slots[c * 8 + static_cast<size_t>(t)] = (static_cast<uint8_t>(chars[c]) >> t) & 1;
-    return slots;
+    return varnesk::slotsFromChars(chars, varnesk::ParitySlot::Zero);
 }
 
 std::string block(int i)

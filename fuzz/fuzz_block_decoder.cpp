@@ -19,16 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::vector<int32_t> slots;
     for (std::string_view chars : in.parts()) {
         // The characters, two BCS characters and one more, as the receiver hands them on.
-        slots.assign((chars.size() + 3) * 8, 0);
-        for (size_t c = 0; c < chars.size(); ++c) {
-            const auto v = static_cast<uint8_t>(chars[c]);
-            int ones = 0;
-            for (int t = 0; t < 7; ++t) {
-                slots[c * 8 + static_cast<size_t>(t)] = (v >> t) & 1;
-                ones += (v >> t) & 1;
-            }
-            slots[c * 8 + 7] = rawParity ? (v >> 7) : (ones % 2 == 0 ? 1 : 0);
-        }
+        slots = slotsFromChars(chars, rawParity ? ParitySlot::TopBit : ParitySlot::Odd);
         int32_t bitCount = static_cast<int32_t>(chars.size() * 8 + 16);
         // Bit counts off the frame's size: short, long, negative, past 512 characters.
         switch (framing & 7) {

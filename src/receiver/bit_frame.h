@@ -8,6 +8,7 @@
 #include <optional>
 #include <span>
 #include <string_view>
+#include <vector>
 
 namespace varnesk {
 
@@ -37,5 +38,28 @@ struct CapturedFrame {
     int repairedBits = 0;           // bits the coherent demodulator's repair flipped
     std::optional<double> levelDb{};  // the signal level, where a demodulator measures it
 };
+
+// Slots as the receiver stores a frame, from characters (one per byte): seven
+// data slots and the parity slot each, then room for the BCS and one more
+// character (all 0). The parity slot makes the parity odd, or is the byte's
+// top bit as it stands, or stays 0.
+enum class ParitySlot { Odd, TopBit, Zero };
+inline std::vector<int32_t> slotsFromChars(std::string_view chars, ParitySlot parity)
+{
+    std::vector<int32_t> slots((chars.size() + 3) * kSlotsPerChar, 0);
+    for (size_t c = 0; c < chars.size(); ++c) {
+        const auto v = static_cast<uint8_t>(chars[c]);
+        int ones = 0;
+        for (int t = 0; t < 7; ++t) {
+            slots[c * kSlotsPerChar + static_cast<size_t>(t)] = (v >> t) & 1;
+            ones += (v >> t) & 1;
+        }
+        if (parity == ParitySlot::Odd)
+            slots[c * kSlotsPerChar + 7] = ones % 2 == 0 ? 1 : 0;
+        else if (parity == ParitySlot::TopBit)
+            slots[c * kSlotsPerChar + 7] = v >> 7;
+    }
+    return slots;
+}
 
 } // namespace varnesk

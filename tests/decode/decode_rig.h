@@ -24,17 +24,7 @@ inline constexpr std::string_view kStart = "+*\x16\x16\x01";
 // odd parity slot per character, then two BCS characters and one more.
 inline std::vector<int32_t> makeFrame(std::string_view chars)
 {
-    std::vector<int32_t> slots((chars.size() + 3) * 8, 0);
-    for (size_t c = 0; c < chars.size(); ++c) {
-        const auto v = static_cast<uint8_t>(chars[c]);
-        int ones = 0;
-        for (int t = 0; t < 7; ++t) {
-            slots[c * 8 + static_cast<size_t>(t)] = (v >> t) & 1;
-            ones += (v >> t) & 1;
-        }
-        slots[c * 8 + 7] = ones % 2 == 0 ? 1 : 0;
-    }
-    return slots;
+    return slotsFromChars(chars, ParitySlot::Odd);
 }
 
 // "+*<SYN><SYN><SOH>" mode, address (7), NAK, label, block id, STX, message

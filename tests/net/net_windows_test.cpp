@@ -163,10 +163,7 @@ TEST_F(NetWindows, ServerAndClientShareTrafficAndChatThroughTheirWindows)
     // The client's radio frame: decoded by the server, and by the client only
     // when it comes back.
     const std::string chars = std::string("+*\x16\x16\x01") + "2.JA8089\x15H11\x02M01AJL0012HELLO\x03";
-    std::vector<int32_t> slots((chars.size() + 3) * 8, 0);
-    for (size_t c = 0; c < chars.size(); ++c)
-        for (int t = 0; t < 7; ++t)
-            slots[c * 8 + static_cast<size_t>(t)] = (static_cast<uint8_t>(chars[c]) >> t) & 1;
+    const std::vector<int32_t> slots = slotsFromChars(chars, ParitySlot::Zero);
     const std::string line = encode(chars);
     CapturedFrame frame{slots, static_cast<int>(chars.size() * 8 + 16), true, line, 0};
     client.pipeline().OnFrameCaptured(frame, QDateTime());
