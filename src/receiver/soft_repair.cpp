@@ -62,6 +62,38 @@ const CrcTables& crcTables()
     return tables;
 }
 
+// The hard decisions of eight soft values (bit 0 first, positive = 1).
+uint8_t hardByte(const float* l)
+{
+    uint8_t hard = 0;
+    for (int b = 0; b < 8; ++b)
+        if (l[b] > 0)
+            hard |= static_cast<uint8_t>(1u << b);
+    return hard;
+}
+
+// The cost of value against eight soft values: the reliabilities of the bits it overrules.
+double overruleCost(const float* l, uint8_t value)
+{
+    const uint8_t differ = hardByte(l) ^ value;
+    double cost = 0;
+    for (int b = 0; b < 8; ++b)
+        if ((differ >> b) & 1)
+            cost += std::fabs(l[b]);
+    return cost;
+}
+
+// The value held at character c (the end character, and STX when a text
+// follows the block id), −1 for a character the repair may choose.
+int heldValue(int c, int charCount, uint8_t endChar)
+{
+    if (c == charCount - 1)
+        return endChar;
+    if (c == kTextStartChar && charCount > kTextStartChar + 1)
+        return kStxByte;
+    return -1;
+}
+
 // log(e^a + e^b) without overflow.
 double logSum(double a, double b)
 {
@@ -150,10 +182,7 @@ RepairResult SoftRepair::repair(std::span<const float> llr, int charCount, uint8
     m_base.assign(static_cast<size_t>(charCount + 2), 0);
     bool asReceived = true;
     for (int byte = 0; byte < charCount + 2; ++byte) {
-        uint8_t hard = 0;
-        for (int b = 0; b < 8; ++b)
-            if (llr[static_cast<size_t>(byte * 8 + b)] > 0)
-                hard |= static_cast<uint8_t>(1u << b);
+        const uint8_t hard = hardByte(llr.data() + byte * 8);
         m_base[static_cast<size_t>(byte)] = hard;
         if (byte < charCount && std::popcount(static_cast<unsigned>(hard)) % 2 == 0)
             asReceived = false;
@@ -225,14 +254,11 @@ bool SoftRepair::Search::accepted(double cost) const
 
 uint8_t wagnerValue(const float* l)
 {
-    uint8_t hard = 0;
+    uint8_t hard = hardByte(l);
     int weakest = 0;
-    for (int b = 0; b < 8; ++b) {
-        if (l[b] > 0)
-            hard |= static_cast<uint8_t>(1u << b);
+    for (int b = 1; b < 8; ++b)
         if (std::fabs(l[b]) < std::fabs(l[weakest]))
             weakest = b;
-    }
     if (std::popcount(static_cast<unsigned>(hard)) % 2 == 0)
         hard ^= static_cast<uint8_t>(1u << weakest);
     return hard;
@@ -265,20 +291,13 @@ double SoftRepair::logWeightOfAll(std::span<const float> llr, int charCount, boo
     // is), weighted by the bits it overrules.
     auto charWeight = [&](int c, Side side, bool receivedCounts) {
         const float* l = llr.data() + c * 8;
-        uint8_t hard = 0;
-        for (int b = 0; b < 8; ++b)
-            if (l[b] > 0)
-                hard |= static_cast<uint8_t>(1u << b);
+        const uint8_t hard = hardByte(l);
         double z = 0;
         for (int v = 0; v < 128; ++v) {
             const auto pattern = static_cast<uint8_t>(v | (std::popcount(static_cast<unsigned>(v)) % 2 == 0 ? 0x80 : 0));
             if (!mayStand(c, v, side, fieldEnd) && !(pattern == hard && receivedCounts))
                 continue;
-            double cost = 0;
-            for (int b = 0; b < 8; ++b)
-                if (((pattern ^ hard) >> b) & 1)
-                    cost += std::fabs(l[b]);
-            z += std::exp(-cost);
+            z += std::exp(-overruleCost(l, pattern));
         }
         return std::log(std::max(z, 1e-300));
     };
@@ -286,18 +305,12 @@ double SoftRepair::logWeightOfAll(std::span<const float> llr, int charCount, boo
     double downlinkSide = 0; // the block id and the fields, as a downlink
     double otherSide = 0;    // and as anything else
     for (int c = 0; c < charCount; ++c) {
-        const bool isEnd = c == charCount - 1;
-        if (isEnd || (c == kTextStartChar && charCount > kTextStartChar + 1)) {
+        if (const int held = heldValue(c, charCount, endChar); held >= 0) {
             // Held: the weight of the one value that may stand.
-            const uint8_t held = isEnd ? endChar : kStxByte;
-            for (int b = 0; b < 8; ++b) {
-                const float l = llr[static_cast<size_t>(c * 8 + b)];
-                if ((l > 0) != (((held >> b) & 1) != 0))
-                    logZ -= std::fabs(l);
-            }
+            logZ -= overruleCost(llr.data() + c * 8, static_cast<uint8_t>(held));
         } else if (coupled && c == kBlockIdChar) {
             // The value received counts on its own side only.
-            const bool digit = isDigitValue(llrHard(llr.data() + c * 8));
+            const bool digit = isDigitValue(hardByte(llr.data() + c * 8));
             downlinkSide += charWeight(c, Side::Downlink, digit);
             otherSide += charWeight(c, Side::Other, !digit);
         } else if (coupled && (c == 0 || c == kAckChar || (c > kTextStartChar && c < fieldEnd))) {
@@ -327,15 +340,6 @@ double SoftRepair::logWeightOfAll(std::span<const float> llr, int charCount, boo
     return logZ;
 }
 
-uint8_t SoftRepair::llrHard(const float* l)
-{
-    uint8_t hard = 0;
-    for (int b = 0; b < 8; ++b)
-        if (l[b] > 0)
-            hard |= static_cast<uint8_t>(1u << b);
-    return hard;
-}
-
 int SoftRepair::searchSide(std::span<const float> llr, int charCount, uint8_t endChar, Side side, int fieldEnd,
                            Search& search)
 {
@@ -352,15 +356,11 @@ int SoftRepair::searchSide(std::span<const float> llr, int charCount, uint8_t en
     int mustMoves = 0;
     for (int c = 0; c < charCount; ++c) {
         const float* l = llr.data() + c * 8;
-        const uint8_t hard = llrHard(l);
-        const bool isEnd = c == charCount - 1;
-        if (isEnd || (c == kTextStartChar && charCount > kTextStartChar + 1)) {
+        const uint8_t hard = hardByte(l);
+        if (const int held = heldValue(c, charCount, endChar); held >= 0) {
             // The end character and STX are held: their cost is that of every bit they overrule.
-            const uint8_t held = isEnd ? endChar : kStxByte;
-            for (int b = 0; b < 8; ++b)
-                if (((hard ^ held) >> b) & 1)
-                    baseCost += std::fabs(l[b]);
-            m_base[static_cast<size_t>(c)] = held;
+            baseCost += overruleCost(l, static_cast<uint8_t>(held));
+            m_base[static_cast<size_t>(c)] = static_cast<uint8_t>(held);
             continue;
         }
         std::array<int, 8> order;

@@ -64,7 +64,6 @@ private:
     };
     static constexpr int kRefused = -2; // a match whose posterior fell short
 
-    static uint8_t llrHard(const float* l);
     static bool mayStand(int c, int v, Side side, int fieldEnd);
     static double logWeightOfAll(std::span<const float> llr, int charCount, bool coupled, int fieldEnd, uint8_t endChar);
     // The node of the match found on this side, −1 for none, kRefused.
