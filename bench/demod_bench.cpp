@@ -49,6 +49,7 @@ struct Run {
     int repairedFrames = 0;
     long long repairedBits = 0; // bits the repair changed, over the frames delivered
     long long bits = 0;         // bits of the frames delivered
+    double expectedFalse = 0;   // Σ (1 − posterior) over the frames delivered
     explicit Run(int choice)
         : station(settings, AppPaths::make(QStringLiteral("/tmp"), QStringLiteral("varnesk"), false, QDateTime()))
     {
@@ -59,6 +60,7 @@ struct Run {
             got.insert((f.channel == 0 ? "L" : "R") + renderFrameRawText(f.slots, f.bitCount));
             repairedFrames += f.repairedBits > 0;
             repairedBits += f.repairedBits;
+            expectedFalse += 1 - f.repairPosterior;
             bits += f.bitCount;
         });
     }
@@ -210,6 +212,7 @@ struct Score {
     int wrong = 0;
     int repaired = 0;
     double bitErrorRate = 0; // hard-decision errors in the frames delivered
+    double expectedFalse = 0; // false frames the repair's posteriors predict
 };
 
 Score score(const std::vector<gen::Burst>& sent, const Run& run, bool print = false)
@@ -220,6 +223,7 @@ Score score(const std::vector<gen::Burst>& sent, const Run& run, bool print = fa
     Score s;
     s.sent = static_cast<int>(sent.size());
     s.repaired = run.repairedFrames;
+    s.expectedFalse = run.expectedFalse;
     s.bitErrorRate = run.bits > 0 ? static_cast<double>(run.repairedBits) / static_cast<double>(run.bits) : 0;
     for (const auto& g : run.got) {
         auto it = want.find(g);
@@ -269,6 +273,7 @@ void sweep(int perChannel, bool scanner, int fromDb, int toDb)
     std::printf("  Eb/N0 dB       classic   coherent       both   false frames (classic/coherent/both)   repaired\n");
     std::map<int, double> shares[3];
     int totalSent = 0, totalWrong[3] = {};
+    double totalExpected[3] = {};
     for (int db = fromDb; db <= toDb; ++db) {
         Point p;
         p.ebN0Db = db;
@@ -281,6 +286,7 @@ void sweep(int perChannel, bool scanner, int fromDb, int toDb)
         for (int c = 0; c < 3; ++c) {
             shares[c][db] = static_cast<double>(s[c].good) / s[c].sent;
             totalWrong[c] += s[c].wrong;
+            totalExpected[c] += s[c].expectedFalse;
         }
         totalSent += s[0].sent;
         std::printf("  %8d   %6.1f %%   %6.1f %%   %6.1f %%   %4d %4d %4d   %6d\n", db, 100.0 * s[0].good / s[0].sent,
@@ -289,9 +295,10 @@ void sweep(int perChannel, bool scanner, int fromDb, int toDb)
         std::fflush(stdout);
     }
     for (const int c : {0, 2, 1})
-        std::printf("  %-9s 50/90/99 %% at %.2f / %.2f / %.2f dB; false frames %d in %d blocks\n", kChoiceNames[c],
-                    threshold(shares[c], 0.5), threshold(shares[c], 0.9), threshold(shares[c], 0.99), totalWrong[c],
-                    totalSent);
+        std::printf("  %-9s 50/90/99 %% at %.2f / %.2f / %.2f dB; false frames %d in %d blocks (%.2f expected from "
+                    "the posteriors)\n",
+                    kChoiceNames[c], threshold(shares[c], 0.5), threshold(shares[c], 0.9), threshold(shares[c], 0.99),
+                    totalWrong[c], totalSent, totalExpected[c]);
 }
 
 void files(int perChannel)
@@ -519,6 +526,7 @@ void idealPoint(const Point& p)
     std::normal_distribution<double> noise(0, 1);
     const double a = std::sqrt(2 * std::pow(10.0, p.ebN0Db / 10)); // amplitude over σ
     int sent = 0, good = 0, wrong = 0;
+    double expectedFalse = 0;
     std::vector<float> llr;
     for (const Stretch& s : pointStretches(p))
         for (const gen::Burst& b : s.bursts) {
@@ -536,13 +544,15 @@ void idealPoint(const Point& p)
             const RepairResult r = repair.repair(llr, charCount, frame[static_cast<size_t>(charCount - 1)], 0, chars);
             ++sent;
             if (r.ok) {
+                expectedFalse += 1 - r.posterior;
                 if (std::equal(chars.begin(), chars.end(), frame.begin()))
                     ++good;
                 else
                     ++wrong;
             }
         }
-    std::printf("ideal receiver at %.1f dB: %d of %d, %d false\n", p.ebN0Db, good, sent, wrong);
+    std::printf("ideal receiver at %.1f dB: %d of %d, %d false (%.2f expected from the posteriors)\n", p.ebN0Db, good,
+                sent, wrong, expectedFalse);
 }
 
 } // namespace
@@ -571,8 +581,9 @@ int main(int argc, char** argv)
         for (const int choice : {0, 2}) {
             std::printf("%s:\n", kChoiceNames[choice]);
             const Score s = runPoint(p, choice, choice == 2);
-            std::printf("  %d of %d, %d false, %d repaired; bit error rate in the frames delivered %.5f\n", s.good,
-                        s.sent, s.wrong, s.repaired, s.bitErrorRate);
+            std::printf("  %d of %d, %d false (%.2f expected from the posteriors), %d repaired; bit error rate in the "
+                        "frames delivered %.5f\n",
+                        s.good, s.sent, s.wrong, s.expectedFalse, s.repaired, s.bitErrorRate);
         }
         return 0;
     }

@@ -263,7 +263,7 @@ private:
     void smoothPhase(int bits);
     uint8_t wagnerChar(int c) const;
     float endCost(int c, uint8_t value) const;
-    void deliver(int charCount, int flips);
+    void deliver(int charCount, int flips, double posterior);
 
     CoherentState& m_s;
     SoftRepair& m_repair;
@@ -503,7 +503,7 @@ bool ChannelRun::attempt(int endChar, uint8_t endByte)
         s.guardRefused = s.guardRefused || r.refused;
         return false;
     }
-    deliver(endChar + 1, r.flippedBits);
+    deliver(endChar + 1, r.flippedBits, r.posterior);
     return true;
 }
 
@@ -585,7 +585,7 @@ void ChannelRun::finish()
         ++s.counts.guardRefusals;
 }
 
-void ChannelRun::deliver(int charCount, int flips)
+void ChannelRun::deliver(int charCount, int flips, double posterior)
 {
     CoherentState& s = m_s;
     // Slots: "+" "*" SYN SYN SOH, the characters, the BCS.
@@ -620,6 +620,7 @@ void ChannelRun::deliver(int charCount, int flips)
     m_frame.channel = m_channel;
     m_frame.from = Demodulator::Coherent;
     m_frame.repairedBits = flips;
+    m_frame.repairPosterior = posterior;
 }
 
 } // namespace

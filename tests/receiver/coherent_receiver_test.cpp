@@ -27,6 +27,7 @@ struct Station {
     ReceivePipeline pipeline;
     std::vector<std::string> lines; // "L" / "R" + RawText
     std::vector<Demodulator> from;
+    std::vector<std::pair<int, double>> repairs; // bits flipped and the posterior, per frame
     explicit Station(int choice)
         : pipeline(settings, AppPaths::make(QStringLiteral(VARNESK_APP_DIR), QStringLiteral("varnesk"), false,
                                             QDateTime::currentDateTime()))
@@ -37,6 +38,7 @@ struct Station {
         QObject::connect(&pipeline, &ReceivePipeline::frameCaptured, [this](const CapturedFrame& f, const QDateTime&) {
             lines.push_back((f.channel == 0 ? "L" : "R") + renderFrameRawText(f.slots, f.bitCount));
             from.push_back(f.from);
+            repairs.emplace_back(f.repairedBits, f.repairPosterior);
         });
     }
     void run(const std::vector<int16_t>& audio)
@@ -148,6 +150,13 @@ TEST(CoherentReceiver, NoisyAndCleanTrafficWithinBoundsAndNothingFalse)
         EXPECT_EQ(total.framesDelivered, static_cast<uint64_t>(good));
         if (c.noise) {
             EXPECT_GT(total.framesRepaired, 10u);
+        }
+        // A frame right as received is certain; a repaired one was accepted at 0.99 or more.
+        for (const auto& [bits, posterior] : station.repairs) {
+            if (bits == 0)
+                EXPECT_EQ(posterior, 1.0);
+            else
+                EXPECT_TRUE(posterior >= 0.99 && posterior < 1.0) << posterior;
         }
     }
 }
