@@ -109,6 +109,17 @@ private:
         return digits;
     }
 
+    // The hemisphere letters at latAt ('N' or not) and lonAt ('E' or not),
+    // each followed by its run of digits; false when a run is not all digits.
+    bool hemispheresAndRuns(Reading& r, int latAt, int latDigits, int lonAt, int lonDigits,
+                            bool spacesToZero = false) const
+    {
+        r.north = at(latAt) == 'N';
+        r.east = at(lonAt) == 'E';
+        return coordinateRun(r.lat, latAt + 1, latDigits, spacesToZero)
+               && coordinateRun(r.lon, lonAt + 1, lonDigits, spacesToZero);
+    }
+
     // A numeric value of count characters, most significant first; a space
     // counts as 0 (unless spaceIsBad), any other non-digit makes it missing.
     std::optional<int> number(int from, int count, bool spaceIsBad = false) const
@@ -247,9 +258,7 @@ void Decoder::format1(std::string_view label, bool tenPoint)
         return;
     if (textAt(4, "PNT")) {
         Reading r;
-        r.north = at(31) == 'N';
-        r.east = at(37) == 'E';
-        if (!coordinateRun(r.lat, 32, 5) || !coordinateRun(r.lon, 38, 6))
+        if (!hemispheresAndRuns(r, 31, 5, 37, 6))
             return;
         readTime(r, 44);
         if (const auto alt = number(48, 5))
@@ -275,9 +284,7 @@ void Decoder::format1(std::string_view label, bool tenPoint)
         if (!isNorthSouth(at(q)) || !isEastWest(at(q + 6)))
             continue;
         Reading r;
-        r.north = at(q) == 'N';
-        r.east = at(q + 6) == 'E';
-        if (!coordinateRun(r.lat, q + 1, 5) || !coordinateRun(r.lon, q + 7, 6))
+        if (!hemispheresAndRuns(r, q, 5, q + 6, 6))
             continue;
         if (!number(q + 13, 4, true))
             continue;
@@ -323,9 +330,7 @@ void Decoder::format2(std::string_view label)
         return;
     }
     Reading r;
-    r.north = at(b - 1) == 'N';
-    r.east = at(b + 5) == 'E';
-    if (!coordinateRun(r.lat, b, 5, true) || !coordinateRun(r.lon, b + 6, 6, true))
+    if (!hemispheresAndRuns(r, b - 1, 5, b + 5, 6, true))
         return;
     readTime(r, b + 12);
     if (const auto alt = number(b + s + 18, 5))
@@ -345,9 +350,7 @@ void Decoder::format3(std::string_view label)
         if (!isNorthSouth(at(q)) || !isEastWest(at(q + 5)))
             continue;
         Reading r;
-        r.north = at(q) == 'N';
-        r.east = at(q + 5) == 'E';
-        if (!coordinateRun(r.lat, q + 1, 4) || !coordinateRun(r.lon, q + 6, 5))
+        if (!hemispheresAndRuns(r, q, 4, q + 5, 5))
             continue;
         readTime(r, q - 6);
         if (const auto alt = number(q + 12, 5))
@@ -399,9 +402,7 @@ void Decoder::format5(std::string_view label)
     if (label != "H1" || !textAt(3, "BPOS"))
         return;
     Reading r;
-    r.north = at(7) == 'N';
-    r.east = at(13) == 'E';
-    if (!coordinateRun(r.lat, 8, 5) || !coordinateRun(r.lon, 14, 6))
+    if (!hemispheresAndRuns(r, 7, 5, 13, 6))
         return;
 
     // Field k starts after the (k + 1)-th comma of the rest of the text;
@@ -509,9 +510,7 @@ void Decoder::format6(std::string_view label)
     if (label != "H1" || !textAt(5, "POS"))
         return;
     Reading r;
-    r.north = at(18) == 'N';
-    r.east = at(23) == 'E';
-    if (!coordinateRun(r.lat, 19, 4) || !coordinateRun(r.lon, 24, 5))
+    if (!hemispheresAndRuns(r, 18, 4, 23, 5))
         return;
     readTime(r, 14);
     if (const auto alt = number(29, 3))
@@ -533,9 +532,7 @@ void Decoder::format7(std::string_view label)
             if (!isNorthSouth(at(q)) || !isEastWest(at(q + 6)))
                 continue;
             Reading r;
-            r.north = at(q) == 'N';
-            r.east = at(q + 6) == 'E';
-            if (!coordinateRun(r.lat, q + 1, 4) || !coordinateRun(r.lon, q + 7, 5))
+            if (!hemispheresAndRuns(r, q, 4, q + 6, 5))
                 continue;
             emit(r, Conversion::Decimal);
         }
@@ -621,9 +618,7 @@ void Decoder::format8(std::string_view label)
         return;
     }
     Reading r;
-    r.north = at(b - 1) == 'N';
-    r.east = at(b + 5) == 'E';
-    if (!coordinateRun(r.lat, b, 5, true) || !coordinateRun(r.lon, b + 6, 6, true))
+    if (!hemispheresAndRuns(r, b - 1, 5, b + 5, 6, true))
         return;
     readTime(r, b + 12);
     if (const auto alt = number(b + s + 19, 5))
@@ -718,9 +713,7 @@ void Decoder::format11(std::string_view label)
     if (label != "H1" || !textAt(4, "POS"))
         return;
     Reading r;
-    r.north = at(63) == 'N';
-    r.east = at(69) == 'E';
-    if (!coordinateRun(r.lat, 64, 5, true) || !coordinateRun(r.lon, 70, 6, true))
+    if (!hemispheresAndRuns(r, 63, 5, 69, 6, true))
         return;
     readTime(r, 76);
     if (const auto alt = number(82, 5))
