@@ -30,8 +30,9 @@ constexpr int kDownlinkFieldChars = 10;
 // about one frame in fifty near the limit had its errors out of reach).
 constexpr int kWeakBits = 6;
 constexpr uint8_t kStxByte = 0x02; // one 1 bit: odd parity as it is
-// Subsets taken from the heap at most, tried or not (those with two moves on
-// one character, or leaving an implausible character, are not tried).
+// Subsets taken from the heap at most per frame (both sides together), tried
+// or not (those with two moves on one character, or leaving an implausible
+// character, are not tried).
 constexpr int kRepairPops = 4 * kRepairBudget;
 constexpr int kMaxMessageBits = (kRepairMaxChars + 2) * 8;
 
@@ -428,8 +429,7 @@ int SoftRepair::searchSide(std::span<const float> llr, int charCount, uint8_t en
     m_nodes.push_back({baseCost, -1, -1, 0, 0, false});
     m_heap.push_back(0);
     const int moveCount = static_cast<int>(m_moves.size());
-    int pops = 0;
-    while (!m_heap.empty() && search.candidatesTried < kRepairBudget && pops++ < kRepairPops) {
+    while (!m_heap.empty() && search.candidatesTried < kRepairBudget && search.pops++ < kRepairPops) {
         std::pop_heap(m_heap.begin(), m_heap.end(), byCost);
         const int n = m_heap.back();
         m_heap.pop_back();

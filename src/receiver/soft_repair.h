@@ -53,12 +53,14 @@ private:
     // its message and flight numbers.
     enum class Side { Any, Downlink, Other };
     // What the searches of one frame share: log Z, the false-match weight per
-    // unit of weight not yet tried, the share of Z tried, and the candidates.
+    // unit of weight not yet tried, the share of Z tried, the candidates and
+    // the subsets taken from the heap.
     struct Search {
         double logZ;
         double logFalse;
         double triedShare = 0;
         int candidatesTried = 0;
+        int pops = 0;
         double posterior(double cost) const;
         bool accepted(double cost) const;
     };
