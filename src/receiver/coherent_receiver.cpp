@@ -49,7 +49,7 @@ constexpr float kRateGain = 0.0004f;
 constexpr double kTimingGain = 0.02;
 constexpr double kPeriodGain = 0.0001;
 // Bits each side of a bit over which the carrier phase is smoothed for the repair.
-constexpr int kSmoothBits = 64;
+constexpr int kSmoothBits = 256;
 
 constexpr uint8_t kEtxByte = 0x83; // ETX with its odd-parity bit
 constexpr uint8_t kEtbByte = 0x97;
@@ -261,6 +261,7 @@ private:
     bool attempt(int endChar, uint8_t endByte);
     void finish();
     void smoothPhase(int bits);
+    double smoothedNoise(int bits) const;
     uint8_t wagnerChar(int c) const;
     float endCost(int c, uint8_t value) const;
     void deliver(int charCount, int flips, double posterior);
@@ -453,12 +454,12 @@ float ChannelRun::endCost(int c, uint8_t value) const
     return cost;
 }
 
-// Checks the next character for an end character once its BCS is in; true
-// when a frame was delivered (tracking stops).
+// Checks the next character for an end character once its BCS and the DEL
+// after it are in; true when a frame was delivered (tracking stops).
 bool ChannelRun::trySymbolEnd()
 {
     CoherentState& s = m_s;
-    while (s.softCount >= (s.nextChar + 1) * 8 + 16) {
+    while (s.softCount >= (s.nextChar + 1) * 8 + 24) {
         const int c = s.nextChar++;
         if (c >= kMaxFrameChars) {
             finish();
@@ -483,22 +484,25 @@ bool ChannelRun::attempt(int endChar, uint8_t endByte)
     const int otherEnds = s.endTries++;
     const int bits = (endChar + 1) * 8 + 16;
     // Log-likelihood ratios 2 A u / σ² of the soft values turned by the
-    // smoothed carrier phase, with σ² from the loop's residuals over the frame
-    // (measured on the other axis after the phase is corrected, it falls short
-    // of the noise on the bit's axis and makes the ratios overconfident) and
-    // A from the power of the turned values.
-    smoothPhase(bits);
-    const double noise = std::max(s.noiseSum / s.noiseCount, 1e-12f);
+    // smoothed carrier phase, with σ² measured on the other axis after the
+    // turn and A from the power of the turned values.
+    // The DEL after the BCS, when it is in, tells a real end from a text
+    // character received as one.
+    const int held = std::min(s.softCount, bits + 8);
+    smoothPhase(held);
+    const double noise = std::max(smoothedNoise(bits), 1e-12);
     double power = 0;
     for (int k = 0; k < bits; ++k)
         power += static_cast<double>(s.llr[static_cast<size_t>(k)]) * s.llr[static_cast<size_t>(k)];
     power /= bits;
     const double amplitude = std::sqrt(std::max(power - noise, 0.05 * power));
     const auto scale = static_cast<float>(2 * amplitude / noise);
-    for (int k = 0; k < bits; ++k)
+    for (int k = 0; k < held; ++k)
         s.llr[static_cast<size_t>(k)] *= scale;
-    const RepairResult r = m_repair.repair(std::span<const float>(s.llr.data(), static_cast<size_t>(bits)), endChar + 1,
-                                           endByte, otherEnds, s.chars);
+    const std::span<const float> frame(s.llr.data(), static_cast<size_t>(bits));
+    const std::span<const float> del = held >= bits + 8 ? std::span<const float>(s.llr.data() + bits, 8) : std::span<const float>();
+    const double odds = wrongEndOdds(frame, endChar, endByte, del);
+    const RepairResult r = m_repair.repair(frame, endChar + 1, endByte, otherEnds, s.chars, odds);
     if (!r.ok) {
         s.guardRefused = s.guardRefused || r.refused;
         return false;
@@ -509,10 +513,10 @@ bool ChannelRun::attempt(int endChar, uint8_t endByte)
 
 // The carrier loop follows the phase with some lag and noise. Once the
 // frame's bits are in, the phase at every bit is estimated again from both
-// sides: the loop's phase plus the error measured at each bit, averaged over
-// ±kSmoothBits (a symmetric window follows a steady frequency offset without
-// lag). Each soft value is turned by what the loop missed; the turned values
-// go to s.llr.
+// sides: a straight line fitted to the loop's phase plus the error measured
+// at each bit over ±kSmoothBits (it follows a steady frequency offset without
+// lag, up to the frame's ends). Each soft value is turned by what the loop
+// missed; the turned values go to s.llr, the other axis to s.turnedQuadrature.
 void ChannelRun::smoothPhase(int bits)
 {
     CoherentState& s = m_s;
@@ -528,6 +532,7 @@ void ChannelRun::smoothPhase(int bits)
     auto neighbours = [&](int k) { return kNeighbour * a * (decision(k + 1) - decision(k - 1)); };
     // The loop's phases, unwrapped in place (later bits are added wrapped).
     s.phaseSums[0] = 0;
+    s.phaseMoments[0] = 0;
     for (int k = 0; k < bits; ++k) {
         const auto i = static_cast<size_t>(k);
         if (k > 0) {
@@ -536,16 +541,55 @@ void ChannelRun::smoothPhase(int bits)
             s.phaseUsed[i] = static_cast<float>(s.phaseUsed[i - 1] + step);
         }
         const float error = std::clamp((s.quadrature[i] - neighbours(k)) * sign(s.soft[i]) / a, -1.0f, 1.0f);
-        s.phaseSums[i + 1] = s.phaseSums[i] + s.phaseUsed[i] + error;
+        const double measured = static_cast<double>(s.phaseUsed[i]) + error;
+        s.phaseSums[i + 1] = s.phaseSums[i] + measured;
+        s.phaseMoments[i + 1] = s.phaseMoments[i] + measured * k;
     }
+    const int half = kSmoothBits;
     for (int k = 0; k < bits; ++k) {
         const auto i = static_cast<size_t>(k);
-        const int from = std::max(k - kSmoothBits, 0);
-        const int to = std::min(k + kSmoothBits + 1, bits);
-        const double missed =
-            (s.phaseSums[static_cast<size_t>(to)] - s.phaseSums[static_cast<size_t>(from)]) / (to - from) - s.phaseUsed[i];
-        s.llr[i] = s.soft[i] * static_cast<float>(std::cos(missed)) + s.quadrature[i] * static_cast<float>(std::sin(missed));
+        const int from = std::max(k - half, 0);
+        const int to = std::min(k + half + 1, bits);
+        // A straight line through the window's phases, taken at bit k: in the
+        // middle of a frame the window's mean, near its ends no lag behind a
+        // steady frequency offset either.
+        const double n = to - from;
+        const double sy = s.phaseSums[static_cast<size_t>(to)] - s.phaseSums[static_cast<size_t>(from)];
+        const double sdy = s.phaseMoments[static_cast<size_t>(to)] - s.phaseMoments[static_cast<size_t>(from)] - k * sy;
+        const double d0 = from - k, d1 = to - 1 - k; // offsets of the window's ends from bit k
+        const double s1 = (d0 + d1) * n / 2;
+        const double s2 = (d1 * (d1 + 1) * (2 * d1 + 1) - (d0 - 1) * d0 * (2 * d0 - 1)) / 6;
+        const double det = n * s2 - s1 * s1;
+        const double line = det > 1e-9 ? (s2 * sy - s1 * sdy) / det : sy / n;
+        const double missed = line - s.phaseUsed[i];
+        const auto c = static_cast<float>(std::cos(missed));
+        const auto sn = static_cast<float>(std::sin(missed));
+        s.llr[i] = s.soft[i] * c + s.quadrature[i] * sn;
+        s.turnedQuadrature[i] = s.quadrature[i] * c - s.soft[i] * sn;
     }
+}
+
+// The noise on the bits' axis, measured on the other axis once the carrier
+// phase is smoothed: what is left there after the neighbours' ±A/π. (The
+// loop's own residuals carry its phase jitter as well and come out a few per
+// cent high.)
+double ChannelRun::smoothedNoise(int bits) const
+{
+    const CoherentState& s = m_s;
+    const float a = std::max(s.amplitude, 1e-6f);
+    auto decision = [&](int k) {
+        if (k < 0)
+            return -1.0f; // the last bit of SOH is 0
+        if (k >= bits)
+            return k < s.softCount ? sign(s.soft[static_cast<size_t>(k)]) : 0.0f;
+        return sign(s.llr[static_cast<size_t>(k)]);
+    };
+    double sum = 0;
+    for (int k = 0; k < bits; ++k) {
+        const double r = s.turnedQuadrature[static_cast<size_t>(k)] - kNeighbour * a * (decision(k + 1) - decision(k - 1));
+        sum += r * r;
+    }
+    return sum / bits;
 }
 
 // Tracking ends without an end character that gave a frame: the cheapest

@@ -91,7 +91,8 @@ struct CoherentState {
     std::array<float, coherent::kMaxSoftBits> soft{};
     std::array<float, coherent::kMaxSoftBits> quadrature{}; // the other axis of each bit's sample
     std::array<float, coherent::kMaxSoftBits> phaseUsed{};  // the carrier phase each bit was taken with
-    std::array<double, coherent::kMaxSoftBits + 1> phaseSums{}; // running sums for the smoothed phase
+    std::array<double, coherent::kMaxSoftBits + 1> phaseSums{};  // running sums of the phases measured at each bit…
+    std::array<double, coherent::kMaxSoftBits + 1> phaseMoments{}; // …and of the phases times the bit index
     int nextChar = 0;       // next character index to examine for an end character
     int endTries = 0;
     bool guardRefused = false; // a CRC match was found but was not likely enough
@@ -102,6 +103,7 @@ struct CoherentState {
     std::string rawLine;
     std::array<uint8_t, coherent::kMaxFrameChars + 2> chars{};
     std::array<float, coherent::kMaxSoftBits> llr{};
+    std::array<float, coherent::kMaxSoftBits> turnedQuadrature{}; // the other axis, turned as llr
 
     CoherentCounts counts{};
 };

@@ -73,6 +73,12 @@ uint8_t hardByte(const float* l)
     return hard;
 }
 
+uint8_t withOddParity(int v)
+{
+    v &= 0x7F;
+    return static_cast<uint8_t>(std::popcount(static_cast<unsigned>(v)) % 2 == 0 ? v | 0x80 : v);
+}
+
 // The cost of value against eight soft values: the reliabilities of the bits it overrules.
 double overruleCost(const float* l, uint8_t value)
 {
@@ -170,8 +176,33 @@ bool SoftRepair::conflicts(int node, int move) const
     return false;
 }
 
+double wrongEndOdds(std::span<const float> llr, int endChar, uint8_t endByte, std::span<const float> del)
+{
+    if (endChar < 0 || llr.size() < static_cast<size_t>(endChar + 1) * 8)
+        return 0.0;
+    const float* l = llr.data() + endChar * 8;
+    const double endCost = overruleCost(l, endByte);
+    double odds = 0;
+    if (endChar <= kTextStartChar) {
+        odds = std::exp(endCost - overruleCost(l, kStxByte));
+    } else {
+        for (int v = 0; v < 128; ++v)
+            if (plausibleChar(endChar, v) && v != 0x03 && v != 0x17)
+                odds += std::exp(endCost - overruleCost(l, withOddParity(v)));
+    }
+    if (del.size() >= 8) {
+        const double delCost = overruleCost(del.data(), 0x7F); // DEL: seven 1 bits, parity 0
+        double text = 0;
+        int count = 0;
+        for (int v = 0x20; v <= 0x7E; ++v, ++count)
+            text += std::exp(delCost - overruleCost(del.data(), withOddParity(v)));
+        odds *= text / count;
+    }
+    return odds;
+}
+
 RepairResult SoftRepair::repair(std::span<const float> llr, int charCount, uint8_t endChar, int otherEnds,
-                                std::span<uint8_t> chars)
+                                std::span<uint8_t> chars, double wrongEndOdds)
 {
     RepairResult result;
     if (charCount < 1 || charCount > kRepairMaxChars || llr.size() < static_cast<size_t>(charCount * 8 + 16)
@@ -214,7 +245,7 @@ RepairResult SoftRepair::repair(std::span<const float> llr, int charCount, uint8
         sides[1] = receivedDownlink ? Side::Other : Side::Downlink;
         sideCount = 2;
     }
-    Search search{logZ, logFalse};
+    Search search{logZ, logFalse, wrongEndOdds};
     for (int k = 0; k < sideCount; ++k) {
         const int found = searchSide(llr, charCount, endChar, sides[k], fieldEnd, search);
         if (found == kRefused) {
@@ -244,7 +275,11 @@ RepairResult SoftRepair::repair(std::span<const float> llr, int charCount, uint8
 
 double SoftRepair::Search::posterior(double cost) const
 {
-    const double untried = std::max(1.0 - triedShare - std::exp(-cost - logZ), 1e-300);
+    // A false match can come from a word of this frame not yet tried, or from
+    // a transmission that does not end here (all its words are wrong).
+    const double untried = std::max(1.0 - triedShare - std::exp(-cost - logZ), 0.0) + wrongEnd;
+    if (untried <= 0)
+        return 1.0;
     return 1.0 / (1.0 + std::exp(std::log(untried) + logFalse + cost));
 }
 
@@ -437,7 +472,7 @@ int SoftRepair::searchSide(std::span<const float> llr, int charCount, uint8_t en
         // Nothing cheaper than this is left: when even a match now would fall
         // well short of the posterior (by e², more than the rest of the
         // budget can make up), stop.
-        if (std::log(std::max(1.0 - search.triedShare, 1e-300)) + search.logFalse > -node.cost - logOdds + 2.0)
+        if (std::log(std::max(1.0 - search.triedShare + search.wrongEnd, 1e-300)) + search.logFalse > -node.cost - logOdds + 2.0)
             break;
         const bool valid = node.move < 0 || !conflicts(node.parent, node.move);
         if (valid && node.fixes == mustMoves && node.oddBcsFlips != bcsParityRight) {

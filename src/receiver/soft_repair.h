@@ -43,9 +43,11 @@ public:
     // flight number, and acknowledges with a letter or NAK. The side the
     // block id was received on is searched first, then the other. otherEnds:
     // how many other end positions were already tried for this transmission
-    // (each one more chance of a false match). On success the characters (8-bit) go to chars.
+    // (each one more chance of a false match). wrongEndOdds: the odds that the
+    // transmission does not end at endChar at all (see wrongEndOdds below); a
+    // false match is that much more likely. On success the characters (8-bit) go to chars.
     RepairResult repair(std::span<const float> llr, int charCount, uint8_t endChar, int otherEnds,
-                        std::span<uint8_t> chars);
+                        std::span<uint8_t> chars, double wrongEndOdds = 0.0);
 
 private:
     // Which side of the block id a search keeps to: a block with a text is a
@@ -58,6 +60,7 @@ private:
     struct Search {
         double logZ;
         double logFalse;
+        double wrongEnd = 0; // odds that the transmission does not end here
         double triedShare = 0;
         int candidatesTried = 0;
         int pops = 0;
@@ -99,6 +102,18 @@ private:
 // c of a block (0 = mode): the address only letters, digits, '.' and '-'; the
 // text only printable characters, CR and LF; DEL only in the label.
 bool plausibleChar(int c, int v);
+
+// The odds that a transmission whose end character (endByte, with parity)
+// was received at character index endChar goes on past it: every character
+// that could stand there instead, weighed by its likelihood against the end
+// character's (a text is taken to end at a character about as often as it
+// goes on with any one particular character there, i.e. texts of about a
+// hundred characters; before a text, STX against the end as often). When the
+// character after the BCS is in (del: its eight soft values, else empty), a
+// real end has DEL there and a text goes on with any character, which weighs
+// the odds by how much less DEL it looks than text. llr holds the frame's
+// soft values in log-likelihood units from its first character.
+double wrongEndOdds(std::span<const float> llr, int endChar, uint8_t endByte, std::span<const float> del);
 
 // The character given by eight soft values (bit 0 first, positive = 1), with
 // odd parity restored at its least reliable bit when it is even (Wagner's rule).

@@ -233,6 +233,49 @@ TEST(SoftRepair, WeakErrorsAreRepairedAndConfidentOnesOrNoiseRefused)
     EXPECT_EQ(accepted, 0);
 }
 
+// An end character found where the transmission may go on: a clear ETX with
+// the DEL after the BCS is an end; an ETX two weak bits away from a text
+// character, with a text character where the DEL should be, is more likely
+// text, and a repair that would pass at a sure end is refused there.
+TEST(SoftRepair, AnEndThatMayBeTextMustBeLikelierToBeTaken)
+{
+    gen::BlockSpec block;
+    block.text = "M12AJL0123 POSITION REPORT 35N139E";
+    std::vector<uint8_t> air = gen::onAirBytes(block);
+    const std::vector<uint8_t> frame(air.begin() + 5, air.end() - 1);
+    const int chars = static_cast<int>(frame.size()) - 2;
+    const uint8_t end = frame[static_cast<size_t>(chars - 1)];
+    std::vector<float> llr = frameLlr(frame, 6);
+    for (const int bit : {3, 8 * 20 + 1, 8 * chars + 9})
+        llr[static_cast<size_t>(bit)] = -0.4f * llr[static_cast<size_t>(bit)] / 6;
+    const std::vector<float> del = frameLlr({0x7F}, 6);
+    const std::vector<float> text = frameLlr({0x41 | 0x80}, 6); // "A" with its parity bit
+    std::vector<uint8_t> out(static_cast<size_t>(chars));
+    SoftRepair repair;
+
+    const double sure = wrongEndOdds(llr, chars - 1, end, del);
+    EXPECT_LT(sure, 1e-6);
+    const RepairResult atEnd = repair.repair(llr, chars, end, 0, out, sure);
+    ASSERT_TRUE(atEnd.ok);
+    EXPECT_TRUE(std::equal(out.begin(), out.end(), frame.begin()));
+
+    // ETX (0x83) and "#" (0x23) differ in bits 5 and 7: both received weakly.
+    std::vector<float> weakEnd = llr;
+    for (const int bit : {5, 7})
+        weakEnd[static_cast<size_t>(8 * (chars - 1) + bit)] *= 0.05f;
+    const double doubtful = wrongEndOdds(weakEnd, chars - 1, end, text);
+    EXPECT_GT(doubtful, 1.0);
+    // Without the DEL's evidence the odds lie between.
+    const double unknown = wrongEndOdds(weakEnd, chars - 1, end, {});
+    EXPECT_GT(unknown, sure);
+    EXPECT_LT(unknown, doubtful);
+    EXPECT_TRUE(repair.repair(weakEnd, chars, end, 0, out, sure).ok);
+    EXPECT_FALSE(repair.repair(weakEnd, chars, end, 0, out, doubtful).ok);
+    // The same frame right as received needs no repair and is taken as it is.
+    std::vector<float> clean = frameLlr(frame, 6);
+    EXPECT_TRUE(repair.repair(clean, chars, end, 0, out, doubtful).ok);
+}
+
 // A downlink's block id received as a letter, by two weak errors that keep
 // odd parity: the side it was received on (not a downlink) cannot give the
 // frame, the other side must be searched too.
