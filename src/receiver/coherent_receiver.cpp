@@ -674,9 +674,16 @@ std::optional<CapturedFrame> CoherentReceiver::processChannel(int c, std::span<c
     if (c < 0 || c >= kChannels)
         return std::nullopt;
     CoherentState& s = m_channels[static_cast<size_t>(c)];
-    mix(s, samples);
+    NoiseWhitener& w = m_whiteners[static_cast<size_t>(c)];
+    std::array<double, 512> filtered;
+    const bool whitened = w.process(samples, filtered);
+    const bool wasTracking = s.tracking;
+    const uint64_t syncs = s.counts.syncsFound;
+    mix(s, whitened ? std::span<const double, 512>(filtered) : samples);
     ChannelRun run(s, m_repair, c);
-    return run.run();
+    std::optional<CapturedFrame> frame = run.run();
+    w.blockDone(wasTracking || s.tracking || s.counts.syncsFound != syncs || frame.has_value());
+    return frame;
 }
 
 } // namespace varnesk

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "receiver/coherent_state.h"
+#include "receiver/noise_whitener.h"
 #include "receiver/soft_repair.h"
 
 #include <optional>
@@ -17,7 +18,7 @@ public:
     static constexpr int kChannels = 2;
 
     // Runs channel c's 512 raw samples (before any filter of the classic
-    // chain) through mixer, sync search and symbol tracking. Returns the frame
+    // chain) through the noise whitener, mixer, sync search and symbol tracking. Returns the frame
     // completed in this block, if any; it stays valid until this channel's
     // next block; its repairedBits tell how many bits the repair flipped.
     std::optional<CapturedFrame> processChannel(int c, std::span<const double, 512> samples);
@@ -27,9 +28,11 @@ public:
     void resetCounts();
 
     CoherentState& channel(int c) { return m_channels[static_cast<size_t>(c)]; }
+    const NoiseWhitener& whitener(int c) const { return m_whiteners[static_cast<size_t>(c)]; }
 
 private:
     std::array<CoherentState, kChannels> m_channels{};
+    std::array<NoiseWhitener, kChannels> m_whiteners{};
     SoftRepair m_repair;
 };
 
