@@ -682,6 +682,8 @@ std::optional<CapturedFrame> CoherentReceiver::processChannel(int c, std::span<c
     mix(s, whitened ? std::span<const double, 512>(filtered) : samples);
     ChannelRun run(s, m_repair, c);
     std::optional<CapturedFrame> frame = run.run();
+    if (frame) // the matched filter gives half the audio peak: the audio's power is 2 A²
+        w.noteSignalPower(2.0 * s.amplitude * s.amplitude);
     w.blockDone(wasTracking || s.tracking || s.counts.syncsFound != syncs || frame.has_value());
     return frame;
 }

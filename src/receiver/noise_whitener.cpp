@@ -29,6 +29,8 @@ constexpr double kKeep = 0.75;
 // and below which it stops again.
 constexpr double kOnDb = 2.0;
 constexpr double kOffDb = 1.0;
+// A floor below the last transmission's power by more than this is not the radio's.
+constexpr double kQuietFloor = 100;
 
 struct Cosines {
     std::array<double, kN> c{};
@@ -129,6 +131,7 @@ void NoiseWhitener::blockDone(bool busy)
         if (m_pendingFull[oldest]) {
             for (int l = 0; l <= kLags; ++l)
                 m_sums[static_cast<size_t>(l)] += m_pending[oldest][static_cast<size_t>(l)];
+            m_samples += kBlock;
             m_pendingFull[oldest] = false;
             ++m_blocksSinceDesign;
         }
@@ -153,8 +156,10 @@ void NoiseWhitener::design()
         }
         floor[static_cast<size_t>(k)] = v;
     }
+    const double floorPower = m_sums[0] / m_samples;
     for (double& s : m_sums)
         s *= kKeep;
+    m_samples *= kKeep;
     double ref = 0;
     for (int k = bin(600); k <= bin(3000); ++k)
         ref += floor[static_cast<size_t>(k)];
@@ -169,7 +174,7 @@ void NoiseWhitener::design()
         hi = std::max(hi, floor[static_cast<size_t>(k)]);
     }
     m_spreadDb = lo > 0 ? 10 * std::log10(hi / lo) : 99.0;
-    m_active = m_spreadDb >= (m_active ? kOffDb : kOnDb);
+    m_active = m_spreadDb >= (m_active ? kOffDb : kOnDb) && !(m_signalPower > kQuietFloor * floorPower);
     if (!m_active)
         return;
 

@@ -5,7 +5,8 @@
 // over the band the signal uses, every block is filtered by the
 // minimum-phase inverse of H there: the noise is white again and the MSK
 // pulse its own shape, as the matched filter expects. With a flat floor (a
-// clean receiver, digital silence) nothing is filtered.
+// clean receiver, digital silence, a squelch that closes between
+// transmissions) nothing is filtered.
 // One per channel; plain data with no allocation after construction.
 #pragma once
 
@@ -31,6 +32,11 @@ public:
     // only between transmissions.
     void blockDone(bool busy);
 
+    // The audio power (mean square) of the last transmission received. A
+    // floor more than 20 dB below it (a squelch closed between transmissions,
+    // leaving the sound card's own noise) is not the radio's and is not undone.
+    void noteSignalPower(double power) { m_signalPower = power; }
+
     bool active() const { return m_active; }
     std::span<const double, kTaps> taps() const { return m_taps; }
     // The noise floor over 400 … 3200 Hz, max over min, in dB, at the last design.
@@ -49,6 +55,8 @@ private:
     std::array<bool, kPending> m_pendingFull{};
     int m_pendingAt = 0;
     std::array<double, kLags + 1> m_sums{};
+    double m_samples = 0; // the samples behind m_sums, weighed alike
+    double m_signalPower = 0;
     int m_blocksSinceDesign = 0;
     int m_blocksSeen = 0;
     double m_spreadDb = 0;

@@ -140,6 +140,15 @@ TEST(NoiseWhitener, ScannerBandPassIsUndoneOverTheSignalsBand)
             gh[n] += w.taps()[static_cast<size_t>(t)] * h[n - static_cast<size_t>(t)];
     EXPECT_LT(compactness(h), 0.7);
     EXPECT_GT(compactness(gh), 0.85);
+
+    // Transmissions 20 dB and more above this floor: it is not the radio's
+    // noise (a squelch closed between them) and is left as it is.
+    w.noteSignalPower(100.0 * 3000 * 3000);
+    const int before = w.designs();
+    for (int k = 0; k < 20 && w.designs() == before; ++k)
+        feed(w, scanner, 300, 10, false, rng);
+    ASSERT_GT(w.designs(), before);
+    EXPECT_FALSE(w.active());
 }
 
 } // namespace
