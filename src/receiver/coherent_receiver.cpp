@@ -263,7 +263,6 @@ private:
     void smoothPhase(int bits);
     double smoothedNoise(int bits) const;
     uint8_t wagnerChar(int c) const;
-    float endCost(int c, uint8_t value) const;
     void deliver(int charCount, int flips, double posterior);
 
     CoherentState& m_s;
@@ -444,16 +443,6 @@ uint8_t ChannelRun::wagnerChar(int c) const
     return wagnerValue(m_s.soft.data() + c * 8);
 }
 
-float ChannelRun::endCost(int c, uint8_t value) const
-{
-    const float* u = m_s.soft.data() + c * 8;
-    float cost = 0;
-    for (int b = 0; b < 8; ++b)
-        if ((u[b] > 0) != (((value >> b) & 1) != 0))
-            cost += std::fabs(u[b]);
-    return cost;
-}
-
 // Checks the next character for an end character once its BCS and the DEL
 // after it are in; true when a frame was delivered (tracking stops).
 bool ChannelRun::trySymbolEnd()
@@ -601,16 +590,16 @@ void ChannelRun::finish()
     const int lastEnd = std::min(s.softCount / 8 - 3, kMaxFrameChars - 1);
     while (s.endTries < kMaxEndTries) {
         int best = -1;
-        float bestCost = 0;
+        double bestCost = 0;
         uint8_t bestByte = 0;
         for (int c = kFirstEndChar; c <= lastEnd; ++c) {
             if (std::find(s.triedEnds.begin(), s.triedEnds.begin() + std::min(s.endTries, kMaxEndTries), c)
                 != s.triedEnds.begin() + std::min(s.endTries, kMaxEndTries))
                 continue;
             for (const uint8_t v : {kEtxByte, kEtbByte}) {
-                float cost = endCost(c, v);
+                double cost = overruleCost(s.soft.data() + c * 8, v);
                 if ((c + 3) * 8 + 8 <= s.softCount)
-                    cost += endCost(c + 3, kDelByte);
+                    cost += overruleCost(s.soft.data() + (c + 3) * 8, kDelByte);
                 if (best < 0 || cost < bestCost) {
                     best = c;
                     bestCost = cost;
@@ -619,7 +608,7 @@ void ChannelRun::finish()
             }
         }
         // Only positions that look like an end: within about two weak bits of ETX / ETB and DEL.
-        if (best < 0 || bestCost > 2.0f * s.amplitude)
+        if (best < 0 || bestCost > 2.0 * s.amplitude)
             break;
         if (attempt(best, bestByte))
             return;

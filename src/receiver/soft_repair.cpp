@@ -79,16 +79,6 @@ uint8_t withOddParity(int v)
     return static_cast<uint8_t>(std::popcount(static_cast<unsigned>(v)) % 2 == 0 ? v | 0x80 : v);
 }
 
-// The cost of value against eight soft values: the reliabilities of the bits it overrules.
-double overruleCost(const float* l, uint8_t value)
-{
-    const uint8_t differ = hardByte(l) ^ value;
-    double cost = 0;
-    for (int b = 0; b < 8; ++b)
-        if ((differ >> b) & 1)
-            cost += std::fabs(l[b]);
-    return cost;
-}
 
 // The value held at character c (the end character, and STX when a text
 // follows the block id), −1 for a character the repair may choose.
@@ -128,6 +118,16 @@ bool downlinkFieldChar(int k, int v)
 }
 
 } // namespace
+
+double overruleCost(const float* l, uint8_t value)
+{
+    const uint8_t differ = hardByte(l) ^ value;
+    double cost = 0;
+    for (int b = 0; b < 8; ++b)
+        if ((differ >> b) & 1)
+            cost += std::fabs(l[b]);
+    return cost;
+}
 
 bool plausibleChar(int c, int v)
 {

@@ -115,6 +115,10 @@ bool plausibleChar(int c, int v);
 // soft values in log-likelihood units from its first character.
 double wrongEndOdds(std::span<const float> llr, int endChar, uint8_t endByte, std::span<const float> del);
 
+// The cost of value (8 bits with parity) against eight soft values: the
+// reliabilities of the bits it overrules.
+double overruleCost(const float* soft, uint8_t value);
+
 // The character given by eight soft values (bit 0 first, positive = 1), with
 // odd parity restored at its least reliable bit when it is even (Wagner's rule).
 uint8_t wagnerValue(const float* soft);
