@@ -50,11 +50,11 @@ Section butterworth(double fc, double q, bool highPass)
 // are any, plus a DC offset, block by block; busy as given for every block.
 void feed(NoiseWhitener& w, std::vector<Section>& path, double sigma, double seconds, bool busy, std::mt19937& rng)
 {
-    std::normal_distribution<double> g(0, sigma);
+    std::normal_distribution<double> g(0, 1);
     std::array<double, NoiseWhitener::kBlock> block{}, out{};
     for (int b = 0; b < static_cast<int>(seconds * kRate / NoiseWhitener::kBlock); ++b) {
         for (double& v : block) {
-            double x = g(rng);
+            double x = sigma * g(rng);
             for (Section& s : path)
                 x = s.step(x);
             v = std::nearbyint(x + 1000);
