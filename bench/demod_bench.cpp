@@ -11,6 +11,7 @@
 
 #include "acars_signal.h"
 #include "iq_signal.h"
+#include "scanner_path.h"
 
 #include <algorithm>
 #include <array>
@@ -117,44 +118,6 @@ std::vector<gen::Burst> traffic(uint32_t seed, int perChannel)
     return bursts;
 }
 
-// A scanner's audio path: 300 Hz second-order high-pass and 3000 Hz
-// fourth-order low-pass (Butterworth, bilinear), then a DC offset.
-struct Biquad {
-    double b0, b1, b2, a1, a2;
-    double z1 = 0, z2 = 0;
-    double step(double x)
-    {
-        const double y = b0 * x + z1;
-        z1 = b1 * x - a1 * y + z2;
-        z2 = b2 * x - a2 * y;
-        return y;
-    }
-};
-
-Biquad butterworth(double fc, double q, bool highPass)
-{
-    const double w = 2 * std::numbers::pi * fc / 22050;
-    const double alpha = std::sin(w) / (2 * q);
-    const double c = std::cos(w);
-    const double a0 = 1 + alpha;
-    if (highPass)
-        return {(1 + c) / 2 / a0, -(1 + c) / a0, (1 + c) / 2 / a0, -2 * c / a0, (1 - alpha) / a0};
-    return {(1 - c) / 2 / a0, (1 - c) / a0, (1 - c) / 2 / a0, -2 * c / a0, (1 - alpha) / a0};
-}
-
-void scannerPath(std::vector<int16_t>& audio, double dc)
-{
-    for (int ch = 0; ch < 2; ++ch) {
-        Biquad hp = butterworth(300, 0.7071, true);
-        Biquad lp1 = butterworth(3000, 0.5412, false);
-        Biquad lp2 = butterworth(3000, 1.3066, false);
-        for (size_t n = static_cast<size_t>(ch); n < audio.size(); n += 2) {
-            const double y = lp2.step(lp1.step(hp.step(audio[n]))) + dc;
-            audio[n] = static_cast<int16_t>(std::clamp(std::nearbyint(y), -32768.0, 32767.0));
-        }
-    }
-}
-
 struct Point {
     double ebN0Db = 30;
     bool noise = true;
@@ -199,7 +162,7 @@ std::vector<int16_t> pointAudio(const Point& p, std::vector<gen::Burst>& sent)
     for (const Stretch& s : pointStretches(p)) {
         std::vector<int16_t> a = gen::renderStereo(s.bursts, s.options);
         if (p.scanner)
-            scannerPath(a, 1000);
+            gen::scannerPath(a, 1000);
         sent.insert(sent.end(), s.bursts.begin(), s.bursts.end());
         audio.insert(audio.end(), a.begin(), a.end());
     }

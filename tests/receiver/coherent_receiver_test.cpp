@@ -188,15 +188,29 @@ std::vector<float> frameLlr(const std::vector<uint8_t>& bytes, float confidence)
     return llr;
 }
 
+// A block as the repair sees it: the mode character through the BCS ("+" "*"
+// SYN SYN SOH and the DEL dropped), its character count and end character.
+struct RepairFrame {
+    std::vector<uint8_t> bytes;
+    int chars;
+    uint8_t end;
+    explicit RepairFrame(const gen::BlockSpec& block)
+    {
+        const std::vector<uint8_t> air = gen::onAirBytes(block);
+        bytes.assign(air.begin() + 5, air.end() - 1);
+        chars = static_cast<int>(bytes.size()) - 2;
+        end = bytes[static_cast<size_t>(chars - 1)];
+    }
+};
+
 TEST(SoftRepair, WeakErrorsAreRepairedAndConfidentOnesOrNoiseRefused)
 {
     gen::BlockSpec block;
     block.text = "M12AJL0123 POSITION REPORT 35N139E";
-    std::vector<uint8_t> air = gen::onAirBytes(block);
-    // Mode character through the BCS: drop "+" "*" SYN SYN SOH and the DEL.
-    const std::vector<uint8_t> frame(air.begin() + 5, air.end() - 1);
-    const int chars = static_cast<int>(frame.size()) - 2;
-    const uint8_t end = frame[static_cast<size_t>(chars - 1)];
+    const RepairFrame sent(block);
+    const std::vector<uint8_t>& frame = sent.bytes;
+    const int chars = sent.chars;
+    const uint8_t end = sent.end;
     std::vector<uint8_t> out(static_cast<size_t>(chars));
     SoftRepair repair;
 
@@ -241,10 +255,10 @@ TEST(SoftRepair, AnEndThatMayBeTextMustBeLikelierToBeTaken)
 {
     gen::BlockSpec block;
     block.text = "M12AJL0123 POSITION REPORT 35N139E";
-    std::vector<uint8_t> air = gen::onAirBytes(block);
-    const std::vector<uint8_t> frame(air.begin() + 5, air.end() - 1);
-    const int chars = static_cast<int>(frame.size()) - 2;
-    const uint8_t end = frame[static_cast<size_t>(chars - 1)];
+    const RepairFrame sent(block);
+    const std::vector<uint8_t>& frame = sent.bytes;
+    const int chars = sent.chars;
+    const uint8_t end = sent.end;
     std::vector<float> llr = frameLlr(frame, 6);
     for (const int bit : {3, 8 * 20 + 1, 8 * chars + 9})
         llr[static_cast<size_t>(bit)] = -0.4f * llr[static_cast<size_t>(bit)] / 6;
@@ -284,15 +298,15 @@ TEST(SoftRepair, BlockIdReceivedOnTheWrongSideIsRepaired)
     gen::BlockSpec block;
     block.blockId = '8'; // 0x38; bits 0 and 6 flipped give 'y' (0x79), odd parity as well
     block.text = "M12AJL0123 POSITION REPORT 35N139E";
-    std::vector<uint8_t> air = gen::onAirBytes(block);
-    const std::vector<uint8_t> frame(air.begin() + 5, air.end() - 1);
-    const int chars = static_cast<int>(frame.size()) - 2;
+    const RepairFrame sent(block);
+    const std::vector<uint8_t>& frame = sent.bytes;
+    const int chars = sent.chars;
     std::vector<uint8_t> out(static_cast<size_t>(chars));
     std::vector<float> llr = frameLlr(frame, 6);
     for (const int bit : {11 * 8 + 0, 11 * 8 + 6})
         llr[static_cast<size_t>(bit)] = -0.3f * llr[static_cast<size_t>(bit)] / 6;
     SoftRepair repair;
-    const RepairResult r = repair.repair(llr, chars, frame[static_cast<size_t>(chars - 1)], 0, out);
+    const RepairResult r = repair.repair(llr, chars, sent.end, 0, out);
     ASSERT_TRUE(r.ok);
     EXPECT_EQ(r.flippedBits, 2);
     EXPECT_TRUE(std::equal(out.begin(), out.end(), frame.begin()));

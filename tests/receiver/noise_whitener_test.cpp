@@ -2,6 +2,8 @@
 // between transmissions and undoes them, or leaves a flat floor alone.
 #include "receiver/noise_whitener.h"
 
+#include "scanner_path.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -17,45 +19,16 @@ namespace {
 
 constexpr double kRate = 22050;
 
-// A second-order Butterworth section (bilinear), as a scanner's audio path has.
-struct Section {
-    double b0, b1, b2, a1, a2;
-    double z1 = 0, z2 = 0;
-    double step(double x)
-    {
-        const double y = b0 * x + z1;
-        z1 = b1 * x - a1 * y + z2;
-        z2 = b2 * x - a2 * y;
-        return y;
-    }
-    std::complex<double> response(double hz) const
-    {
-        const std::complex<double> z = std::polar(1.0, -2 * std::numbers::pi * hz / kRate);
-        return (b0 + b1 * z + b2 * z * z) / (1.0 + a1 * z + a2 * z * z);
-    }
-};
-
-Section butterworth(double fc, double q, bool highPass)
-{
-    const double w = 2 * std::numbers::pi * fc / kRate;
-    const double alpha = std::sin(w) / (2 * q);
-    const double c = std::cos(w);
-    const double a0 = 1 + alpha;
-    if (highPass)
-        return {(1 + c) / 2 / a0, -(1 + c) / a0, (1 + c) / 2 / a0, -2 * c / a0, (1 - alpha) / a0};
-    return {(1 - c) / 2 / a0, (1 - c) / a0, (1 - c) / 2 / a0, -2 * c / a0, (1 - alpha) / a0};
-}
-
 // Feeds seconds of white noise (σ sigma), through the sections when there
 // are any, plus a DC offset, block by block; busy as given for every block.
-void feed(NoiseWhitener& w, std::vector<Section>& path, double sigma, double seconds, bool busy, std::mt19937& rng)
+void feed(NoiseWhitener& w, std::vector<gen::Biquad>& path, double sigma, double seconds, bool busy, std::mt19937& rng)
 {
     std::normal_distribution<double> g(0, 1);
     std::array<double, NoiseWhitener::kBlock> block{}, out{};
     for (int b = 0; b < static_cast<int>(seconds * kRate / NoiseWhitener::kBlock); ++b) {
         for (double& v : block) {
             double x = sigma * g(rng);
-            for (Section& s : path)
+            for (gen::Biquad& s : path)
                 x = s.step(x);
             v = std::nearbyint(x + 1000);
         }
@@ -75,7 +48,7 @@ std::complex<double> tapsResponse(const NoiseWhitener& w, double hz)
 TEST(NoiseWhitener, WhiteNoiseAndSilenceAreLeftAlone)
 {
     std::mt19937 rng(3);
-    std::vector<Section> none;
+    std::vector<gen::Biquad> none;
     NoiseWhitener silent;
     feed(silent, none, 0, 5, false, rng);
     EXPECT_EQ(silent.designs(), 0);
@@ -91,8 +64,8 @@ TEST(NoiseWhitener, WhiteNoiseAndSilenceAreLeftAlone)
 TEST(NoiseWhitener, ScannerBandPassIsUndoneOverTheSignalsBand)
 {
     std::mt19937 rng(4);
-    std::vector<Section> scanner = {butterworth(300, 0.7071, true), butterworth(3000, 0.5412, false),
-                                    butterworth(3000, 1.3066, false)};
+    const std::array<gen::Biquad, 3> sections = gen::scannerSections();
+    std::vector<gen::Biquad> scanner(sections.begin(), sections.end());
     NoiseWhitener w;
     // A transmission's blocks never count: nothing is learnt from them.
     feed(w, scanner, 3000, 5, true, rng);
@@ -104,7 +77,7 @@ TEST(NoiseWhitener, ScannerBandPassIsUndoneOverTheSignalsBand)
     std::vector<double> db;
     for (double f = 600; f <= 3400; f += 100) {
         std::complex<double> h = tapsResponse(w, f);
-        for (const Section& s : scanner)
+        for (const gen::Biquad& s : sections)
             h *= s.response(f);
         db.push_back(20 * std::log10(std::abs(h)));
     }
@@ -126,12 +99,11 @@ TEST(NoiseWhitener, ScannerBandPassIsUndoneOverTheSignalsBand)
         }
         return best / total;
     };
-    std::vector<Section> fresh = {butterworth(300, 0.7071, true), butterworth(3000, 0.5412, false),
-                                  butterworth(3000, 1.3066, false)};
+    std::array<gen::Biquad, 3> fresh = gen::scannerSections();
     std::vector<double> h(400), gh(400, 0.0);
     for (size_t n = 0; n < h.size(); ++n) {
         double x = n == 0 ? 1.0 : 0.0;
-        for (Section& s : fresh)
+        for (gen::Biquad& s : fresh)
             x = s.step(x);
         h[n] = x;
     }
