@@ -1,6 +1,6 @@
 // Soft repair: the hard decisions corrected character by character to odd
 // parity at the least reliable bit, then sets of further flips tried in order
-// of increasing cost until one matches the CRC. The CRC is linear, so a flip
+// of increasing cost until the CRC matches. The CRC is linear, so a flip
 // changes the check by a fixed 16-bit column and each candidate costs one xor.
 //
 // The guard: with costs in natural log-likelihood units, the candidate of cost
@@ -9,8 +9,10 @@
 // can have) together weighs Z. Such a word not yet tried passes the CRC by
 // chance with probability 2^-15 (the generator's factor x + 1 already fixes
 // the parity), so the weight of false matches still waiting is
-// (Z − weight tried) · 2^-15; the found word is accepted when its own weight
-// is at least 99 times that (posterior ≥ 0.99).
+// (Z − weight tried − weight matched) · 2^-15. The search goes on past the
+// first match: every further word that fails makes that weight smaller, and
+// a second match is a rival the first must outweigh. The cheapest match is
+// accepted when its weight is at least kRepairPosterior of all that together.
 #include "receiver/soft_repair.h"
 
 #include <algorithm>
@@ -161,6 +163,7 @@ SoftRepair::SoftRepair()
     m_nodes.reserve(2 * kRepairPops + 2);
     m_heap.reserve(2 * kRepairPops + 2);
     m_base.reserve(kRepairMaxChars + 2);
+    m_best.reserve(kRepairMaxChars + 2);
 }
 
 bool SoftRepair::conflicts(int node, int move) const
@@ -246,46 +249,48 @@ RepairResult SoftRepair::repair(std::span<const float> llr, int charCount, uint8
         sideCount = 2;
     }
     Search search{logZ, logFalse, wrongEndOdds};
-    for (int k = 0; k < sideCount; ++k) {
-        const int found = searchSide(llr, charCount, endChar, sides[k], fieldEnd, search);
-        if (found == kRefused) {
-            result.refused = true;
-            break;
-        }
-        if (found < 0)
-            continue;
-        applyMoves(found, charCount);
-        if (blockCheck(m_base) != 0)
-            break;
-        int flipped = 0;
-        for (int byte = 0; byte < charCount + 2; ++byte)
-            for (int b = 0; b < 8; ++b) {
-                const bool hard = llr[static_cast<size_t>(byte * 8 + b)] > 0;
-                flipped += hard != (((m_base[static_cast<size_t>(byte)] >> b) & 1) != 0);
-            }
-        result.ok = true;
-        result.flippedBits = flipped;
-        result.posterior = search.posterior(m_nodes[static_cast<size_t>(found)].cost);
-        std::copy_n(m_base.begin(), charCount, chars.begin());
-        break;
-    }
+    for (int k = 0; k < sideCount && !search.decided(); ++k)
+        searchSide(llr, charCount, endChar, sides[k], fieldEnd, search);
     result.candidatesTried = search.candidatesTried;
+    if (search.matches == 0 || blockCheck(m_best) != 0)
+        return result;
+    result.posterior = search.posterior(search.bestCost);
+    if (result.posterior < kRepairPosterior) {
+        result.refused = true;
+        return result;
+    }
+    int flipped = 0;
+    for (int byte = 0; byte < charCount + 2; ++byte)
+        for (int b = 0; b < 8; ++b) {
+            const bool hard = llr[static_cast<size_t>(byte * 8 + b)] > 0;
+            flipped += hard != (((m_best[static_cast<size_t>(byte)] >> b) & 1) != 0);
+        }
+    result.ok = true;
+    result.flippedBits = flipped;
+    std::copy_n(m_best.begin(), charCount, chars.begin());
     return result;
 }
 
 double SoftRepair::Search::posterior(double cost) const
 {
-    // A false match can come from a word of this frame not yet tried, or from
-    // a transmission that does not end here (all its words are wrong).
-    const double untried = std::max(1.0 - triedShare - std::exp(-cost - logZ), 0.0) + wrongEnd;
-    if (untried <= 0)
-        return 1.0;
-    return 1.0 / (1.0 + std::exp(std::log(untried) + logFalse + cost));
+    // The sent word is the match, another match, a word not yet tried that
+    // would pass the CRC, or none of this end's words at all.
+    const double share = std::exp(-cost - logZ);
+    if (!(share > 0))
+        return 0.0; // too light to tell from nothing
+    const double untried = std::max(1.0 - triedShare - matchShare, 0.0) + wrongEnd;
+    const double others = std::max(matchShare - share, 0.0) / share;
+    return 1.0 / (1.0 + others + untried * std::exp(logFalse + cost));
 }
 
-bool SoftRepair::Search::accepted(double cost) const
+bool SoftRepair::Search::decided() const
 {
-    return posterior(cost) >= kRepairPosterior;
+    if (matches == 0)
+        return false;
+    // Sure enough that the rest of the search could hardly matter, or short
+    // of the posterior even if every word not tried failed.
+    const double share = std::exp(-bestCost - logZ);
+    return posterior(bestCost) >= kRepairSure || share < kRepairPosterior * matchShare;
 }
 
 uint8_t wagnerValue(const float* l)
@@ -323,37 +328,27 @@ bool SoftRepair::mayStand(int c, int v, Side side, int fieldEnd)
 double SoftRepair::logWeightOfAll(std::span<const float> llr, int charCount, bool coupled, int fieldEnd, uint8_t endChar)
 {
     // Every odd-parity value of character c that may stand there on the given
-    // side, and the value received when it counts (it may stay whatever it
-    // is), weighted by the bits it overrules.
-    auto charWeight = [&](int c, Side side, bool receivedCounts) {
+    // side, weighted by the bits it overrules.
+    auto charWeight = [&](int c, Side side) {
         const float* l = llr.data() + c * 8;
-        const uint8_t hard = hardByte(l);
         double z = 0;
-        for (int v = 0; v < 128; ++v) {
-            const auto pattern = static_cast<uint8_t>(v | (std::popcount(static_cast<unsigned>(v)) % 2 == 0 ? 0x80 : 0));
-            if (!mayStand(c, v, side, fieldEnd) && !(pattern == hard && receivedCounts))
-                continue;
-            z += std::exp(-overruleCost(l, pattern));
-        }
+        for (int v = 0; v < 128; ++v)
+            if (mayStand(c, v, side, fieldEnd))
+                z += std::exp(-overruleCost(l, withOddParity(v)));
         return std::log(std::max(z, 1e-300));
     };
     double logZ = 0;
-    double downlinkSide = 0; // the block id and the fields, as a downlink
+    double downlinkSide = 0; // the mode, acknowledgement, block id and the fields, as a downlink
     double otherSide = 0;    // and as anything else
     for (int c = 0; c < charCount; ++c) {
         if (const int held = heldValue(c, charCount, endChar); held >= 0) {
             // Held: the weight of the one value that may stand.
             logZ -= overruleCost(llr.data() + c * 8, static_cast<uint8_t>(held));
-        } else if (coupled && c == kBlockIdChar) {
-            // The value received counts on its own side only.
-            const bool digit = isDigitValue(hardByte(llr.data() + c * 8));
-            downlinkSide += charWeight(c, Side::Downlink, digit);
-            otherSide += charWeight(c, Side::Other, !digit);
-        } else if (coupled && (c == 0 || c == kAckChar || (c > kTextStartChar && c < fieldEnd))) {
-            downlinkSide += charWeight(c, Side::Downlink, true);
-            otherSide += charWeight(c, Side::Other, true);
+        } else if (coupled && (c == 0 || c == kAckChar || c == kBlockIdChar || (c > kTextStartChar && c < fieldEnd))) {
+            downlinkSide += charWeight(c, Side::Downlink);
+            otherSide += charWeight(c, Side::Other);
         } else {
-            logZ += charWeight(c, Side::Any, true);
+            logZ += charWeight(c, Side::Any);
         }
     }
     if (coupled)
@@ -376,8 +371,8 @@ double SoftRepair::logWeightOfAll(std::span<const float> llr, int charCount, boo
     return logZ;
 }
 
-int SoftRepair::searchSide(std::span<const float> llr, int charCount, uint8_t endChar, Side side, int fieldEnd,
-                           Search& search)
+void SoftRepair::searchSide(std::span<const float> llr, int charCount, uint8_t endChar, Side side, int fieldEnd,
+                            Search& search)
 {
     const CrcTables& t = crcTables();
     const int messageBits = (charCount + 2) * 8;
@@ -410,11 +405,9 @@ int SoftRepair::searchSide(std::span<const float> llr, int charCount, uint8_t en
         auto bitOf = [&](int k) { return static_cast<uint8_t>(1u << order[static_cast<size_t>(k)]); };
         const uint8_t base = parityOk ? hard : static_cast<uint8_t>(hard ^ bitOf(0));
         m_base[static_cast<size_t>(c)] = base;
-        // A character received as it is may stay whatever it is, except a
-        // block id on the other side; one that Wagner's rule made implausible
-        // must be moved again.
-        const bool wrongSide = side != Side::Any && c == kBlockIdChar && isDigitValue(base) != (side == Side::Downlink);
-        const bool mustMove = (!parityOk || wrongSide) && !mayStand(c, base, side, fieldEnd);
+        // A repaired frame holds only characters that may stand where they
+        // are: one received as a character that cannot must be moved.
+        const bool mustMove = !mayStand(c, base, side, fieldEnd);
         mustMoves += mustMove;
         auto addMove = [&](float cost, uint16_t syndrome, uint8_t mask) {
             // A move to a character that cannot stand here is never worth trying.
@@ -472,14 +465,26 @@ int SoftRepair::searchSide(std::span<const float> llr, int charCount, uint8_t en
         // Nothing cheaper than this is left: when even a match now would fall
         // well short of the posterior (by e², more than the rest of the
         // budget can make up), stop.
-        if (std::log(std::max(1.0 - search.triedShare + search.wrongEnd, 1e-300)) + search.logFalse > -node.cost - logOdds + 2.0)
+        if (search.matches == 0
+            && std::log(std::max(1.0 - search.triedShare + search.wrongEnd, 1e-300)) + search.logFalse > -node.cost - logOdds + 2.0)
             break;
         const bool valid = node.move < 0 || !conflicts(node.parent, node.move);
         if (valid && node.fixes == mustMoves && node.oddBcsFlips != bcsParityRight) {
             ++search.candidatesTried;
-            if (node.syndrome == target)
-                return search.accepted(node.cost) ? n : kRefused;
-            search.triedShare += std::exp(-node.cost - search.logZ);
+            const double share = std::exp(-node.cost - search.logZ);
+            if (node.syndrome == target) {
+                if (search.matches == 0 || node.cost < search.bestCost) {
+                    search.bestCost = node.cost;
+                    m_best = m_base;
+                    applyMoves(n, charCount, m_best);
+                }
+                ++search.matches;
+                search.matchShare += share;
+                if (search.decided())
+                    return;
+            } else {
+                search.triedShare += share;
+            }
         }
         const int next = node.move + 1;
         if (next >= moveCount)
@@ -501,10 +506,9 @@ int SoftRepair::searchSide(std::span<const float> llr, int charCount, uint8_t en
             std::push_heap(m_heap.begin(), m_heap.end(), byCost);
         }
     }
-    return -1;
 }
 
-void SoftRepair::applyMoves(int found, int charCount)
+void SoftRepair::applyMoves(int found, int charCount, std::vector<uint8_t>& word) const
 {
     const CrcTables& t = crcTables();
     const int messageBits = (charCount + 2) * 8;
@@ -514,12 +518,12 @@ void SoftRepair::applyMoves(int found, int charCount)
             continue;
         const Move& mv = m_moves[static_cast<size_t>(m)];
         if (mv.charIndex >= 0) {
-            m_base[static_cast<size_t>(mv.charIndex)] ^= mv.flipMask;
+            word[static_cast<size_t>(mv.charIndex)] ^= mv.flipMask;
         } else {
             // A BCS bit: its column tells which of the 16.
             for (int k = 0; k < 16; ++k)
                 if (t.column[static_cast<size_t>(messageBits - 1 - ((charCount + k / 8) * 8 + k % 8))] == mv.syndrome) {
-                    m_base[static_cast<size_t>(charCount + k / 8)] ^= static_cast<uint8_t>(1u << (k % 8));
+                    word[static_cast<size_t>(charCount + k / 8)] ^= static_cast<uint8_t>(1u << (k % 8));
                     break;
                 }
         }

@@ -12,11 +12,14 @@
 namespace varnesk {
 
 // A repaired frame is accepted only when the probability that it is the frame
-// sent is at least this, given the bit confidences and every cheaper candidate
-// that failed the CRC. So about one accepted repair in a few hundred near the
-// limit of reception is wrong (the sum of 1 − posterior over the frames);
-// 0.999 would cost about 0.3 dB at the 50 % point.
-inline constexpr double kRepairPosterior = 0.99;
+// sent is at least this, given the bit confidences, every candidate tried that
+// failed the CRC and every other match. So about one accepted repair in a few
+// hundred near the limit of reception is wrong (the sum of 1 − posterior over
+// the frames); 0.99 would give about twice as many, for 0.1 dB at the 50 % point.
+inline constexpr double kRepairPosterior = 0.995;
+// The search stops once the best match is this sure: what is left could
+// hardly change the decision.
+inline constexpr double kRepairSure = 0.9999;
 // Candidates (sets of flips) tried per frame at most.
 inline constexpr int kRepairBudget = 20000;
 // Characters from the mode character through the end character, at most.
@@ -37,15 +40,16 @@ public:
     // llr: 8 per character (bit 0 first, bit 7 the parity bit) for chars
     // characters, then the 16 BCS bits in the order sent. The last character
     // is held at endChar (8-bit value with parity), and character 12 at STX
-    // when a text follows. A repair never makes a character that cannot stand
-    // at its place (see plausibleChar); a downlink (block id a digit, mode
-    // character below "a") must start its text with a message number and a
-    // flight number, and acknowledges with a letter or NAK. The side the
-    // block id was received on is searched first, then the other. otherEnds:
-    // how many other end positions were already tried for this transmission
-    // (each one more chance of a false match). wrongEndOdds: the odds that the
-    // transmission does not end at endChar at all (see wrongEndOdds below); a
-    // false match is that much more likely. On success the characters (8-bit) go to chars.
+    // when a text follows. A repaired frame holds no character that cannot
+    // stand at its place (see plausibleChar), not even one received so; a
+    // downlink (block id a digit, mode character below "a") must start its
+    // text with a message number and a flight number, and acknowledges with a
+    // letter or NAK. The side the block id was received on is searched first,
+    // then the other unless the first decided. otherEnds: how many other end
+    // positions were already tried for this transmission (each one more
+    // chance of a false match). wrongEndOdds: the odds that the transmission
+    // does not end at endChar at all (see wrongEndOdds below); a false match
+    // is that much more likely. On success the characters (8-bit) go to chars.
     RepairResult repair(std::span<const float> llr, int charCount, uint8_t endChar, int otherEnds,
                         std::span<uint8_t> chars, double wrongEndOdds = 0.0);
 
@@ -55,25 +59,31 @@ private:
     // its message and flight numbers.
     enum class Side { Any, Downlink, Other };
     // What the searches of one frame share: log Z, the false-match weight per
-    // unit of weight not yet tried, the share of Z tried, the candidates and
-    // the subsets taken from the heap.
+    // unit of weight not yet tried, the shares of Z tried and matched, the
+    // cheapest match, the candidates and the subsets taken from the heap.
     struct Search {
         double logZ;
         double logFalse;
-        double wrongEnd = 0; // odds that the transmission does not end here
-        double triedShare = 0;
+        double wrongEnd = 0;   // odds that the transmission does not end here
+        double triedShare = 0; // of Z, candidates tried that failed the CRC
+        double matchShare = 0; // of Z, every match found
+        double bestCost = 0;
+        int matches = 0;
         int candidatesTried = 0;
         int pops = 0;
         double posterior(double cost) const;
-        bool accepted(double cost) const;
+        // Whether searching on could hardly change the decision on the best
+        // match: it is sure, or short of the guard even if all else failed.
+        bool decided() const;
     };
-    static constexpr int kRefused = -2; // a match whose posterior fell short
 
     static bool mayStand(int c, int v, Side side, int fieldEnd);
     static double logWeightOfAll(std::span<const float> llr, int charCount, bool coupled, int fieldEnd, uint8_t endChar);
-    // The node of the match found on this side, −1 for none, kRefused.
-    int searchSide(std::span<const float> llr, int charCount, uint8_t endChar, Side side, int fieldEnd, Search& search);
-    void applyMoves(int found, int charCount);
+    // Tries the candidates of one side in order of increasing cost until the
+    // decision is made or the budget is spent; a match cheaper than the best
+    // so far goes to m_best.
+    void searchSide(std::span<const float> llr, int charCount, uint8_t endChar, Side side, int fieldEnd, Search& search);
+    void applyMoves(int found, int charCount, std::vector<uint8_t>& word) const;
 
     struct Move {
         float cost;       // added to the cost of the base word
@@ -96,6 +106,7 @@ private:
     std::vector<Node> m_nodes;
     std::vector<int> m_heap;       // node indices, a min-heap on cost
     std::vector<uint8_t> m_base;   // base word: characters then the two BCS bytes
+    std::vector<uint8_t> m_best;   // the cheapest match so far
 };
 
 // Whether a repair may produce character value v (7 bits) at character index
