@@ -5,6 +5,7 @@
 // most 20 dB above 1. Its minimum phase comes from the folded real cepstrum;
 // the filters being undone (Butterworth, RC) are minimum-phase themselves.
 #include "receiver/noise_whitener.h"
+#include "receiver/audio_format.h"
 #include "receiver/multiversion.h"
 
 #include <algorithm>
@@ -16,7 +17,6 @@ namespace varnesk {
 
 namespace {
 
-constexpr double kRate = 22050;
 constexpr int kN = 512; // the design's frequency grid: 43 Hz
 // Noise blocks for a design: two seconds. Every block is measured for the
 // first kFullDesigns designs, then one in kSampleEvery (the floor changes
@@ -51,7 +51,7 @@ const Cosines& cosines()
 
 int bin(double hz)
 {
-    return static_cast<int>(std::lround(hz * kN / kRate));
+    return static_cast<int>(std::lround(hz * kN / kSampleRateHz));
 }
 
 using Octet = float __attribute__((vector_size(32)));

@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <initializer_list>
 #include <map>
 #include <numbers>
 #include <random>
@@ -190,6 +191,18 @@ std::vector<float> frameLlr(const std::vector<uint8_t>& bytes, float confidence)
     return llr;
 }
 
+// The confidence of the bits a repair test receives right, and a downlink
+// text the tests send.
+constexpr float kFirm = 6;
+constexpr const char* kReportText = "M12AJL0123 POSITION REPORT 35N139E";
+
+// The given bits of llr received wrong, with the given confidence.
+void receiveWrong(std::vector<float>& llr, std::initializer_list<int> bits, float confidence)
+{
+    for (const int bit : bits)
+        llr[static_cast<size_t>(bit)] = -confidence * llr[static_cast<size_t>(bit)] / kFirm;
+}
+
 // A block as the repair sees it: the mode character through the BCS ("+" "*"
 // SYN SYN SOH and the DEL dropped), its character count and end character.
 struct RepairFrame {
@@ -208,7 +221,7 @@ struct RepairFrame {
 TEST(SoftRepair, WeakErrorsAreRepairedAndConfidentOnesOrNoiseRefused)
 {
     gen::BlockSpec block;
-    block.text = "M12AJL0123 POSITION REPORT 35N139E";
+    block.text = kReportText;
     const RepairFrame sent(block);
     const std::vector<uint8_t>& frame = sent.bytes;
     const int chars = sent.chars;
@@ -216,14 +229,13 @@ TEST(SoftRepair, WeakErrorsAreRepairedAndConfidentOnesOrNoiseRefused)
     std::vector<uint8_t> out(static_cast<size_t>(chars));
     SoftRepair repair;
 
-    std::vector<float> llr = frameLlr(frame, 6);
+    std::vector<float> llr = frameLlr(frame, kFirm);
     RepairResult r = repair.repair(llr, chars, end, 0, out);
     EXPECT_TRUE(r.ok);
     EXPECT_EQ(r.flippedBits, 0);
 
     // Four weak wrong bits in three characters (two in one) and the BCS.
-    for (const int bit : {3, 5, 8 * 20 + 1, 8 * 30 + 6, 8 * chars + 9})
-        llr[static_cast<size_t>(bit)] = -0.4f * llr[static_cast<size_t>(bit)] / 6;
+    receiveWrong(llr, {3, 5, 8 * 20 + 1, 8 * 30 + 6, 8 * chars + 9}, 0.4f);
     r = repair.repair(llr, chars, end, 0, out);
     ASSERT_TRUE(r.ok);
     EXPECT_EQ(r.flippedBits, 5);
@@ -231,9 +243,8 @@ TEST(SoftRepair, WeakErrorsAreRepairedAndConfidentOnesOrNoiseRefused)
     EXPECT_TRUE(std::equal(out.begin(), out.end(), frame.begin()));
 
     // The same errors received with full confidence: no repair is likely enough.
-    llr = frameLlr(frame, 6);
-    for (const int bit : {3, 5, 8 * 20 + 1, 8 * 30 + 6, 8 * chars + 9})
-        llr[static_cast<size_t>(bit)] = -llr[static_cast<size_t>(bit)];
+    llr = frameLlr(frame, kFirm);
+    receiveWrong(llr, {3, 5, 8 * 20 + 1, 8 * 30 + 6, 8 * chars + 9}, kFirm);
     r = repair.repair(llr, chars, end, 0, out);
     EXPECT_FALSE(r.ok);
 
@@ -256,16 +267,15 @@ TEST(SoftRepair, WeakErrorsAreRepairedAndConfidentOnesOrNoiseRefused)
 TEST(SoftRepair, AnEndThatMayBeTextMustBeLikelierToBeTaken)
 {
     gen::BlockSpec block;
-    block.text = "M12AJL0123 POSITION REPORT 35N139E";
+    block.text = kReportText;
     const RepairFrame sent(block);
     const std::vector<uint8_t>& frame = sent.bytes;
     const int chars = sent.chars;
     const uint8_t end = sent.end;
-    std::vector<float> llr = frameLlr(frame, 6);
-    for (const int bit : {3, 8 * 20 + 1, 8 * chars + 9})
-        llr[static_cast<size_t>(bit)] = -0.4f * llr[static_cast<size_t>(bit)] / 6;
-    const std::vector<float> del = frameLlr({0x7F}, 6);
-    const std::vector<float> text = frameLlr({0x41 | 0x80}, 6); // "A" with its parity bit
+    std::vector<float> llr = frameLlr(frame, kFirm);
+    receiveWrong(llr, {3, 8 * 20 + 1, 8 * chars + 9}, 0.4f);
+    const std::vector<float> del = frameLlr({0x7F}, kFirm);
+    const std::vector<float> text = frameLlr({0x41 | 0x80}, kFirm); // "A" with its parity bit
     std::vector<uint8_t> out(static_cast<size_t>(chars));
     SoftRepair repair;
 
@@ -288,7 +298,7 @@ TEST(SoftRepair, AnEndThatMayBeTextMustBeLikelierToBeTaken)
     EXPECT_TRUE(repair.repair(weakEnd, chars, end, 0, out, sure).ok);
     EXPECT_FALSE(repair.repair(weakEnd, chars, end, 0, out, doubtful).ok);
     // The same frame right as received needs no repair and is taken as it is.
-    std::vector<float> clean = frameLlr(frame, 6);
+    std::vector<float> clean = frameLlr(frame, kFirm);
     EXPECT_TRUE(repair.repair(clean, chars, end, 0, out, doubtful).ok);
 }
 
@@ -299,14 +309,13 @@ TEST(SoftRepair, BlockIdReceivedOnTheWrongSideIsRepaired)
 {
     gen::BlockSpec block;
     block.blockId = '8'; // 0x38; bits 0 and 6 flipped give 'y' (0x79), odd parity as well
-    block.text = "M12AJL0123 POSITION REPORT 35N139E";
+    block.text = kReportText;
     const RepairFrame sent(block);
     const std::vector<uint8_t>& frame = sent.bytes;
     const int chars = sent.chars;
     std::vector<uint8_t> out(static_cast<size_t>(chars));
-    std::vector<float> llr = frameLlr(frame, 6);
-    for (const int bit : {11 * 8 + 0, 11 * 8 + 6})
-        llr[static_cast<size_t>(bit)] = -0.3f * llr[static_cast<size_t>(bit)] / 6;
+    std::vector<float> llr = frameLlr(frame, kFirm);
+    receiveWrong(llr, {11 * 8 + 0, 11 * 8 + 6}, 0.3f);
     SoftRepair repair;
     const RepairResult r = repair.repair(llr, chars, sent.end, 0, out);
     ASSERT_TRUE(r.ok);
@@ -321,7 +330,7 @@ TEST(SoftRepair, BlockIdReceivedOnTheWrongSideIsRepaired)
 TEST(SoftRepair, AMatchWithARivalAsLikelyIsRefused)
 {
     gen::BlockSpec block;
-    block.text = "M12AJL0123 POSITION REPORT 35N139E";
+    block.text = kReportText;
     const RepairFrame sent(block);
     // The rival: two data bits flipped in each of three text characters (odd
     // parity kept, all still printable) whose checks cancel (the CRC is linear).
@@ -362,20 +371,20 @@ TEST(SoftRepair, AMatchWithARivalAsLikelyIsRefused)
 
     std::vector<uint8_t> out(static_cast<size_t>(sent.chars));
     SoftRepair repair;
-    std::vector<float> halfway = frameLlr(sent.bytes, 6);
+    std::vector<float> halfway = frameLlr(sent.bytes, kFirm);
     for (size_t k = 0; k < differ.size(); ++k) {
         float& l = halfway[static_cast<size_t>(differ[k])];
-        l = (k % 2 == 0 ? 1.0f : -1.0f) * l / 6; // one bit of each character leans to the rival
+        l = (k % 2 == 0 ? 1.0f : -1.0f) * l / kFirm; // one bit of each character leans to the rival
     }
     const RepairResult r = repair.repair(halfway, sent.chars, sent.end, 0, out);
     EXPECT_FALSE(r.ok);
     EXPECT_TRUE(r.refused);
     EXPECT_LT(r.posterior, 0.7);
 
-    std::vector<float> leaning = frameLlr(sent.bytes, 6);
+    std::vector<float> leaning = frameLlr(sent.bytes, kFirm);
     for (size_t k = 0; k < differ.size(); ++k) {
         float& l = leaning[static_cast<size_t>(differ[k])];
-        l = (k == 0 ? -1.0f : 4.0f) * l / 6;
+        l = (k == 0 ? -1.0f : 4.0f) * l / kFirm;
     }
     const RepairResult firm = repair.repair(leaning, sent.chars, sent.end, 0, out);
     ASSERT_TRUE(firm.ok);
@@ -393,23 +402,21 @@ TEST(SoftRepair, ARepairKeepsNoCharacterThatCannotStand)
     const RepairFrame sent(block);
     std::vector<uint8_t> out(static_cast<size_t>(sent.chars));
     SoftRepair repair;
-    std::vector<float> llr = frameLlr(sent.bytes, 6);
+    std::vector<float> llr = frameLlr(sent.bytes, kFirm);
     RepairResult r = repair.repair(llr, sent.chars, sent.end, 0, out);
     ASSERT_TRUE(r.ok);
     EXPECT_EQ(r.flippedBits, 0);
     EXPECT_TRUE(std::equal(out.begin(), out.end(), sent.bytes.begin()));
 
-    for (const int bit : {8 * 30 + 1, 8 * 30 + 6})
-        llr[static_cast<size_t>(bit)] = -0.4f * llr[static_cast<size_t>(bit)] / 6;
+    receiveWrong(llr, {8 * 30 + 1, 8 * 30 + 6}, 0.4f);
     r = repair.repair(llr, sent.chars, sent.end, 0, out);
     EXPECT_FALSE(r.ok);
 
     // The same error in the block without the control character is repaired.
     block.text[5] = 'L';
     const RepairFrame plain(block);
-    llr = frameLlr(plain.bytes, 6);
-    for (const int bit : {8 * 30 + 1, 8 * 30 + 6})
-        llr[static_cast<size_t>(bit)] = -0.4f * llr[static_cast<size_t>(bit)] / 6;
+    llr = frameLlr(plain.bytes, kFirm);
+    receiveWrong(llr, {8 * 30 + 1, 8 * 30 + 6}, 0.4f);
     r = repair.repair(llr, plain.chars, plain.end, 0, out);
     ASSERT_TRUE(r.ok);
     EXPECT_EQ(r.flippedBits, 2);
