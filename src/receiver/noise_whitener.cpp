@@ -5,7 +5,6 @@
 // most 20 dB above 1. Its minimum phase comes from the folded real cepstrum;
 // the filters being undone (Butterworth, RC) are minimum-phase themselves.
 #include "receiver/noise_whitener.h"
-#include "receiver/audio_format.h"
 #include "receiver/multiversion.h"
 
 #include <algorithm>

@@ -10,6 +10,8 @@
 // One per channel; plain data with no allocation after construction.
 #pragma once
 
+#include "receiver/audio_format.h"
+
 #include <array>
 #include <span>
 
@@ -17,7 +19,7 @@ namespace varnesk {
 
 class NoiseWhitener {
 public:
-    static constexpr int kBlock = 512;
+    static constexpr int kBlock = kFramesPerBlock;
     static constexpr int kLags = 64;  // noise autocorrelation lags (about 350 Hz resolution)
     static constexpr int kTaps = 96;  // the inverse filter
     static constexpr int kPending = 6; // blocks held back before they count as noise (a pre-key and sync fit)
