@@ -1,10 +1,10 @@
 // Block decoder and sequencer throughput: downlink frames (single and
 // two-block messages, repeats, uplinks) through DecodeBlock in each view, log
 // off and on, and the RAW log import. Prints microseconds per frame.
+#include "acars/bit_frame.h"
+#include "acars/line_codec.h"
 #include "app/receive_pipeline.h"
-#include "net/line_codec.h"
 #include "net/raw_record_reader.h"
-#include "receiver/bit_frame.h"
 
 #include <QDir>
 #include <QTemporaryDir>

@@ -3,8 +3,8 @@
 // clean and clipped files, and CPU time; the same traffic through the IQ path
 // of a software-defined radio (sensitivity against audio, the channelizer's
 // CPU time); see bench/README.md.
+#include "acars/raw_text.h"
 #include "app/receive_pipeline.h"
-#include "decode/raw_text.h"
 #include "receiver/audio_file_reader.h"
 #include "receiver/iq_channelizer.h"
 #include "receiver/soft_repair.h"

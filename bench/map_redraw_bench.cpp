@@ -4,13 +4,13 @@
 // program runs it (MapScene, map files kept in memory) with the report,
 // altitude and modem panes on and off; then the indicators' cost per capture
 // block with the modem pane shown. Prints milliseconds per redraw, µs per block.
+#include "aircraft/reference_tables.h"
 #include "map/aircraft_layer.h"
 #include "map/background_renderer.h"
-#include "aircraft/reference_tables.h"
 #include "map/canvas.h"
 #include "map/map_scene.h"
+#include "map/modem_indicators.h"
 #include "map/pane_layout.h"
-#include "receiver/modem_indicators.h"
 #include "receiver/receiver.h"
 #include "settings/app_paths.h"
 #include "settings/settings_store.h"

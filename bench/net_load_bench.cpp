@@ -7,9 +7,9 @@
 // connection beyond MaxConnect every second. Prints what each client sent and
 // received, the server's memory and CPU each second, and whether it still
 // serves at the end.
+#include "acars/line_codec.h"
 #include "app/receive_pipeline.h"
 #include "net/line_assembler.h"
-#include "net/line_codec.h"
 #include "net/net_link.h"
 
 #include <QCoreApplication>

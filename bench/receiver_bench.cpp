@@ -1,8 +1,8 @@
 // Receiver benchmarks, run by hand: throughput of the chain on a 10-minute
 // stereo file, sensitivity against Eb/N0, levels and bit-rate errors. Prints
 // plain tables; see bench/README.md.
+#include "acars/raw_text.h"
 #include "app/receive_pipeline.h"
-#include "decode/raw_text.h"
 #include "receiver/audio_file_reader.h"
 
 #include "acars_signal.h"

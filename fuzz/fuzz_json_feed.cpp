@@ -6,8 +6,8 @@
 // object in valid UTF-8 with no raw control character.
 #include "fuzz_support.h"
 
+#include "acars/json_feed.h"
 #include "decode/acars_block.h"
-#include "net/json_feed.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

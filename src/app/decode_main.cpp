@@ -4,15 +4,15 @@
 // as fast as the machine allows, and prints the entries the received text
 // window would get (RAW, PRC or MES view). RAW text logs (.log) are read as the
 // RAW import reads them; or, with --json, the feed line of every frame.
+#include "acars/json_feed.h"
+#include "acars/raw_text.h"
+#include "acars/sjis.h"
 #include "app/receive_pipeline.h"
 #include "decode/date_time_text.h"
-#include "decode/raw_text.h"
-#include "decode/sjis.h"
-#include "net/json_feed.h"
-#include "program_version.h"
 #include "map/map_scene.h"
-#include "receiver/modem_indicators.h"
+#include "map/modem_indicators.h"
 #include "net/raw_record_reader.h"
+#include "program_version.h"
 #include "receiver/audio_file_reader.h"
 #include "receiver/audio_format.h"
 #include "receiver/iq_file_reader.h"
@@ -342,14 +342,8 @@ int main(int argc, char** argv)
                                      "varnesk", varnesk::kProgramVersion};
         QObject::connect(&pipeline, &varnesk::ReceivePipeline::frameCaptured, &pipeline,
                          [station, &channelMhz](const varnesk::CapturedFrame& frame, const QDateTime& blockTime) {
-                             varnesk::FeedFrameInfo info;
-                             info.channel = frame.channel;
-                             info.freqMhz = channelMhz[static_cast<size_t>(frame.channel & 1)];
-                             info.endIsEtx = frame.endIsEtx;
-                             info.repairedBits = frame.repairedBits;
-                             info.levelDb = frame.levelDb;
-                             const std::optional<std::string> line =
-                                 varnesk::formatFeedLine(varnesk::feedFrameChars(frame), info, blockTime, station);
+                             const std::optional<std::string> line = varnesk::capturedFrameFeedLine(
+                                 frame, channelMhz[static_cast<size_t>(frame.channel & 1)], blockTime, station);
                              if (line)
                                  std::fwrite(line->data(), 1, line->size(), stdout);
                          });

@@ -4,8 +4,8 @@
 // from the event loop, varnesk-decode from a loop over its inputs.
 #pragma once
 
+#include "app/decode_chain.h"
 #include "decode/acars_block.h"
-#include "decode/decode_chain.h"
 #include "net/feed_sender.h"
 #include "net/network_sharing.h"
 #include "receiver/audio_format.h"

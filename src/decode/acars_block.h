@@ -3,6 +3,7 @@
 // handed on by reference; whoever keeps a field beyond the call copies it.
 #pragma once
 
+#include "acars/frame_layout.h"
 #include "decode/block_context.h"
 
 #include <array>
@@ -48,26 +49,8 @@ private:
 
 enum class Direction { Downlink, Uplink };
 
-// Character positions inside a frame, counted from the first start character.
-inline constexpr int kModePos = 5;
-inline constexpr int kAddressPos = 6;
-inline constexpr int kAddressWidth = 7;
-inline constexpr int kLabelPos = 14;
-inline constexpr int kBlockIdPos = 16;
-inline constexpr int kMessageNumberPos = 18;
-inline constexpr int kFlightPos = 22;
-inline constexpr int kDownlinkTextPos = 28;
-// An uplink carries no message number and no flight number: its text begins
-// right after STX. Taking it from 22 would lose four characters of every
-// uplink from the processed views and the logs.
-inline constexpr int kUplinkTextPos = 18;
-// Blocks of 28 characters or fewer (start characters through end character)
-// are dropped, uplinks too: 29 is the shortest complete downlink header.
-inline constexpr int kMinBlockChars = 29;
-// The line intake builds frames of up to 512 characters, so the text field is
-// made large enough for the longest text such a frame can carry: no block is
-// ever cut.
-inline constexpr int kMaxFrameChars = 512;
+// The text field holds the longest text a frame of kMaxFrameChars can carry:
+// no block is ever cut.
 inline constexpr std::size_t kBlockTextCapacity = kMaxFrameChars;
 
 struct AcarsBlock {

@@ -2,13 +2,14 @@
 // normalisation and validation, and the order of the hand-offs.
 #include "decode/block_decoder.h"
 
-#include "aircraft/ground_stations.h"
+#include "acars/control_chars.h"
+#include "acars/raw_text.h"
+#include "decode/aircraft_sink.h"
 #include "decode/frame_relay.h"
-#include "decode/raw_text.h"
+#include "decode/ground_stations.h"
 #include "decode/received_text.h"
 #include "decode/sequencer.h"
 #include "settings/settings_store.h"
-#include "tracking/aircraft_tracking.h"
 
 #include <algorithm>
 
@@ -18,7 +19,6 @@ namespace {
 
 constexpr std::string_view kChatPrefix = "[CHAT]";
 constexpr std::size_t kRenderedEndChars = 5; // "<ETX>" or "<ETB>"
-constexpr char kDel = 0x7F;
 
 bool isDigit(char c)
 {
@@ -28,7 +28,7 @@ bool isDigit(char c)
 } // namespace
 
 BlockDecoder::BlockDecoder(const SettingsStore& settings, ReceivedText& text, Sequencer& sequencer,
-                           const GroundStations& ground, AircraftTracking& tracking, FrameRelay& relay)
+                           const GroundStations& ground, AircraftSink& tracking, FrameRelay& relay)
     : m_settings(settings), m_text(text), m_sequencer(sequencer), m_ground(ground), m_tracking(tracking),
       m_relay(relay)
 {
@@ -171,7 +171,7 @@ void BlockDecoder::decodeUplink(int characters, bool lastBlock)
     b.label.clear();
     for (int i = 0; i < 2; ++i) {
         const char c = static_cast<char>(m_chars[static_cast<size_t>(kLabelPos + i)]);
-        b.label.push_back(c == kDel ? '-' : c);
+        b.label.push_back(c == kCharDel ? '-' : c);
     }
     b.address.clear();
     if (b.label.view() == "SQ") {
@@ -180,7 +180,7 @@ void BlockDecoder::decodeUplink(int characters, bool lastBlock)
         bool leading = true;
         for (int i = kAddressPos; i < kAddressPos + kAddressWidth; ++i) {
             char c = static_cast<char>(m_chars[static_cast<size_t>(i)]);
-            if (c == kDel)
+            if (c == kCharDel)
                 c = '-';
             if (leading && c == '.')
                 continue;
@@ -192,7 +192,7 @@ void BlockDecoder::decodeUplink(int characters, bool lastBlock)
     b.messageNumber.assign("----");
     copyText(kUplinkTextPos, characters - (kUplinkTextPos + 1));
     const char id = static_cast<char>(m_chars[kBlockIdPos]);
-    b.blockId = (id == 0 || id == kDel) ? '-' : id;
+    b.blockId = (id == 0 || id == kCharDel) ? '-' : id;
 
     m_text.ShowRawBlock(b.context, m_rawText, b.flight, b.address, Direction::Uplink, m_modeStation);
     m_sequencer.SequenceUplink(b);

@@ -18,7 +18,7 @@
 
 namespace varnesk {
 
-class AircraftTracking;
+class AircraftSink;
 class FrameRelay;
 class GroundStations;
 class ReceivedText;
@@ -29,7 +29,7 @@ class BlockDecoder : public QObject {
     Q_OBJECT
 public:
     BlockDecoder(const SettingsStore& settings, ReceivedText& text, Sequencer& sequencer,
-                 const GroundStations& ground, AircraftTracking& tracking, FrameRelay& relay);
+                 const GroundStations& ground, AircraftSink& tracking, FrameRelay& relay);
 
     // frame: the BitFrame's slots, eight per character; bitCount = 8 × (the
     // characters from the first start character through the end character)
@@ -64,7 +64,7 @@ private:
     ReceivedText& m_text;
     Sequencer& m_sequencer;
     const GroundStations& m_ground;
-    AircraftTracking& m_tracking;
+    AircraftSink& m_tracking;
     FrameRelay& m_relay;
 
     std::array<uint8_t, kMaxFrameChars + 2> m_chars{};

@@ -1,7 +1,7 @@
 // Date-time text in the user's locale, as CP932 bytes.
 #include "decode/date_time_text.h"
 
-#include "decode/sjis.h"
+#include "acars/sjis.h"
 
 #include <QLocale>
 

@@ -1,18 +1,18 @@
 // The relay line of the frame being decoded.
 #include "decode/frame_relay.h"
 
+#include "acars/line_codec.h"
+#include "acars/raw_text.h"
 #include "decode/acars_block.h"
-#include "decode/raw_text.h"
-#include "net/line_codec.h"
-#include "net/network_sharing.h"
 #include "settings/settings_store.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace varnesk {
 
-FrameRelay::FrameRelay(const SettingsStore& settings, NetworkSharing& network)
-    : m_settings(settings), m_network(network)
+FrameRelay::FrameRelay(const SettingsStore& settings, std::function<void(std::string_view)> sendToClients)
+    : m_settings(settings), m_sendToClients(std::move(sendToClients))
 {
     m_line.reserve(kMaxFrameChars + 2);
 }
@@ -42,7 +42,7 @@ void FrameRelay::relayCurrentFrame()
         m_line.push_back(static_cast<char>(byte));
     }
     if (!m_line.empty())
-        m_network.SendToClients(m_line);
+        m_sendToClients(m_line);
 }
 
 } // namespace varnesk

@@ -4,17 +4,19 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
+#include <string_view>
 
 namespace varnesk {
 
-class NetworkSharing;
 class SettingsStore;
 
 class FrameRelay {
 public:
-    FrameRelay(const SettingsStore& settings, NetworkSharing& network);
+    // sendToClients takes the line for every client (NetworkSharing's SendToClients).
+    FrameRelay(const SettingsStore& settings, std::function<void(std::string_view)> sendToClients);
 
     // The frame the decoder is working on; cleared when it is done.
     void setFrame(std::span<const int32_t> frame, int32_t bitCount);
@@ -27,7 +29,7 @@ public:
 
 private:
     const SettingsStore& m_settings;
-    NetworkSharing& m_network;
+    std::function<void(std::string_view)> m_sendToClients;
     std::span<const int32_t> m_frame;
     int32_t m_bitCount = 0;
     std::string m_line;

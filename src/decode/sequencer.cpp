@@ -1,10 +1,10 @@
 // Repeat tables, assembly slots and the choice of banner and view per block.
 #include "decode/sequencer.h"
 
+#include "decode/aircraft_sink.h"
 #include "decode/frame_relay.h"
 #include "decode/received_text.h"
 #include "settings/settings_store.h"
-#include "tracking/aircraft_tracking.h"
 
 namespace varnesk {
 
@@ -23,7 +23,7 @@ int signedByte(char c)
 
 } // namespace
 
-Sequencer::Sequencer(const SettingsStore& settings, ReceivedText& text, AircraftTracking& tracking,
+Sequencer::Sequencer(const SettingsStore& settings, ReceivedText& text, AircraftSink& tracking,
                      FrameRelay& relay)
     : m_settings(settings), m_text(text), m_tracking(tracking), m_relay(relay)
 {

@@ -12,7 +12,7 @@
 
 namespace varnesk {
 
-class AircraftTracking;
+class AircraftSink;
 class FrameRelay;
 class ReceivedText;
 class SettingsStore;
@@ -28,7 +28,7 @@ class Sequencer {
 public:
     // Complete downlink messages go to the tracking's position decoder; new
     // blocks to the relay.
-    Sequencer(const SettingsStore& settings, ReceivedText& text, AircraftTracking& tracking, FrameRelay& relay);
+    Sequencer(const SettingsStore& settings, ReceivedText& text, AircraftSink& tracking, FrameRelay& relay);
 
     // Every downlink block that passed validation, after the RAW view and the
     // aircraft list.
@@ -78,7 +78,7 @@ private:
 
     const SettingsStore& m_settings;
     ReceivedText& m_text;
-    AircraftTracking& m_tracking;
+    AircraftSink& m_tracking;
     FrameRelay& m_relay;
 
     std::array<DownlinkRepeat, kDownlinkRepeatEntries> m_downRepeat{};

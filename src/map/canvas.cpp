@@ -3,7 +3,7 @@
 // thousands of pixels outside the map costs nothing.
 #include "map/canvas.h"
 
-#include "decode/sjis.h"
+#include "acars/sjis.h"
 
 #include <QFontMetrics>
 #include <QGuiApplication>

@@ -1,7 +1,8 @@
 // Chat and test lines.
 #include "net/chat_lines.h"
 
-#include "net/line_codec.h"
+#include "acars/control_chars.h"
+#include "acars/line_codec.h"
 #include "net/line_intake.h"
 
 namespace varnesk {
@@ -9,13 +10,12 @@ namespace varnesk {
 namespace {
 
 constexpr std::string_view kChatHead = "[CHAT]";
-constexpr char kEtx = 0x03;
 
 bool breaksLine(std::string_view s)
 {
     for (const char c : s) {
         const auto b = static_cast<uint8_t>(c);
-        if (b == 0x03 || b == 0x17 || b == 0x00 || b == 0xFF)
+        if (b == kCharEtx || b == kCharEtb || b == 0x00 || b == 0xFF)
             return true;
     }
     return false;
@@ -51,7 +51,7 @@ std::string BuildChatLine(std::string_view name, std::string_view text)
     appendCoded(line, name);
     appendCoded(line, ">");
     appendCoded(line, text);
-    line.push_back(static_cast<char>(encodeLineChar(kEtx)));
+    line.push_back(static_cast<char>(encodeLineChar(kCharEtx)));
     return line;
 }
 
@@ -60,7 +60,7 @@ std::string BuildTestLine(int counter)
     std::string line;
     appendCoded(line, "TEST ABSDEFGHIJKLMNOPQRSTUVWXYZ>");
     appendCoded(line, std::to_string(counter));
-    line.push_back(static_cast<char>(encodeLineChar(kEtx)));
+    line.push_back(static_cast<char>(encodeLineChar(kCharEtx)));
     return line;
 }
 

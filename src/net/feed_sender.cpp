@@ -103,13 +103,8 @@ void FeedSender::feedFrame(const CapturedFrame& frame, const QDateTime& blockTim
 {
     if (m_state == State::Off)
         return;
-    FeedFrameInfo info;
-    info.channel = frame.channel;
-    info.endIsEtx = frame.endIsEtx;
-    info.repairedBits = frame.repairedBits;
-    info.freqMhz = channelFrequencyMhz(frame.channel);
-    info.levelDb = frame.levelDb;
-    const std::optional<std::string> line = formatFeedLine(feedFrameChars(frame), info, blockTime, m_station);
+    const std::optional<std::string> line =
+        capturedFrameFeedLine(frame, channelFrequencyMhz(frame.channel), blockTime, m_station);
     if (!line) {
         ++m_counts.tooShort;
         return;

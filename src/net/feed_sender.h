@@ -5,8 +5,8 @@
 // take now are dropped and counted.
 #pragma once
 
-#include "net/json_feed.h"
-#include "receiver/bit_frame.h"
+#include "acars/bit_frame.h"
+#include "acars/json_feed.h"
 
 #include <QDateTime>
 #include <QHostAddress>

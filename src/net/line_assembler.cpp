@@ -2,18 +2,10 @@
 // start marker, then bytes are kept until the end character.
 #include "net/line_assembler.h"
 
-#include "net/line_codec.h"
+#include "acars/control_chars.h"
+#include "acars/line_codec.h"
 
 namespace varnesk {
-
-namespace {
-
-constexpr std::array<uint8_t, 5> kAcarsStart = {0x2B, 0x2A, 0x16, 0x16, 0x01}; // + * SYN SYN SOH
-constexpr std::array<uint8_t, 5> kChatStart = {0x5B, 0x43, 0x48, 0x41, 0x54};  // [CHAT
-constexpr int kEtx = 0x03;
-constexpr int kEtb = 0x17;
-
-} // namespace
 
 LineAssembler::LineAssembler()
 {
@@ -41,7 +33,7 @@ void LineAssembler::push(std::string_view bytes, std::vector<std::string>& lines
         }
         if (m_inLine) {
             m_line.push_back(byte);
-            if (v == kEtx || v == kEtb) {
+            if (v == kCharEtx || v == kCharEtb) {
                 lines.push_back(m_line);
                 closeLine();
             } else if (m_line.size() >= static_cast<std::size_t>(kIntakeFrameChars)) {
@@ -54,7 +46,7 @@ void LineAssembler::push(std::string_view bytes, std::vector<std::string>& lines
         for (std::size_t k = 0; k + 1 < m_window.size(); ++k)
             m_window[k] = m_window[k + 1];
         m_window[4] = static_cast<uint8_t>(v);
-        if (m_window == kAcarsStart || m_window == kChatStart) {
+        if (m_window == kFrameStart || m_window == kChatStart) {
             m_inLine = true;
             for (const uint8_t c : m_window)
                 m_line.push_back(static_cast<char>(encodeLineChar(c)));

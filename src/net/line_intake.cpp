@@ -1,18 +1,15 @@
 // Raw-line scanning: start markers, end characters, slot layout of the frame.
 #include "net/line_intake.h"
 
+#include "acars/control_chars.h"
+#include "acars/line_codec.h"
 #include "decode/block_context.h"
 #include "decode/block_decoder.h"
-#include "net/line_codec.h"
 
 namespace varnesk {
 
 namespace {
 
-constexpr std::array<uint8_t, 5> kAcarsStart = {0x2B, 0x2A, 0x16, 0x16, 0x01}; // + * SYN SYN SOH
-constexpr std::array<uint8_t, 5> kChatStart = {0x5B, 0x43, 0x48, 0x41, 0x54};  // [CHAT
-constexpr int kEtx = 0x03;
-constexpr int kEtb = 0x17;
 // A line needs its five start bytes and an end byte; fewer bytes left after a
 // line cannot hold another.
 constexpr size_t kMinLineBytes = 6;
@@ -56,11 +53,11 @@ int NetLineIntake::LineIntake(std::string_view text, std::string_view sourceTag)
                 count = 0;
                 window = {};
             } else {
-                const bool ended = v == kEtx || v == kEtb;
+                const bool ended = v == kCharEtx || v == kCharEtb;
                 storeChar(count++, v);
                 if (!ended)
                     continue;
-                m_decoder.DecodeBlock(context, m_frame, 8 * count + 16, v == kEtx ? 1 : 0);
+                m_decoder.DecodeBlock(context, m_frame, 8 * count + 16, v == kCharEtx ? 1 : 0);
                 ++handed;
                 inLine = false;
                 count = 0;
@@ -73,7 +70,7 @@ int NetLineIntake::LineIntake(std::string_view text, std::string_view sourceTag)
         for (size_t k = 0; k + 1 < window.size(); ++k)
             window[k] = window[k + 1];
         window[4] = static_cast<uint8_t>(v);
-        if (window == kAcarsStart || window == kChatStart) {
+        if (window == kFrameStart || window == kChatStart) {
             inLine = true;
             for (int k = 0; k < 5; ++k)
                 storeChar(k, window[static_cast<size_t>(k)]);

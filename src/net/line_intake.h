@@ -14,6 +14,8 @@ class BlockDecoder;
 
 inline constexpr int kIntakeFrameChars = 512;
 inline constexpr int kIntakeFrameSlots = kIntakeFrameChars * 8; // 4096
+// "[CHAT": the start of a chat line, as the start characters of a frame.
+inline constexpr std::array<uint8_t, 5> kChatStart = {'[', 'C', 'H', 'A', 'T'};
 
 class NetLineIntake {
 public:

@@ -1,9 +1,11 @@
 // RAW log records: record ends, name conversion and the import loop.
 #include "net/raw_record_reader.h"
 
+#include "acars/control_chars.h"
+#include "acars/line_codec.h"
+#include "acars/raw_text.h"
 #include "decode/block_context.h"
 #include "decode/text_log.h"
-#include "net/line_codec.h"
 #include "net/line_intake.h"
 
 #include <QFile>
@@ -29,8 +31,6 @@ constexpr std::array<Name, 13> kNames4 = {{
     {"<SI>", 15}, {"<EM>", 25}, {"<FS>", 28}, {"<GS>", 29}, {"<RS>", 30}, {"<US>", 31},
 }};
 
-constexpr std::string_view kEtxName = "<ETX>";
-constexpr std::string_view kEtbName = "<ETB>";
 constexpr uint8_t kEndOfFile = 0xFF;
 
 } // namespace
@@ -81,7 +81,7 @@ bool RawRecordReader::push(uint8_t byte)
     const std::string_view r(m_record.data(), m_size);
     // A record with no end name for 4096 bytes ends there; a transmission
     // never comes near that length.
-    if ((m_size > 5 && (r.ends_with(kEtxName) || r.ends_with(kEtbName))) || m_size == kRawRecordBytes) {
+    if ((m_size > 5 && (r.ends_with(controlCharName(kCharEtx)) || r.ends_with(controlCharName(kCharEtb)))) || m_size == kRawRecordBytes) {
         endRecord();
         return true;
     }

@@ -3,7 +3,7 @@
 // at start except rcvCount (6); two of them live in the Receiver.
 #pragma once
 
-#include "receiver/bit_frame.h"
+#include "acars/bit_frame.h"
 #include "receiver/chain_constants.h"
 #include "receiver/receiver_counts.h"
 

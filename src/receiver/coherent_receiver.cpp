@@ -15,8 +15,10 @@
 #include "receiver/coherent_receiver.h"
 #include "receiver/multiversion.h"
 
-#include "decode/raw_text.h"
-#include "net/line_codec.h"
+#include "acars/control_chars.h"
+#include "acars/crc16.h"
+#include "acars/frame_layout.h"
+#include "acars/line_codec.h"
 #include "receiver/frame_capture.h"
 
 #include <algorithm>
@@ -57,10 +59,8 @@ constexpr int kSmoothBits = 256;
 // frames their posteriors predicted on generated traffic; at 0.9 as many.
 constexpr double kLlrTrust = 0.9;
 
-constexpr uint8_t kEtxByte = 0x83; // ETX with its odd-parity bit
-constexpr uint8_t kEtbByte = 0x97;
-constexpr uint8_t kDelByte = 0x7F;
-constexpr int kFirstEndChar = 12; // mode, address (7), ack, label (2), block id
+// Counted from the mode character: after mode, address (7), ack, label (2), block id.
+constexpr int kFirstEndChar = kBlockIdPos - kModePos + 1;
 
 struct Tables {
     std::array<float, kMixPeriod + 512> cosine{};
@@ -86,11 +86,12 @@ struct Tables {
             for (int i = 0; i < kTaps; ++i)
                 pulse[static_cast<size_t>(q)][static_cast<size_t>(i)] = static_cast<float>(p[static_cast<size_t>(i)] / sum);
         }
-        // Pre-key, then "+" (0x2B, four ones) and "*" (0x2A, three ones) with
-        // odd parity, SYN, SYN, SOH; least significant bit first.
-        const uint8_t withParity[] = {0xFF, 0xAB, 0x2A, 0x16, 0x16, 0x01};
-        for (int i = 0; i < kSyncSymbols; ++i)
-            sync[static_cast<size_t>(i)] = ((withParity[i / 8] >> (i % 8)) & 1) ? 1 : -1;
+        // Eight pre-key 1 bits, then "+" "*" SYN SYN SOH with odd parity
+        // ("+", 0x2B, has four ones); least significant bit first.
+        for (int i = 0; i < kSyncSymbols; ++i) {
+            const uint8_t byte = i < 8 ? 0xFF : withOddParity(kFrameStart[static_cast<size_t>(i / 8 - 1)]);
+            sync[static_cast<size_t>(i)] = ((byte >> (i % 8)) & 1) ? 1 : -1;
+        }
     }
 };
 
@@ -456,12 +457,12 @@ bool ChannelRun::trySymbolEnd()
     CoherentState& s = m_s;
     while (s.softCount >= (s.nextChar + 1) * 8 + 24) {
         const int c = s.nextChar++;
-        if (c >= kMaxFrameChars) {
+        if (c >= kMaxSoftChars) {
             finish();
             return true;
         }
         const uint8_t v = wagnerChar(c);
-        if (v != kEtxByte && v != kEtbByte)
+        if (v != kParityEtx && v != kParityEtb)
             continue;
         if (attempt(c, v)) {
             s.tracking = false;
@@ -593,7 +594,7 @@ void ChannelRun::finish()
 {
     CoherentState& s = m_s;
     s.tracking = false;
-    const int lastEnd = std::min(s.softCount / 8 - 3, kMaxFrameChars - 1);
+    const int lastEnd = std::min(s.softCount / 8 - 3, kMaxSoftChars - 1);
     while (s.endTries < kMaxEndTries) {
         int best = -1;
         double bestCost = 0;
@@ -602,10 +603,10 @@ void ChannelRun::finish()
             if (std::find(s.triedEnds.begin(), s.triedEnds.begin() + std::min(s.endTries, kMaxEndTries), c)
                 != s.triedEnds.begin() + std::min(s.endTries, kMaxEndTries))
                 continue;
-            for (const uint8_t v : {kEtxByte, kEtbByte}) {
+            for (const uint8_t v : {kParityEtx, kParityEtb}) {
                 double cost = overruleCost(s.soft.data() + c * 8, v);
                 if ((c + 3) * 8 + 8 <= s.softCount)
-                    cost += overruleCost(s.soft.data() + (c + 3) * 8, kDelByte);
+                    cost += overruleCost(s.soft.data() + (c + 3) * 8, kParityDel);
                 if (best < 0 || cost < bestCost) {
                     best = c;
                     bestCost = cost;
@@ -628,23 +629,19 @@ void ChannelRun::deliver(int charCount, int flips, double posterior)
 {
     CoherentState& s = m_s;
     // Slots: "+" "*" SYN SYN SOH, the characters, the BCS.
-    const uint8_t head[] = {0xAB, 0x2A, 0x16, 0x16, 0x01};
     auto put = [&s](int slot, uint8_t byte) {
         for (int b = 0; b < 8; ++b)
             s.frame[static_cast<size_t>(slot + b)] = (byte >> b) & 1;
     };
-    for (int i = 0; i < 5; ++i)
-        put(8 * i, head[i]);
+    for (size_t i = 0; i < kFrameStart.size(); ++i)
+        put(8 * static_cast<int>(i), withOddParity(kFrameStart[i]));
     for (int c = 0; c < charCount; ++c)
         put(kFirstCrcSlot + 8 * c, s.chars[static_cast<size_t>(c)]);
     const uint16_t bcs = blockCheck(std::span<const uint8_t>(s.chars.data(), static_cast<size_t>(charCount)));
     const int endSlot = kFirstCrcSlot + 8 * charCount + 16;
     put(endSlot - 16, static_cast<uint8_t>(bcs & 0xFF));
     put(endSlot - 8, static_cast<uint8_t>(bcs >> 8));
-    s.rawLine.clear();
-    s.rawLine.reserve(kFrameSlots / kSlotsPerChar);
-    for (int c = 0; c < endSlot / 8 - 2; ++c)
-        s.rawLine.push_back(static_cast<char>(encodeLineChar(frameCharValue(s.frame, c))));
+    setFrameLine(s.rawLine, s.frame, endSlot / 8 - 2);
     ++s.counts.framesDelivered;
     if (flips > 0) {
         ++s.counts.framesRepaired;
@@ -654,7 +651,7 @@ void ChannelRun::deliver(int charCount, int flips, double posterior)
     m_delivered = true;
     m_frame.slots = s.frame;
     m_frame.bitCount = endSlot;
-    m_frame.endIsEtx = s.chars[static_cast<size_t>(charCount - 1)] == kEtxByte;
+    m_frame.endIsEtx = s.chars[static_cast<size_t>(charCount - 1)] == kParityEtx;
     m_frame.rawLine = s.rawLine;
     m_frame.channel = m_channel;
     m_frame.from = Demodulator::Coherent;

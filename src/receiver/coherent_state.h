@@ -4,7 +4,7 @@
 // Plain data, all zero at start; two of them live in the CoherentReceiver.
 #pragma once
 
-#include "receiver/bit_frame.h"
+#include "acars/bit_frame.h"
 
 #include <array>
 #include <cstdint>
@@ -25,8 +25,8 @@ inline constexpr int kSyncSymbols = 48; // 8 pre-key bits, "+" "*" SYN SYN SOH
 inline constexpr int kSearchHistory = 2 * (kSyncSymbols - 1) + 2;
 inline constexpr int kSearchMaxNew = 128; // half-bit points per block: 111.4
 // Soft bits after SOH: 236 characters through the end character, BCS, DEL and a little more.
-inline constexpr int kMaxFrameChars = 236;
-inline constexpr int kMaxSoftBits = (kMaxFrameChars + 4) * 8;
+inline constexpr int kMaxSoftChars = 236;
+inline constexpr int kMaxSoftBits = (kMaxSoftChars + 4) * 8;
 inline constexpr int kMaxEndTries = 4;
 
 } // namespace coherent
@@ -101,7 +101,7 @@ struct CoherentState {
     // The last frame delivered (valid until this channel's next block).
     BitFrame frame{};
     std::string rawLine;
-    std::array<uint8_t, coherent::kMaxFrameChars + 2> chars{};
+    std::array<uint8_t, coherent::kMaxSoftChars + 2> chars{};
     std::array<float, coherent::kMaxSoftBits> llr{};
     std::array<float, coherent::kMaxSoftBits> turnedQuadrature{}; // the other axis, turned as llr
 

@@ -2,8 +2,8 @@
 // and the CRC of one channel's frame capture.
 #include "receiver/frame_capture.h"
 
-#include "decode/raw_text.h"
-#include "net/line_codec.h"
+#include "acars/crc16.h"
+#include "acars/line_codec.h"
 
 #include <algorithm>
 
@@ -113,30 +113,7 @@ void capture(ChannelState& state)
     }
 }
 
-void buildRawLine(ChannelState& state)
-{
-    // From "+" through the end character: the BCS and the character after it are cut.
-    const int chars = state.nextSlot / 8 - 3;
-    state.rawLine.clear();
-    state.rawLine.reserve(kFrameSlots / kSlotsPerChar); // once: the capacity stays with the channel
-    for (int c = 0; c < chars; ++c)
-        state.rawLine.push_back(static_cast<char>(encodeLineChar(frameCharValue(state.frame, c))));
-}
-
 } // namespace
-
-unsigned crcRemainder(std::span<const int32_t> slots, int first, int last)
-{
-    unsigned r = 0; // bit k = r[k]
-    for (int s = first; s < last; ++s) {
-        const unsigned f = (r >> 15) & 1u;
-        // r[k] = r[k − 1], except r[5] = old r[4] ^ f and r[12] = old r[11] ^ f; r[0] = bit ^ f.
-        r = ((r << 1) & 0xFFFFu) ^ (f ? 0x1020u : 0u);
-        r |= (static_cast<unsigned>(slots[static_cast<size_t>(s)] & 1) ^ f);
-        // Bit 0 was cleared by the shift; the or puts in slot ^ f.
-    }
-    return r;
-}
 
 std::optional<CapturedFrame> captureFrames(ChannelState& state, int channel)
 {
@@ -162,7 +139,8 @@ std::optional<CapturedFrame> captureFrames(ChannelState& state, int channel)
         state.errCount = 0;
         return std::nullopt;
     }
-    buildRawLine(state);
+    // From "+" through the end character: the BCS and the character after it are cut.
+    setFrameLine(state.rawLine, state.frame, state.nextSlot / 8 - 3);
     state.rcvCount = 0;
     ++state.counts.framesDelivered;
     CapturedFrame out;

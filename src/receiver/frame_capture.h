@@ -26,8 +26,4 @@ inline constexpr int kCaptureLimitSlot = 1936; // end slot of a capture without 
 // sync and the way its capture ends are counted in state.counts.
 std::optional<CapturedFrame> captureFrames(ChannelState& state, int channel);
 
-// The CRC register over slots [first, last) of a frame: 0 when the block and
-// its BCS agree (x^16 + x^12 + x^5 + 1, register cleared to 0).
-unsigned crcRemainder(std::span<const int32_t> slots, int first, int last);
-
 } // namespace varnesk

@@ -4,7 +4,7 @@
 // channel, same characters) within kMergeBlocks capture blocks is dropped.
 #pragma once
 
-#include "receiver/bit_frame.h"
+#include "acars/bit_frame.h"
 
 #include <array>
 #include <cstdint>

@@ -15,6 +15,10 @@
 // accepted when its weight is at least kRepairPosterior of all that together.
 #include "receiver/soft_repair.h"
 
+#include "acars/control_chars.h"
+#include "acars/crc16.h"
+#include "acars/frame_layout.h"
+
 #include <algorithm>
 #include <bit>
 #include <cmath>
@@ -24,14 +28,15 @@ namespace varnesk {
 
 namespace {
 
-constexpr int kAckChar = 8;
-constexpr int kBlockIdChar = 11;
-constexpr int kTextStartChar = 12; // STX after mode, address, ack, label and block id
+// Characters counted from the mode character, the first the BCS covers.
+constexpr int kAckChar = kAckPos - kModePos;
+constexpr int kLabelChar = kLabelPos - kModePos;
+constexpr int kBlockIdChar = kBlockIdPos - kModePos;
+constexpr int kTextStartChar = kBlockIdChar + 1; // STX after mode, address, ack, label and block id
 constexpr int kDownlinkFieldChars = 10;
 // A move flips two of a character's kWeakBits least reliable bits (with four,
 // about one frame in fifty near the limit had its errors out of reach).
 constexpr int kWeakBits = 6;
-constexpr uint8_t kStxByte = 0x02; // one 1 bit: odd parity as it is
 // Subsets taken from the heap at most per frame (both sides together), tried
 // or not (those with two moves on one character, or leaving an implausible
 // character, are not tried).
@@ -39,22 +44,14 @@ constexpr int kRepairPops = 4 * kRepairBudget;
 constexpr int kMaxMessageBits = (kRepairMaxChars + 2) * 8;
 
 struct CrcTables {
-    std::array<uint16_t, 256> byte{};
     // column[d]: the check of a single 1 bit followed by d zero bits.
     std::array<uint16_t, kMaxMessageBits> column{};
     CrcTables()
     {
-        for (int b = 0; b < 256; ++b) {
-            uint16_t crc = static_cast<uint16_t>(b);
-            for (int k = 0; k < 8; ++k)
-                crc = (crc & 1) ? static_cast<uint16_t>((crc >> 1) ^ 0x8408) : static_cast<uint16_t>(crc >> 1);
-            byte[static_cast<size_t>(b)] = crc;
-        }
-        uint16_t crc = 1;
-        crc = (crc & 1) ? static_cast<uint16_t>((crc >> 1) ^ 0x8408) : static_cast<uint16_t>(crc >> 1);
+        uint16_t crc = crcStep(0, 1);
         for (int d = 0; d < kMaxMessageBits; ++d) {
             column[static_cast<size_t>(d)] = crc;
-            crc = (crc & 1) ? static_cast<uint16_t>((crc >> 1) ^ 0x8408) : static_cast<uint16_t>(crc >> 1);
+            crc = crcStep(crc, 0);
         }
     }
 };
@@ -75,12 +72,6 @@ uint8_t hardByte(const float* l)
     return hard;
 }
 
-uint8_t withOddParity(int v)
-{
-    v &= 0x7F;
-    return static_cast<uint8_t>(std::popcount(static_cast<unsigned>(v)) % 2 == 0 ? v | 0x80 : v);
-}
-
 
 // The value held at character c (the end character, and STX when a text
 // follows the block id), −1 for a character the repair may choose.
@@ -89,7 +80,7 @@ int heldValue(int c, int charCount, uint8_t endChar)
     if (c == charCount - 1)
         return endChar;
     if (c == kTextStartChar && charCount > kTextStartChar + 1)
-        return kStxByte;
+        return kParityStx;
     return -1;
 }
 
@@ -137,24 +128,15 @@ bool plausibleChar(int c, int v)
     const bool printable = v >= 0x20 && v <= 0x7E;
     if (c == 0) // mode: "2", "@" … "]", "`" … "}"
         return v == '2' || (v >= '@' && v <= ']') || (v >= '`' && v <= '}');
-    if (c >= 1 && c <= 7)
+    if (c >= 1 && c <= kAddressWidth)
         return (v >= 'A' && v <= 'Z') || (v >= '0' && v <= '9') || v == '.' || v == '-';
-    if (c == 8) // acknowledgement: a character or NAK
-        return printable || v == 0x15;
-    if (c == 9 || c == 10)
-        return printable || v == 0x7F;
-    if (c <= 11)
+    if (c == kAckChar) // acknowledgement: a character or NAK
+        return printable || v == kCharNak;
+    if (c == kLabelChar || c == kLabelChar + 1)
+        return printable || v == kCharDel;
+    if (c <= kBlockIdChar)
         return printable;
     return printable || v == '\r' || v == '\n';
-}
-
-uint16_t blockCheck(std::span<const uint8_t> bytes)
-{
-    const CrcTables& t = crcTables();
-    uint16_t crc = 0;
-    for (const uint8_t b : bytes)
-        crc = static_cast<uint16_t>((crc >> 8) ^ t.byte[(crc ^ b) & 0xFF]);
-    return crc;
 }
 
 SoftRepair::SoftRepair()
@@ -187,14 +169,14 @@ double wrongEndOdds(std::span<const float> llr, int endChar, uint8_t endByte, st
     const double endCost = overruleCost(l, endByte);
     double odds = 0;
     if (endChar <= kTextStartChar) {
-        odds = std::exp(endCost - overruleCost(l, kStxByte));
+        odds = std::exp(endCost - overruleCost(l, kParityStx));
     } else {
         for (int v = 0; v < 128; ++v)
-            if (plausibleChar(endChar, v) && v != 0x03 && v != 0x17)
+            if (plausibleChar(endChar, v) && v != kCharEtx && v != kCharEtb)
                 odds += std::exp(endCost - overruleCost(l, withOddParity(v)));
     }
     if (del.size() >= 8) {
-        const double delCost = overruleCost(del.data(), 0x7F); // DEL: seven 1 bits, parity 0
+        const double delCost = overruleCost(del.data(), kParityDel); // seven 1 bits, parity 0
         double text = 0;
         int count = 0;
         for (int v = 0x20; v <= 0x7E; ++v, ++count)
@@ -223,7 +205,7 @@ RepairResult SoftRepair::repair(std::span<const float> llr, int charCount, uint8
             asReceived = false;
     }
     if (m_base[static_cast<size_t>(charCount - 1)] != endChar
-        || (charCount > kTextStartChar + 1 && m_base[static_cast<size_t>(kTextStartChar)] != kStxByte))
+        || (charCount > kTextStartChar + 1 && m_base[static_cast<size_t>(kTextStartChar)] != kParityStx))
         asReceived = false;
     if (asReceived && blockCheck(m_base) == 0) {
         std::copy_n(m_base.begin(), charCount, chars.begin());
@@ -316,7 +298,7 @@ bool SoftRepair::mayStand(int c, int v, Side side, int fieldEnd)
         return ((v & 0x7F) < 'a') == (side == Side::Downlink);
     // A downlink acknowledges an uplink's block id (a letter), an uplink a
     // downlink's (a digit); or NAK.
-    if (side != Side::Any && c == kAckChar && (v & 0x7F) != 0x15) {
+    if (side != Side::Any && c == kAckChar && (v & 0x7F) != kCharNak) {
         const int u = v & 0x7F;
         return side == Side::Downlink ? (u >= 'A' && u <= 'Z') || (u >= 'a' && u <= 'z') : isDigitValue(u);
     }

@@ -134,8 +134,4 @@ double overruleCost(const float* soft, uint8_t value);
 // odd parity restored at its least reliable bit when it is even (Wagner's rule).
 uint8_t wagnerValue(const float* soft);
 
-// CRC-16 (x^16 + x^12 + x^5 + 1, register 0, bits least significant first)
-// of bytes; 0 over a block followed by its BCS.
-uint16_t blockCheck(std::span<const uint8_t> bytes);
-
 } // namespace varnesk

@@ -2,7 +2,7 @@
 // form of the body.
 #include "search/mail_text.h"
 
-#include "decode/sjis.h"
+#include "acars/sjis.h"
 
 #include <QList>
 #include <QString>

@@ -3,8 +3,8 @@
 // previous one failed.
 #include "search/search_watch.h"
 
+#include "acars/sjis.h"
 #include "aircraft/reference_tables.h"
-#include "decode/sjis.h"
 #include "search/mail_text.h"
 #include "search/search_log.h"
 #include "search/sjis_text.h"

@@ -5,6 +5,7 @@
 
 #include "aircraft/aircraft_list.h"
 #include "aircraft/reference_tables.h"
+#include "decode/aircraft_sink.h"
 #include "tracking/position_decoder.h"
 #include "tracking/track_store.h"
 
@@ -20,7 +21,7 @@ namespace varnesk {
 struct AppPaths;
 class SettingsStore;
 
-class AircraftTracking : private FixSink, private TrackRemover {
+class AircraftTracking : public AircraftSink, private FixSink, private TrackRemover {
 public:
     // The store is sized from [Map] MaxMapPlot and MaxPlotData as they are now.
     AircraftTracking(const SettingsStore& settings, const AppPaths& paths);
@@ -34,11 +35,11 @@ public:
     std::function<QTime()> clock = [] { return QTime::currentTime(); };
 
     // Every accepted downlink block (repeats included).
-    void UpdateListEntry(std::string_view flight, std::string_view registration, std::string_view station);
+    void UpdateListEntry(std::string_view flight, std::string_view registration, std::string_view station) override;
     // Every complete downlink message: reads its fixes into the store, then
     // refreshes the map and marks the list row. Returns PositionFound.
     bool DecodePosition(std::string_view text, std::string_view flight, std::string_view messageNumber,
-                        std::string_view label, std::string_view registration);
+                        std::string_view label, std::string_view registration) override;
 
     // The items of the main window's company selector ("ALL", then operator codes).
     const std::vector<std::string>& companySelectorItems() const { return m_store.companyItems(); }

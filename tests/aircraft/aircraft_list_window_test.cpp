@@ -5,9 +5,9 @@
 #include "aircraft/ui/aircraft_list_model.h"
 #include "aircraft/ui/company_selector.h"
 #include "settings/app_paths.h"
-#include "app/ui/message_hub.h"
 #include "settings/settings_store.h"
 #include "tracking/aircraft_tracking.h"
+#include "widgets/message_hub.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -2,16 +2,16 @@
 // in order, the settings file written on close and read back, the corrections
 // of a hand-edited file, the audio failure boxes, a WAV source feeding the
 // station, and closing by SIGTERM.
+#include "acars/line_codec.h"
+#include "app/file_capture_source.h"
 #include "app/receive_pipeline.h"
 #include "app/ui/input_device_dialog.h"
 #include "app/ui/main_window.h"
-#include "app/ui/message_hub.h"
 #include "app/ui/shutdown.h"
 #include "app/ui/window_table.h"
 #include "map/map_scene.h"
 #include "map/ui/map_area.h"
-#include "app/file_capture_source.h"
-#include "net/line_codec.h"
+#include "widgets/message_hub.h"
 
 #include "app_test_support.h"
 

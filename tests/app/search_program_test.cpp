@@ -2,12 +2,12 @@
 // [Wave] Source brings a listed aircraft; the search window pops up, the hit
 // log is written and the mail reaches a real SMTP server. With a server that
 // never answers, reception and display go on through the whole retry schedule.
+#include "acars/sjis.h"
 #include "app/receive_pipeline.h"
 #include "app/ui/main_window.h"
-#include "app/ui/message_hub.h"
 #include "app/ui/window_table.h"
-#include "decode/sjis.h"
 #include "search/search_watch.h"
+#include "widgets/message_hub.h"
 
 #include "../search/search_test_support.h"
 

@@ -1,12 +1,12 @@
 // The received text window TForm10 and the colour dialog TForm18: controls
 // from the settings, the toolbar actions, the text area, resizing.
+#include "acars/line_codec.h"
 #include "decode/ui/clear_each_logs.h"
 #include "decode/ui/text_colour_dialog.h"
 #include "decode/ui/text_window.h"
-#include "net/line_codec.h"
 
-#include "app/ui/message_hub.h"
 #include "decode_rig.h"
+#include "widgets/message_hub.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -1,7 +1,7 @@
 // Drawing semantics: lines without their end pixel, clipping that never
 // changes the pixels on the surface, the 3-on 3-off dotted pen, ellipse boxes
 // without right and bottom edges, and the map font.
-#include "decode/sjis.h"
+#include "acars/sjis.h"
 #include "map/canvas.h"
 #include "map_test_env.h"
 

@@ -1,18 +1,18 @@
 // The map area's window side: toolbar controls with their names and hints,
 // the scale selector, zoom, pan and drag redrawing at once, layer toggles
 // and switches kept in the settings, the layout beside the panes.
-#include "settings/app_paths.h"
-#include "app/ui/main_window.h"
-#include "app/ui/message_hub.h"
+#include "aircraft/aircraft_list.h"
+#include "aircraft/reference_tables.h"
 #include "aircraft/ui/company_selector.h"
+#include "app/ui/main_window.h"
+#include "app/ui/program_wiring.h"
 #include "map/canvas.h"
 #include "map/ui/map_area.h"
 #include "map/ui/pane_widget.h"
-#include "app/ui/program_wiring.h"
-#include "aircraft/aircraft_list.h"
-#include "aircraft/reference_tables.h"
+#include "settings/app_paths.h"
 #include "settings/settings_store.h"
 #include "tracking/track_store.h"
+#include "widgets/message_hub.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -2,8 +2,8 @@
 // the exact bytes of one line, and valid JSON (to Qt's parser and to
 // python's) with text that round-trips for every text byte and byte pair.
 #include "../decode/decode_rig.h"
-#include "decode/sjis.h"
-#include "net/json_feed.h"
+#include "acars/json_feed.h"
+#include "acars/sjis.h"
 #include "program_version.h"
 
 #include "acars_signal.h"

@@ -1,6 +1,6 @@
 // Line intake and RAW log records: lines found in text, their frames, the
 // names turned back into characters, and a RAW log decoded again.
-#include "net/line_codec.h"
+#include "acars/line_codec.h"
 #include "net/line_intake.h"
 #include "net/raw_record_reader.h"
 

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "../decode/decode_rig.h"
-#include "net/line_codec.h"
+#include "acars/line_codec.h"
 #include "net/net_link.h"
 #include "net/network_sharing.h"
 

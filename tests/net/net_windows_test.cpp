@@ -2,18 +2,18 @@
 // server and a client, joined through the TCP/IP button and the connection
 // dialog; the chat window; the packet test; the connection dialog's port
 // check; the RAW import with its progress window and cancel button.
+#include "acars/line_codec.h"
 #include "app/receive_pipeline.h"
 #include "app/ui/main_window.h"
-#include "app/ui/message_hub.h"
 #include "app/ui/window_table.h"
-#include "net/line_codec.h"
+#include "net/feed_sender.h"
 #include "net/net_link.h"
 #include "net/ui/chat_window.h"
-#include "net/feed_sender.h"
 #include "net/ui/connect_dialog.h"
 #include "net/ui/feed_dialog.h"
 #include "net/ui/import_progress_window.h"
 #include "net/ui/packet_window.h"
+#include "widgets/message_hub.h"
 
 #include <QAction>
 #include <QApplication>

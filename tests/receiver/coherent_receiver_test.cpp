@@ -2,8 +2,9 @@
 // real recordings, on noisy generated traffic and on noise alone; the repair
 // guard; the merge of both demodulators' frames in the receive pipeline; and
 // the two-channel run of the classic chain against the one-channel run.
+#include "acars/crc16.h"
+#include "acars/raw_text.h"
 #include "app/receive_pipeline.h"
-#include "decode/raw_text.h"
 #include "receiver/audio_file_reader.h"
 #include "receiver/frame_merge.h"
 #include "receiver/soft_repair.h"

@@ -2,8 +2,9 @@
 // raw line, fed with raw line bits made by the signal generator.
 #include "receiver/frame_capture.h"
 
+#include "acars/crc16.h"
+#include "acars/raw_text.h"
 #include "acars_signal.h"
-#include "decode/raw_text.h"
 
 #include <gtest/gtest.h>
 

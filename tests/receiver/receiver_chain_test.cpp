@@ -1,7 +1,7 @@
 // The whole chain through the receive pipeline: the real off-air recordings, generated
 // traffic on both channels, levels, rate errors, DC, noise, and [Wave] Dual.
+#include "acars/raw_text.h"
 #include "app/receive_pipeline.h"
-#include "decode/raw_text.h"
 #include "receiver/audio_file_reader.h"
 
 #include "acars_signal.h"

@@ -2,7 +2,7 @@
 // captures dropped, over generated traffic on both channels.
 #include "receiver/receiver.h"
 
-#include "decode/raw_text.h"
+#include "acars/raw_text.h"
 
 #include "acars_signal.h"
 

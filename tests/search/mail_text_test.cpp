@@ -2,7 +2,7 @@
 // and the notification mail as built from a hit.
 #include "search/mail_text.h"
 
-#include "decode/sjis.h"
+#include "acars/sjis.h"
 #include "search/search_watch.h"
 #include "settings/settings_store.h"
 

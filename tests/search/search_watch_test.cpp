@@ -2,8 +2,8 @@
 // new, what the hit carries, the hit log box and file, and the list edits.
 #include "search/search_watch.h"
 
+#include "acars/sjis.h"
 #include "aircraft/reference_tables.h"
-#include "decode/sjis.h"
 #include "search_test_support.h"
 #include "settings/settings_store.h"
 

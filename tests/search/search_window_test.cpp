@@ -3,14 +3,14 @@
 // hit popping the window up with sound, panel and log, and the mail status.
 #include "search/ui/search_window.h"
 
+#include "acars/sjis.h"
 #include "aircraft/reference_tables.h"
-#include "app/ui/message_hub.h"
-#include "decode/sjis.h"
 #include "search/search_watch.h"
 #include "search/ui/mail_settings_dialog.h"
 #include "search/ui/search_entry_dialog.h"
 #include "search_test_support.h"
 #include "settings/settings_store.h"
+#include "widgets/message_hub.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -3,8 +3,8 @@
 // turn, splits and stretches its replies, or never answers.
 #include "search/smtp_client.h"
 
+#include "acars/sjis.h"
 #include "aircraft/reference_tables.h"
-#include "decode/sjis.h"
 #include "search/mail_text.h"
 #include "search/search_watch.h"
 #include "search_test_support.h"

@@ -5,6 +5,9 @@
 // 1200 Hz tone (half a cycle per bit), phase-continuous.
 #include "acars_signal.h"
 
+#include "acars/control_chars.h"
+#include "acars/crc16.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -13,35 +16,6 @@
 namespace varnesk::gen {
 
 namespace {
-
-constexpr uint8_t kSyn = 0x16;
-constexpr uint8_t kSoh = 0x01;
-constexpr uint8_t kStx = 0x02;
-constexpr uint8_t kEtx = 0x03;
-constexpr uint8_t kEtb = 0x17;
-constexpr uint8_t kDel = 0x7F;
-
-uint8_t withOddParity(uint8_t c)
-{
-    c &= 0x7F;
-    int ones = 0;
-    for (int b = 0; b < 7; ++b)
-        ones += (c >> b) & 1;
-    return static_cast<uint8_t>(ones % 2 == 0 ? (c | 0x80) : c);
-}
-
-// CRC-16 with x^16 + x^12 + x^5 + 1, bits taken least significant first (the
-// order they are sent), register starting at 0: the reflected form, 0x8408.
-uint16_t blockCheck(std::span<const uint8_t> bytes)
-{
-    uint16_t crc = 0;
-    for (const uint8_t byte : bytes) {
-        crc ^= byte;
-        for (int b = 0; b < 8; ++b)
-            crc = (crc & 1) ? static_cast<uint16_t>((crc >> 1) ^ 0x8408) : static_cast<uint16_t>(crc >> 1);
-    }
-    return crc;
-}
 
 void put16(std::vector<uint8_t>& out, uint32_t v)
 {
@@ -59,7 +33,7 @@ void put32(std::vector<uint8_t>& out, uint32_t v)
 
 std::string blockChars(const BlockSpec& block)
 {
-    std::string s = {'+', '*', static_cast<char>(kSyn), static_cast<char>(kSyn), static_cast<char>(kSoh)};
+    std::string s(kFrameStart.begin(), kFrameStart.end());
     s.push_back(block.mode);
     std::string address = block.address.substr(0, 7);
     address.insert(0, 7 - address.size(), '.');
@@ -70,10 +44,10 @@ std::string blockChars(const BlockSpec& block)
     s += label;
     s.push_back(block.blockId);
     if (!block.text.empty()) {
-        s.push_back(static_cast<char>(kStx));
+        s.push_back(static_cast<char>(kCharStx));
         s += block.text;
     }
-    s.push_back(static_cast<char>(block.etx ? kEtx : kEtb));
+    s.push_back(static_cast<char>(block.etx ? kCharEtx : kCharEtb));
     return s;
 }
 
@@ -86,7 +60,7 @@ std::vector<uint8_t> onAirBytes(const BlockSpec& block)
     const uint16_t bcs = blockCheck(std::span<const uint8_t>(out).subspan(5));
     out.push_back(static_cast<uint8_t>(bcs & 0xFF));
     out.push_back(static_cast<uint8_t>(bcs >> 8));
-    out.push_back(withOddParity(kDel));
+    out.push_back(kParityDel);
     return out;
 }
 

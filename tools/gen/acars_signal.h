@@ -5,6 +5,7 @@
 // and DC offset. Written from the ACARS physical layer, not from the receiver.
 #pragma once
 
+#include "acars/control_chars.h"
 #include "receiver/audio_format.h"
 
 #include <cstdint>
@@ -17,7 +18,7 @@ namespace varnesk::gen {
 
 inline constexpr int kRateHz = varnesk::kSampleRateHz;
 inline constexpr double kBitRate = 2400.0;
-inline constexpr uint8_t kNak = 0x15;
+inline constexpr uint8_t kNak = kCharNak;
 
 // One ACARS block as the aircraft (or ground) sends it.
 struct BlockSpec {

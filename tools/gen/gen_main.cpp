@@ -3,9 +3,9 @@
 // channels as AM carriers. Blocks are given one per --block (or per line of a
 // --blocks file) or drawn at random; noise, level, rate error and DC offset
 // are options.
+#include "acars/raw_text.h"
 #include "acars_signal.h"
 #include "iq_signal.h"
-#include "decode/raw_text.h"
 #include "receiver/iq_file_reader.h"
 
 #include <algorithm>

@@ -2,13 +2,13 @@
 // box and the 200 × 133 picture area.
 #include "aircraft/ui/aircraft_card.h"
 
+#include "acars/sjis.h"
 #include "aircraft/aircraft_list.h"
 #include "aircraft/jpeg_picture.h"
 #include "aircraft/reference_tables.h"
-#include "app/ui/message_hub.h"
-#include "decode/sjis.h"
 #include "settings/settings_store.h"
 #include "tracking/aircraft_tracking.h"
+#include "widgets/message_hub.h"
 
 #include <QDesktopServices>
 #include <QEvent>

@@ -1,7 +1,7 @@
 // Table model over the core aircraft list; follows it through its signals.
 #include "aircraft/ui/aircraft_list_model.h"
 
-#include "decode/sjis.h"
+#include "acars/sjis.h"
 
 namespace varnesk {
 

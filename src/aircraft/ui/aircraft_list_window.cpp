@@ -2,12 +2,12 @@
 // list ListView1 and the status bar with the row count.
 #include "aircraft/ui/aircraft_list_window.h"
 
+#include "acars/sjis.h"
 #include "aircraft/ui/aircraft_list_model.h"
-#include "app/ui/message_hub.h"
-#include "decode/sjis.h"
 #include "decode/ui/text_colour_dialog.h"
 #include "settings/settings_store.h"
 #include "tracking/aircraft_tracking.h"
+#include "widgets/message_hub.h"
 
 #include <QDesktopServices>
 #include <QFontDialog>

@@ -1,7 +1,7 @@
 // ComboBox2 from TrackStore::companyItems().
 #include "aircraft/ui/company_selector.h"
 
-#include "decode/sjis.h"
+#include "acars/sjis.h"
 #include "tracking/track_store.h"
 
 #include <QComboBox>

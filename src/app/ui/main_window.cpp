@@ -3,15 +3,15 @@
 // sequence (processing off, Dual put back, settings saved, server, capture, playback).
 #include "app/ui/main_window.h"
 
+#include "app/file_capture_source.h"
 #include "app/receive_pipeline.h"
-#include "app/ui/message_hub.h"
+#include "app/sdr_capture_source.h"
 #include "app/ui/program_wiring.h"
 #include "app/ui/sound_card.h"
 #include "app/ui/window_table.h"
-#include "app/file_capture_source.h"
-#include "app/sdr_capture_source.h"
 #include "receiver/audio_format.h"
 #include "receiver/iq_file_reader.h"
+#include "widgets/message_hub.h"
 
 #include <QCloseEvent>
 #include <QComboBox>

@@ -9,7 +9,6 @@
 #include "app/ui/main_window.h"
 #include "app/ui/settings_dialogs.h"
 #include "app/ui/status_indicators.h"
-#include "tracking/track_store.h"
 #include "decode/ui/clear_each_logs.h"
 #include "decode/ui/text_colour_dialog.h"
 #include "decode/ui/text_window.h"
@@ -19,11 +18,12 @@
 #include "net/ui/connect_dialog.h"
 #include "net/ui/feed_dialog.h"
 #include "net/ui/import_progress_window.h"
-#include "app/ui/message_hub.h"
 #include "search/search_watch.h"
 #include "search/ui/mail_settings_dialog.h"
 #include "search/ui/search_entry_dialog.h"
 #include "search/ui/search_window.h"
+#include "tracking/track_store.h"
+#include "widgets/message_hub.h"
 
 #include <QAction>
 #include <QDialog>

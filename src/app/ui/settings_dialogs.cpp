@@ -2,7 +2,7 @@
 // their "..." buttons, working copies refreshed on every showing.
 #include "app/ui/settings_dialogs.h"
 
-#include "decode/sjis.h"
+#include "acars/sjis.h"
 #include "decode/ui/text_colour_dialog.h"
 
 #include <QButtonGroup>
@@ -63,15 +63,6 @@ QRadioButton* addRadio(QButtonGroup* group, QLayout* layout, QWidget* parent, co
 }
 
 } // namespace
-
-void centreDialog(QWidget& dialog, const QWidget* owner)
-{
-    if (!owner)
-        return;
-    const QRect o = owner->frameGeometry();
-    const QSize own = dialog.frameGeometry().size();
-    dialog.move(o.left() + o.width() / 2 - own.width() / 2, o.top() + o.height() / 2 - own.height() / 2);
-}
 
 // ---- TForm3 ----
 

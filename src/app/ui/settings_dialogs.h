@@ -7,6 +7,7 @@
 
 #include "settings/settings_keys.h"
 #include "settings/settings_store.h"
+#include "widgets/centre_dialog.h"
 
 #include <QColor>
 #include <QDialog>
@@ -102,8 +103,5 @@ private:
     std::array<std::array<QFrame*, kOperatorColours>, kOperatorRows> m_swatches{};
     std::array<QLineEdit*, kOperatorRows> m_codes{};
 };
-
-// Centred over owner: left = owner left + owner width / 2 − own width / 2.
-void centreDialog(QWidget& dialog, const QWidget* owner);
 
 } // namespace varnesk

@@ -4,7 +4,7 @@
 // Panel5, logo), refreshed at the end of every capture block.
 #pragma once
 
-#include "receiver/modem_indicators.h"
+#include "map/modem_indicators.h"
 
 #include <QFrame>
 #include <QImage>

@@ -1,10 +1,10 @@
 // TForm10: toolbar actions, showing, placement and the refresh of the text area.
 #include "decode/ui/text_window.h"
 
+#include "acars/sjis.h"
 #include "decode/received_text.h"
-#include "settings/settings_store.h"
-#include "decode/sjis.h"
 #include "decode/ui/text_colour_dialog.h"
+#include "settings/settings_store.h"
 
 #include <QButtonGroup>
 #include <QFontDialog>

@@ -5,9 +5,9 @@
 
 #include "aircraft/ui/company_selector.h"
 
+#include "acars/sjis.h"
 #include "aircraft/reference_tables.h"
 #include "map/background_renderer.h"
-#include "decode/sjis.h"
 #include "map/canvas.h"
 #include "map/ui/pane_widget.h"
 #include "settings/settings_store.h"

@@ -4,14 +4,14 @@
 // the plot commands of the pop-up menu (delete, clear, save, copy).
 #include "map/ui/map_area.h"
 
+#include "acars/sjis.h"
 #include "aircraft/aircraft_list.h"
 #include "aircraft/ui/company_selector.h"
-#include "app/ui/message_hub.h"
-#include "decode/sjis.h"
 #include "map/map_picture_file.h"
 #include "map/ui/pane_widget.h"
 #include "settings/settings_store.h"
 #include "tracking/track_store.h"
+#include "widgets/message_hub.h"
 
 #include <QAction>
 #include <QClipboard>

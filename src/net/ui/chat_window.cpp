@@ -1,13 +1,13 @@
 // TForm12: fixed control places that follow the window's size.
 #include "net/ui/chat_window.h"
 
-#include "app/ui/message_hub.h"
-#include "decode/sjis.h"
+#include "acars/sjis.h"
 #include "net/chat_lines.h"
 #include "net/net_link.h"
 #include "net/network_sharing.h"
 #include "search/ui/centre_over.h"
 #include "settings/settings_store.h"
+#include "widgets/message_hub.h"
 
 #include <QLabel>
 #include <QLineEdit>

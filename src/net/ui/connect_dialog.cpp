@@ -1,11 +1,11 @@
 // TForm14: fields filled from the settings at every showing.
 #include "net/ui/connect_dialog.h"
 
-#include "app/ui/message_hub.h"
-#include "decode/sjis.h"
+#include "acars/sjis.h"
 #include "net/net_link.h"
 #include "search/ui/centre_over.h"
 #include "settings/settings_store.h"
+#include "widgets/message_hub.h"
 
 #include <QCheckBox>
 #include <QFormLayout>

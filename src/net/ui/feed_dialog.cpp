@@ -1,10 +1,10 @@
 // The feed's settings form; the counts line refreshes once a second while shown.
 #include "net/ui/feed_dialog.h"
 
-#include "app/ui/settings_dialogs.h"
-#include "decode/sjis.h"
+#include "acars/sjis.h"
 #include "net/feed_sender.h"
 #include "settings/settings_store.h"
+#include "widgets/centre_dialog.h"
 
 #include <QCheckBox>
 #include <QComboBox>

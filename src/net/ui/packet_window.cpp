@@ -1,9 +1,9 @@
 // TForm13: three groups of counters and the test transmitter.
 #include "net/ui/packet_window.h"
 
-#include "app/ui/message_hub.h"
 #include "net/net_link.h"
 #include "search/ui/centre_over.h"
+#include "widgets/message_hub.h"
 
 #include <QFormLayout>
 #include <QGroupBox>

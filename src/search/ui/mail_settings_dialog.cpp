@@ -1,12 +1,12 @@
 // TForm7: two groups of fields, OK and キャンセル.
 #include "search/ui/mail_settings_dialog.h"
 
-#include "app/ui/message_hub.h"
-#include "decode/sjis.h"
+#include "acars/sjis.h"
 #include "search/smtp_client.h"
 #include "search/ui/centre_over.h"
 #include "search/ui/sjis_length_validator.h"
 #include "settings/settings_store.h"
+#include "widgets/message_hub.h"
 
 #include <QFormLayout>
 #include <QGroupBox>

@@ -1,11 +1,11 @@
 // TForm6: two fields, OK and キャンセル.
 #include "search/ui/search_entry_dialog.h"
 
-#include "app/ui/message_hub.h"
-#include "decode/sjis.h"
+#include "acars/sjis.h"
 #include "search/search_watch.h"
 #include "search/ui/centre_over.h"
 #include "search/ui/sjis_length_validator.h"
+#include "widgets/message_hub.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>

@@ -2,13 +2,13 @@
 // status bar; all state lives in the SearchWatch and the settings.
 #include "search/ui/search_window.h"
 
-#include "app/ui/message_hub.h"
-#include "decode/sjis.h"
+#include "acars/sjis.h"
 #include "search/search_watch.h"
 #include "search/ui/centre_over.h"
 #include "search/ui/mail_settings_dialog.h"
 #include "search/ui/search_entry_dialog.h"
 #include "settings/settings_store.h"
+#include "widgets/message_hub.h"
 
 #include <QEvent>
 #include <QGridLayout>

@@ -3,7 +3,7 @@
 // as it is typed.
 #pragma once
 
-#include "decode/sjis.h"
+#include "acars/sjis.h"
 
 #include <QValidator>
 

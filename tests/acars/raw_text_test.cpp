@@ -1,5 +1,5 @@
 // RawText rendering of frame characters with the control-character names.
-#include "decode/raw_text.h"
+#include "acars/raw_text.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // CP932 conversion with glibc iconv ("CP932", which keeps 0x5C and 0x7E as
 // ASCII, unlike glibc's "SHIFT_JIS").
-#include "decode/sjis.h"
+#include "acars/sjis.h"
 
 #include <iconv.h>
 

@@ -1,5 +1,5 @@
 // The one-byte line code of raw lines.
-#include "net/line_codec.h"
+#include "acars/line_codec.h"
 
 #include <gtest/gtest.h>
 

@@ -4,9 +4,9 @@
 // intake that feeds it network and RAW log lines, and the RAW import.
 #pragma once
 
-#include "aircraft/ground_stations.h"
 #include "decode/block_decoder.h"
 #include "decode/frame_relay.h"
+#include "decode/ground_stations.h"
 #include "decode/received_text.h"
 #include "decode/sequencer.h"
 #include "decode/text_log.h"

@@ -1,11 +1,12 @@
 // Field split and JSON writing of the feed line. Fields are written in a fixed
 // order (time, station, channel, frequency, level, errors, then the block)
 // by a small writer, so that every line reads the same to a person too.
-#include "net/json_feed.h"
+#include "acars/json_feed.h"
 
-#include "decode/acars_block.h"
-#include "decode/raw_text.h"
-#include "decode/sjis.h"
+#include "acars/control_chars.h"
+#include "acars/frame_layout.h"
+#include "acars/raw_text.h"
+#include "acars/sjis.h"
 
 #include <algorithm>
 #include <charconv>
@@ -15,8 +16,6 @@ namespace varnesk {
 
 namespace {
 
-constexpr uint8_t kNak = 0x15;
-constexpr int kAckPos = 13;
 // Position 17 is STX before a text, or the end character of a block without one.
 constexpr int kTextStartPos = 18;
 constexpr int kMessageNumberChars = 4;
@@ -145,7 +144,7 @@ std::optional<std::string> formatFeedLine(std::span<const uint8_t> chars, const 
     o.sjis("label", chars.subspan(kLabelPos, 2));
     const uint8_t blockId = chars[kBlockIdPos];
     o.sjis("block_id", chars.subspan(kBlockIdPos, 1));
-    if (chars[kAckPos] == kNak)
+    if (chars[kAckPos] == kCharNak)
         o.boolean("ack", false);
     else
         o.sjis("ack", chars.subspan(kAckPos, 1));
@@ -178,6 +177,18 @@ std::optional<std::string> formatFeedLine(std::span<const uint8_t> chars, const 
     o.close();
     line.push_back('\n');
     return line;
+}
+
+std::optional<std::string> capturedFrameFeedLine(const CapturedFrame& frame, std::optional<double> freqMhz,
+                                                 const QDateTime& time, const FeedStation& station)
+{
+    FeedFrameInfo info;
+    info.channel = frame.channel;
+    info.endIsEtx = frame.endIsEtx;
+    info.repairedBits = frame.repairedBits;
+    info.freqMhz = freqMhz;
+    info.levelDb = frame.levelDb;
+    return formatFeedLine(feedFrameChars(frame), info, time, station);
 }
 
 } // namespace varnesk

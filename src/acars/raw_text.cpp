@@ -1,6 +1,6 @@
 // RawText rendering of a frame's characters with the control-character names
 // that the RAW view shows and the RAW log reader reads back.
-#include "decode/raw_text.h"
+#include "acars/raw_text.h"
 
 #include <array>
 

@@ -37,4 +37,9 @@ constexpr int decodeLineByte(uint8_t byte)
 // Appends the line bytes of the given character values (0 … 254) to out.
 void appendLineChars(std::string& out, std::span<const uint8_t> values);
 
+// Replaces out with the line bytes of characters 0 … chars − 1 of a frame's
+// slots (frameCharValue). The capacity for a whole BitFrame is reserved once
+// and stays with the string, so a channel's line never allocates again.
+void setFrameLine(std::string& out, std::span<const int32_t> slots, int chars);
+
 } // namespace varnesk

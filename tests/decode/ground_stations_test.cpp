@@ -1,5 +1,5 @@
 // Ground station table: defaults, the INI-form override file, mode characters.
-#include "aircraft/ground_stations.h"
+#include "decode/ground_stations.h"
 
 #include <QFile>
 #include <QTemporaryDir>

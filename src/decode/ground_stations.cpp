@@ -1,6 +1,6 @@
 // Ground station names: defaults for the stations of the home region, and the
 // reader of the INI-form override file.
-#include "aircraft/ground_stations.h"
+#include "decode/ground_stations.h"
 
 #include "settings/ini_text.h"
 

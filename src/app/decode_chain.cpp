@@ -1,7 +1,9 @@
 // Construction of the decoding chain.
-#include "decode/decode_chain.h"
+#include "app/decode_chain.h"
 
+#include "net/network_sharing.h"
 #include "settings/app_paths.h"
+#include "tracking/aircraft_tracking.h"
 
 #include <QFile>
 
@@ -19,7 +21,7 @@ std::string pathBytes(const QString& path)
 
 DecodeChain::DecodeChain(const SettingsStore& settings, const AppPaths& paths, AircraftTracking& tracking,
                          NetworkSharing& network)
-    : text(settings, log), relay(settings, network), sequencer(settings, text, tracking, relay),
+    : text(settings, log), relay(settings, [&network](std::string_view line) { network.SendToClients(line); }), sequencer(settings, text, tracking, relay),
       decoder(settings, text, sequencer, groundStations, tracking, relay), intake(decoder), import(intake, log)
 {
     groundStations.LoadGroundStations(paths.groundTable);

@@ -5,7 +5,7 @@
 // Shift-JIS bytes, written as UTF-8; any byte sequence gives valid JSON.
 #pragma once
 
-#include "receiver/bit_frame.h"
+#include "acars/bit_frame.h"
 
 #include <QDateTime>
 
@@ -47,6 +47,13 @@ std::vector<uint8_t> feedFrameChars(const CapturedFrame& frame);
 // kFeedMinChars. time is the frame's capture-block time.
 std::optional<std::string> formatFeedLine(std::span<const uint8_t> chars, const FeedFrameInfo& info,
                                           const QDateTime& time, const FeedStation& station);
+
+// The line of a captured frame: its characters, channel, end character,
+// repaired bits and level, with the channel's frequency when it is known;
+// nullopt when the frame is shorter than kFeedMinChars. The feed sends it
+// and varnesk-decode --json prints it.
+std::optional<std::string> capturedFrameFeedLine(const CapturedFrame& frame, std::optional<double> freqMhz,
+                                                 const QDateTime& time, const FeedStation& station);
 
 // Appends text (valid UTF-8) as a JSON string, quotes included: '"', '\'
 // and control characters (U+0000 … U+001F, and DEL) escaped.

@@ -1,6 +1,6 @@
 // Lamps, refresh counter, waterfall and clock of the modem panel, in the order
 // the end of a capture block runs them.
-#include "receiver/modem_indicators.h"
+#include "map/modem_indicators.h"
 
 #include "map/canvas.h"
 #include "receiver/receiver.h"

@@ -1,5 +1,5 @@
 // Shift-JIS (CP932) conversion for the windows.
-#include "decode/sjis.h"
+#include "acars/sjis.h"
 
 #include <gtest/gtest.h>
 

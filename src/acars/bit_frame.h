@@ -3,6 +3,8 @@
 // frame-capture constants shared with the block decoder and the line intake.
 #pragma once
 
+#include "acars/control_chars.h"
+
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -14,10 +16,6 @@ namespace varnesk {
 
 inline constexpr int kSlotsPerChar = 8;
 inline constexpr int kFrameSlots = 2000; // 250 characters, one buffer per audio channel
-inline constexpr uint8_t kCharSyn = 0x16;
-inline constexpr uint8_t kCharSoh = 0x01;
-inline constexpr uint8_t kCharEtx = 0x03;
-inline constexpr uint8_t kCharEtb = 0x17;
 
 using BitFrame = std::array<int32_t, kFrameSlots>;
 

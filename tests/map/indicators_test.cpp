@@ -1,7 +1,7 @@
 // The modem panel's indicators: the 512-point spectrum and its waterfall rows
 // for the ACARS tones, the colour scale, the refresh counter, the clock text
 // and the lamps' counters.
-#include "receiver/modem_indicators.h"
+#include "map/modem_indicators.h"
 #include "receiver/receiver.h"
 #include "settings/settings_store.h"
 
