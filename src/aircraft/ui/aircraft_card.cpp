@@ -5,10 +5,11 @@
 #include "aircraft/aircraft_list.h"
 #include "aircraft/jpeg_picture.h"
 #include "aircraft/reference_tables.h"
-#include "app/ui/message_hub.h"
+#include "ui_common/message_hub.h"
 #include "decode/sjis.h"
 #include "settings/settings_store.h"
 #include "tracking/aircraft_tracking.h"
+#include "ui_common/window_placement.h"
 
 #include <QDesktopServices>
 #include <QEvent>
@@ -112,7 +113,6 @@ AircraftCard::AircraftCard(SettingsStore& settings, AircraftTracking& tracking, 
     : QWidget(owner, Qt::Window), m_settings(settings), m_tracking(tracking), m_picsDir(std::move(picsDir)),
       m_owner(owner)
 {
-    setObjectName(QStringLiteral("TForm17"));
     setWindowTitle(QStringLiteral("航空機情報"));
 
     m_toolPanel = new QWidget(this);
@@ -352,11 +352,8 @@ void AircraftCard::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
     m_toolPanel->setFixedWidth(width() - 4);
-    if (pos() == QPoint(0, 0) && m_owner) {
-        const QRect o = m_owner->frameGeometry();
-        move(o.left() + o.width() / 2 - frameGeometry().width() / 2,
-             o.top() + o.height() / 2 - frameGeometry().height() / 2);
-    }
+    if (pos() == QPoint(0, 0))
+        centreOver(*this, m_owner);
     if (m_settings.boolean(Key::ListTopMost))
         raise();
 }

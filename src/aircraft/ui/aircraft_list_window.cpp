@@ -3,11 +3,12 @@
 #include "aircraft/ui/aircraft_list_window.h"
 
 #include "aircraft/ui/aircraft_list_model.h"
-#include "app/ui/message_hub.h"
+#include "ui_common/message_hub.h"
 #include "decode/sjis.h"
 #include "decode/ui/text_colour_dialog.h"
 #include "settings/settings_store.h"
 #include "tracking/aircraft_tracking.h"
+#include "ui_common/window_placement.h"
 
 #include <QDesktopServices>
 #include <QFontDialog>
@@ -87,7 +88,6 @@ QString AircraftListWindow::flightInfoUrl(const std::string& flight)
 AircraftListWindow::AircraftListWindow(SettingsStore& settings, AircraftTracking& tracking, QWidget* owner)
     : QWidget(owner, Qt::Window), m_settings(settings), m_tracking(tracking), m_owner(owner)
 {
-    setObjectName(QStringLiteral("TForm5"));
     setWindowTitle(QStringLiteral("受信航空機リスト"));
 
     m_toolPanel = new QWidget(this);
@@ -208,11 +208,8 @@ void AircraftListWindow::storeSettings()
 void AircraftListWindow::showEvent(QShowEvent* event)
 {
     // At the top-left corner (the default place) the window centres over the main window.
-    if (x() == 0 && y() == 0 && m_owner) {
-        const QRect frame = m_owner->frameGeometry();
-        const QSize own = frameGeometry().size();
-        move(frame.x() + frame.width() / 2 - own.width() / 2, frame.y() + frame.height() / 2 - own.height() / 2);
-    }
+    if (x() == 0 && y() == 0)
+        centreOver(*this, m_owner);
     applyFontAndColours();
     refreshCount();
     QWidget::showEvent(event);

@@ -4,7 +4,7 @@
 #include "app/ui/main_window.h"
 
 #include "app/receive_pipeline.h"
-#include "app/ui/message_hub.h"
+#include "ui_common/message_hub.h"
 #include "app/ui/program_wiring.h"
 #include "app/ui/sound_card.h"
 #include "app/ui/window_table.h"
@@ -70,46 +70,46 @@ QToolButton* makeToolButton(QWidget* parent, const char* name, const QString& hi
 
 MainWindow::MainWindow(const Options& options, QWidget* parent) : QMainWindow(parent)
 {
-    // 1. The window itself, its toolbar and pop-up menu. The receiver's
+    // The window itself, its toolbar and pop-up menu. The receiver's
     // constants (22050 Hz, 16 bits, 2 channels, loop coefficients and
     // tables) are fixed when the program is built.
     buildWindow();
-    // 5. Application directory.
+    // The application directory, where the settings, data and logs live.
     m_appDir = options.appDir.isEmpty() ? QCoreApplication::applicationDirPath() : options.appDir;
     m_programName = options.programName.isEmpty()
         ? QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName()
         : options.programName;
     const QString& programName = m_programName;
-    // 6. Settings; everything below reads them.
+    // Settings; everything below reads them.
     m_settings.Load(QDir(m_appDir).filePath(programName + QStringLiteral(".ini")));
-    // 7, 8 and 16. Path table, and the pipeline that uses it: the ground-station
+    // The path table, and the pipeline that uses it: the ground-station
     // table, the decoder's tables and the track store sized by the settings.
     m_paths = AppPaths::make(m_appDir, programName, m_settings.boolean(Key::LogName),
                              QDateTime::currentDateTime());
     m_pipeline = std::make_unique<ReceivePipeline>(m_settings, m_paths);
-    // 9, 10 and 13. Dual set aside for a server that does not decode; MaxBytes,
+    // Dual set aside for a server that does not decode; MaxBytes,
     // MaxConnect and the two ports brought into range.
-    m_settings.ApplyStartupCorrections();
+    m_settings.applyStartupCorrections();
     // The search list, checked after every accepted downlink.
     m_search = installSearch(*this);
-    // 12. Receiver state reset; processing switched on.
+    // Receiver state reset; processing switched on.
     resetReceiverState();
-    // 14. The network: a server opens its listening socket, and the caption
+    // The network: a server opens its listening socket, and the caption
     // shows its connections.
     m_netLink = installNetwork(*this);
     // The JSON feed to an aggregator, when [Feed] Enabled.
     m_pipeline->feed().applySettings();
-    // 17. Text log.
+    // The text log, when [Txt] Log is on.
     if (m_settings.boolean(Key::TxtLog))
         startTextLog();
-    // 3, 11 and 18. The map with its drawing surfaces, its selectors and its
+    // The map with its drawing surfaces, its selectors and its
     // toolbar and menu controls in their saved states.
     m_mapArea = installMapArea(*this);
     assembleShell();
-    // 19. Audio input, then monitor output.
-    OpenCapture();
-    OpenPlayback();
-    // 20. Saved position, size and maximised state.
+    // Audio input, then monitor output.
+    openCapture();
+    openPlayback();
+    // Saved position, size and maximised state.
     restoreWindowBounds();
 }
 
@@ -131,7 +131,7 @@ MainWindow::~MainWindow()
 
 void MainWindow::buildWindow()
 {
-    setObjectName(QStringLiteral("TForm1"));
+    setObjectName(mainWindowName());
     setWindowTitle(kProgramTitle);
     setMinimumSize(kMainMinWidth, kMainMinHeight);
     setCentralWidget(new QWidget(this));
@@ -288,9 +288,9 @@ void MainWindow::showPlainCaption()
     setWindowTitle(kProgramTitle);
 }
 
-bool MainWindow::OpenCapture()
+bool MainWindow::openCapture()
 {
-    CloseCapture();
+    closeCapture();
     auto deliver = [this](CaptureSamples block) { onCaptureBlock(block); };
     std::string source = m_settings.text(Key::Source);
     // The feed tells the channels' frequencies when the source knows them.
@@ -351,7 +351,7 @@ bool MainWindow::OpenCapture()
     return false;
 }
 
-void MainWindow::CloseCapture()
+void MainWindow::closeCapture()
 {
     // Closed, not destroyed: this may run inside a block handed on by either of them.
     if (m_waveSource)
@@ -368,7 +368,7 @@ bool MainWindow::captureOpen() const
         || (m_sdrSource && m_sdrSource->isOpen());
 }
 
-bool MainWindow::OpenPlayback()
+bool MainWindow::openPlayback()
 {
     if (!m_monitor)
         m_monitor = std::make_unique<MonitorOutput>();
@@ -383,7 +383,7 @@ bool MainWindow::OpenPlayback()
     return false;
 }
 
-void MainWindow::ClosePlayback()
+void MainWindow::closePlayback()
 {
     if (m_monitor)
         m_monitor->close();
@@ -473,20 +473,20 @@ void MainWindow::closeEvent(QCloseEvent* event)
         return;
     }
     m_closing = true;
-    // 1. Blocks still arriving are ignored from here on.
+    // Blocks still arriving are ignored from here on.
     m_pipeline->setProcessingEnabled(false);
-    // 2. The user's Dual back in place of the 0 of a non-decoding server.
-    m_settings.RestoreSetAsideDual();
-    // 3. Settings.
+    // The user's Dual back in place of the 0 of a non-decoding server,
+    // before the settings are written.
+    m_settings.restoreSetAsideDual();
+    // Settings: the windows put their control states in, then the file is written.
     collectSettings();
     Q_EMIT settingsAboutToBeSaved();
     m_settings.Save(m_paths.iniFile);
-    // 4. Server connections and the listening socket.
+    // Server connections and the listening socket.
     Q_EMIT socketsClosing();
-    // 5. Capture.
-    CloseCapture();
-    // 6. Playback.
-    ClosePlayback();
+    // The audio input, then the monitor output.
+    closeCapture();
+    closePlayback();
 
     event->accept();
     // The other windows go with the main window, and so does the program.

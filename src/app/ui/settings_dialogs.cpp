@@ -4,6 +4,7 @@
 
 #include "decode/sjis.h"
 #include "decode/ui/text_colour_dialog.h"
+#include "ui_common/window_placement.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -64,21 +65,11 @@ QRadioButton* addRadio(QButtonGroup* group, QLayout* layout, QWidget* parent, co
 
 } // namespace
 
-void centreDialog(QWidget& dialog, const QWidget* owner)
-{
-    if (!owner)
-        return;
-    const QRect o = owner->frameGeometry();
-    const QSize own = dialog.frameGeometry().size();
-    dialog.move(o.left() + o.width() / 2 - own.width() / 2, o.top() + o.height() / 2 - own.height() / 2);
-}
-
 // ---- TForm3 ----
 
 SettingsDialog::SettingsDialog(SettingsStore& settings, QWidget* owner)
     : QDialog(owner), m_settings(settings), m_owner(owner)
 {
-    setObjectName(QStringLiteral("TForm3"));
     setWindowTitle(QStringLiteral("設定"));
     auto* layout = new QVBoxLayout(this);
     auto group = [&](const QString& title, std::initializer_list<std::pair<Key, const char*>> boxes) {
@@ -126,7 +117,7 @@ void SettingsDialog::showEvent(QShowEvent* event)
         box->setChecked(m_settings.boolean(key));
     m_logName->button(m_settings.boolean(Key::LogName) ? 1 : 0)->setChecked(true);
     adjustSize();
-    centreDialog(*this, m_owner);
+    centreOver(*this, m_owner);
     QDialog::showEvent(event);
 }
 
@@ -147,7 +138,6 @@ void SettingsDialog::accept()
 BasicColourDialog::BasicColourDialog(SettingsStore& settings, QWidget* owner)
     : QDialog(owner), m_settings(settings), m_owner(owner)
 {
-    setObjectName(QStringLiteral("TForm4"));
     setWindowTitle(QStringLiteral("基本表示色設定"));
     // Group title and the labels of its swatches, in kBasicColourKeys order.
     struct Group {
@@ -275,7 +265,7 @@ void BasicColourDialog::showEvent(QShowEvent* event)
 {
     load(false);
     adjustSize();
-    centreDialog(*this, m_owner);
+    centreOver(*this, m_owner);
     QDialog::showEvent(event);
 }
 
@@ -284,7 +274,6 @@ void BasicColourDialog::showEvent(QShowEvent* event)
 OperatorColourDialog::OperatorColourDialog(SettingsStore& settings, QWidget* owner)
     : QDialog(owner), m_settings(settings), m_owner(owner)
 {
-    setObjectName(QStringLiteral("TForm19"));
     setWindowTitle(QStringLiteral("オペレーターカラー設定"));
     auto* grid = new QGridLayout;
     grid->setHorizontalSpacing(4);
@@ -379,7 +368,7 @@ void OperatorColourDialog::showEvent(QShowEvent* event)
         }
     }
     adjustSize();
-    centreDialog(*this, m_owner);
+    centreOver(*this, m_owner);
     QDialog::showEvent(event);
 }
 

@@ -103,7 +103,4 @@ private:
     std::array<QLineEdit*, kOperatorRows> m_codes{};
 };
 
-// Centred over owner: left = owner left + owner width / 2 − own width / 2.
-void centreDialog(QWidget& dialog, const QWidget* owner);
-
 } // namespace varnesk

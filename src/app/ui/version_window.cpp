@@ -2,7 +2,7 @@
 #include "app/ui/version_window.h"
 
 #include "app/product_picture.h"
-#include "app/ui/settings_dialogs.h"
+#include "ui_common/window_placement.h"
 
 #include <QDesktopServices>
 #include <QEvent>
@@ -15,7 +15,6 @@ namespace varnesk {
 
 VersionWindow::VersionWindow(QWidget* owner) : QDialog(owner), m_owner(owner)
 {
-    setObjectName(QStringLiteral("TForm11"));
     setWindowTitle(QStringLiteral("バージョン情報"));
     setModal(true);
     setFixedSize(320, 230);
@@ -64,7 +63,7 @@ void VersionWindow::showEvent(QShowEvent* event)
     centre(m_link, 134);
     m_close->resize(90, m_close->sizeHint().height());
     m_close->move(width() / 2 - m_close->width() / 2, 180);
-    centreDialog(*this, m_owner);
+    centreOver(*this, m_owner);
     QDialog::showEvent(event);
 }
 

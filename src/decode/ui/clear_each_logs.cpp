@@ -2,7 +2,7 @@
 #include "decode/ui/clear_each_logs.h"
 
 #include "decode/text_log.h"
-#include "app/ui/message_hub.h"
+#include "ui_common/message_hub.h"
 
 namespace varnesk {
 

@@ -2,6 +2,7 @@
 #include "decode/ui/text_colour_dialog.h"
 
 #include "settings/settings_store.h"
+#include "ui_common/window_placement.h"
 
 #include <QColorDialog>
 #include <QFontInfo>
@@ -64,7 +65,6 @@ void TextColourDialog::setColourPicker(ColourPicker p)
 TextColourDialog::TextColourDialog(SettingsStore& settings, QWidget* parent)
     : QDialog(parent), m_settings(settings)
 {
-    setObjectName(QStringLiteral("TForm18"));
     setWindowTitle(QStringLiteral("色設定"));
     setModal(true);
 
@@ -111,10 +111,7 @@ int TextColourDialog::run(Mode mode, QWidget* opener, QWidget* target)
     m_back = settingColour(m_settings.colour(mode == Mode::List ? Key::ListBack : Key::TextBack));
     paintSwatches();
     adjustSize();
-    if (opener) {
-        const QRect o = opener->frameGeometry();
-        move(o.left() + o.width() / 2 - width() / 2, o.top() + o.height() / 2 - height() / 2);
-    }
+    centreOver(*this, opener);
     return exec();
 }
 

@@ -5,6 +5,7 @@
 #include "settings/settings_store.h"
 #include "decode/sjis.h"
 #include "decode/ui/text_colour_dialog.h"
+#include "ui_common/window_placement.h"
 
 #include <QButtonGroup>
 #include <QFontDialog>
@@ -31,7 +32,6 @@ constexpr int kRefreshMs = 100;
 TextWindow::TextWindow(SettingsStore& settingsStore, ReceivedText& text, QWidget* owner, QWidget* parent)
     : QWidget(parent, Qt::Window), m_settings(settingsStore), m_received(text), m_owner(owner)
 {
-    setObjectName(QStringLiteral("TForm10"));
     setWindowTitle(QStringLiteral("受信テキスト表示"));
     setMinimumSize(kMinWidth, kMinHeight);
 
@@ -200,10 +200,8 @@ void TextWindow::refreshText()
 
 void TextWindow::showEvent(QShowEvent* event)
 {
-    if (x() == 0 && y() == 0 && m_owner) {
-        const QRect o = m_owner->frameGeometry();
-        move(o.left() + o.width() / 2 - width() / 2, o.top() + o.height() / 2 - height() / 2);
-    }
+    if (x() == 0 && y() == 0)
+        centreOver(*this, m_owner);
     applyTopMost();
     applyFont();
     applyTextColours();

@@ -3,7 +3,7 @@
 // change of view or layer ends with the full redraw of background and aircraft.
 #include "map/ui/map_area.h"
 
-#include "aircraft/ui/company_selector.h"
+#include "map/ui/company_selector.h"
 
 #include "aircraft/reference_tables.h"
 #include "map/background_renderer.h"

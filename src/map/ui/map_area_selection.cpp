@@ -5,8 +5,8 @@
 #include "map/ui/map_area.h"
 
 #include "aircraft/aircraft_list.h"
-#include "aircraft/ui/company_selector.h"
-#include "app/ui/message_hub.h"
+#include "map/ui/company_selector.h"
+#include "ui_common/message_hub.h"
 #include "decode/sjis.h"
 #include "map/map_picture_file.h"
 #include "map/ui/pane_widget.h"

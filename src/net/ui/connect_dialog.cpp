@@ -1,10 +1,10 @@
 // TForm14: fields filled from the settings at every showing.
 #include "net/ui/connect_dialog.h"
 
-#include "app/ui/message_hub.h"
+#include "ui_common/message_hub.h"
 #include "decode/sjis.h"
 #include "net/net_link.h"
-#include "search/ui/centre_over.h"
+#include "ui_common/window_placement.h"
 #include "settings/settings_store.h"
 
 #include <QCheckBox>
@@ -26,7 +26,6 @@ const QString kPortNotNumber = QStringLiteral("ポート番号は数字で入力
 ConnectDialog::ConnectDialog(SettingsStore& settings, QWidget* owner)
     : QDialog(owner), m_settings(settings), m_owner(owner)
 {
-    setObjectName(QStringLiteral("TForm14"));
     setWindowTitle(QStringLiteral("IP接続"));
     setModal(true);
 
@@ -66,7 +65,7 @@ void ConnectDialog::showEvent(QShowEvent* event)
     m_reconnect->setChecked(m_settings.boolean(Key::Reconnect));
     QDialog::showEvent(event);
     if (m_owner)
-        centreWindowOver(*this, *m_owner);
+        centreOver(*this, m_owner);
 }
 
 void ConnectDialog::accept()

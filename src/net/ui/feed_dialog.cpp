@@ -1,10 +1,10 @@
 // The feed's settings form; the counts line refreshes once a second while shown.
 #include "net/ui/feed_dialog.h"
 
-#include "app/ui/settings_dialogs.h"
 #include "decode/sjis.h"
 #include "net/feed_sender.h"
 #include "settings/settings_store.h"
+#include "ui_common/window_placement.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -93,7 +93,7 @@ void FeedDialog::showEvent(QShowEvent* event)
     showCounts();
     m_refresh->start();
     QDialog::showEvent(event);
-    centreDialog(*this, m_owner);
+    centreOver(*this, m_owner);
 }
 
 void FeedDialog::hideEvent(QHideEvent* event)

@@ -1,10 +1,10 @@
 // TForm7: two groups of fields, OK and キャンセル.
 #include "search/ui/mail_settings_dialog.h"
 
-#include "app/ui/message_hub.h"
+#include "ui_common/message_hub.h"
 #include "decode/sjis.h"
 #include "search/smtp_client.h"
-#include "search/ui/centre_over.h"
+#include "ui_common/window_placement.h"
 #include "search/ui/sjis_length_validator.h"
 #include "settings/settings_store.h"
 
@@ -32,7 +32,6 @@ QLineEdit* field(QWidget* parent, const char* name)
 MailSettingsDialog::MailSettingsDialog(SettingsStore& settings, QWidget* parent)
     : QDialog(parent), m_settings(settings)
 {
-    setObjectName(QStringLiteral("TForm7"));
     setWindowTitle(QStringLiteral("メール設定"));
     setModal(true);
 
@@ -108,7 +107,7 @@ void MailSettingsDialog::reject()
 void MailSettingsDialog::showEvent(QShowEvent* event)
 {
     if (QWidget* over = m_centreOver ? m_centreOver : parentWidget())
-        centreWindowOver(*this, *over);
+        centreOver(*this, over);
     QDialog::showEvent(event);
 }
 

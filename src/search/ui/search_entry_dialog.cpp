@@ -1,10 +1,10 @@
 // TForm6: two fields, OK and キャンセル.
 #include "search/ui/search_entry_dialog.h"
 
-#include "app/ui/message_hub.h"
+#include "ui_common/message_hub.h"
 #include "decode/sjis.h"
 #include "search/search_watch.h"
-#include "search/ui/centre_over.h"
+#include "ui_common/window_placement.h"
 #include "search/ui/sjis_length_validator.h"
 
 #include <QGridLayout>
@@ -18,7 +18,6 @@ namespace varnesk {
 
 SearchEntryDialog::SearchEntryDialog(SearchWatch& watch, QWidget* parent) : QDialog(parent), m_watch(watch)
 {
-    setObjectName(QStringLiteral("TForm6"));
     setWindowTitle(QStringLiteral("登録航空機リスト編集"));
     setModal(true);
 
@@ -104,14 +103,14 @@ void SearchEntryDialog::accept()
     if (addMode())
         m_watch.AddSearchRow(std::move(pattern), std::move(remark));
     else
-        m_watch.EditSearchRow(m_index, std::move(pattern), std::move(remark));
+        m_watch.editSearchRow(m_index, std::move(pattern), std::move(remark));
     QDialog::accept();
 }
 
 void SearchEntryDialog::showEvent(QShowEvent* event)
 {
     if (QWidget* over = m_centreOver ? m_centreOver : parentWidget())
-        centreWindowOver(*this, *over);
+        centreOver(*this, over);
     QDialog::showEvent(event);
 }
 

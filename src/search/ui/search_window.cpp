@@ -2,10 +2,10 @@
 // status bar; all state lives in the SearchWatch and the settings.
 #include "search/ui/search_window.h"
 
-#include "app/ui/message_hub.h"
+#include "ui_common/message_hub.h"
 #include "decode/sjis.h"
 #include "search/search_watch.h"
-#include "search/ui/centre_over.h"
+#include "ui_common/window_placement.h"
 #include "search/ui/mail_settings_dialog.h"
 #include "search/ui/search_entry_dialog.h"
 #include "settings/settings_store.h"
@@ -76,7 +76,6 @@ void SearchWindow::setSoundPlayer(SoundPlayer player)
 SearchWindow::SearchWindow(SearchWatch& watch, SettingsStore& settings, QWidget* owner)
     : QWidget(owner, Qt::Window), m_watch(watch), m_settings(settings), m_owner(owner)
 {
-    setObjectName(QStringLiteral("TForm2"));
     setWindowTitle(QStringLiteral("航空機サーチ"));
 
     auto* tools = new QWidget(this);
@@ -241,7 +240,7 @@ void SearchWindow::showEvent(QShowEvent* event)
 {
     // At the top-left corner (the default place) the window centres over the main window.
     if (x() == 0 && y() == 0 && m_owner)
-        centreWindowOver(*this, *m_owner);
+        centreOver(*this, m_owner);
     QWidget::showEvent(event);
 }
 
@@ -371,7 +370,7 @@ void SearchWindow::deleteRow()
     }
     if (!MessageHub::confirm(this, QStringLiteral("消去します。よろしいですか？")))
         return;
-    m_watch.RemoveSearchRow(row);
+    m_watch.removeSearchRow(row);
     setRowButtons(false);
 }
 
@@ -384,7 +383,7 @@ void SearchWindow::sendTestMail()
 {
     setRowButtons(false);
     setMailButtons(false);
-    m_watch.SendTestMail();
+    m_watch.sendTestMail();
 }
 
 } // namespace varnesk
