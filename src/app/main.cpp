@@ -3,7 +3,7 @@
 // main window closes. SIGINT and SIGTERM close the main window normally.
 #include "app/installed_data.h"
 #include "app/ui/main_window.h"
-#include "ui_common/message_hub.h"
+#include "widgets/message_hub.h"
 #include "app/ui/shutdown.h"
 #include "app/ui/window_table.h"
 

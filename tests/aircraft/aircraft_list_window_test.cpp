@@ -4,7 +4,7 @@
 
 #include "aircraft/ui/aircraft_list_model.h"
 #include "settings/app_paths.h"
-#include "ui_common/message_hub.h"
+#include "widgets/message_hub.h"
 #include "settings/settings_store.h"
 #include "tracking/aircraft_tracking.h"
 

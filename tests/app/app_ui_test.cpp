@@ -5,7 +5,7 @@
 #include "app/receive_pipeline.h"
 #include "app/ui/input_device_dialog.h"
 #include "app/ui/main_window.h"
-#include "ui_common/message_hub.h"
+#include "widgets/message_hub.h"
 #include "app/ui/shutdown.h"
 #include "app/ui/window_table.h"
 #include "map/map_scene.h"

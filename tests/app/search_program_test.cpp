@@ -4,7 +4,7 @@
 // never answers, reception and display go on through the whole retry schedule.
 #include "app/receive_pipeline.h"
 #include "app/ui/main_window.h"
-#include "ui_common/message_hub.h"
+#include "widgets/message_hub.h"
 #include "app/ui/window_table.h"
 #include "decode/sjis.h"
 #include "search/search_watch.h"

@@ -7,7 +7,7 @@
 #include "aircraft/ui/aircraft_list_window.h"
 #include "app/receive_pipeline.h"
 #include "app/ui/main_window.h"
-#include "ui_common/message_hub.h"
+#include "widgets/message_hub.h"
 #include "app/ui/settings_dialogs.h"
 #include "app/ui/window_table.h"
 #include "decode/ui/text_colour_dialog.h"

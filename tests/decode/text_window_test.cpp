@@ -5,7 +5,7 @@
 #include "decode/ui/text_window.h"
 #include "net/line_codec.h"
 
-#include "ui_common/message_hub.h"
+#include "widgets/message_hub.h"
 #include "decode_rig.h"
 
 #include <QAbstractButton>

@@ -3,7 +3,7 @@
 // and switches kept in the settings, the layout beside the panes.
 #include "settings/app_paths.h"
 #include "app/ui/main_window.h"
-#include "ui_common/message_hub.h"
+#include "widgets/message_hub.h"
 #include "map/ui/company_selector.h"
 #include "map/canvas.h"
 #include "map/ui/map_area.h"

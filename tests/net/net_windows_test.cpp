@@ -4,7 +4,7 @@
 // check; the RAW import with its progress window and cancel button.
 #include "app/receive_pipeline.h"
 #include "app/ui/main_window.h"
-#include "ui_common/message_hub.h"
+#include "widgets/message_hub.h"
 #include "app/ui/window_table.h"
 #include "net/line_codec.h"
 #include "net/net_link.h"

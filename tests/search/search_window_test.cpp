@@ -4,7 +4,7 @@
 #include "search/ui/search_window.h"
 
 #include "aircraft/reference_tables.h"
-#include "ui_common/message_hub.h"
+#include "widgets/message_hub.h"
 #include "decode/sjis.h"
 #include "search/search_watch.h"
 #include "search/ui/mail_settings_dialog.h"

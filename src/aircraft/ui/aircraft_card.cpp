@@ -5,11 +5,12 @@
 #include "aircraft/aircraft_list.h"
 #include "aircraft/jpeg_picture.h"
 #include "aircraft/reference_tables.h"
-#include "ui_common/message_hub.h"
+#include "widgets/message_hub.h"
 #include "decode/sjis.h"
 #include "settings/settings_store.h"
 #include "tracking/aircraft_tracking.h"
-#include "ui_common/window_placement.h"
+#include "widgets/tool_button.h"
+#include "widgets/centre_dialog.h"
 
 #include <QDesktopServices>
 #include <QEvent>
@@ -120,13 +121,8 @@ AircraftCard::AircraftCard(SettingsStore& settings, AircraftTracking& tracking, 
     auto* tools = new QHBoxLayout(m_toolPanel);
     tools->setContentsMargins(2, 2, 2, 2);
     auto toolButton = [&](const char* name, const QString& hint, const QString& text, bool on) {
-        auto* b = new QToolButton(m_toolPanel);
-        b->setObjectName(QLatin1String(name));
-        b->setToolTip(hint);
-        b->setText(text);
-        b->setCheckable(true);
+        QToolButton* b = makeToolButton(m_toolPanel, name, text, hint, true);
         b->setChecked(on);
-        b->setAutoRaise(true);
         tools->addWidget(b);
         return b;
     };
@@ -353,7 +349,7 @@ void AircraftCard::showEvent(QShowEvent* event)
     QWidget::showEvent(event);
     m_toolPanel->setFixedWidth(width() - 4);
     if (pos() == QPoint(0, 0))
-        centreOver(*this, m_owner);
+        centreDialog(*this, m_owner);
     if (m_settings.boolean(Key::ListTopMost))
         raise();
 }

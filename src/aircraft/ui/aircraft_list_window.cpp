@@ -3,12 +3,13 @@
 #include "aircraft/ui/aircraft_list_window.h"
 
 #include "aircraft/ui/aircraft_list_model.h"
-#include "ui_common/message_hub.h"
+#include "widgets/message_hub.h"
 #include "decode/sjis.h"
 #include "decode/ui/text_colour_dialog.h"
 #include "settings/settings_store.h"
 #include "tracking/aircraft_tracking.h"
-#include "ui_common/window_placement.h"
+#include "widgets/tool_button.h"
+#include "widgets/centre_dialog.h"
 
 #include <QDesktopServices>
 #include <QFontDialog>
@@ -45,18 +46,6 @@ AircraftListWindow::UrlOpener& urlOpener()
 {
     static AircraftListWindow::UrlOpener opener;
     return opener;
-}
-
-QToolButton* toolButton(QWidget* parent, const char* name, const QString& text, const QString& hint,
-                        bool checkable)
-{
-    auto* button = new QToolButton(parent);
-    button->setObjectName(QLatin1String(name));
-    button->setText(text);
-    button->setToolTip(hint);
-    button->setCheckable(checkable);
-    button->setAutoRaise(true);
-    return button;
 }
 
 } // namespace
@@ -97,8 +86,8 @@ AircraftListWindow::AircraftListWindow(SettingsStore& settings, AircraftTracking
         w->setGeometry(x, 2, width, kToolPanelHeight - 4);
         x += width + 2;
     };
-    m_autoDelete = toolButton(m_toolPanel, "SpeedButton3", QStringLiteral("自動削除"),
-                              QStringLiteral("自動削除機能"), true);
+    m_autoDelete = makeToolButton(m_toolPanel, "SpeedButton3", QStringLiteral("自動削除"),
+                                  QStringLiteral("自動削除機能"), true);
     place(m_autoDelete, 64);
     m_deleteTimeText = new QLabel(m_toolPanel);
     m_deleteTimeText->setObjectName(QStringLiteral("Panel1"));
@@ -113,13 +102,13 @@ AircraftListWindow::AircraftListWindow(SettingsStore& settings, AircraftTracking
     place(m_deleteTime, 56);
     auto* minutes = new QLabel(QStringLiteral("分"), m_toolPanel);
     place(minutes, 16);
-    m_log = toolButton(m_toolPanel, "SpeedButton4", QStringLiteral("ログ"), QStringLiteral("ログ"), true);
+    m_log = makeToolButton(m_toolPanel, "SpeedButton4", QStringLiteral("ログ"), QStringLiteral("ログ"), true);
     place(m_log, 40);
-    auto* font = toolButton(m_toolPanel, "FontButton", QStringLiteral("フォント設定"),
-                            QStringLiteral("フォント設定"), false);
+    auto* font = makeToolButton(m_toolPanel, "FontButton", QStringLiteral("フォント設定"),
+                                QStringLiteral("フォント設定"), false);
     place(font, 84);
-    auto* colours = toolButton(m_toolPanel, "ColourButton", QStringLiteral("カラー設定"),
-                               QStringLiteral("カラー設定"), false);
+    auto* colours = makeToolButton(m_toolPanel, "ColourButton", QStringLiteral("カラー設定"),
+                                   QStringLiteral("カラー設定"), false);
     place(colours, 74);
 
     m_model = new AircraftListModel(m_tracking.list(), this);
@@ -209,7 +198,7 @@ void AircraftListWindow::showEvent(QShowEvent* event)
 {
     // At the top-left corner (the default place) the window centres over the main window.
     if (x() == 0 && y() == 0)
-        centreOver(*this, m_owner);
+        centreDialog(*this, m_owner);
     applyFontAndColours();
     refreshCount();
     QWidget::showEvent(event);

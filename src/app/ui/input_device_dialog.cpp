@@ -3,7 +3,7 @@
 
 #include "app/ui/main_window.h"
 #include "app/ui/sound_card.h"
-#include "ui_common/window_placement.h"
+#include "widgets/centre_dialog.h"
 
 #include <QAudioDevice>
 #include <QCoreApplication>
@@ -98,7 +98,7 @@ void InputDeviceDialog::markRow(int row)
 void InputDeviceDialog::showEvent(QShowEvent* event)
 {
     refresh();
-    centreOver(*this, &m_main);
+    centreDialog(*this, &m_main);
     QDialog::showEvent(event);
 }
 
@@ -119,7 +119,7 @@ void InputDeviceDialog::changeDevice()
 
     QWidget* notice = m_main.windows().deviceChange;
     if (notice) {
-        centreOver(*notice, this);
+        centreDialog(*notice, this);
         notice->show();
         notice->repaint();
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);

@@ -4,7 +4,7 @@
 #include "app/ui/main_window.h"
 
 #include "app/receive_pipeline.h"
-#include "ui_common/message_hub.h"
+#include "widgets/message_hub.h"
 #include "app/ui/program_wiring.h"
 #include "app/ui/sound_card.h"
 #include "app/ui/window_table.h"
@@ -12,6 +12,7 @@
 #include "app/sdr_capture_source.h"
 #include "receiver/audio_format.h"
 #include "receiver/iq_file_reader.h"
+#include "widgets/tool_button.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -53,17 +54,6 @@ std::optional<std::string> sdrDeviceArgs(const std::string& source)
     if (s.startsWith(QLatin1String("sdr:"), Qt::CaseInsensitive))
         return s.mid(4).trimmed().toStdString();
     return std::nullopt;
-}
-
-QToolButton* makeToolButton(QWidget* parent, const char* name, const QString& hint, bool checkable)
-{
-    auto* button = new QToolButton(parent);
-    button->setObjectName(QLatin1String(name));
-    button->setToolTip(hint);
-    button->setText(hint);
-    button->setCheckable(checkable);
-    button->setAutoRaise(true);
-    return button;
 }
 
 } // namespace
@@ -146,7 +136,7 @@ void MainWindow::buildWindow()
     m_toolBar->setIconSize(QSize(16, 16));
     addToolBar(Qt::TopToolBarArea, m_toolBar);
 
-    m_monitorButton = makeToolButton(m_toolBar, "SpeedButton17", QStringLiteral("モニター"), true);
+    m_monitorButton = makeToolButton(m_toolBar, "SpeedButton17", QStringLiteral("モニター"), QStringLiteral("モニター"), true);
 
     m_operatorSelector = new QComboBox(m_toolBar);
     m_operatorSelector->setObjectName(QStringLiteral("ComboBox2"));

@@ -22,11 +22,12 @@
 #include "net/ui/feed_dialog.h"
 #include "net/ui/import_progress_window.h"
 #include "net/ui/packet_window.h"
-#include "ui_common/message_hub.h"
+#include "widgets/message_hub.h"
 #include "search/search_watch.h"
 #include "search/ui/mail_settings_dialog.h"
 #include "search/ui/search_entry_dialog.h"
 #include "search/ui/search_window.h"
+#include "widgets/tool_button.h"
 
 #include <QAction>
 #include <QDialog>
@@ -56,11 +57,7 @@ void showWindow(QWidget* w)
 QToolButton* windowButton(MainWindow& main, const char* name, const QString& hint, const QString& label,
                           QWidget* target)
 {
-    auto* button = new QToolButton(main.toolBar());
-    button->setObjectName(QLatin1String(name));
-    button->setToolTip(hint);
-    button->setText(label);
-    button->setAutoRaise(true);
+    QToolButton* button = makeToolButton(main.toolBar(), name, label, hint, false);
     button->setFocusPolicy(Qt::NoFocus);
     QObject::connect(button, &QToolButton::clicked, target, [target] { showWindow(target); });
     return button;
@@ -279,12 +276,8 @@ void connectWindows(MainWindow& main)
     SettingsStore& settings = main.settings();
     if (settings.boolean(Key::TcpIp) && !settings.boolean(Key::Server)) {
         ConnectDialog* dialog = windows.connect;
-        auto* button = new QToolButton(main.toolBar());
-        button->setObjectName(QStringLiteral("SpeedButton1"));
-        button->setToolTip(QStringLiteral("TCP/IP接続"));
-        button->setText(QStringLiteral("TCP/IP"));
-        button->setCheckable(true);
-        button->setAutoRaise(true);
+        QToolButton* button = makeToolButton(main.toolBar(), "SpeedButton1", QStringLiteral("TCP/IP"),
+                                             QStringLiteral("TCP/IP接続"), true);
         button->setFocusPolicy(Qt::NoFocus);
         button->setContextMenuPolicy(Qt::CustomContextMenu);
         QObject::connect(button, &QWidget::customContextMenuRequested, button,

@@ -3,7 +3,7 @@
 
 #include "app/termination_signals.h"
 #include "app/ui/main_window.h"
-#include "ui_common/message_hub.h"
+#include "widgets/message_hub.h"
 
 #include <QApplication>
 #include <QDialog>

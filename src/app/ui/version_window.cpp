@@ -2,7 +2,7 @@
 #include "app/ui/version_window.h"
 
 #include "app/product_picture.h"
-#include "ui_common/window_placement.h"
+#include "widgets/centre_dialog.h"
 
 #include <QDesktopServices>
 #include <QEvent>
@@ -63,7 +63,7 @@ void VersionWindow::showEvent(QShowEvent* event)
     centre(m_link, 134);
     m_close->resize(90, m_close->sizeHint().height());
     m_close->move(width() / 2 - m_close->width() / 2, 180);
-    centreOver(*this, m_owner);
+    centreDialog(*this, m_owner);
     QDialog::showEvent(event);
 }
 

@@ -2,7 +2,7 @@
 #include "decode/ui/clear_each_logs.h"
 
 #include "decode/text_log.h"
-#include "ui_common/message_hub.h"
+#include "widgets/message_hub.h"
 
 namespace varnesk {
 

@@ -5,7 +5,8 @@
 #include "settings/settings_store.h"
 #include "decode/sjis.h"
 #include "decode/ui/text_colour_dialog.h"
-#include "ui_common/window_placement.h"
+#include "widgets/tool_button.h"
+#include "widgets/centre_dialog.h"
 
 #include <QButtonGroup>
 #include <QFontDialog>
@@ -115,12 +116,7 @@ TextWindow::TextWindow(SettingsStore& settingsStore, ReceivedText& text, QWidget
 
 QToolButton* TextWindow::addButton(int number, const QString& label, const QString& hint, bool checkable)
 {
-    auto* b = new QToolButton(m_bar);
-    b->setObjectName(QStringLiteral("SpeedButton%1").arg(number));
-    b->setText(label);
-    b->setToolTip(hint);
-    b->setAutoRaise(true);
-    b->setCheckable(checkable);
+    QToolButton* b = makeToolButton(m_bar, QStringLiteral("SpeedButton%1").arg(number), label, hint, checkable);
     b->setFixedHeight(25);
     b->setMinimumWidth(25);
     m_bar->layout()->addWidget(b);
@@ -201,7 +197,7 @@ void TextWindow::refreshText()
 void TextWindow::showEvent(QShowEvent* event)
 {
     if (x() == 0 && y() == 0)
-        centreOver(*this, m_owner);
+        centreDialog(*this, m_owner);
     applyTopMost();
     applyFont();
     applyTextColours();

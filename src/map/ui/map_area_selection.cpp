@@ -6,7 +6,7 @@
 
 #include "aircraft/aircraft_list.h"
 #include "map/ui/company_selector.h"
-#include "ui_common/message_hub.h"
+#include "widgets/message_hub.h"
 #include "decode/sjis.h"
 #include "map/map_picture_file.h"
 #include "map/ui/pane_widget.h"

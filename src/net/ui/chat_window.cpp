@@ -1,12 +1,12 @@
 // TForm12: fixed control places that follow the window's size.
 #include "net/ui/chat_window.h"
 
-#include "ui_common/message_hub.h"
+#include "widgets/message_hub.h"
 #include "decode/sjis.h"
 #include "net/chat_lines.h"
 #include "net/net_link.h"
 #include "net/network_sharing.h"
-#include "ui_common/window_placement.h"
+#include "widgets/centre_dialog.h"
 #include "settings/settings_store.h"
 
 #include <QLabel>
@@ -91,7 +91,7 @@ void ChatWindow::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
     if (m_owner)
-        centreOver(*this, m_owner);
+        centreDialog(*this, m_owner);
     refillLog();
 }
 

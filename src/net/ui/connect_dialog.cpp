@@ -1,10 +1,11 @@
 // TForm14: fields filled from the settings at every showing.
 #include "net/ui/connect_dialog.h"
 
-#include "ui_common/message_hub.h"
+#include "widgets/dialog_buttons.h"
+#include "widgets/message_hub.h"
 #include "decode/sjis.h"
 #include "net/net_link.h"
-#include "ui_common/window_placement.h"
+#include "widgets/centre_dialog.h"
 #include "settings/settings_store.h"
 
 #include <QCheckBox>
@@ -40,17 +41,7 @@ ConnectDialog::ConnectDialog(SettingsStore& settings, QWidget* owner)
     form->addRow(QStringLiteral("接続先"), m_server);
     form->addRow(QStringLiteral("ポート番号"), m_port);
 
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
-    ok->setObjectName(QStringLiteral("Button1"));
-    ok->setDefault(true);
-    auto* cancel = new QPushButton(QStringLiteral("キャンセル"), this);
-    cancel->setObjectName(QStringLiteral("Button2"));
-    connect(ok, &QPushButton::clicked, this, &ConnectDialog::accept);
-    connect(cancel, &QPushButton::clicked, this, &ConnectDialog::reject);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
+    QHBoxLayout* buttons = makeOkCancelRow(*this, "Button1", "Button2").layout;
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
@@ -65,7 +56,7 @@ void ConnectDialog::showEvent(QShowEvent* event)
     m_reconnect->setChecked(m_settings.boolean(Key::Reconnect));
     QDialog::showEvent(event);
     if (m_owner)
-        centreOver(*this, m_owner);
+        centreDialog(*this, m_owner);
 }
 
 void ConnectDialog::accept()

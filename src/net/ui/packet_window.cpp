@@ -1,9 +1,9 @@
 // TForm13: three groups of counters and the test transmitter.
 #include "net/ui/packet_window.h"
 
-#include "ui_common/message_hub.h"
+#include "widgets/message_hub.h"
 #include "net/net_link.h"
-#include "ui_common/window_placement.h"
+#include "widgets/centre_dialog.h"
 
 #include <QFormLayout>
 #include <QGroupBox>
@@ -79,7 +79,7 @@ PacketWindow::PacketWindow(NetLink& link, QWidget* owner) : QWidget(owner, Qt::W
     showCounters();
     adjustSize();
     if (m_owner)
-        centreOver(*this, m_owner);
+        centreDialog(*this, m_owner);
 }
 
 void PacketWindow::showCounters()
@@ -118,7 +118,7 @@ void PacketWindow::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
     if (m_owner)
-        centreOver(*this, m_owner);
+        centreDialog(*this, m_owner);
     showCounters();
 }
 

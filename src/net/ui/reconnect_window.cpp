@@ -2,7 +2,7 @@
 #include "net/ui/reconnect_window.h"
 
 #include "net/net_link.h"
-#include "ui_common/window_placement.h"
+#include "widgets/centre_dialog.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
@@ -55,7 +55,7 @@ void ReconnectWindow::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
     if (m_owner)
-        centreOver(*this, m_owner);
+        centreDialog(*this, m_owner);
 }
 
 void ReconnectWindow::reject()

@@ -1,10 +1,11 @@
 // TForm7: two groups of fields, OK and キャンセル.
 #include "search/ui/mail_settings_dialog.h"
 
-#include "ui_common/message_hub.h"
+#include "widgets/dialog_buttons.h"
+#include "widgets/message_hub.h"
 #include "decode/sjis.h"
 #include "search/smtp_client.h"
-#include "ui_common/window_placement.h"
+#include "widgets/centre_dialog.h"
 #include "search/ui/sjis_length_validator.h"
 #include "settings/settings_store.h"
 
@@ -49,17 +50,7 @@ MailSettingsDialog::MailSettingsDialog(SettingsStore& settings, QWidget* parent)
     auto* targetForm = new QFormLayout(target);
     targetForm->addRow(QStringLiteral("メールアドレス"), m_to);
 
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
-    ok->setObjectName(QStringLiteral("Button1"));
-    ok->setDefault(true);
-    auto* cancel = new QPushButton(QStringLiteral("キャンセル"), this);
-    cancel->setObjectName(QStringLiteral("Button2"));
-    connect(ok, &QPushButton::clicked, this, &MailSettingsDialog::accept);
-    connect(cancel, &QPushButton::clicked, this, &MailSettingsDialog::reject);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
+    QHBoxLayout* buttons = makeOkCancelRow(*this, "Button1", "Button2").layout;
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(source);
@@ -107,7 +98,7 @@ void MailSettingsDialog::reject()
 void MailSettingsDialog::showEvent(QShowEvent* event)
 {
     if (QWidget* over = m_centreOver ? m_centreOver : parentWidget())
-        centreOver(*this, over);
+        centreDialog(*this, over);
     QDialog::showEvent(event);
 }
 

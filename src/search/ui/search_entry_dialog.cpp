@@ -1,10 +1,11 @@
 // TForm6: two fields, OK and キャンセル.
 #include "search/ui/search_entry_dialog.h"
 
-#include "ui_common/message_hub.h"
+#include "widgets/dialog_buttons.h"
+#include "widgets/message_hub.h"
 #include "decode/sjis.h"
 #include "search/search_watch.h"
-#include "ui_common/window_placement.h"
+#include "widgets/centre_dialog.h"
 #include "search/ui/sjis_length_validator.h"
 
 #include <QGridLayout>
@@ -34,17 +35,7 @@ SearchEntryDialog::SearchEntryDialog(SearchWatch& watch, QWidget* parent) : QDia
     fields->addWidget(new QLabel(QStringLiteral("備　考"), this), 1, 0);
     fields->addWidget(m_remark, 1, 1);
 
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
-    ok->setObjectName(QStringLiteral("Button1"));
-    ok->setDefault(true);
-    auto* cancel = new QPushButton(QStringLiteral("キャンセル"), this);
-    cancel->setObjectName(QStringLiteral("Button2"));
-    connect(ok, &QPushButton::clicked, this, &SearchEntryDialog::accept);
-    connect(cancel, &QPushButton::clicked, this, &SearchEntryDialog::reject);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
+    QHBoxLayout* buttons = makeOkCancelRow(*this, "Button1", "Button2").layout;
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(fields);
@@ -110,7 +101,7 @@ void SearchEntryDialog::accept()
 void SearchEntryDialog::showEvent(QShowEvent* event)
 {
     if (QWidget* over = m_centreOver ? m_centreOver : parentWidget())
-        centreOver(*this, over);
+        centreDialog(*this, over);
     QDialog::showEvent(event);
 }
 

@@ -1,6 +1,6 @@
 // Message boxes and confirmations: beep first, then a modal box titled with the
 // program's name, or, under test, a recorded answer from the installed answerer.
-#include "ui_common/message_hub.h"
+#include "widgets/message_hub.h"
 
 #include <QApplication>
 #include <QLoggingCategory>

@@ -9,7 +9,7 @@ namespace varnesk {
 
 // left = owner's frame left + frame width / 2 − own frame width / 2, top
 // likewise; no owner leaves the window where it is.
-inline void centreOver(QWidget& window, const QWidget* owner)
+inline void centreDialog(QWidget& window, const QWidget* owner)
 {
     if (!owner)
         return;
