@@ -259,11 +259,11 @@ void connectWindows(MainWindow& main)
     }
     const AppPaths& paths = main.paths();
     QAction* flights = menuEntry(main, "OpenFlightFileItem", QStringLiteral("flightファイルを開く"));
-    QObject::connect(flights, &QAction::triggered, &main, [&paths] { OpenFlightTable(paths); });
+    QObject::connect(flights, &QAction::triggered, &main, [&paths] { openFlightTable(paths); });
     QAction* aircraft = menuEntry(main, "OpenAircraftFileItem", QStringLiteral("aircraftファイルを開く"));
-    QObject::connect(aircraft, &QAction::triggered, &main, [&paths] { OpenAircraftTable(paths); });
+    QObject::connect(aircraft, &QAction::triggered, &main, [&paths] { openAircraftTable(paths); });
     QAction* folder = menuEntry(main, "OpenFolderItem", QStringLiteral("ファイルフォルダを開く"));
-    QObject::connect(folder, &QAction::triggered, &main, [&paths] { OpenApplicationFolder(paths); });
+    QObject::connect(folder, &QAction::triggered, &main, [&paths] { openApplicationFolder(paths); });
     QAction* eachLogs = menuEntry(main, "ClearEachLogsItem", QStringLiteral("EachLogsのファイルを消去"));
     QObject::connect(eachLogs, &QAction::triggered, &main,
                      [&main, &pipeline] { ClearEachLogs(&main, pipeline.decode().log); });

@@ -97,8 +97,7 @@ void MailSettingsDialog::reject()
 
 void MailSettingsDialog::showEvent(QShowEvent* event)
 {
-    if (QWidget* over = m_centreOver ? m_centreOver : parentWidget())
-        centreDialog(*this, over);
+    centreDialog(*this, m_centreOver ? m_centreOver : parentWidget());
     QDialog::showEvent(event);
 }
 

@@ -100,8 +100,7 @@ void SearchEntryDialog::accept()
 
 void SearchEntryDialog::showEvent(QShowEvent* event)
 {
-    if (QWidget* over = m_centreOver ? m_centreOver : parentWidget())
-        centreDialog(*this, over);
+    centreDialog(*this, m_centreOver ? m_centreOver : parentWidget());
     QDialog::showEvent(event);
 }
 
