@@ -82,7 +82,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
 
     // The start-up corrections on what was read.
-    first.ApplyStartupCorrections();
-    first.RestoreSetAsideDual();
+    first.applyStartupCorrections();
+    first.restoreSetAsideDual();
     return 0;
 }

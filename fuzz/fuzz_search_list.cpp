@@ -7,8 +7,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     using namespace varnesk;
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-    const std::vector<SearchRow> rows = SearchList::Parse(bytes);
-    const std::vector<SearchRow> again = SearchList::Parse(SearchList::Format(rows));
+    const std::vector<SearchRow> rows = SearchList::parse(bytes);
+    const std::vector<SearchRow> again = SearchList::parse(SearchList::format(rows));
     if (again.size() != rows.size())
         fuzz::fail("writing the list back changed its number of rows");
     for (size_t i = 0; i < rows.size(); ++i)

@@ -318,7 +318,7 @@ int main(int argc, char** argv)
                                       varnesk::AppPaths::make(appDir, QStringLiteral("varnesk"), false, start));
     pipeline.setProcessingEnabled(true);
     if (options->positions) {
-        pipeline.tracking().PrintFixes(stdout);
+        pipeline.tracking().printFixes(stdout);
     } else if (options->frames) {
         // With the classic chain alone the lines are as they always were.
         const bool tagged = settings.integer(varnesk::Key::Demodulator) != 0;

@@ -3,17 +3,25 @@
 // main window closes. SIGINT and SIGTERM close the main window normally.
 #include "app/installed_data.h"
 #include "app/ui/main_window.h"
+#include "widgets/message_hub.h"
 #include "app/ui/shutdown.h"
 #include "app/ui/window_table.h"
-#include "widgets/message_hub.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QLoggingCategory>
 #include <QTranslator>
 
 #include <clocale>
 #include <exception>
+
+namespace {
+
+// Start-up done, at debug level (off unless QT_LOGGING_RULES turns it on).
+Q_LOGGING_CATEGORY(lcStart, "varnesk.start", QtInfoMsg)
+
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -46,6 +54,7 @@ int main(int argc, char** argv)
         varnesk::attachMainWindow(window);
         window.show();
         varnesk::showStartWindows(window);
+        qCDebug(lcStart) << "event loop running";
         QApplication::exec();
     } catch (const std::exception& e) {
         varnesk::MessageHub::error(nullptr, QString::fromLocal8Bit(e.what()));

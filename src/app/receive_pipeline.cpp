@@ -8,7 +8,7 @@ namespace varnesk {
 ReceivePipeline::ReceivePipeline(SettingsStore& settings, AppPaths paths)
     : m_settings(settings), m_paths(std::move(paths))
 {
-    connect(&m_decode.decoder, &BlockDecoder::chatLineReceived, &m_network, &NetworkSharing::AddChatLine);
+    connect(&m_decode.decoder, &BlockDecoder::chatLineReceived, &m_network, &NetworkSharing::addChatLine);
     connect(this, &ReceivePipeline::frameCaptured, &m_feed, &FeedSender::feedFrame);
 }
 
@@ -56,30 +56,30 @@ void ReceivePipeline::ProcessCaptureBlock(CaptureBlockSpan block, const QDateTim
         const std::optional<CapturedFrame>& frame = first[static_cast<size_t>(c)];
         if (choice == DemodulatorChoice::Classic) {
             if (frame)
-                OnFrameCaptured(*frame, blockTime);
+                onFrameCaptured(*frame, blockTime);
             continue;
         }
         if (frame && choice == DemodulatorChoice::Both
             && m_merge.admit(c, frame->rawLine, Demodulator::Classic, m_blocksProcessed))
-            OnFrameCaptured(*frame, blockTime);
+            onFrameCaptured(*frame, blockTime);
         const std::optional<CapturedFrame>& other = second[static_cast<size_t>(c)];
         if (other && m_merge.admit(c, other->rawLine, Demodulator::Coherent, m_blocksProcessed)) {
             m_receiver.channel(c).rcvCount = 0; // RCV lights as for a frame of the classic chain
-            OnFrameCaptured(*other, blockTime);
+            onFrameCaptured(*other, blockTime);
         }
     }
     Q_EMIT captureBlockDone();
 }
 
-void ReceivePipeline::OnFrameCaptured(const CapturedFrame& frame, const QDateTime& blockTime)
+void ReceivePipeline::onFrameCaptured(const CapturedFrame& frame, const QDateTime& blockTime)
 {
     Q_EMIT frameCaptured(frame, blockTime);
     const bool server = m_settings.boolean(Key::Server);
-    if (m_network.NetActive() && !server) {
+    if (m_network.netActive() && !server) {
         m_network.SendToServer(frame.rawLine);
         return;
     }
-    if (m_network.NetActive() && server && !m_settings.boolean(Key::DupCheckSend))
+    if (m_network.netActive() && server && !m_settings.boolean(Key::DupCheckSend))
         m_network.SendToClients(frame.rawLine);
     m_decode.decoder.DecodeBlock(BlockContext::radio(frame.channel, blockTime), frame.slots, frame.bitCount,
                                  frame.endIsEtx ? 1 : 0);

@@ -56,7 +56,7 @@ public:
     // the block decoder with the tag "Lch" / "Rch", or in a client station as
     // a raw line to the server instead (it comes back from the server like
     // every other station's).
-    void OnFrameCaptured(const CapturedFrame& frame, const QDateTime& blockTime);
+    void onFrameCaptured(const CapturedFrame& frame, const QDateTime& blockTime);
 
     Receiver& receiver() { return m_receiver; }
     const Receiver& receiver() const { return m_receiver; }
@@ -77,7 +77,7 @@ public:
     // Reference tables, received aircraft list and track store.
     AircraftTracking& tracking() { return m_tracking; }
     const AircraftTracking& tracking() const { return m_tracking; }
-    // NetActive, the chat history and the lines for the server and the clients.
+    // netActive(), the chat history and the lines for the server and the clients.
     NetworkSharing& network() { return m_network; }
     const NetworkSharing& network() const { return m_network; }
     // The JSON feed of every frame received here (not those from the network

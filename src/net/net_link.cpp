@@ -40,8 +40,8 @@ quint16 portOf(const std::string& text)
 NetLink::NetLink(SettingsStore& settings, NetworkSharing& network, NetLineIntake& intake, QObject* parent)
     : QObject(parent), m_settings(settings), m_network(network), m_intake(intake)
 {
-    connect(&m_network, &NetworkSharing::lineToServer, this, &NetLink::sendToServer);
-    connect(&m_network, &NetworkSharing::lineToClients, this, &NetLink::sendToClients);
+    connect(&m_network, &NetworkSharing::lineToServer, this, &NetLink::onLineToServer);
+    connect(&m_network, &NetworkSharing::lineToClients, this, &NetLink::onLineToClients);
 
     connect(&m_server, &ShareServer::chunkReceived, this, &NetLink::onChunk);
     connect(&m_server, &ShareServer::lineReceived, this, &NetLink::onServerLine);
@@ -99,7 +99,7 @@ void NetLink::closeSockets()
 
 // Sending. Every line leaves once; there is no retry.
 
-void NetLink::sendToServer(std::string_view line)
+void NetLink::onLineToServer(std::string_view line)
 {
     if (line.empty())
         return;
@@ -117,7 +117,7 @@ void NetLink::sendToServer(std::string_view line)
     Q_EMIT countersChanged();
 }
 
-void NetLink::sendToClients(std::string_view line)
+void NetLink::onLineToClients(std::string_view line)
 {
     if (line.empty())
         return;
@@ -245,7 +245,7 @@ void NetLink::cancelReconnect()
 
 // Chat and the packet test.
 
-ChatCheck NetLink::SendChat(std::string_view name, std::string_view text)
+ChatCheck NetLink::sendChat(std::string_view name, std::string_view text)
 {
     const ChatCheck check = CheckChatMessage(name, text);
     if (check != ChatCheck::Ok)
@@ -256,14 +256,14 @@ ChatCheck NetLink::SendChat(std::string_view name, std::string_view text)
         m_network.SendToClients(line);
         std::string own(name);
         own.append(">").append(text);
-        m_network.AddChatLine(own);
+        m_network.addChatLine(own);
     } else {
         m_network.SendToServer(line);
     }
     return check;
 }
 
-void NetLink::SendTestLine(int counter)
+void NetLink::sendTestLine(int counter)
 {
     m_network.SendToServer(BuildTestLine(counter));
 }

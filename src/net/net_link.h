@@ -58,7 +58,7 @@ public:
     bool isServer() const;
 
     // Server: listens on [Net] ServerPortNo with a table of MaxConnect
-    // entries; NetActive follows the result.
+    // entries; netActive() follows the result.
     bool StartServer(const QHostAddress& address = QHostAddress(QHostAddress::AnyIPv4));
     int connectionCount() const { return m_server.connectionCount(); }
 
@@ -67,7 +67,7 @@ public:
     void ConnectToServer(bool reconnectAttempt = false);
     // The user released the TCP/IP button.
     void DisconnectFromServer();
-    // The connection dialog was cancelled: the button goes up, NetActive off.
+    // The connection dialog was cancelled: the button goes up, netActive() off.
     void connectionCancelled();
 
     // The reconnect countdown: [Net] Timer seconds, then a reconnect attempt.
@@ -78,9 +78,9 @@ public:
     // Checks and sends a chat message (Shift-JIS name and text). A server
     // sends it to the clients and adds it to its own chat log at once; a
     // client sends it to the server and sees it when the server relays it.
-    ChatCheck SendChat(std::string_view name, std::string_view text);
+    ChatCheck sendChat(std::string_view name, std::string_view text);
     // One numbered test line to the server.
-    void SendTestLine(int counter);
+    void sendTestLine(int counter);
 
     // The closing sequence: every connection and the listening socket are
     // closed, silently.
@@ -104,8 +104,8 @@ Q_SIGNALS:
     void countersChanged();
 
 private:
-    void sendToServer(std::string_view line);
-    void sendToClients(std::string_view line);
+    void onLineToServer(std::string_view line);
+    void onLineToClients(std::string_view line);
     void onServerLine(std::string_view line);
     void onChunk();
     void onConnected();

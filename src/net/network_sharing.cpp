@@ -1,4 +1,4 @@
-// NetActive and the bounded chat history.
+// Whether sharing is active, and the bounded chat history.
 #include "net/network_sharing.h"
 
 #include "settings/settings_store.h"
@@ -19,7 +19,7 @@ void NetworkSharing::setNetActive(bool active)
     Q_EMIT netActiveChanged(active);
 }
 
-void NetworkSharing::AddChatLine(std::string_view line)
+void NetworkSharing::addChatLine(std::string_view line)
 {
     m_chatHistory.append(line).append("\r\n");
     const auto limit = static_cast<size_t>(std::max(1, m_settings.integer(Key::MaxBytes)));

@@ -1,7 +1,7 @@
-// The station's side of sharing: whether a connection is up (NetActive: a
+// The station's side of sharing: whether a connection is up (netActive(): a
 // client connected or a server listening), the chat history, and the raw
 // lines that leave for the server or for the clients. The TCP client and
-// server connect to its signals and set NetActive.
+// server connect to its signals and set it.
 #pragma once
 
 #include <QObject>
@@ -18,13 +18,13 @@ class NetworkSharing : public QObject {
 public:
     explicit NetworkSharing(const SettingsStore& settings);
 
-    bool NetActive() const { return m_netActive; }
+    bool netActive() const { return m_netActive; }
     void setNetActive(bool active);
 
     // Chat lines received, CR LF after each, at most [Txt] MaxBytes − 1 bytes:
     // the oldest bytes go first.
-    const std::string& ChatHistory() const { return m_chatHistory; }
-    void AddChatLine(std::string_view line);
+    const std::string& chatHistory() const { return m_chatHistory; }
+    void addChatLine(std::string_view line);
 
     // A raw line for the server (a client's own radio frame) or for every
     // client (a server's relay).

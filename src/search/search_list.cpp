@@ -52,7 +52,7 @@ void SearchList::AddSearchRow(std::string pattern, std::string remark)
     m_rows.push_back(std::move(row));
 }
 
-std::vector<SearchRow> SearchList::Parse(std::string_view bytes)
+std::vector<SearchRow> SearchList::parse(std::string_view bytes)
 {
     const size_t end = bytes.find('\xFF');
     if (end != std::string_view::npos)
@@ -82,7 +82,7 @@ std::vector<SearchRow> SearchList::Parse(std::string_view bytes)
     return rows;
 }
 
-std::string SearchList::Format(const std::vector<SearchRow>& rows)
+std::string SearchList::format(const std::vector<SearchRow>& rows)
 {
     std::string out;
     for (const SearchRow& row : rows) {
@@ -101,13 +101,13 @@ bool SearchList::Load(const QString& path)
     if (!file.open(QIODevice::ReadOnly))
         return false;
     const QByteArray bytes = file.read(kMaxSearchFileBytes);
-    m_rows = Parse(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+    m_rows = parse(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
     return true;
 }
 
 bool SearchList::SaveSearchList(const QString& path) const
 {
-    return WriteFileReplacing(path, Format(m_rows));
+    return WriteFileReplacing(path, format(m_rows));
 }
 
 bool WriteFileReplacing(const QString& path, std::string_view bytes)

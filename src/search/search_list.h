@@ -67,8 +67,8 @@ public:
     // the pattern (8 kept), the bytes after it the remark (31 kept); LF or
     // CR LF ends a line; a line without a comma, and a last line without a
     // line end, give no row; a byte 0xFF ends the file.
-    static std::vector<SearchRow> Parse(std::string_view bytes);
-    static std::string Format(const std::vector<SearchRow>& rows);
+    static std::vector<SearchRow> parse(std::string_view bytes);
+    static std::string format(const std::vector<SearchRow>& rows);
 
 private:
     std::vector<SearchRow> m_rows;

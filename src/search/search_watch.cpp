@@ -71,7 +71,7 @@ SearchWatch::SearchWatch(SettingsStore& settings, const AppPaths& paths, const R
     if (!mailConfigured())
         m_settings.setBoolean(Key::MailSend, false);
     if (log())
-        WriteHitLog();
+        writeHitLog();
 
     m_retryTimer.setObjectName(QStringLiteral("Timer1"));
     m_retryTimer.setSingleShot(true);
@@ -147,7 +147,7 @@ void SearchWatch::NotifyHit(std::string_view registration, std::string_view flig
     }
     Q_EMIT hitLogChanged();
     if (log())
-        WriteHitLog();
+        writeHitLog();
 
     if (mailSend())
         SendHitMail(HitMailArgs{hit.registration, hit.flight, byRegistration, hit.remark, destName, deptName});
@@ -160,7 +160,7 @@ void SearchWatch::AddSearchRow(std::string pattern, std::string remark)
     Q_EMIT listChanged();
 }
 
-void SearchWatch::EditSearchRow(int index, std::string pattern, std::string remark)
+void SearchWatch::editSearchRow(int index, std::string pattern, std::string remark)
 {
     if (index < 0 || static_cast<size_t>(index) >= m_list.rows().size())
         return;
@@ -171,7 +171,7 @@ void SearchWatch::EditSearchRow(int index, std::string pattern, std::string rema
     Q_EMIT listChanged();
 }
 
-void SearchWatch::RemoveSearchRow(int index)
+void SearchWatch::removeSearchRow(int index)
 {
     if (index < 0 || static_cast<size_t>(index) >= m_list.rows().size())
         return;
@@ -233,7 +233,7 @@ void SearchWatch::setLog(bool on)
 {
     m_settings.setBoolean(Key::SpecLog, on);
     if (on)
-        WriteHitLog();
+        writeHitLog();
 }
 
 void SearchWatch::setHitLog(std::string text)
@@ -246,7 +246,7 @@ QString SearchWatch::hitLogPath() const
     return m_paths.searchLog;
 }
 
-bool SearchWatch::WriteHitLog() const
+bool SearchWatch::writeHitLog() const
 {
     std::string text;
     text.reserve(m_hitLog.size() + m_hitLog.size() / 32);
@@ -279,7 +279,7 @@ void SearchWatch::SendHitMail(const HitMailArgs& args)
     m_smtp.SmtpSend(m_settings.text(Key::MailHost), BuildHitMail(args, m_settings, clock()));
 }
 
-void SearchWatch::SendTestMail()
+void SearchWatch::sendTestMail()
 {
     SendHitMail(HitMailArgs{"RegNo", "FlightNo", true, sjis("テストメール"), sjis("××空港"), sjis("○○空港")});
 }

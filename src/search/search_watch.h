@@ -84,8 +84,8 @@ public:
     int FindPattern(std::string_view key) const { return m_list.FindPattern(key); }
     // Edits of the list; each is saved at once and reported by listChanged.
     void AddSearchRow(std::string pattern, std::string remark);
-    void EditSearchRow(int index, std::string pattern, std::string remark);
-    void RemoveSearchRow(int index);
+    void editSearchRow(int index, std::string pattern, std::string remark);
+    void removeSearchRow(int index);
     // Rewrites search.csv; a failure leaves the old file and is not reported.
     bool SaveSearchList();
 
@@ -105,12 +105,12 @@ public:
     // The user's edits in the box.
     void setHitLog(std::string text);
     // Replaces the hit log file with the box's text.
-    bool WriteHitLog() const;
+    bool writeHitLog() const;
     QString hitLogPath() const;
 
     // Sends one notification mail, or queues it while another is being sent.
     void SendHitMail(const HitMailArgs& args);
-    void SendTestMail();
+    void sendTestMail();
     bool mailSending() const { return m_sending; }
     int retryCount() const { return m_retryCount; }
     bool retryPending() const { return m_retryTimer.isActive(); }

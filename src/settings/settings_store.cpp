@@ -302,7 +302,7 @@ bool SettingsStore::Save(const QString& path) const
     return file.commit();
 }
 
-void SettingsStore::ApplyStartupCorrections()
+void SettingsStore::applyStartupCorrections()
 {
     const int maxBytes = integer(Key::MaxBytes);
     if (maxBytes > 64000)
@@ -324,7 +324,7 @@ void SettingsStore::ApplyStartupCorrections()
     }
 }
 
-void SettingsStore::RestoreSetAsideDual()
+void SettingsStore::restoreSetAsideDual()
 {
     if (m_dualAside) {
         m_number[static_cast<int>(Key::Dual)] = *m_dualAside;

@@ -48,9 +48,9 @@ public:
     // The corrections made after loading: MaxBytes into 1000 … 63999,
     // MaxConnect at least 1, the two ports into 49152 … 65535, and for a
     // server that does not decode, Dual set aside and replaced by 0.
-    void ApplyStartupCorrections();
-    // Puts a set-aside Dual back (closing step 2).
-    void RestoreSetAsideDual();
+    void applyStartupCorrections();
+    // Puts a set-aside Dual back; on close, before the settings are written.
+    void restoreSetAsideDual();
     bool dualSetAside() const { return m_dualAside.has_value(); }
     // The user's decoder choice: the set-aside value while it is set aside.
     int userDual() const { return m_dualAside ? *m_dualAside : static_cast<int>(m_number[static_cast<int>(Key::Dual)]); }

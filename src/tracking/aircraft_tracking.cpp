@@ -56,13 +56,13 @@ void AircraftTracking::sortTrack(std::string_view flight)
     m_store.SortTrackByTime(flight);
 }
 
-std::string AircraftTracking::FixLine(const TrackFix& fix, int localHours)
+std::string AircraftTracking::fixLine(const TrackFix& fix, int localHours)
 {
     std::string line;
     line.reserve(96);
     line.append(fix.flight).append(1, '\t');
     line.append(fix.registration).append(1, '\t');
-    line.append(TrackStore::LocalTimeText(fix.time, localHours)).append(1, '\t');
+    line.append(TrackStore::localTimeText(fix.time, localHours)).append(1, '\t');
     char numbers[160];
     std::snprintf(numbers, sizeof numbers, "%.6f\t%.6f\t%d\t%d\t%d\t%d\t%d\n", fix.latitude, fix.longitude,
                   fix.altitude, fix.temperature, fix.heading, fix.windDirection, fix.windSpeed);
@@ -70,10 +70,10 @@ std::string AircraftTracking::FixLine(const TrackFix& fix, int localHours)
     return line;
 }
 
-void AircraftTracking::PrintFixes(std::FILE* out)
+void AircraftTracking::printFixes(std::FILE* out)
 {
     QObject::connect(&m_store, &TrackStore::fixArriving, &m_store, [this, out](const TrackFix& fix) {
-        const std::string line = FixLine(fix, m_settings.integer(Key::Local));
+        const std::string line = fixLine(fix, m_settings.integer(Key::Local));
         std::fwrite(line.data(), 1, line.size(), out);
     });
 }

@@ -47,10 +47,10 @@ public:
     // One fix as a tab-separated line: flight, registration, local time
     // text, latitude and longitude ("%.6f"), altitude, temperature, heading,
     // wind direction, wind speed, then "\n".
-    static std::string FixLine(const TrackFix& fix, int localHours);
-    // From now on writes FixLine of every fix handed to the store to out
+    static std::string fixLine(const TrackFix& fix, int localHours);
+    // From now on writes fixLine of every fix handed to the store to out
     // (varnesk-decode --positions).
-    void PrintFixes(std::FILE* out);
+    void printFixes(std::FILE* out);
 
 private:
     bool addFix(const TrackFix& fix) override;

@@ -180,7 +180,7 @@ private:
         return value;
     }
 
-    void emit(const Reading& r, Conversion conversion, bool nhCorrection = false);
+    void storeFix(const Reading& r, Conversion conversion, bool nhCorrection = false);
 
     std::string_view m_t;
     std::string_view m_flight;
@@ -196,7 +196,7 @@ int value(char c)
     return c - '0';
 }
 
-void Decoder::emit(const Reading& r, Conversion conversion, bool nhCorrection)
+void Decoder::storeFix(const Reading& r, Conversion conversion, bool nhCorrection)
 {
     const auto& a = r.lat;
     const auto& o = r.lon;
@@ -275,7 +275,7 @@ void Decoder::format1(std::string_view label, bool tenPoint)
         readWind(r, 56, 59);
         if (const auto heading = number(69, 3))
             r.heading = *heading;
-        emit(r, Conversion::Minutes);
+        storeFix(r, Conversion::Minutes);
         return;
     }
     if (tenPoint && !textAt(4, "WDC") && !textAt(4, "WDD"))
@@ -306,7 +306,7 @@ void Decoder::format1(std::string_view label, bool tenPoint)
             r.temperature = sign == '-' ? -t : t;
         }
         readWind(r, q + 20, q + 23);
-        emit(r, Conversion::Minutes);
+        storeFix(r, Conversion::Minutes);
     }
 }
 
@@ -338,7 +338,7 @@ void Decoder::format2(std::string_view label)
     if (const auto temp = signedTemperature(b + s + 23, b + s + 24, b + s + 25, true, "-M"))
         r.temperature = *temp;
     readWind(r, b + s + 26, b + s + 29);
-    emit(r, Conversion::Minutes, po6);
+    storeFix(r, Conversion::Minutes, po6);
 }
 
 // Format 3 (FX): "*WT" reports, scanned; coordinates without tenths.
@@ -361,7 +361,7 @@ void Decoder::format3(std::string_view label)
         if (tens && units && (sign == 'M' || sign == 'P'))
             r.temperature = (sign == 'M' ? -1 : 1) * (*tens * 10 + *units);
         readWind(r, q + 21, q + 24);
-        emit(r, Conversion::Minutes);
+        storeFix(r, Conversion::Minutes);
     }
 }
 
@@ -392,7 +392,7 @@ void Decoder::format4(std::string_view label)
                 r.temperature = t;
         }
         readWind(r, q + 24, q + 27);
-        emit(r, Conversion::Minutes);
+        storeFix(r, Conversion::Minutes);
     }
 }
 
@@ -501,7 +501,7 @@ void Decoder::format5(std::string_view label)
         if (ok)
             r.windDirection = dir;
     }
-    emit(r, Conversion::Minutes);
+    storeFix(r, Conversion::Minutes);
 }
 
 // Format 6 (UP): fixed columns, coordinates without tenths.
@@ -521,7 +521,7 @@ void Decoder::format6(std::string_view label)
     if (tens && isDigit(units) && (sign == ' ' || sign == 'P' || sign == 'M'))
         r.temperature = (sign == 'M' ? -1 : 1) * (*tens * 10 + (units - '0'));
     readWind(r, 32, 35);
-    emit(r, Conversion::Minutes);
+    storeFix(r, Conversion::Minutes);
 }
 
 // Format 7 (KE): slash-separated reports by label, or an "H2" scan.
@@ -534,7 +534,7 @@ void Decoder::format7(std::string_view label)
             Reading r;
             if (!hemispheresAndRuns(r, q, 4, q + 6, 5))
                 continue;
-            emit(r, Conversion::Decimal);
+            storeFix(r, Conversion::Decimal);
         }
         return;
     }
@@ -596,7 +596,7 @@ void Decoder::format7(std::string_view label)
         if (ok && digits > 0 && alt >= 0 && alt <= 50000)
             r.altitude = alt;
     }
-    emit(r, Conversion::Decimal);
+    storeFix(r, Conversion::Decimal);
 }
 
 // Format 8 (OZ): two fixed layouts told apart by a marker.
@@ -628,7 +628,7 @@ void Decoder::format8(std::string_view label)
         r.temperature = *temp;
     if (ozr)
         readWind(r, b + 26, b + 29);
-    emit(r, Conversion::Decimal);
+    storeFix(r, Conversion::Decimal);
 }
 
 // Format 9 (MU): label 11 "POS" reports; the altitude is read backwards.
@@ -662,7 +662,7 @@ void Decoder::format9(std::string_view label)
     if (ok)
         r.altitude = alt;
     readTime(r, 53 - skipped);
-    emit(r, Conversion::Decimal);
+    storeFix(r, Conversion::Decimal);
 }
 
 // Format 10 (CA): label 10 "POS" reports; the altitude is comma field 4.
@@ -704,7 +704,7 @@ void Decoder::format10(std::string_view label)
         if (ok)
             r.altitude = alt;
     }
-    emit(r, Conversion::Decimal);
+    storeFix(r, Conversion::Decimal);
 }
 
 // Format 11 (BR, FM): fixed columns after a "POS" marker.
@@ -721,7 +721,7 @@ void Decoder::format11(std::string_view label)
     if (const auto temp = signedTemperature(87, 88, 89, false, "-M"))
         r.temperature = *temp;
     readWind(r, 90, 93);
-    emit(r, Conversion::Minutes);
+    storeFix(r, Conversion::Minutes);
 }
 
 // Format 12 (any other airline): a scan for four hemisphere patterns.
@@ -751,7 +751,7 @@ void Decoder::format12()
             continue;
         }
         if (ok)
-            emit(r, Conversion::Minutes);
+            storeFix(r, Conversion::Minutes);
     }
 }
 

@@ -59,7 +59,7 @@ int TrackStore::localHours() const
     return m_settings ? m_settings->integer(Key::Local) : kDefaultLocalHours;
 }
 
-std::string TrackStore::LocalTimeText(std::string_view t, int localHours)
+std::string TrackStore::localTimeText(std::string_view t, int localHours)
 {
     // A time that is not four digits gives "--:--", as does one that is not
     // a time of day after the offset (minutes 60 or more).
@@ -79,7 +79,7 @@ std::string TrackStore::LocalTimeText(std::string_view t, int localHours)
     return text;
 }
 
-double TrackStore::TimeOfDay(std::string_view hhmm)
+double TrackStore::timeOfDay(std::string_view hhmm)
 {
     if (hhmm.size() < 5 || !isDigit(hhmm[0]) || !isDigit(hhmm[1]) || !isDigit(hhmm[3]) || !isDigit(hhmm[4]))
         return 0;
@@ -150,8 +150,8 @@ void TrackStore::resetCompanyItems()
 bool TrackStore::AddTrackPoint(const TrackFix& fix)
 {
     Q_EMIT fixArriving(fix);
-    const std::string timeText = LocalTimeText(fix.time, localHours());
-    const double time = TimeOfDay(timeText);
+    const std::string timeText = localTimeText(fix.time, localHours());
+    const double time = timeOfDay(timeText);
 
     const int found = findEntry(fix.flight, fix.registration);
     if (found >= 0) {

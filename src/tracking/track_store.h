@@ -181,9 +181,9 @@ public:
 
     // "HH:MM" of a 4-character report time plus localHours, or "--:--" when
     // the time is unknown ("-" first) or not a valid time of day.
-    static std::string LocalTimeText(std::string_view reportTime, int localHours);
+    static std::string localTimeText(std::string_view reportTime, int localHours);
     // The time of day of an "HH:MM" text as a fraction of a day; 0 for "--:--".
-    static double TimeOfDay(std::string_view hhmm);
+    static double timeOfDay(std::string_view hhmm);
 
 Q_SIGNALS:
     // The first aircraft has been stored in an empty store (enable the

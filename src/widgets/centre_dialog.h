@@ -1,18 +1,21 @@
-// Places a dialog centred over its owner's frame.
+// Where a window opens: centred over its owner, both measured by their frame
+// (title bar and border included), halves taken as whole pixels. Shared by
+// the windows of every area.
 #pragma once
 
 #include <QWidget>
 
 namespace varnesk {
 
-// Centred over owner: left = owner left + owner width / 2 − own width / 2.
-inline void centreDialog(QWidget& dialog, const QWidget* owner)
+// left = owner's frame left + frame width / 2 − own frame width / 2, top
+// likewise; no owner leaves the window where it is.
+inline void centreDialog(QWidget& window, const QWidget* owner)
 {
     if (!owner)
         return;
-    const QRect o = owner->frameGeometry();
-    const QSize own = dialog.frameGeometry().size();
-    dialog.move(o.left() + o.width() / 2 - own.width() / 2, o.top() + o.height() / 2 - own.height() / 2);
+    const QRect frame = owner->frameGeometry();
+    const QSize own = window.frameGeometry().size();
+    window.move(frame.x() + frame.width() / 2 - own.width() / 2, frame.y() + frame.height() / 2 - own.height() / 2);
 }
 
 } // namespace varnesk

@@ -3,12 +3,17 @@
 #include "widgets/message_hub.h"
 
 #include <QApplication>
+#include <QLoggingCategory>
 #include <QMessageBox>
 #include <QPointer>
 
 namespace varnesk {
 
 namespace {
+
+// Each box as it opens, at debug level (off unless QT_LOGGING_RULES turns
+// it on): what the user was asked, for a report or a test watching the program.
+Q_LOGGING_CATEGORY(lcMessages, "varnesk.messages", QtInfoMsg)
 
 struct HubState {
     MessageHub::Answerer answerer;
@@ -90,6 +95,7 @@ bool MessageHub::show(QWidget* parent, Kind kind, const QString& text, bool beep
     box->setDefaultButton(question ? QMessageBox::Yes : QMessageBox::Ok);
     box->setEscapeButton(question ? QMessageBox::No : QMessageBox::Ok);
     ++s.openBoxes;
+    qCDebug(lcMessages).noquote() << "box open:" << text;
     const int result = box->exec();
     --s.openBoxes;
     const bool answer = question ? result == QMessageBox::Yes : true;

@@ -3,11 +3,10 @@
 #include "aircraft/ui/aircraft_list_window.h"
 
 #include "aircraft/ui/aircraft_list_model.h"
-#include "aircraft/ui/company_selector.h"
 #include "settings/app_paths.h"
+#include "widgets/message_hub.h"
 #include "settings/settings_store.h"
 #include "tracking/aircraft_tracking.h"
-#include "widgets/message_hub.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -23,6 +22,8 @@
 #include <QToolButton>
 #include <QTreeView>
 
+#include "../gui_app.h"
+
 #include <gtest/gtest.h>
 
 namespace varnesk {
@@ -30,15 +31,7 @@ namespace {
 
 void ensureApp()
 {
-    static int argc = 1;
-    static char name[] = "test";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = [] {
-        auto* a = new QApplication(argc, argv);
-        QApplication::setQuitOnLastWindowClosed(false);
-        return a;
-    }();
-    (void)app;
+    test::ensureGuiApp();
 }
 
 class ListWindow : public ::testing::Test {
@@ -89,7 +82,6 @@ TEST_F(ListWindow, ControlsColumnsAndRows)
 {
     settings.setInteger(Key::ColumnsWidth2, 123);
     AircraftListWindow w(settings, tracking, nullptr);
-    EXPECT_EQ(w.objectName(), QStringLiteral("TForm5"));
     EXPECT_EQ(w.windowTitle(), QStringLiteral("受信航空機リスト"));
     EXPECT_EQ(child<QToolButton>(w, "SpeedButton3")->toolTip(), QStringLiteral("自動削除機能"));
     EXPECT_EQ(child<QToolButton>(w, "SpeedButton4")->toolTip(), QStringLiteral("ログ"));
@@ -240,33 +232,6 @@ TEST_F(ListWindow, FontSizesAndPlace)
     EXPECT_EQ(settings.integer(Key::ListWidth), 700);
     EXPECT_EQ(settings.integer(Key::ListHeight), 400);
     EXPECT_EQ(settings.integer(Key::ColumnsWidth0), 77);
-}
-
-TEST_F(ListWindow, CompanySelectorFollowsTheStore)
-{
-    QComboBox box;
-    box.setObjectName(QStringLiteral("ComboBox2"));
-    TrackStore& store = tracking.store();
-    bindCompanySelector(&box, store);
-    EXPECT_EQ(box.count(), 1);
-    EXPECT_EQ(box.itemText(0), QStringLiteral("ALL"));
-    TrackFix fix;
-    fix.registration = ".JA8089";
-    fix.latitude = 35;
-    fix.longitude = 139;
-    for (const char* f : {"JL0503", "NH0001", "JL0001"}) {
-        fix.flight = f;
-        store.AddTrackPoint(fix);
-    }
-    ASSERT_EQ(box.count(), 3);
-    EXPECT_EQ(box.itemText(1), QStringLiteral("JL"));
-    EXPECT_EQ(box.itemText(2), QStringLiteral("NH"));
-    EXPECT_EQ(box.maxVisibleItems(), 4);
-    box.setCurrentIndex(2);
-    ASSERT_TRUE(store.removeEntry(1).companyItemRemoved);
-    refillCompanySelector(&box, store);
-    EXPECT_EQ(box.count(), 2);
-    EXPECT_EQ(box.currentIndex(), 0);
 }
 
 } // namespace

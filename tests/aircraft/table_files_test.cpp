@@ -28,9 +28,9 @@ TEST(TableFiles, TheDesktopGetsTheTablesAndTheFolder)
     Desktop desktop;
     QDesktopServices::setUrlHandler(QStringLiteral("file"), &desktop, "open");
     const AppPaths paths = AppPaths::make(QStringLiteral("/opt/varnesk app"), QStringLiteral("varnesk"), false, {});
-    OpenFlightTable(paths);
-    OpenAircraftTable(paths);
-    OpenApplicationFolder(paths);
+    openFlightTable(paths);
+    openAircraftTable(paths);
+    openApplicationFolder(paths);
     QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
     ASSERT_EQ(desktop.opened.size(), 3u);
     EXPECT_EQ(desktop.opened[0], QUrl::fromLocalFile(QStringLiteral("/opt/varnesk app/data/flight.csv")));

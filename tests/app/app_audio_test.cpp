@@ -4,8 +4,8 @@
 // Skipped where no pulseaudio program is installed.
 #include "app/receive_pipeline.h"
 #include "app/ui/main_window.h"
-#include "app/ui/sound_card.h"
 #include "widgets/message_hub.h"
+#include "app/ui/sound_card.h"
 
 #include "app_test_support.h"
 

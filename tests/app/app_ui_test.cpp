@@ -7,11 +7,11 @@
 #include "app/receive_pipeline.h"
 #include "app/ui/input_device_dialog.h"
 #include "app/ui/main_window.h"
+#include "widgets/message_hub.h"
 #include "app/ui/shutdown.h"
 #include "app/ui/window_table.h"
 #include "map/map_scene.h"
 #include "map/ui/map_area.h"
-#include "widgets/message_hub.h"
 
 #include "app_test_support.h"
 
@@ -20,6 +20,7 @@
 #include <QButtonGroup>
 #include <QActionGroup>
 #include <QClipboard>
+#include <QDeadlineTimer>
 #include <QComboBox>
 #include <QDialog>
 #include <QFile>
@@ -300,6 +301,37 @@ TEST_F(AppShell, EveryToolbarButtonAndMenuEntryDoesSomething)
     EXPECT_TRUE(apptest::waitFor([&] { return !main.isVisible(); }, 5000));
 }
 
+// The pop-up menu's network group as the user sees it on opening the menu:
+// sharing and [Net] Chat are read as they are at that moment.
+TEST_F(AppShell, NetworkMenuEntriesFollowSharingAndChatWhenTheMenuOpens)
+{
+    MainWindow main(options());
+    createSecondaryWindows(main);
+    QMenu* menu = main.popupMenu();
+    auto* chat = main.findChild<QAction*>(QStringLiteral("ChatItem"));
+    auto* packets = main.findChild<QAction*>(QStringLiteral("PacketTestItem"));
+    const QList<QAction*> actions = menu->actions();
+    ASSERT_GT(actions.indexOf(chat), 0);
+    QAction* separator = actions[actions.indexOf(chat) - 1];
+    ASSERT_TRUE(separator->isSeparator());
+    struct Case {
+        bool netActive, chatOn, wantChat;
+    };
+    // In this order each change of Chat is seen only when the menu opens.
+    const Case cases[] = {{false, true, false}, {true, false, false}, {true, true, true},
+                          {true, false, false}, {false, false, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "sharing " << c.netActive << ", chat " << c.chatOn);
+        main.pipeline().network().setNetActive(c.netActive);
+        main.settings().setBoolean(Key::Chat, c.chatOn);
+        Q_EMIT menu->aboutToShow();
+        EXPECT_EQ(chat->isVisible(), c.wantChat);
+        EXPECT_EQ(packets->isVisible(), c.netActive);
+        EXPECT_EQ(separator->isVisible(), c.netActive);
+    }
+    main.close();
+}
+
 TEST_F(AppShell, ReceivedTrafficReachesTheOpenTextWindow)
 {
     MainWindow main(options());
@@ -480,7 +512,7 @@ TEST_F(AppShell, HandEditedFileLoadsCorrected)
         EXPECT_EQ(ini.find("[MAP]"), std::string::npos);
         EXPECT_EQ(iniValue(ini, "Txt", "MaxBytes"), std::to_string(c.wantMaxBytes));
         MainWindow again(options());
-        again.settings().RestoreSetAsideDual();
+        again.settings().restoreSetAsideDual();
         EXPECT_EQ(again.settings().integer(Key::Dual), 2);
         again.close();
     }
@@ -654,12 +686,14 @@ TEST(ProgramRun, SigtermSavesTheSettingsAndEnds)
     QProcess run;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    // The program tells on stderr when its start-up box opens or its event loop runs.
+    env.insert(QStringLiteral("QT_LOGGING_RULES"),
+               QStringLiteral("varnesk.messages.debug=true;varnesk.start.debug=true"));
     run.setProcessEnvironment(env);
-    run.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     run.start(program, {});
     ASSERT_TRUE(run.waitForStarted(5000));
-    // Wait until the program catches SIGTERM (bit 15 of SigCgt), then a little
-    // longer so that it is in its start-up box or its event loop.
+    // Wait until the program catches SIGTERM (bit 15 of SigCgt) and is in its
+    // start-up box or its event loop.
     auto catchesSigterm = [&] {
         QFile status(QStringLiteral("/proc/%1/status").arg(run.processId()));
         if (!status.open(QIODevice::ReadOnly))
@@ -672,7 +706,14 @@ TEST(ProgramRun, SigtermSavesTheSettingsAndEnds)
     for (int i = 0; i < 200 && !catchesSigterm(); ++i)
         QThread::msleep(50);
     ASSERT_TRUE(catchesSigterm());
-    QThread::msleep(500);
+    QByteArray said;
+    QDeadlineTimer deadline(10000);
+    while (!said.contains("box open:") && !said.contains("event loop running") && !deadline.hasExpired()
+           && run.state() == QProcess::Running) {
+        run.waitForReadyRead(100);
+        said += run.readAllStandardError();
+    }
+    ASSERT_TRUE(said.contains("box open:") || said.contains("event loop running")) << said.toStdString();
     ASSERT_EQ(run.state(), QProcess::Running);
     run.terminate(); // SIGTERM
     ASSERT_TRUE(run.waitForFinished(10000));

@@ -5,9 +5,9 @@
 #include "acars/sjis.h"
 #include "app/receive_pipeline.h"
 #include "app/ui/main_window.h"
+#include "widgets/message_hub.h"
 #include "app/ui/window_table.h"
 #include "search/search_watch.h"
-#include "widgets/message_hub.h"
 
 #include "../search/search_test_support.h"
 

@@ -7,12 +7,12 @@
 #include "aircraft/ui/aircraft_list_window.h"
 #include "app/receive_pipeline.h"
 #include "app/ui/main_window.h"
+#include "widgets/message_hub.h"
 #include "app/ui/settings_dialogs.h"
 #include "app/ui/window_table.h"
 #include "decode/ui/text_colour_dialog.h"
 #include "settings/settings_store.h"
 #include "tracking/aircraft_tracking.h"
-#include "widgets/message_hub.h"
 
 #include "app_test_support.h"
 

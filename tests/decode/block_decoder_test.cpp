@@ -131,7 +131,7 @@ TEST_F(BlockDecoderTest, ChatLineGoesToTheChatHistoryOnly)
     std::string chat = "[CHAT]hello";
     chat.push_back(kEtx);
     rig.feed(chat, "NET");
-    EXPECT_EQ(rig.pipeline().network().ChatHistory(), "hello\r\n");
+    EXPECT_EQ(rig.pipeline().network().chatHistory(), "hello\r\n");
     EXPECT_EQ(rig.decode().decoder.rawText(), "[CHAT]hello<ETX>");
     EXPECT_TRUE(rig.entries.empty());
     EXPECT_TRUE(rig.windowText().empty());
@@ -139,7 +139,7 @@ TEST_F(BlockDecoderTest, ChatLineGoesToTheChatHistoryOnly)
     // Chat off: nothing is kept.
     rig.settings().setBoolean(Key::Chat, false);
     rig.feed(chat, "NET");
-    EXPECT_EQ(rig.pipeline().network().ChatHistory(), "hello\r\n");
+    EXPECT_EQ(rig.pipeline().network().chatHistory(), "hello\r\n");
 }
 
 TEST_F(BlockDecoderTest, ChatHistoryStaysBelowMaxBytes)
@@ -150,8 +150,8 @@ TEST_F(BlockDecoderTest, ChatHistoryStaysBelowMaxBytes)
     chat.push_back(kEtx);
     for (int i = 0; i < 30; ++i)
         rig.feed(chat, "NET");
-    EXPECT_EQ(rig.pipeline().network().ChatHistory().size(), 999u);
-    EXPECT_TRUE(rig.pipeline().network().ChatHistory().ends_with(std::string(95, 'x') + "\r\n"));
+    EXPECT_EQ(rig.pipeline().network().chatHistory().size(), 999u);
+    EXPECT_TRUE(rig.pipeline().network().chatHistory().ends_with(std::string(95, 'x') + "\r\n"));
 }
 
 TEST_F(BlockDecoderTest, SquitterUplinkIsShownAndLoggedUnderUplink)

@@ -3,16 +3,16 @@
 // and switches kept in the settings, the layout beside the panes.
 #include "aircraft/aircraft_list.h"
 #include "aircraft/reference_tables.h"
-#include "aircraft/ui/company_selector.h"
 #include "app/ui/main_window.h"
 #include "app/ui/program_wiring.h"
 #include "map/canvas.h"
+#include "map/ui/company_selector.h"
 #include "map/ui/map_area.h"
 #include "map/ui/pane_widget.h"
 #include "settings/app_paths.h"
+#include "widgets/message_hub.h"
 #include "settings/settings_store.h"
 #include "tracking/track_store.h"
-#include "widgets/message_hub.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -25,6 +25,8 @@
 #include <QToolBar>
 #include <QToolButton>
 
+#include "../gui_app.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -36,12 +38,7 @@ class MapAreaTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        if (!QApplication::instance()) {
-            static int argc = 1;
-            static char name[] = "test_map_ui";
-            static char* argv[] = {name, nullptr};
-            new QApplication(argc, argv);
-        }
+        test::ensureGuiApp();
         MessageHub::setAnswerer([](MessageHub::Kind, const QString&) { return true; });
     }
 
@@ -277,6 +274,33 @@ TEST_F(MapAreaTest, MapLeavesRoomForTheShownPanes)
     EXPECT_EQ(area->widget()->width(), 1100 - 204);
 }
 
+TEST(CompanySelector, FollowsTheStore)
+{
+    QComboBox box;
+    box.setObjectName(QStringLiteral("ComboBox2"));
+    TrackStore store(10, 50);
+    bindCompanySelector(&box, store);
+    EXPECT_EQ(box.count(), 1);
+    EXPECT_EQ(box.itemText(0), QStringLiteral("ALL"));
+    TrackFix fix;
+    fix.registration = ".JA8089";
+    fix.latitude = 35;
+    fix.longitude = 139;
+    for (const char* f : {"JL0503", "NH0001", "JL0001"}) {
+        fix.flight = f;
+        store.AddTrackPoint(fix);
+    }
+    ASSERT_EQ(box.count(), 3);
+    EXPECT_EQ(box.itemText(1), QStringLiteral("JL"));
+    EXPECT_EQ(box.itemText(2), QStringLiteral("NH"));
+    EXPECT_EQ(box.maxVisibleItems(), 4);
+    box.setCurrentIndex(2);
+    ASSERT_TRUE(store.removeEntry(1).companyItemRemoved);
+    refillCompanySelector(&box, store);
+    EXPECT_EQ(box.count(), 2);
+    EXPECT_EQ(box.currentIndex(), 0);
+}
+
 TEST_F(MapAreaTest, CompanyFilterFollowsTheSelectorBackToAll)
 {
     constexpr uint32_t kHead = 0x0000F0, kHighlight = 0xF0F0F0; // blue, green, red
@@ -323,12 +347,7 @@ TEST_F(MapAreaTest, CompanyFilterFollowsTheSelectorBackToAll)
 
 TEST(MapAreaInstallTest, MainWindowGetsTheMapAndItsControls)
 {
-    if (!QApplication::instance()) {
-        static int argc = 1;
-        static char name[] = "test_map_ui";
-        static char* argv[] = {name, nullptr};
-        new QApplication(argc, argv);
-    }
+    test::ensureGuiApp();
     MessageHub::setAnswerer([](MessageHub::Kind, const QString&) { return true; });
     QTemporaryDir dir;
     MainWindow::Options options;
@@ -545,30 +564,6 @@ TEST_F(MapSelectionTest, PaneSwitchesMoveTheMapAndThePanes)
     EXPECT_FALSE(modem.isVisible());
     EXPECT_EQ(area->reportWidget()->geometry(), QRect(796, 0, 204, 730));
     area->setModemPane(nullptr);
-}
-
-TEST(PopupVisibility, NetworkEntriesOnlyWhileSharing)
-{
-    if (!QApplication::instance()) {
-        static int argc = 1;
-        static char name[] = "test_map_ui";
-        static char* argv[] = {name, nullptr};
-        new QApplication(argc, argv);
-    }
-    QMenu menu;
-    menu.addAction(QStringLiteral("RAW"))->setObjectName(QStringLiteral("RawImportItem"));
-    QAction* separator = menu.addSeparator();
-    QAction* chat = menu.addAction(QStringLiteral("chat"));
-    chat->setObjectName(QStringLiteral("ChatItem"));
-    QAction* packet = menu.addAction(QStringLiteral("packet"));
-    packet->setObjectName(QStringLiteral("PacketTestItem"));
-    updatePopupVisibility(menu, false, true);
-    EXPECT_FALSE(separator->isVisible() || chat->isVisible() || packet->isVisible());
-    updatePopupVisibility(menu, true, false);
-    EXPECT_TRUE(separator->isVisible() && packet->isVisible());
-    EXPECT_FALSE(chat->isVisible()); // Chat off: left as it was
-    updatePopupVisibility(menu, true, true);
-    EXPECT_TRUE(chat->isVisible());
 }
 
 } // namespace

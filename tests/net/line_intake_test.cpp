@@ -110,7 +110,7 @@ TEST_F(IntakeTest, ChatLineFrame)
     ASSERT_EQ(chat.size(), 18u);
     intake().LineIntake(encode(chat));
     EXPECT_EQ(rig.decode().decoder.rawText(), "[CHAT]abcde>fghij<ETX>");
-    EXPECT_EQ(rig.pipeline().network().ChatHistory(), "abcde>fghij\r\n");
+    EXPECT_EQ(rig.pipeline().network().chatHistory(), "abcde>fghij\r\n");
 }
 
 TEST_F(IntakeTest, ShiftJisChatTextSurvives)
@@ -120,7 +120,7 @@ TEST_F(IntakeTest, ShiftJisChatTextSurvives)
     chat += "\x82\xA0\x93\xFA"; // Shift-JIS bytes
     chat.push_back(kEtx);
     intake().LineIntake(encode(chat));
-    EXPECT_EQ(rig.pipeline().network().ChatHistory(), "\x82\xA0\x93\xFA\r\n");
+    EXPECT_EQ(rig.pipeline().network().chatHistory(), "\x82\xA0\x93\xFA\r\n");
 }
 
 TEST_F(IntakeTest, RawTagIsKept)

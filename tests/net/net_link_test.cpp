@@ -209,7 +209,7 @@ TEST_F(NetLinkTest, ClientFramesReachEveryDecoderOnlyThroughTheServer)
         const std::string chars = numberedLine(1);
         const std::vector<int32_t> slots = makeFrame(chars);
         const std::string line = encode(chars);
-        sender.rig.pipeline().OnFrameCaptured(radioFrame(slots, chars, line), QDateTime());
+        sender.rig.pipeline().onFrameCaptured(radioFrame(slots, chars, line), QDateTime());
         EXPECT_EQ(sender.entries(), 0u) << "decoded before the server sent it back";
         EXPECT_EQ(sender.link->counters().sent, 1u);
         ASSERT_TRUE(waitFor([&] { return sender.entries() == 1 && other.entries() == 1; }));
@@ -222,7 +222,7 @@ TEST_F(NetLinkTest, ClientFramesReachEveryDecoderOnlyThroughTheServer)
         const std::string own = numberedLine(2);
         const std::vector<int32_t> ownSlots = makeFrame(own);
         const std::string ownLine = encode(own);
-        server.rig.pipeline().OnFrameCaptured(radioFrame(ownSlots, own, ownLine), QDateTime());
+        server.rig.pipeline().onFrameCaptured(radioFrame(ownSlots, own, ownLine), QDateTime());
         EXPECT_TRUE(server.rig.entries[1].starts_with("[Lch]"));
         ASSERT_TRUE(waitFor([&] { return sender.entries() == 2 && other.entries() == 2; }));
         settle(50);
@@ -244,14 +244,14 @@ TEST_F(NetLinkTest, ClientReconnectsAfterTheServerGoesAndComesBack)
     server.reset();
     ASSERT_TRUE(waitFor([&] { return !client.countdowns.empty(); }));
     EXPECT_EQ(client.countdowns[0], NetLink::Reason::LineDropped);
-    EXPECT_FALSE(client.net().NetActive());
+    EXPECT_FALSE(client.net().netActive());
     // The attempt after a second fails; a new countdown starts.
     ASSERT_TRUE(waitFor([&] { return client.countdowns.size() >= 2; }, 4000));
     EXPECT_EQ(client.countdowns[1], NetLink::Reason::ConnectFailed);
 
     server = std::make_unique<Station>(true, port);
     ASSERT_TRUE(server->listen());
-    ASSERT_TRUE(waitFor([&] { return client.net().NetActive(); }, 5000));
+    ASSERT_TRUE(waitFor([&] { return client.net().netActive(); }, 5000));
     EXPECT_EQ(server->link->connectionCount(), 1);
     // A reconnect shows no box.
     EXPECT_EQ(client.notices, std::vector<NetLink::Notice>{NetLink::Notice::Connected});
@@ -260,7 +260,7 @@ TEST_F(NetLinkTest, ClientReconnectsAfterTheServerGoesAndComesBack)
     const std::string chars = numberedLine(3);
     const std::vector<int32_t> slots = makeFrame(chars);
     const std::string line = encode(chars);
-    client.rig.pipeline().OnFrameCaptured(radioFrame(slots, chars, line), QDateTime());
+    client.rig.pipeline().onFrameCaptured(radioFrame(slots, chars, line), QDateTime());
     EXPECT_TRUE(waitFor([&] { return client.entries() == 1; }));
 
     // Without Reconnect the loss is only reported.
@@ -283,30 +283,30 @@ TEST_F(NetLinkTest, ChatOfAClientReachesItsOwnLogOnlyThroughTheServer)
         Station client(false, port);
         ASSERT_TRUE(client.connectAndWait());
 
-        EXPECT_EQ(client.link->SendChat("JA", "hi"), ChatCheck::Ok);
-        EXPECT_EQ(client.net().ChatHistory(), "");
-        ASSERT_TRUE(waitFor([&] { return client.net().ChatHistory() == "JA>hi\r\n"; }));
-        EXPECT_EQ(server.net().ChatHistory(), "JA>hi\r\n");
+        EXPECT_EQ(client.link->sendChat("JA", "hi"), ChatCheck::Ok);
+        EXPECT_EQ(client.net().chatHistory(), "");
+        ASSERT_TRUE(waitFor([&] { return client.net().chatHistory() == "JA>hi\r\n"; }));
+        EXPECT_EQ(server.net().chatHistory(), "JA>hi\r\n");
         EXPECT_EQ(client.settings().text(Key::Name), "JA");
 
         // The server's own message is in its log at once and reaches the client.
-        EXPECT_EQ(server.link->SendChat("SV", "ok"), ChatCheck::Ok);
-        EXPECT_EQ(server.net().ChatHistory(), "JA>hi\r\nSV>ok\r\n");
-        ASSERT_TRUE(waitFor([&] { return client.net().ChatHistory() == "JA>hi\r\nSV>ok\r\n"; }));
+        EXPECT_EQ(server.link->sendChat("SV", "ok"), ChatCheck::Ok);
+        EXPECT_EQ(server.net().chatHistory(), "JA>hi\r\nSV>ok\r\n");
+        ASSERT_TRUE(waitFor([&] { return client.net().chatHistory() == "JA>hi\r\nSV>ok\r\n"; }));
         EXPECT_EQ(client.entries(), 0u); // chat is never a block
 
         // A refused message sends nothing.
         const uint64_t sent = client.link->counters().sent;
-        EXPECT_EQ(client.link->SendChat("JA", "a\x03"), ChatCheck::BadCharacter);
+        EXPECT_EQ(client.link->sendChat("JA", "a\x03"), ChatCheck::BadCharacter);
         EXPECT_EQ(client.link->counters().sent, sent);
 
         // Test lines are counted where they arrive and decode to nothing.
         const uint64_t received = server.link->counters().received;
-        client.link->SendTestLine(0);
+        client.link->sendTestLine(0);
         ASSERT_TRUE(waitFor([&] { return server.link->counters().received == received + 1; }));
         EXPECT_EQ(server.entries(), 0u);
         // A server's test line has no server to go to.
-        server.link->SendTestLine(0);
+        server.link->sendTestLine(0);
         EXPECT_EQ(server.link->counters().clientSendErrors, 1u);
     }
 }

@@ -94,7 +94,7 @@ public:
     bool connectAndWait()
     {
         link->ConnectToServer();
-        return waitFor([this] { return net().NetActive(); });
+        return waitFor([this] { return net().netActive(); });
     }
 
     NetworkSharing& net() { return rig.pipeline().network(); }

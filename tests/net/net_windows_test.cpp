@@ -5,6 +5,7 @@
 #include "acars/line_codec.h"
 #include "app/receive_pipeline.h"
 #include "app/ui/main_window.h"
+#include "widgets/message_hub.h"
 #include "app/ui/window_table.h"
 #include "net/feed_sender.h"
 #include "net/net_link.h"
@@ -13,7 +14,6 @@
 #include "net/ui/feed_dialog.h"
 #include "net/ui/import_progress_window.h"
 #include "net/ui/packet_window.h"
-#include "widgets/message_hub.h"
 
 #include <QAction>
 #include <QApplication>
@@ -138,7 +138,7 @@ TEST_F(NetWindows, ServerAndClientShareTrafficAndChatThroughTheirWindows)
 
     const QString serverCaption = QStringLiteral("Varnesk(Server %1/10 PortNo %2)");
     EXPECT_EQ(server.windowTitle(), serverCaption.arg(0).arg(port));
-    EXPECT_TRUE(server.pipeline().network().NetActive());
+    EXPECT_TRUE(server.pipeline().network().netActive());
     EXPECT_EQ(child<QToolButton>(*server.toolBar(), "SpeedButton1"), nullptr) << "a server has no connect button";
     EXPECT_EQ(client.windowTitle(), QStringLiteral("Varnesk"));
 
@@ -153,7 +153,7 @@ TEST_F(NetWindows, ServerAndClientShareTrafficAndChatThroughTheirWindows)
         child<QPushButton>(*dialog, "Button1")->click();
     });
     button->click();
-    ASSERT_TRUE(waitFor([&] { return client.pipeline().network().NetActive(); }));
+    ASSERT_TRUE(waitFor([&] { return client.pipeline().network().netActive(); }));
     EXPECT_TRUE(button->isChecked());
     EXPECT_TRUE(waitFor([&] { return hasBox(QStringLiteral("接続しました")); }));
     EXPECT_TRUE(waitFor([&] { return server.windowTitle() == serverCaption.arg(1).arg(port); }));
@@ -166,7 +166,7 @@ TEST_F(NetWindows, ServerAndClientShareTrafficAndChatThroughTheirWindows)
     const std::vector<int32_t> slots = slotsFromChars(chars, ParitySlot::Zero);
     const std::string line = encode(chars);
     CapturedFrame frame{slots, static_cast<int>(chars.size() * 8 + 16), true, line, 0};
-    client.pipeline().OnFrameCaptured(frame, QDateTime());
+    client.pipeline().onFrameCaptured(frame, QDateTime());
     const auto downlinks = [](MainWindow& m) { return m.pipeline().decode().decoder.counts(FrameSource::Network).downlinks; };
     EXPECT_TRUE(waitFor([&] { return downlinks(client) == 1; }));
     EXPECT_EQ(downlinks(server), 1u);
@@ -211,7 +211,7 @@ TEST_F(NetWindows, ServerAndClientShareTrafficAndChatThroughTheirWindows)
     MessageHub::clearRecords();
     button->click();
     EXPECT_FALSE(button->isChecked());
-    EXPECT_FALSE(client.pipeline().network().NetActive());
+    EXPECT_FALSE(client.pipeline().network().netActive());
     EXPECT_TRUE(waitFor([&] { return hasBox(QStringLiteral("切断しました")); }));
     EXPECT_TRUE(waitFor([&] { return server.windowTitle() == serverCaption.arg(0).arg(port); }));
     EXPECT_FALSE(child<QAction>(client, "PacketTestItem")->isVisible());

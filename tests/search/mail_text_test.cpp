@@ -4,6 +4,7 @@
 
 #include "acars/sjis.h"
 #include "search/search_watch.h"
+#include "search_test_support.h"
 #include "settings/settings_store.h"
 
 #include <QByteArray>
@@ -227,18 +228,7 @@ TEST_F(HitMail, SubjectEncodedOrPlain)
 TEST_F(HitMail, BodyLines)
 {
     const MailMessage mail = BuildHitMail(args, settings, now);
-    const QStringList want{
-        QStringLiteral("Varneskが以下の情報を受信しました"),
-        QStringLiteral("機体番号:JA8089"),
-        QStringLiteral("便　　名:JL0123"),
-        QStringLiteral("出発空港:羽田"),
-        QStringLiteral("到着空港:新千歳"),
-        QStringLiteral("時　　刻:2024/05/06 07:08:09"),
-        QStringLiteral("備　　考:特別塗装"),
-        QStringLiteral("便名検索:>") + QString::fromLatin1(kFlightSearchUrl.data(), kFlightSearchUrl.size())
-            + QStringLiteral("JL0123"),
-    };
-    EXPECT_EQ(sjisToQString(mail.body).split(QLatin1Char('\n')), want);
+    EXPECT_EQ(sjisToQString(mail.body).split(QLatin1Char('\n')), test::hitMailBodyLines());
     EXPECT_TRUE(QString::fromLatin1(kFlightSearchUrl.data(), kFlightSearchUrl.size())
                     .endsWith(QStringLiteral("/air/?F=")));
 }

@@ -84,7 +84,7 @@ TEST(SearchList, ParsesTheFileForm)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const std::vector<SearchRow> rows = SearchList::Parse(c.bytes);
+        const std::vector<SearchRow> rows = SearchList::parse(c.bytes);
         ASSERT_EQ(rows.size(), c.want.size());
         for (size_t i = 0; i < rows.size(); ++i) {
             EXPECT_EQ(rows[i].pattern, c.want[i].first);

@@ -4,6 +4,7 @@
 // SMTP server that fails on purpose.
 #pragma once
 
+#include "search/mail_text.h"
 #include "settings/app_paths.h"
 
 #include <QByteArray>
@@ -14,6 +15,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QStringList>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -27,6 +29,24 @@
 #include <vector>
 
 namespace varnesk::test {
+
+// The hit mail's body line by line, for JA8089 flying JL0123 from 羽田 to
+// 新千歳, received 2024/05/06 07:08:09, remark 特別塗装: what the mail text
+// and SMTP fixtures both send.
+inline QStringList hitMailBodyLines()
+{
+    return {
+        QStringLiteral("Varneskが以下の情報を受信しました"),
+        QStringLiteral("機体番号:JA8089"),
+        QStringLiteral("便　　名:JL0123"),
+        QStringLiteral("出発空港:羽田"),
+        QStringLiteral("到着空港:新千歳"),
+        QStringLiteral("時　　刻:2024/05/06 07:08:09"),
+        QStringLiteral("備　　考:特別塗装"),
+        QStringLiteral("便名検索:>") + QString::fromLatin1(kFlightSearchUrl.data(), kFlightSearchUrl.size())
+            + QStringLiteral("JL0123"),
+    };
+}
 
 // The QCoreApplication of a core test binary.
 inline void ensureCoreApp()

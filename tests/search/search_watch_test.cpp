@@ -199,10 +199,10 @@ TEST_F(Watch, EditsAreSavedAtOnce)
     w.AddSearchRow("JL0123", "b");
     EXPECT_EQ(readFile(folder.paths.searchList), "JA8089,a\r\nJL0123,b\r\n");
     w.CheckSearchList("JA8089", "JL0001");
-    w.EditSearchRow(0, "JA8090", "c");
+    w.editSearchRow(0, "JA8090", "c");
     EXPECT_EQ(w.rows()[0].hit, "JL0001"); // Hit and LastTime kept
     EXPECT_EQ(readFile(folder.paths.searchList), "JA8090,c\r\nJL0123,b\r\n");
-    w.RemoveSearchRow(0);
+    w.removeSearchRow(0);
     EXPECT_EQ(readFile(folder.paths.searchList), "JL0123,b\r\n");
     EXPECT_EQ(changes, 3);
 }

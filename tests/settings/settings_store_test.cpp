@@ -80,7 +80,7 @@ TEST(SettingsStore, HandEditedFileLoadsWithCorrections)
         "[Wave]\r\nDual=2\r\n[Extra]\r\nKeep=me\r\n");
     SettingsStore s;
     ASSERT_TRUE(s.Load(path));
-    s.ApplyStartupCorrections();
+    s.applyStartupCorrections();
     EXPECT_TRUE(s.boolean(Key::ThreeLetter));
     EXPECT_TRUE(s.boolean(Key::ShowRegNo));
     EXPECT_TRUE(s.boolean(Key::ZeroDel));
@@ -111,7 +111,7 @@ TEST(SettingsStore, MaxBytesBounds)
         SCOPED_TRACE(c.in);
         SettingsStore s;
         s.setInteger(Key::MaxBytes, c.in);
-        s.ApplyStartupCorrections();
+        s.applyStartupCorrections();
         EXPECT_EQ(s.integer(Key::MaxBytes), c.want);
     }
 }

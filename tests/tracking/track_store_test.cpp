@@ -42,10 +42,10 @@ TEST(TrackStoreTime, LocalTimeText)
                        C{"1275", 9, "--:--"}, C{"1260", 9, "--:--"}, C{"0100", -3, "22:00"}, C{"0000", 0, "00:00"},
                        C{"12A0", 9, "--:--"}, C{"12", 9, "--:--"}, C{"", 9, "--:--"}, C{"2500", 9, "10:00"},
                        C{"0100", -30, "--:--"}, C{"0100", INT_MAX, "--:--"}, C{"2300", INT_MIN, "--:--"}})
-        EXPECT_EQ(TrackStore::LocalTimeText(c.time, c.local), c.want) << c.time << " " << c.local;
-    EXPECT_DOUBLE_EQ(TrackStore::TimeOfDay("--:--"), 0.0);
-    EXPECT_DOUBLE_EQ(TrackStore::TimeOfDay("00:30"), 30.0 / 1440);
-    EXPECT_DOUBLE_EQ(TrackStore::TimeOfDay("23:59"), 1439.0 / 1440);
+        EXPECT_EQ(TrackStore::localTimeText(c.time, c.local), c.want) << c.time << " " << c.local;
+    EXPECT_DOUBLE_EQ(TrackStore::timeOfDay("--:--"), 0.0);
+    EXPECT_DOUBLE_EQ(TrackStore::timeOfDay("00:30"), 30.0 / 1440);
+    EXPECT_DOUBLE_EQ(TrackStore::timeOfDay("23:59"), 1439.0 / 1440);
 }
 
 TEST(TrackStore, FullHistoryKeepsTheNewestFixesOldestFirst)
@@ -213,14 +213,14 @@ TEST(TrackStore, SortByTimeLeavesTheNewestAndDropsItsTwin)
     const AircraftEntry& e = store.entry(0);
     // 03:10, 03:00, 03:05 sorted; the newest 03:10 equals the one before it and replaces it.
     ASSERT_EQ(e.newestPoint, 2);
-    EXPECT_EQ(e.points[0].time, TrackStore::TimeOfDay("12:00"));
-    EXPECT_EQ(e.points[1].time, TrackStore::TimeOfDay("12:05"));
-    EXPECT_EQ(e.points[2].time, TrackStore::TimeOfDay("12:10"));
+    EXPECT_EQ(e.points[0].time, TrackStore::timeOfDay("12:00"));
+    EXPECT_EQ(e.points[1].time, TrackStore::timeOfDay("12:05"));
+    EXPECT_EQ(e.points[2].time, TrackStore::timeOfDay("12:10"));
 
     store.AddTrackPoint(fix("JL0012", ".JA8089", "0301"));
     store.SortTrackByTime("JL0012");
     EXPECT_EQ(e.newestPoint, 3); // the newest takes no part in the sort
-    EXPECT_EQ(e.points[3].time, TrackStore::TimeOfDay("12:01"));
+    EXPECT_EQ(e.points[3].time, TrackStore::timeOfDay("12:01"));
     store.SortTrackByTime("XX0000"); // no entry: nothing
 }
 

@@ -8,7 +8,9 @@
 #include "aircraft/reference_tables.h"
 #include "settings/settings_store.h"
 #include "tracking/aircraft_tracking.h"
+#include "widgets/centre_dialog.h"
 #include "widgets/message_hub.h"
+#include "widgets/tool_button.h"
 
 #include <QDesktopServices>
 #include <QEvent>
@@ -112,7 +114,6 @@ AircraftCard::AircraftCard(SettingsStore& settings, AircraftTracking& tracking, 
     : QWidget(owner, Qt::Window), m_settings(settings), m_tracking(tracking), m_picsDir(std::move(picsDir)),
       m_owner(owner)
 {
-    setObjectName(QStringLiteral("TForm17"));
     setWindowTitle(QStringLiteral("航空機情報"));
 
     m_toolPanel = new QWidget(this);
@@ -120,13 +121,8 @@ AircraftCard::AircraftCard(SettingsStore& settings, AircraftTracking& tracking, 
     auto* tools = new QHBoxLayout(m_toolPanel);
     tools->setContentsMargins(2, 2, 2, 2);
     auto toolButton = [&](const char* name, const QString& hint, const QString& text, bool on) {
-        auto* b = new QToolButton(m_toolPanel);
-        b->setObjectName(QLatin1String(name));
-        b->setToolTip(hint);
-        b->setText(text);
-        b->setCheckable(true);
+        QToolButton* b = makeToolButton(m_toolPanel, name, text, hint, true);
         b->setChecked(on);
-        b->setAutoRaise(true);
         tools->addWidget(b);
         return b;
     };
@@ -352,11 +348,8 @@ void AircraftCard::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
     m_toolPanel->setFixedWidth(width() - 4);
-    if (pos() == QPoint(0, 0) && m_owner) {
-        const QRect o = m_owner->frameGeometry();
-        move(o.left() + o.width() / 2 - frameGeometry().width() / 2,
-             o.top() + o.height() / 2 - frameGeometry().height() / 2);
-    }
+    if (pos() == QPoint(0, 0))
+        centreDialog(*this, m_owner);
     if (m_settings.boolean(Key::ListTopMost))
         raise();
 }

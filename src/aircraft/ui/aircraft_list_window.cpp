@@ -7,7 +7,9 @@
 #include "decode/ui/text_colour_dialog.h"
 #include "settings/settings_store.h"
 #include "tracking/aircraft_tracking.h"
+#include "widgets/centre_dialog.h"
 #include "widgets/message_hub.h"
+#include "widgets/tool_button.h"
 
 #include <QDesktopServices>
 #include <QFontDialog>
@@ -46,18 +48,6 @@ AircraftListWindow::UrlOpener& urlOpener()
     return opener;
 }
 
-QToolButton* toolButton(QWidget* parent, const char* name, const QString& text, const QString& hint,
-                        bool checkable)
-{
-    auto* button = new QToolButton(parent);
-    button->setObjectName(QLatin1String(name));
-    button->setText(text);
-    button->setToolTip(hint);
-    button->setCheckable(checkable);
-    button->setAutoRaise(true);
-    return button;
-}
-
 } // namespace
 
 void AircraftListWindow::setFontPicker(FontPicker picker)
@@ -87,7 +77,6 @@ QString AircraftListWindow::flightInfoUrl(const std::string& flight)
 AircraftListWindow::AircraftListWindow(SettingsStore& settings, AircraftTracking& tracking, QWidget* owner)
     : QWidget(owner, Qt::Window), m_settings(settings), m_tracking(tracking), m_owner(owner)
 {
-    setObjectName(QStringLiteral("TForm5"));
     setWindowTitle(QStringLiteral("受信航空機リスト"));
 
     m_toolPanel = new QWidget(this);
@@ -97,8 +86,8 @@ AircraftListWindow::AircraftListWindow(SettingsStore& settings, AircraftTracking
         w->setGeometry(x, 2, width, kToolPanelHeight - 4);
         x += width + 2;
     };
-    m_autoDelete = toolButton(m_toolPanel, "SpeedButton3", QStringLiteral("自動削除"),
-                              QStringLiteral("自動削除機能"), true);
+    m_autoDelete = makeToolButton(m_toolPanel, "SpeedButton3", QStringLiteral("自動削除"),
+                                  QStringLiteral("自動削除機能"), true);
     place(m_autoDelete, 64);
     m_deleteTimeText = new QLabel(m_toolPanel);
     m_deleteTimeText->setObjectName(QStringLiteral("Panel1"));
@@ -113,13 +102,13 @@ AircraftListWindow::AircraftListWindow(SettingsStore& settings, AircraftTracking
     place(m_deleteTime, 56);
     auto* minutes = new QLabel(QStringLiteral("分"), m_toolPanel);
     place(minutes, 16);
-    m_log = toolButton(m_toolPanel, "SpeedButton4", QStringLiteral("ログ"), QStringLiteral("ログ"), true);
+    m_log = makeToolButton(m_toolPanel, "SpeedButton4", QStringLiteral("ログ"), QStringLiteral("ログ"), true);
     place(m_log, 40);
-    auto* font = toolButton(m_toolPanel, "FontButton", QStringLiteral("フォント設定"),
-                            QStringLiteral("フォント設定"), false);
+    auto* font = makeToolButton(m_toolPanel, "FontButton", QStringLiteral("フォント設定"),
+                                QStringLiteral("フォント設定"), false);
     place(font, 84);
-    auto* colours = toolButton(m_toolPanel, "ColourButton", QStringLiteral("カラー設定"),
-                               QStringLiteral("カラー設定"), false);
+    auto* colours = makeToolButton(m_toolPanel, "ColourButton", QStringLiteral("カラー設定"),
+                                   QStringLiteral("カラー設定"), false);
     place(colours, 74);
 
     m_model = new AircraftListModel(m_tracking.list(), this);
@@ -208,11 +197,8 @@ void AircraftListWindow::storeSettings()
 void AircraftListWindow::showEvent(QShowEvent* event)
 {
     // At the top-left corner (the default place) the window centres over the main window.
-    if (x() == 0 && y() == 0 && m_owner) {
-        const QRect frame = m_owner->frameGeometry();
-        const QSize own = frameGeometry().size();
-        move(frame.x() + frame.width() / 2 - own.width() / 2, frame.y() + frame.height() / 2 - own.height() / 2);
-    }
+    if (x() == 0 && y() == 0)
+        centreDialog(*this, m_owner);
     applyFontAndColours();
     refreshCount();
     QWidget::showEvent(event);

@@ -9,17 +9,17 @@
 
 namespace varnesk {
 
-void OpenFlightTable(const AppPaths& paths)
+void openFlightTable(const AppPaths& paths)
 {
     QDesktopServices::openUrl(QUrl::fromLocalFile(paths.flightTable));
 }
 
-void OpenAircraftTable(const AppPaths& paths)
+void openAircraftTable(const AppPaths& paths)
 {
     QDesktopServices::openUrl(QUrl::fromLocalFile(paths.aircraftTable));
 }
 
-void OpenApplicationFolder(const AppPaths& paths)
+void openApplicationFolder(const AppPaths& paths)
 {
     QDesktopServices::openUrl(QUrl::fromLocalFile(paths.appDir));
 }

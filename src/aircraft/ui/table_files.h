@@ -9,8 +9,8 @@ struct AppPaths;
 
 // Hand the flight table, the aircraft table or the application folder to the
 // desktop; the program does not wait, and a failure is not reported.
-void OpenFlightTable(const AppPaths& paths);
-void OpenAircraftTable(const AppPaths& paths);
-void OpenApplicationFolder(const AppPaths& paths);
+void openFlightTable(const AppPaths& paths);
+void openAircraftTable(const AppPaths& paths);
+void openApplicationFolder(const AppPaths& paths);
 
 } // namespace varnesk

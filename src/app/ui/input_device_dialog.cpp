@@ -3,7 +3,7 @@
 
 #include "app/ui/main_window.h"
 #include "app/ui/sound_card.h"
-#include "app/ui/window_table.h"
+#include "widgets/centre_dialog.h"
 
 #include <QAudioDevice>
 #include <QCoreApplication>
@@ -27,7 +27,6 @@ const QString kNoMark = QStringLiteral(" ");
 
 InputDeviceDialog::InputDeviceDialog(MainWindow& main) : QDialog(&main), m_main(main)
 {
-    setObjectName(QStringLiteral("TForm8"));
     setWindowTitle(QStringLiteral("入力デバイスの選択"));
     setModal(true);
 
@@ -99,7 +98,7 @@ void InputDeviceDialog::markRow(int row)
 void InputDeviceDialog::showEvent(QShowEvent* event)
 {
     refresh();
-    centreOver(*this, m_main);
+    centreDialog(*this, &m_main);
     QDialog::showEvent(event);
 }
 
@@ -118,14 +117,14 @@ void InputDeviceDialog::changeDevice()
         return;
     }
 
-    auto* notice = m_main.findChild<QWidget*>(QStringLiteral("TForm9"), Qt::FindDirectChildrenOnly);
+    QWidget* notice = m_main.windows().deviceChange;
     if (notice) {
-        centreOver(*notice, *this);
+        centreDialog(*notice, this);
         notice->show();
         notice->repaint();
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     }
-    m_main.CloseCapture();
+    m_main.closeCapture();
     if (m_delayMs > 0) {
         QEventLoop wait;
         QTimer::singleShot(m_delayMs, &wait, &QEventLoop::quit);
@@ -134,7 +133,7 @@ void InputDeviceDialog::changeDevice()
     // The program may have begun to close during the pause: no new device then.
     if (!m_main.closing()) {
         m_main.settings().setInteger(Key::Input, row);
-        if (m_main.OpenCapture())
+        if (m_main.openCapture())
             markRow(row);
     }
     m_select->setEnabled(false);
@@ -150,7 +149,6 @@ void InputDeviceDialog::accept()
 
 DeviceChangeNotice::DeviceChangeNotice(MainWindow& main) : QDialog(&main)
 {
-    setObjectName(QStringLiteral("TForm9"));
     setWindowTitle(QStringLiteral("録音デバイス変更"));
     auto* label = new QLabel(QStringLiteral("録音再設定中..."), this);
     label->setObjectName(QStringLiteral("Label1"));

@@ -6,12 +6,13 @@
 #include "app/file_capture_source.h"
 #include "app/receive_pipeline.h"
 #include "app/sdr_capture_source.h"
+#include "widgets/message_hub.h"
 #include "app/ui/program_wiring.h"
 #include "app/ui/sound_card.h"
 #include "app/ui/window_table.h"
 #include "receiver/audio_format.h"
 #include "receiver/iq_file_reader.h"
-#include "widgets/message_hub.h"
+#include "widgets/tool_button.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -55,61 +56,50 @@ std::optional<std::string> sdrDeviceArgs(const std::string& source)
     return std::nullopt;
 }
 
-QToolButton* makeToolButton(QWidget* parent, const char* name, const QString& hint, bool checkable)
-{
-    auto* button = new QToolButton(parent);
-    button->setObjectName(QLatin1String(name));
-    button->setToolTip(hint);
-    button->setText(hint);
-    button->setCheckable(checkable);
-    button->setAutoRaise(true);
-    return button;
-}
-
 } // namespace
 
 MainWindow::MainWindow(const Options& options, QWidget* parent) : QMainWindow(parent)
 {
-    // 1. The window itself, its toolbar and pop-up menu. The receiver's
+    // The window itself, its toolbar and pop-up menu. The receiver's
     // constants (22050 Hz, 16 bits, 2 channels, loop coefficients and
     // tables) are fixed when the program is built.
     buildWindow();
-    // 5. Application directory.
+    // The application directory, where the settings, data and logs live.
     m_appDir = options.appDir.isEmpty() ? QCoreApplication::applicationDirPath() : options.appDir;
     m_programName = options.programName.isEmpty()
         ? QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName()
         : options.programName;
     const QString& programName = m_programName;
-    // 6. Settings; everything below reads them.
+    // Settings; everything below reads them.
     m_settings.Load(QDir(m_appDir).filePath(programName + QStringLiteral(".ini")));
-    // 7, 8 and 16. Path table, and the pipeline that uses it: the ground-station
+    // The path table, and the pipeline that uses it: the ground-station
     // table, the decoder's tables and the track store sized by the settings.
     m_paths = AppPaths::make(m_appDir, programName, m_settings.boolean(Key::LogName),
                              QDateTime::currentDateTime());
     m_pipeline = std::make_unique<ReceivePipeline>(m_settings, m_paths);
-    // 9, 10 and 13. Dual set aside for a server that does not decode; MaxBytes,
+    // Dual set aside for a server that does not decode; MaxBytes,
     // MaxConnect and the two ports brought into range.
-    m_settings.ApplyStartupCorrections();
+    m_settings.applyStartupCorrections();
     // The search list, checked after every accepted downlink.
     m_search = installSearch(*this);
-    // 12. Receiver state reset; processing switched on.
+    // Receiver state reset; processing switched on.
     resetReceiverState();
-    // 14. The network: a server opens its listening socket, and the caption
+    // The network: a server opens its listening socket, and the caption
     // shows its connections.
     m_netLink = installNetwork(*this);
     // The JSON feed to an aggregator, when [Feed] Enabled.
     m_pipeline->feed().applySettings();
-    // 17. Text log.
+    // The text log, when [Txt] Log is on.
     if (m_settings.boolean(Key::TxtLog))
         startTextLog();
-    // 3, 11 and 18. The map with its drawing surfaces, its selectors and its
+    // The map with its drawing surfaces, its selectors and its
     // toolbar and menu controls in their saved states.
     m_mapArea = installMapArea(*this);
     assembleShell();
-    // 19. Audio input, then monitor output.
-    OpenCapture();
-    OpenPlayback();
-    // 20. Saved position, size and maximised state.
+    // Audio input, then monitor output.
+    openCapture();
+    openPlayback();
+    // Saved position, size and maximised state.
     restoreWindowBounds();
 }
 
@@ -131,7 +121,7 @@ MainWindow::~MainWindow()
 
 void MainWindow::buildWindow()
 {
-    setObjectName(QStringLiteral("TForm1"));
+    setObjectName(mainWindowName());
     setWindowTitle(kProgramTitle);
     setMinimumSize(kMainMinWidth, kMainMinHeight);
     setCentralWidget(new QWidget(this));
@@ -146,7 +136,7 @@ void MainWindow::buildWindow()
     m_toolBar->setIconSize(QSize(16, 16));
     addToolBar(Qt::TopToolBarArea, m_toolBar);
 
-    m_monitorButton = makeToolButton(m_toolBar, "SpeedButton17", QStringLiteral("モニター"), true);
+    m_monitorButton = makeToolButton(m_toolBar, "SpeedButton17", QStringLiteral("モニター"), QStringLiteral("モニター"), true);
 
     m_operatorSelector = new QComboBox(m_toolBar);
     m_operatorSelector->setObjectName(QStringLiteral("ComboBox2"));
@@ -288,9 +278,9 @@ void MainWindow::showPlainCaption()
     setWindowTitle(kProgramTitle);
 }
 
-bool MainWindow::OpenCapture()
+bool MainWindow::openCapture()
 {
-    CloseCapture();
+    closeCapture();
     auto deliver = [this](CaptureSamples block) { onCaptureBlock(block); };
     std::string source = m_settings.text(Key::Source);
     // The feed tells the channels' frequencies when the source knows them.
@@ -351,7 +341,7 @@ bool MainWindow::OpenCapture()
     return false;
 }
 
-void MainWindow::CloseCapture()
+void MainWindow::closeCapture()
 {
     // Closed, not destroyed: this may run inside a block handed on by either of them.
     if (m_waveSource)
@@ -368,7 +358,7 @@ bool MainWindow::captureOpen() const
         || (m_sdrSource && m_sdrSource->isOpen());
 }
 
-bool MainWindow::OpenPlayback()
+bool MainWindow::openPlayback()
 {
     if (!m_monitor)
         m_monitor = std::make_unique<MonitorOutput>();
@@ -383,7 +373,7 @@ bool MainWindow::OpenPlayback()
     return false;
 }
 
-void MainWindow::ClosePlayback()
+void MainWindow::closePlayback()
 {
     if (m_monitor)
         m_monitor->close();
@@ -473,20 +463,20 @@ void MainWindow::closeEvent(QCloseEvent* event)
         return;
     }
     m_closing = true;
-    // 1. Blocks still arriving are ignored from here on.
+    // Blocks still arriving are ignored from here on.
     m_pipeline->setProcessingEnabled(false);
-    // 2. The user's Dual back in place of the 0 of a non-decoding server.
-    m_settings.RestoreSetAsideDual();
-    // 3. Settings.
+    // The user's Dual back in place of the 0 of a non-decoding server,
+    // before the settings are written.
+    m_settings.restoreSetAsideDual();
+    // Settings: the windows put their control states in, then the file is written.
     collectSettings();
     Q_EMIT settingsAboutToBeSaved();
     m_settings.Save(m_paths.iniFile);
-    // 4. Server connections and the listening socket.
+    // Server connections and the listening socket.
     Q_EMIT socketsClosing();
-    // 5. Capture.
-    CloseCapture();
-    // 6. Playback.
-    ClosePlayback();
+    // The audio input, then the monitor output.
+    closeCapture();
+    closePlayback();
 
     event->accept();
     // The other windows go with the main window, and so does the program.

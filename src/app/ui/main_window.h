@@ -6,6 +6,7 @@
 
 #include "settings/app_paths.h"
 #include "app/block_assembler.h"
+#include "app/ui/program_windows.h"
 #include "settings/settings_store.h"
 
 #include <QMainWindow>
@@ -58,12 +59,12 @@ public:
     // pipe or SDR receiver ("sdr") named by [Wave] Source. Failures show their
     // box; false then. A receiver that stops later shows its box and the
     // program runs on.
-    bool OpenCapture();
-    void CloseCapture();
+    bool openCapture();
+    void closeCapture();
     bool captureOpen() const;
     // The monitor output; a failure shows its box and disables the monitor button.
-    bool OpenPlayback();
-    void ClosePlayback();
+    bool openPlayback();
+    void closePlayback();
     bool playbackOpen() const;
     FileCaptureSource* waveSource() { return m_waveSource.get(); }
     SdrCaptureSource* sdrSource() { return m_sdrSource.get(); }
@@ -80,6 +81,8 @@ public:
     QComboBox* operatorSelector() const { return m_operatorSelector; }
     // The map in the central widget with its toolbar controls (src/map/ui).
     MapArea* mapArea() const { return m_mapArea; }
+    // The windows that follow this one, by type (filled by the window table).
+    ProgramWindows& windows() { return m_windows; }
     QToolButton* monitorButton() const { return m_monitorButton; }
 
     // What the areas hand the main window: toolbar controls and pop-up menu
@@ -146,6 +149,7 @@ private:
     std::map<QWidget*, QAction*> m_toolActions; // the toolbar's action of each placed control
     QToolButton* m_monitorButton = nullptr;
     MapArea* m_mapArea = nullptr;
+    ProgramWindows m_windows;
 
     QRect m_normalBounds; // position and size in the normal state, kept for Save
     bool m_boundsRestored = false;

@@ -6,9 +6,12 @@
 #include "aircraft/ui/aircraft_list_window.h"
 #include "aircraft/ui/table_files.h"
 #include "app/receive_pipeline.h"
+#include "app/ui/input_device_dialog.h"
 #include "app/ui/main_window.h"
 #include "app/ui/settings_dialogs.h"
 #include "app/ui/status_indicators.h"
+#include "app/ui/version_window.h"
+#include "tracking/track_store.h"
 #include "decode/ui/clear_each_logs.h"
 #include "decode/ui/text_colour_dialog.h"
 #include "decode/ui/text_window.h"
@@ -18,12 +21,13 @@
 #include "net/ui/connect_dialog.h"
 #include "net/ui/feed_dialog.h"
 #include "net/ui/import_progress_window.h"
+#include "net/ui/packet_window.h"
+#include "widgets/message_hub.h"
 #include "search/search_watch.h"
 #include "search/ui/mail_settings_dialog.h"
 #include "search/ui/search_entry_dialog.h"
 #include "search/ui/search_window.h"
-#include "tracking/track_store.h"
-#include "widgets/message_hub.h"
+#include "widgets/tool_button.h"
 
 #include <QAction>
 #include <QDialog>
@@ -33,18 +37,11 @@
 #include <QToolButton>
 
 #include <memory>
-#include <tuple>
 #include <set>
 
 namespace varnesk {
 
 namespace {
-
-template <typename T = QWidget>
-T* window(MainWindow& main, const char* name)
-{
-    return main.findChild<T*>(QLatin1String(name), Qt::FindDirectChildrenOnly);
-}
 
 void showWindow(QWidget* w)
 {
@@ -60,11 +57,7 @@ void showWindow(QWidget* w)
 QToolButton* windowButton(MainWindow& main, const char* name, const QString& hint, const QString& label,
                           QWidget* target)
 {
-    auto* button = new QToolButton(main.toolBar());
-    button->setObjectName(QLatin1String(name));
-    button->setToolTip(hint);
-    button->setText(label);
-    button->setAutoRaise(true);
+    QToolButton* button = makeToolButton(main.toolBar(), name, label, hint, false);
     button->setFocusPolicy(Qt::NoFocus);
     QObject::connect(button, &QToolButton::clicked, target, [target] { showWindow(target); });
     return button;
@@ -96,11 +89,13 @@ QString noticeText(NetLink::Notice what)
     return {};
 }
 
-// The chat and packet status entries and the separator above them show only
-// while sharing runs; the chat entry only with [Net] Chat on as well.
-void showNetworkEntries(MainWindow& main, QAction* chat, QAction* packets)
+// The pop-up menu's network group: the chat and packet status entries and
+// the separator above them show only while sharing runs; the chat entry only
+// with [Net] Chat on as well. Run when the menu opens and when sharing
+// starts or stops.
+void updatePopupVisibility(MainWindow& main, QAction* chat, QAction* packets)
 {
-    const bool active = main.pipeline().network().NetActive();
+    const bool active = main.pipeline().network().netActive();
     chat->setVisible(active && main.settings().boolean(Key::Chat));
     packets->setVisible(active);
     const QList<QAction*> actions = main.popupMenu()->actions();
@@ -167,34 +162,14 @@ MapArea* installMapArea(MainWindow& main)
     auto* indicators = new StatusIndicators(pipeline, &main);
     area->setModemPane(indicators->modemPane());
     main.addToolControls({indicators->lampStrip()});
-    // The network entries show only while sharing runs.
-    QMenu* menu = main.popupMenu();
-    QObject::connect(menu, &QMenu::aboutToShow, menu, [menu, &pipeline] {
-        updatePopupVisibility(*menu, pipeline.network().NetActive(), pipeline.settings().boolean(Key::Chat));
-    });
     return area;
-}
-
-void updatePopupVisibility(QMenu& menu, bool netActive, bool chatOn)
-{
-    const QList<QAction*> actions = menu.actions();
-    for (qsizetype i = 0; i < actions.size(); ++i) {
-        QAction* a = actions[i];
-        const QString name = a->objectName();
-        if (name == QLatin1String("PacketTestItem") || (name == QLatin1String("ChatItem") && chatOn))
-            a->setVisible(netActive);
-        // The separator that opens the network group.
-        if ((name == QLatin1String("ChatItem") || name == QLatin1String("PacketTestItem")) && i > 0 &&
-            actions[i - 1]->isSeparator())
-            actions[i - 1]->setVisible(netActive);
-    }
 }
 
 void applyColours(MainWindow& main)
 {
     if (MapArea* area = main.mapArea())
         area->redrawAllForSelection();
-    if (auto* text = window<TextWindow>(main, "TForm10"))
+    if (TextWindow* text = main.windows().text)
         text->applyDisplayColours();
     if (auto* indicators = main.findChild<StatusIndicators*>(QStringLiteral("StatusIndicators")))
         indicators->repaintClock();
@@ -203,39 +178,34 @@ void applyColours(MainWindow& main)
 void connectWindows(MainWindow& main)
 {
     ReceivePipeline& pipeline = main.pipeline();
-    auto* colourDialog = window<TextColourDialog>(main, "TForm18");
+    const ProgramWindows& windows = main.windows();
 
     // The received text window: refilled after new entries.
-    if (auto* text = window<TextWindow>(main, "TForm10")) {
-        text->setColourDialog(colourDialog);
-        QObject::connect(&pipeline.decode().text, &ReceivedText::entryAppended, text, &TextWindow::markTextChanged);
-        main.addToolControls({windowButton(main, "SpeedButton6", QStringLiteral("受信テキスト表示"), QStringLiteral("テキスト"), text)});
-    }
+    TextWindow* text = windows.text;
+    text->setColourDialog(windows.textColours);
+    QObject::connect(&pipeline.decode().text, &ReceivedText::entryAppended, text, &TextWindow::markTextChanged);
+    main.addToolControls({windowButton(main, "SpeedButton6", QStringLiteral("受信テキスト表示"), QStringLiteral("テキスト"), text)});
 
     // The received aircraft list.
-    if (auto* list = window<AircraftListWindow>(main, "TForm5")) {
-        list->setColourDialog(colourDialog);
-        QObject::connect(&main, &MainWindow::settingsAboutToBeSaved, list, &AircraftListWindow::storeSettings);
-        main.addToolControls({windowButton(main, "SpeedButton3", QStringLiteral("受信航空機リスト"), QStringLiteral("リスト"), list)});
-    }
+    AircraftListWindow* list = windows.list;
+    list->setColourDialog(windows.textColours);
+    QObject::connect(&main, &MainWindow::settingsAboutToBeSaved, list, &AircraftListWindow::storeSettings);
+    main.addToolControls({windowButton(main, "SpeedButton3", QStringLiteral("受信航空機リスト"), QStringLiteral("リスト"), list)});
 
     // The search window with its entry editor and e-mail settings.
-    if (auto* search = window<SearchWindow>(main, "TForm2")) {
-        search->setEntryDialog(window<SearchEntryDialog>(main, "TForm6"));
-        search->setMailSettingsDialog(window<MailSettingsDialog>(main, "TForm7"));
-        QObject::connect(&main, &MainWindow::settingsAboutToBeSaved, search, &SearchWindow::storeSettings);
-        main.addToolControls({windowButton(main, "SpeedButton4", QStringLiteral("航空機サーチ機能"), QStringLiteral("サーチ"), search)});
-    }
+    SearchWindow* search = windows.search;
+    search->setEntryDialog(windows.searchEntry);
+    search->setMailSettingsDialog(windows.mailSettings);
+    QObject::connect(&main, &MainWindow::settingsAboutToBeSaved, search, &SearchWindow::storeSettings);
+    main.addToolControls({windowButton(main, "SpeedButton4", QStringLiteral("航空機サーチ機能"), QStringLiteral("サーチ"), search)});
 
     // The aircraft information card: filled by the list's selection, reset by
     // the map's clear command, searched by a click on an aircraft; its search
     // selects a list row, its position line selects the track on the map.
-    if (auto* card = window<AircraftCard>(main, "TForm17")) {
-        auto* list = window<AircraftListWindow>(main, "TForm5");
-        if (list) {
-            QObject::connect(list, &AircraftListWindow::aircraftSelected, card, &AircraftCard::showListAircraft);
-            QObject::connect(card, &AircraftCard::listRowRequested, list, &AircraftListWindow::selectRow);
-        }
+    {
+        AircraftCard* card = windows.card;
+        QObject::connect(list, &AircraftListWindow::aircraftSelected, card, &AircraftCard::showListAircraft);
+        QObject::connect(card, &AircraftCard::listRowRequested, list, &AircraftListWindow::selectRow);
         QObject::connect(&pipeline.tracking().list(), &AircraftList::positionMarkChanged, card,
                          [card](std::string_view registration, bool) { card->RefreshPosition(registration); });
         if (MapArea* area = main.mapArea()) {
@@ -254,23 +224,24 @@ void connectWindows(MainWindow& main)
 
     // The pop-up menu's entries of the windows and files.
     std::vector<QAction*> entries;
-    for (const auto& [entryName, windowName, caption] :
-         {std::tuple{"SettingsItem", "TForm3", "各種設定"}, std::tuple{"BasicColoursItem", "TForm4", "基本表示色設定"},
-          std::tuple{"OperatorColoursItem", "TForm19", "オペレーターカラー設定"}}) {
-        if (QWidget* dialog = window(main, windowName)) {
-            QAction* a = menuEntry(main, entryName, QString::fromUtf8(caption));
-            QObject::connect(a, &QAction::triggered, dialog, [dialog] { showWindow(dialog); });
-            entries.push_back(a);
-        }
-    }
-    if (auto* version = window<QDialog>(main, "TForm11")) {
-        QAction* a = menuEntry(main, "VersionItem", QStringLiteral("バージョン情報"));
-        QObject::connect(a, &QAction::triggered, version, [version] { version->exec(); });
+    struct WindowMenuEntry {
+        const char* name;
+        QWidget* window;
+        const char* caption;
+    };
+    for (const auto& [entryName, dialog, caption] :
+         {WindowMenuEntry{"SettingsItem", windows.settings, "各種設定"},
+          WindowMenuEntry{"BasicColoursItem", windows.basicColours, "基本表示色設定"},
+          WindowMenuEntry{"OperatorColoursItem", windows.operatorColours, "オペレーターカラー設定"},
+          WindowMenuEntry{"InputDeviceItem", windows.inputDevice, "録音先設定"}}) {
+        QAction* a = menuEntry(main, entryName, QString::fromUtf8(caption));
+        QObject::connect(a, &QAction::triggered, dialog, [dialog] { showWindow(dialog); });
         entries.push_back(a);
     }
-    if (QWidget* input = window(main, "TForm8")) {
-        QAction* a = menuEntry(main, "InputDeviceItem", QStringLiteral("録音先設定"));
-        QObject::connect(a, &QAction::triggered, input, [input] { showWindow(input); });
+    {
+        VersionWindow* version = windows.version;
+        QAction* a = menuEntry(main, "VersionItem", QStringLiteral("バージョン情報"));
+        QObject::connect(a, &QAction::triggered, version, [version] { version->exec(); });
         entries.push_back(a);
     }
     {
@@ -278,7 +249,7 @@ void connectWindows(MainWindow& main)
         // the feed's socket closes with the others.
         QAction* a = menuEntry(main, "FeedItem", QStringLiteral("JSONフィード設定…"));
         QObject::connect(a, &QAction::triggered, &main, [&main, &pipeline] {
-            auto* dialog = main.findChild<FeedDialog*>(QStringLiteral("FeedDialog"), Qt::FindDirectChildrenOnly);
+            FeedDialog*& dialog = main.windows().feed;
             if (!dialog)
                 dialog = new FeedDialog(main.settings(), pipeline.feed(), &main);
             showWindow(dialog);
@@ -288,11 +259,11 @@ void connectWindows(MainWindow& main)
     }
     const AppPaths& paths = main.paths();
     QAction* flights = menuEntry(main, "OpenFlightFileItem", QStringLiteral("flightファイルを開く"));
-    QObject::connect(flights, &QAction::triggered, &main, [&paths] { OpenFlightTable(paths); });
+    QObject::connect(flights, &QAction::triggered, &main, [&paths] { openFlightTable(paths); });
     QAction* aircraft = menuEntry(main, "OpenAircraftFileItem", QStringLiteral("aircraftファイルを開く"));
-    QObject::connect(aircraft, &QAction::triggered, &main, [&paths] { OpenAircraftTable(paths); });
+    QObject::connect(aircraft, &QAction::triggered, &main, [&paths] { openAircraftTable(paths); });
     QAction* folder = menuEntry(main, "OpenFolderItem", QStringLiteral("ファイルフォルダを開く"));
-    QObject::connect(folder, &QAction::triggered, &main, [&paths] { OpenApplicationFolder(paths); });
+    QObject::connect(folder, &QAction::triggered, &main, [&paths] { openApplicationFolder(paths); });
     QAction* eachLogs = menuEntry(main, "ClearEachLogsItem", QStringLiteral("EachLogsのファイルを消去"));
     QObject::connect(eachLogs, &QAction::triggered, &main,
                      [&main, &pipeline] { ClearEachLogs(&main, pipeline.decode().log); });
@@ -304,13 +275,9 @@ void connectWindows(MainWindow& main)
     NetLink& link = main.netLink();
     SettingsStore& settings = main.settings();
     if (settings.boolean(Key::TcpIp) && !settings.boolean(Key::Server)) {
-        auto* dialog = window<ConnectDialog>(main, "TForm14");
-        auto* button = new QToolButton(main.toolBar());
-        button->setObjectName(QStringLiteral("SpeedButton1"));
-        button->setToolTip(QStringLiteral("TCP/IP接続"));
-        button->setText(QStringLiteral("TCP/IP"));
-        button->setCheckable(true);
-        button->setAutoRaise(true);
+        ConnectDialog* dialog = windows.connect;
+        QToolButton* button = makeToolButton(main.toolBar(), "SpeedButton1", QStringLiteral("TCP/IP"),
+                                             QStringLiteral("TCP/IP接続"), true);
         button->setFocusPolicy(Qt::NoFocus);
         button->setContextMenuPolicy(Qt::CustomContextMenu);
         QObject::connect(button, &QWidget::customContextMenuRequested, button,
@@ -321,7 +288,7 @@ void connectWindows(MainWindow& main)
                 link.DisconnectFromServer();
                 return;
             }
-            if (dialog && dialog->exec() == QDialog::Accepted) {
+            if (dialog->exec() == QDialog::Accepted) {
                 link.ConnectToServer();
             } else {
                 button->setChecked(false);
@@ -332,7 +299,8 @@ void connectWindows(MainWindow& main)
         main.addToolControls({button});
     }
 
-    if (auto* progress = window<ImportProgressWindow>(main, "TForm16")) {
+    {
+        ImportProgressWindow* progress = windows.importProgress;
         QAction* import = menuEntry(main, "RawImportItem", QStringLiteral("RAW LOGファイルのインポート"));
         QObject::connect(import, &QAction::triggered, progress, [&main, progress] {
             if (progress->running())
@@ -346,33 +314,32 @@ void connectWindows(MainWindow& main)
         main.addMenuEntries({import});
     }
 
-    auto* chat = window<ChatWindow>(main, "TForm12");
+    ChatWindow* chat = windows.chat;
     QAction* chatEntry = menuEntry(main, "ChatItem", QStringLiteral("チャット画面を開く"));
     QAction* packetEntry = menuEntry(main, "PacketTestItem", QStringLiteral("パケット状態測定画面"));
-    if (chat) {
-        QObject::connect(chatEntry, &QAction::triggered, chat, [chat] {
-            chat->showNormal();
-            chat->refillLog();
-            showWindow(chat);
-        });
-        // A chat line from another station brings the window up.
-        QObject::connect(&pipeline.decode().decoder, &BlockDecoder::chatLineReceived, chat, [chat] {
-            if (!chat->isVisible())
-                chat->show();
-            chat->raise();
-        });
-    }
-    if (QWidget* packets = window(main, "TForm13"))
-        QObject::connect(packetEntry, &QAction::triggered, packets, [packets] { showWindow(packets); });
+    QObject::connect(chatEntry, &QAction::triggered, chat, [chat] {
+        chat->showNormal();
+        chat->refillLog();
+        showWindow(chat);
+    });
+    // A chat line from another station brings the window up.
+    QObject::connect(&pipeline.decode().decoder, &BlockDecoder::chatLineReceived, chat, [chat] {
+        if (!chat->isVisible())
+            chat->show();
+        chat->raise();
+    });
+    PacketWindow* packets = windows.packets;
+    QObject::connect(packetEntry, &QAction::triggered, packets, [packets] { showWindow(packets); });
     main.addMenuEntries({chatEntry, packetEntry});
 
     main.assembleShell();
 
-    showNetworkEntries(main, chatEntry, packetEntry);
-    QObject::connect(main.popupMenu(), &QMenu::aboutToShow, chatEntry,
-                     [&main, chatEntry, packetEntry] { showNetworkEntries(main, chatEntry, packetEntry); });
-    QObject::connect(&pipeline.network(), &NetworkSharing::netActiveChanged, chatEntry,
-                     [&main, chatEntry, packetEntry] { showNetworkEntries(main, chatEntry, packetEntry); });
+    const auto updateNetworkEntries = [&main, chatEntry, packetEntry] {
+        updatePopupVisibility(main, chatEntry, packetEntry);
+    };
+    updateNetworkEntries();
+    QObject::connect(main.popupMenu(), &QMenu::aboutToShow, chatEntry, updateNetworkEntries);
+    QObject::connect(&pipeline.network(), &NetworkSharing::netActiveChanged, chatEntry, updateNetworkEntries);
 }
 
 } // namespace varnesk

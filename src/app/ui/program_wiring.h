@@ -3,8 +3,6 @@
 // buttons and menu entries that open windows, in one place to read top to bottom.
 #pragma once
 
-class QMenu;
-
 namespace varnesk {
 
 class MainWindow;
@@ -16,24 +14,22 @@ class SearchWatch;
 // window: every accepted downlink block is checked after the sequencer.
 SearchWatch* installSearch(MainWindow& main);
 
-// Start-up step 14: the TCP server or client of network sharing, owned by
+// The TCP server or client of network sharing, owned by
 // the main window; a server ([Net] TcpIp and Server on) starts listening and
 // the caption shows the result. Its sockets close on socketsClosing.
 NetLink* installNetwork(MainWindow& main);
 
-// Start-up step 18: the map into the main window's central widget, its
+// The map into the main window's central widget, its
 // toolbar controls and menu entries handed to the main window, the track
 // store and reference tables of the pipeline connected.
 MapArea* installMapArea(MainWindow& main);
 
 // After TForm2 … TForm19 exist: the core's signals to the windows, the
-// windows' toolbar buttons and menu entries, then the toolbar and menu laid out.
+// windows' toolbar buttons and menu entries, then the toolbar and menu laid
+// out. The network group of the pop-up menu ("ChatItem", "PacketTestItem"
+// and the separator above them) shows only while sharing runs, "ChatItem"
+// only with [Net] Chat on as well; decided each time the menu opens.
 void connectWindows(MainWindow& main);
-
-// Each time the pop-up menu opens: the separator before the network group,
-// "PacketTestItem" and (when [Net] Chat is on) "ChatItem" show only while
-// network sharing is active.
-void updatePopupVisibility(QMenu& menu, bool netActive, bool chatOn);
 
 // After the basic or operator colour dialog applied its colours: the map and
 // panes drawn again (without the keep-selection flag), the text window in

@@ -4,6 +4,8 @@
 
 #include "acars/sjis.h"
 #include "decode/ui/text_colour_dialog.h"
+#include "widgets/dialog_buttons.h"
+#include "widgets/centre_dialog.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -54,6 +56,23 @@ QPushButton* addButton(QHBoxLayout* row, QWidget* parent, const char* name, cons
     return b;
 }
 
+// "OK" (apply, then close), "適用" (apply, stay open) and "キャンセル",
+// right-aligned after what row already holds.
+void addApplyButtons(QHBoxLayout* row, QDialog* dialog, const std::function<void()>& apply)
+{
+    row->addStretch();
+    auto* ok = addButton(row, dialog, "OkButton", QStringLiteral("OK"));
+    ok->setDefault(true);
+    auto* applyButton = addButton(row, dialog, "ApplyButton", QStringLiteral("適用"));
+    auto* cancel = addButton(row, dialog, "CancelButton", QStringLiteral("キャンセル"));
+    QObject::connect(ok, &QPushButton::clicked, dialog, [dialog, apply] {
+        apply();
+        dialog->accept();
+    });
+    QObject::connect(applyButton, &QPushButton::clicked, dialog, apply);
+    QObject::connect(cancel, &QPushButton::clicked, dialog, &QDialog::reject);
+}
+
 QRadioButton* addRadio(QButtonGroup* group, QLayout* layout, QWidget* parent, const QString& text, int id)
 {
     auto* r = new QRadioButton(text, parent);
@@ -69,7 +88,6 @@ QRadioButton* addRadio(QButtonGroup* group, QLayout* layout, QWidget* parent, co
 SettingsDialog::SettingsDialog(SettingsStore& settings, QWidget* owner)
     : QDialog(owner), m_settings(settings), m_owner(owner)
 {
-    setObjectName(QStringLiteral("TForm3"));
     setWindowTitle(QStringLiteral("設定"));
     auto* layout = new QVBoxLayout(this);
     auto group = [&](const QString& title, std::initializer_list<std::pair<Key, const char*>> boxes) {
@@ -101,14 +119,7 @@ SettingsDialog::SettingsDialog(SettingsStore& settings, QWidget* owner)
     layout->addWidget(logGroup);
     group(QStringLiteral("メール設定"), {{Key::SJISConv, "シフトJIS変換処理"}, {Key::MIMEConv, "MIME64変換処理"}});
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    addButton(buttons, this, "OkButton", QStringLiteral("OK"))->setDefault(true);
-    auto* cancel = addButton(buttons, this, "CancelButton", QStringLiteral("キャンセル"));
-    connect(findChild<QPushButton*>(QStringLiteral("OkButton")), &QPushButton::clicked, this,
-            &SettingsDialog::accept);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    layout->addLayout(buttons);
+    layout->addLayout(makeOkCancelRow(*this, "OkButton", "CancelButton").layout);
 }
 
 void SettingsDialog::showEvent(QShowEvent* event)
@@ -138,7 +149,6 @@ void SettingsDialog::accept()
 BasicColourDialog::BasicColourDialog(SettingsStore& settings, QWidget* owner)
     : QDialog(owner), m_settings(settings), m_owner(owner)
 {
-    setObjectName(QStringLiteral("TForm4"));
     setWindowTitle(QStringLiteral("基本表示色設定"));
     // Group title and the labels of its swatches, in kBasicColourKeys order.
     struct Group {
@@ -207,18 +217,8 @@ BasicColourDialog::BasicColourDialog(SettingsStore& settings, QWidget* owner)
 
     auto* buttons = new QHBoxLayout;
     auto* reset = addButton(buttons, this, "ResetButton", QStringLiteral("初期化"));
-    buttons->addStretch();
-    auto* ok = addButton(buttons, this, "OkButton", QStringLiteral("OK"));
-    ok->setDefault(true);
-    auto* applyButton = addButton(buttons, this, "ApplyButton", QStringLiteral("適用"));
-    auto* cancel = addButton(buttons, this, "CancelButton", QStringLiteral("キャンセル"));
     connect(reset, &QPushButton::clicked, this, [this] { load(true); });
-    connect(ok, &QPushButton::clicked, this, [this] {
-        apply();
-        QDialog::accept();
-    });
-    connect(applyButton, &QPushButton::clicked, this, &BasicColourDialog::apply);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    addApplyButtons(buttons, this, [this] { apply(); });
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(columns);
@@ -275,7 +275,6 @@ void BasicColourDialog::showEvent(QShowEvent* event)
 OperatorColourDialog::OperatorColourDialog(SettingsStore& settings, QWidget* owner)
     : QDialog(owner), m_settings(settings), m_owner(owner)
 {
-    setObjectName(QStringLiteral("TForm19"));
     setWindowTitle(QStringLiteral("オペレーターカラー設定"));
     auto* grid = new QGridLayout;
     grid->setHorizontalSpacing(4);
@@ -307,17 +306,7 @@ OperatorColourDialog::OperatorColourDialog(SettingsStore& settings, QWidget* own
         }
     }
     auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    auto* ok = addButton(buttons, this, "OkButton", QStringLiteral("OK"));
-    ok->setDefault(true);
-    auto* applyButton = addButton(buttons, this, "ApplyButton", QStringLiteral("適用"));
-    auto* cancel = addButton(buttons, this, "CancelButton", QStringLiteral("キャンセル"));
-    connect(ok, &QPushButton::clicked, this, [this] {
-        apply();
-        QDialog::accept();
-    });
-    connect(applyButton, &QPushButton::clicked, this, &OperatorColourDialog::apply);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    addApplyButtons(buttons, this, [this] { apply(); });
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(grid);
     layout->addLayout(buttons);

@@ -13,6 +13,18 @@ namespace varnesk {
 
 Q_LOGGING_CATEGORY(lcAudio, "varnesk.audio")
 
+namespace {
+
+// Why a stream would not start: the device refused it (or gave no reason),
+// or there was no room for its buffer.
+AudioOpenResult startFailure(QAudio::Error error)
+{
+    return error == QAudio::OpenError || error == QAudio::NoError ? AudioOpenResult::DeviceFailed
+                                                                  : AudioOpenResult::BufferFailed;
+}
+
+} // namespace
+
 QAudioFormat captureFormat()
 {
     QAudioFormat format;
@@ -55,8 +67,7 @@ AudioOpenResult SoundCapture::open(int input)
     if (!io) {
         const QAudio::Error error = m_source->error();
         m_source.reset();
-        return error == QAudio::OpenError || error == QAudio::NoError ? AudioOpenResult::DeviceFailed
-                                                                      : AudioOpenResult::BufferFailed;
+        return startFailure(error);
     }
     if (m_source->error() != QAudio::NoError) {
         m_source.reset();
@@ -124,8 +135,7 @@ AudioOpenResult MonitorOutput::open()
     if (!io) {
         const QAudio::Error error = m_sink->error();
         m_sink.reset();
-        return error == QAudio::OpenError || error == QAudio::NoError ? AudioOpenResult::DeviceFailed
-                                                                      : AudioOpenResult::BufferFailed;
+        return startFailure(error);
     }
     m_io = io;
     m_played = 0;

@@ -188,7 +188,7 @@ StatusIndicators::StatusIndicators(ReceivePipeline& pipeline, QObject* parent)
     connect(&network, &NetworkSharing::netActiveChanged, this, &StatusIndicators::placeLamps);
     // A frame that a server decodes itself (a client sends its own on).
     connect(&pipeline, &ReceivePipeline::frameCaptured, this, [this] {
-        if (m_pipeline.network().NetActive() && m_pipeline.settings().boolean(Key::Server))
+        if (m_pipeline.network().netActive() && m_pipeline.settings().boolean(Key::Server))
             m_core.netEvent();
     });
     placeLamps();
@@ -211,7 +211,7 @@ void StatusIndicators::blockDone()
 void StatusIndicators::placeLamps()
 {
     const SettingsStore& s = m_pipeline.settings();
-    m_strip->place(m_pipeline.network().NetActive(), s.boolean(Key::Server), s.boolean(Key::ServerDec),
+    m_strip->place(m_pipeline.network().netActive(), s.boolean(Key::Server), s.boolean(Key::ServerDec),
                    s.integer(Key::Dual));
 }
 

@@ -2,7 +2,7 @@
 #include "app/ui/version_window.h"
 
 #include "app/product_picture.h"
-#include "app/ui/settings_dialogs.h"
+#include "widgets/centre_dialog.h"
 
 #include <QDesktopServices>
 #include <QEvent>
@@ -15,7 +15,6 @@ namespace varnesk {
 
 VersionWindow::VersionWindow(QWidget* owner) : QDialog(owner), m_owner(owner)
 {
-    setObjectName(QStringLiteral("TForm11"));
     setWindowTitle(QStringLiteral("バージョン情報"));
     setModal(true);
     setFixedSize(320, 230);

@@ -28,98 +28,98 @@ namespace {
 
 QWidget* makeSearchWindow(MainWindow& main)
 {
-    return new SearchWindow(main.search(), main.settings(), &main);
+    return main.windows().search = new SearchWindow(main.search(), main.settings(), &main);
 }
 
 QWidget* makeSearchEntryDialog(MainWindow& main)
 {
-    return new SearchEntryDialog(main.search(), &main);
+    return main.windows().searchEntry = new SearchEntryDialog(main.search(), &main);
 }
 
 QWidget* makeMailSettingsDialog(MainWindow& main)
 {
-    return new MailSettingsDialog(main.settings(), &main);
+    return main.windows().mailSettings = new MailSettingsDialog(main.settings(), &main);
 }
 
 QWidget* makeListWindow(MainWindow& main)
 {
-    return new AircraftListWindow(main.settings(), main.pipeline().tracking(), &main);
+    return main.windows().list = new AircraftListWindow(main.settings(), main.pipeline().tracking(), &main);
 }
 
 QWidget* makeInputDeviceDialog(MainWindow& main)
 {
-    return new InputDeviceDialog(main);
+    return main.windows().inputDevice = new InputDeviceDialog(main);
 }
 
 QWidget* makeDeviceChangeNotice(MainWindow& main)
 {
-    return new DeviceChangeNotice(main);
+    return main.windows().deviceChange = new DeviceChangeNotice(main);
 }
 
 QWidget* makeTextWindow(MainWindow& main)
 {
-    return new TextWindow(main.settings(), main.pipeline().decode().text, &main, &main);
+    return main.windows().text = new TextWindow(main.settings(), main.pipeline().decode().text, &main, &main);
 }
 
 QWidget* makeTextColourDialog(MainWindow& main)
 {
-    return new TextColourDialog(main.settings(), &main);
+    return main.windows().textColours = new TextColourDialog(main.settings(), &main);
 }
 
 QWidget* makeChatWindow(MainWindow& main)
 {
-    return new ChatWindow(main.settings(), main.pipeline().network(), main.netLink(), &main);
+    return main.windows().chat = new ChatWindow(main.settings(), main.pipeline().network(), main.netLink(), &main);
 }
 
 QWidget* makePacketWindow(MainWindow& main)
 {
-    return new PacketWindow(main.netLink(), &main);
+    return main.windows().packets = new PacketWindow(main.netLink(), &main);
 }
 
 QWidget* makeConnectDialog(MainWindow& main)
 {
-    return new ConnectDialog(main.settings(), &main);
+    return main.windows().connect = new ConnectDialog(main.settings(), &main);
 }
 
 QWidget* makeReconnectWindow(MainWindow& main)
 {
-    return new ReconnectWindow(main.netLink(), &main);
+    return main.windows().reconnect = new ReconnectWindow(main.netLink(), &main);
 }
 
 QWidget* makeImportProgressWindow(MainWindow& main)
 {
-    return new ImportProgressWindow(main.pipeline().decode().import, &main);
+    return main.windows().importProgress = new ImportProgressWindow(main.pipeline().decode().import, &main);
 }
 
 QWidget* makeSettingsDialog(MainWindow& main)
 {
-    auto* dialog = new SettingsDialog(main.settings(), &main);
+    auto* dialog = main.windows().settings = new SettingsDialog(main.settings(), &main);
     dialog->logNameChanged = [&main] { main.restartLogs(); };
     return dialog;
 }
 
 QWidget* makeBasicColourDialog(MainWindow& main)
 {
-    auto* dialog = new BasicColourDialog(main.settings(), &main);
+    auto* dialog = main.windows().basicColours = new BasicColourDialog(main.settings(), &main);
     dialog->coloursApplied = [&main] { applyColours(main); };
     return dialog;
 }
 
 QWidget* makeOperatorColourDialog(MainWindow& main)
 {
-    auto* dialog = new OperatorColourDialog(main.settings(), &main);
+    auto* dialog = main.windows().operatorColours = new OperatorColourDialog(main.settings(), &main);
     dialog->coloursApplied = [&main] { applyColours(main); };
     return dialog;
 }
 
 QWidget* makeVersionWindow(MainWindow& main)
 {
-    return new VersionWindow(&main);
+    return main.windows().version = new VersionWindow(&main);
 }
 
 QWidget* makeAircraftCard(MainWindow& main)
 {
-    auto* card = new AircraftCard(main.settings(), main.pipeline().tracking(), main.paths().picsDir, &main);
+    auto* card = main.windows().card = new AircraftCard(main.settings(), main.pipeline().tracking(), main.paths().picsDir, &main);
     card->processing = [&main] { return !main.closing(); };
     return card;
 }
@@ -160,7 +160,8 @@ const std::vector<WindowEntry>& windowTable()
 
 std::vector<QWidget*> createSecondaryWindows(MainWindow& main)
 {
-    std::vector<QWidget*> windows;
+    std::vector<QWidget*>& windows = main.windows().all;
+    windows.clear();
     for (const WindowEntry& entry : windowTable()) {
         QWidget* window = entry.make ? entry.make(main) : plainWindow(main, entry);
         window->setObjectName(QLatin1String(entry.objectName));
@@ -173,27 +174,26 @@ std::vector<QWidget*> createSecondaryWindows(MainWindow& main)
     return windows;
 }
 
-void centreOver(QWidget& window, const QWidget& owner)
+QString mainWindowName()
 {
-    const QRect frame = owner.frameGeometry();
-    const QSize own = window.frameGeometry().size();
-    window.move(frame.x() + frame.width() / 2 - own.width() / 2, frame.y() + frame.height() / 2 - own.height() / 2);
+    return QStringLiteral("TForm1");
 }
 
 void showStartWindows(MainWindow& main)
 {
-    for (const WindowEntry& entry : windowTable())
-        if (entry.shownAtStart && main.settings().boolean(*entry.shownAtStart))
-            if (auto* window = main.findChild<QWidget*>(QLatin1String(entry.objectName), Qt::FindDirectChildrenOnly))
-                window->show();
+    const std::vector<QWidget*>& windows = main.windows().all;
+    for (std::size_t i = 0; i < windows.size(); ++i)
+        if (const WindowEntry& entry = windowTable()[i];
+            entry.shownAtStart && main.settings().boolean(*entry.shownAtStart))
+            windows[i]->show();
 }
 
 void storeStartWindows(MainWindow& main)
 {
-    for (const WindowEntry& entry : windowTable())
-        if (entry.shownAtStart)
-            if (auto* window = main.findChild<QWidget*>(QLatin1String(entry.objectName), Qt::FindDirectChildrenOnly))
-                main.settings().setBoolean(*entry.shownAtStart, window->isVisible());
+    const std::vector<QWidget*>& windows = main.windows().all;
+    for (std::size_t i = 0; i < windows.size(); ++i)
+        if (const WindowEntry& entry = windowTable()[i]; entry.shownAtStart)
+            main.settings().setBoolean(*entry.shownAtStart, windows[i]->isVisible());
 }
 
 } // namespace varnesk

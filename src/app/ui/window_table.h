@@ -1,5 +1,5 @@
 // The eighteen windows that follow the main window: one table with each
-// window's layout name (objectName "TForm5" and so on), caption, kind, the
+// window's layout name (objectName TForm5 and so on; set here only), caption, kind, the
 // setting that opens it at start, and its factory. Created once at start in
 // the table's order, hidden, owned by the main window.
 #pragma once
@@ -31,14 +31,14 @@ struct WindowEntry {
 // TForm2 … TForm19 in creation order.
 const std::vector<WindowEntry>& windowTable();
 
-// Creates TForm2 … TForm19 in order, connects them to the program's core
-// and hands their toolbar buttons and menu entries to the main window;
-// returns them in table order.
-std::vector<QWidget*> createSecondaryWindows(MainWindow& main);
+// The main window's own layout name (TForm1).
+QString mainWindowName();
 
-// Places window centred over owner: left = owner left + owner width / 2 −
-// own width / 2, top likewise, halves taken as whole pixels.
-void centreOver(QWidget& window, const QWidget& owner);
+// Creates TForm2 … TForm19 in order, names them, puts each into
+// main.windows() by type, connects them to the program's core and hands
+// their toolbar buttons and menu entries to the main window; returns them
+// in table order.
+std::vector<QWidget*> createSecondaryWindows(MainWindow& main);
 
 // The windows whose "open at start" settings are on ([Form] Spec, List, Text).
 void showStartWindows(MainWindow& main);

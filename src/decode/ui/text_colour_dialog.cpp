@@ -2,6 +2,8 @@
 #include "decode/ui/text_colour_dialog.h"
 
 #include "settings/settings_store.h"
+#include "widgets/dialog_buttons.h"
+#include "widgets/centre_dialog.h"
 
 #include <QColorDialog>
 #include <QFontInfo>
@@ -64,7 +66,6 @@ void TextColourDialog::setColourPicker(ColourPicker p)
 TextColourDialog::TextColourDialog(SettingsStore& settings, QWidget* parent)
     : QDialog(parent), m_settings(settings)
 {
-    setObjectName(QStringLiteral("TForm18"));
     setWindowTitle(QStringLiteral("色設定"));
     setModal(true);
 
@@ -86,17 +87,7 @@ TextColourDialog::TextColourDialog(SettingsStore& settings, QWidget* parent)
     makeRow(0, QStringLiteral("文字色"), m_textSwatch, QStringLiteral("Text"), true);
     makeRow(1, QStringLiteral("バックグランド"), m_backSwatch, QStringLiteral("Back"), false);
 
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
-    ok->setObjectName(QStringLiteral("OkButton"));
-    ok->setDefault(true);
-    auto* cancel = new QPushButton(QStringLiteral("キャンセル"), this);
-    cancel->setObjectName(QStringLiteral("CancelButton"));
-    connect(ok, &QPushButton::clicked, this, &TextColourDialog::accept);
-    connect(cancel, &QPushButton::clicked, this, &TextColourDialog::reject);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
+    QHBoxLayout* buttons = makeOkCancelRow(*this, "OkButton", "CancelButton").layout;
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(grid);
@@ -111,10 +102,7 @@ int TextColourDialog::run(Mode mode, QWidget* opener, QWidget* target)
     m_back = settingColour(m_settings.colour(mode == Mode::List ? Key::ListBack : Key::TextBack));
     paintSwatches();
     adjustSize();
-    if (opener) {
-        const QRect o = opener->frameGeometry();
-        move(o.left() + o.width() / 2 - width() / 2, o.top() + o.height() / 2 - height() / 2);
-    }
+    centreDialog(*this, opener);
     return exec();
 }
 

@@ -5,6 +5,8 @@
 #include "decode/received_text.h"
 #include "decode/ui/text_colour_dialog.h"
 #include "settings/settings_store.h"
+#include "widgets/centre_dialog.h"
+#include "widgets/tool_button.h"
 
 #include <QButtonGroup>
 #include <QFontDialog>
@@ -31,7 +33,6 @@ constexpr int kRefreshMs = 100;
 TextWindow::TextWindow(SettingsStore& settingsStore, ReceivedText& text, QWidget* owner, QWidget* parent)
     : QWidget(parent, Qt::Window), m_settings(settingsStore), m_received(text), m_owner(owner)
 {
-    setObjectName(QStringLiteral("TForm10"));
     setWindowTitle(QStringLiteral("受信テキスト表示"));
     setMinimumSize(kMinWidth, kMinHeight);
 
@@ -115,12 +116,7 @@ TextWindow::TextWindow(SettingsStore& settingsStore, ReceivedText& text, QWidget
 
 QToolButton* TextWindow::addButton(int number, const QString& label, const QString& hint, bool checkable)
 {
-    auto* b = new QToolButton(m_bar);
-    b->setObjectName(QStringLiteral("SpeedButton%1").arg(number));
-    b->setText(label);
-    b->setToolTip(hint);
-    b->setAutoRaise(true);
-    b->setCheckable(checkable);
+    QToolButton* b = makeToolButton(m_bar, QStringLiteral("SpeedButton%1").arg(number), label, hint, checkable);
     b->setFixedHeight(25);
     b->setMinimumWidth(25);
     m_bar->layout()->addWidget(b);
@@ -200,10 +196,8 @@ void TextWindow::refreshText()
 
 void TextWindow::showEvent(QShowEvent* event)
 {
-    if (x() == 0 && y() == 0 && m_owner) {
-        const QRect o = m_owner->frameGeometry();
-        move(o.left() + o.width() / 2 - width() / 2, o.top() + o.height() / 2 - height() / 2);
-    }
+    if (x() == 0 && y() == 0)
+        centreDialog(*this, m_owner);
     applyTopMost();
     applyFont();
     applyTextColours();

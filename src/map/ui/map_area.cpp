@@ -3,7 +3,7 @@
 // change of view or layer ends with the full redraw of background and aircraft.
 #include "map/ui/map_area.h"
 
-#include "aircraft/ui/company_selector.h"
+#include "map/ui/company_selector.h"
 
 #include "acars/sjis.h"
 #include "aircraft/reference_tables.h"
@@ -12,6 +12,7 @@
 #include "map/ui/pane_widget.h"
 #include "settings/settings_store.h"
 #include "tracking/track_store.h"
+#include "widgets/tool_button.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -20,10 +21,8 @@
 #include <QEvent>
 #include <QPointer>
 #include <QLoggingCategory>
-#include <QMouseEvent>
 #include <QShowEvent>
 #include <QBitmap>
-#include <QPainter>
 #include <QPixmap>
 #include <QToolBar>
 #include <QToolButton>
@@ -91,12 +90,7 @@ QIcon airwayIcon(uint32_t settingsColour)
 QToolButton* makeButton(QWidget* parent, std::vector<QWidget*>& out, const char* name, const QString& hint,
                         const QString& text, bool checkable)
 {
-    auto* button = new QToolButton(parent);
-    button->setObjectName(QLatin1String(name));
-    button->setToolTip(hint);
-    button->setText(text);
-    button->setCheckable(checkable);
-    button->setAutoRaise(true);
+    QToolButton* button = makeToolButton(parent, name, text, hint, checkable);
     button->setFocusPolicy(Qt::NoFocus);
     out.push_back(button);
     return button;
@@ -104,22 +98,9 @@ QToolButton* makeButton(QWidget* parent, std::vector<QWidget*>& out, const char*
 
 } // namespace
 
-MapWidget::MapWidget(MapScene& scene, QWidget* parent) : QFrame(parent), m_scene(scene)
+MapWidget::MapWidget(MapScene& scene, QWidget* parent)
+    : PaneWidget([&scene]() -> const QImage& { return scene.picture(); }, QStringLiteral("MapPanel"), parent)
 {
-    setObjectName(QStringLiteral("MapPanel"));
-    setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    setLineWidth(kPaneBorderPx);
-    setAttribute(Qt::WA_OpaquePaintEvent);
-}
-
-void MapWidget::paintEvent(QPaintEvent* event)
-{
-    QFrame::paintEvent(event);
-    QPainter p(this);
-    const QRect inner = contentsRect();
-    p.setClipRect(inner);
-    p.fillRect(inner, Qt::black);
-    p.drawImage(inner.topLeft(), m_scene.picture());
 }
 
 void MapWidget::showEvent(QShowEvent* event)
@@ -135,18 +116,6 @@ void MapWidget::resizeEvent(QResizeEvent* event)
 {
     QFrame::resizeEvent(event);
     Q_EMIT surfaceResized(contentsRect().size());
-}
-
-void MapWidget::mousePressEvent(QMouseEvent* event)
-{
-    Q_EMIT pressed(event->position().toPoint() - contentsRect().topLeft());
-    event->accept();
-}
-
-void MapWidget::mouseReleaseEvent(QMouseEvent* event)
-{
-    Q_EMIT released(event->button(), event->position().toPoint() - contentsRect().topLeft(), event->modifiers());
-    event->accept();
 }
 
 MapArea::MapArea(SettingsStore& settings, const AppPaths& paths, QWidget* host)

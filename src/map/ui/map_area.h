@@ -8,6 +8,7 @@
 
 #include "map/map_scene.h"
 #include "map/pane_layout.h"
+#include "map/ui/pane_widget.h"
 
 #include <QFrame>
 #include <QObject>
@@ -25,34 +26,29 @@ class QButtonGroup;
 namespace varnesk {
 
 class AircraftList;
-class PaneWidget;
 class ReferenceTables;
 class TrackStore;
 
 enum class Pane { Report, Altitude, Modem };
 
-class MapWidget : public QFrame {
+// The map's own pane: the scene's picture in the same sunken frame as the
+// side panes (pressed and released in drawing-surface pixels), which also
+// tells when its surface changes size and when it is first shown.
+class MapWidget : public PaneWidget {
     Q_OBJECT
 public:
     explicit MapWidget(MapScene& scene, QWidget* parent = nullptr);
 
 Q_SIGNALS:
-    // Mouse positions in drawing-surface pixels.
-    void pressed(QPoint at);
-    void released(Qt::MouseButton button, QPoint at, Qt::KeyboardModifiers modifiers);
     void surfaceResized(QSize size);
     // The first time the widget is shown (the main window has appeared).
     void firstShown();
 
 protected:
     void showEvent(QShowEvent* event) override;
-    void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
-    MapScene& m_scene;
     bool m_shown = false;
 };
 

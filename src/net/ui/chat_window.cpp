@@ -2,12 +2,12 @@
 #include "net/ui/chat_window.h"
 
 #include "acars/sjis.h"
+#include "widgets/message_hub.h"
 #include "net/chat_lines.h"
 #include "net/net_link.h"
 #include "net/network_sharing.h"
-#include "search/ui/centre_over.h"
+#include "widgets/centre_dialog.h"
 #include "settings/settings_store.h"
-#include "widgets/message_hub.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -35,7 +35,6 @@ constexpr int kFieldHeight = 24;
 ChatWindow::ChatWindow(SettingsStore& settings, NetworkSharing& network, NetLink& link, QWidget* owner)
     : QWidget(owner, Qt::Window), m_network(network), m_link(link), m_owner(owner)
 {
-    setObjectName(QStringLiteral("TForm12"));
     setWindowTitle(QStringLiteral("チャット画面"));
 
     m_nameLabel = new QLabel(QStringLiteral("お名前"), this);
@@ -61,7 +60,7 @@ ChatWindow::ChatWindow(SettingsStore& settings, NetworkSharing& network, NetLink
 void ChatWindow::refillLog()
 {
     // Plain text only: whatever a peer sends is never read as markup.
-    m_log->setPlainText(sjisToQString(m_network.ChatHistory()));
+    m_log->setPlainText(sjisToQString(m_network.chatHistory()));
     m_log->verticalScrollBar()->setValue(m_log->verticalScrollBar()->maximum());
 }
 
@@ -69,7 +68,7 @@ void ChatWindow::send()
 {
     const std::string name = qstringToSjis(m_name->text());
     const std::string text = qstringToSjis(m_text->text());
-    switch (m_link.SendChat(name, text)) {
+    switch (m_link.sendChat(name, text)) {
     case ChatCheck::Ok:
         m_text->clear();
         return;
@@ -92,7 +91,7 @@ void ChatWindow::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
     if (m_owner)
-        centreWindowOver(*this, *m_owner);
+        centreDialog(*this, m_owner);
     refillLog();
 }
 

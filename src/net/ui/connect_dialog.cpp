@@ -2,10 +2,11 @@
 #include "net/ui/connect_dialog.h"
 
 #include "acars/sjis.h"
-#include "net/net_link.h"
-#include "search/ui/centre_over.h"
-#include "settings/settings_store.h"
+#include "widgets/dialog_buttons.h"
 #include "widgets/message_hub.h"
+#include "net/net_link.h"
+#include "widgets/centre_dialog.h"
+#include "settings/settings_store.h"
 
 #include <QCheckBox>
 #include <QFormLayout>
@@ -26,7 +27,6 @@ const QString kPortNotNumber = QStringLiteral("ポート番号は数字で入力
 ConnectDialog::ConnectDialog(SettingsStore& settings, QWidget* owner)
     : QDialog(owner), m_settings(settings), m_owner(owner)
 {
-    setObjectName(QStringLiteral("TForm14"));
     setWindowTitle(QStringLiteral("IP接続"));
     setModal(true);
 
@@ -41,17 +41,7 @@ ConnectDialog::ConnectDialog(SettingsStore& settings, QWidget* owner)
     form->addRow(QStringLiteral("接続先"), m_server);
     form->addRow(QStringLiteral("ポート番号"), m_port);
 
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
-    ok->setObjectName(QStringLiteral("Button1"));
-    ok->setDefault(true);
-    auto* cancel = new QPushButton(QStringLiteral("キャンセル"), this);
-    cancel->setObjectName(QStringLiteral("Button2"));
-    connect(ok, &QPushButton::clicked, this, &ConnectDialog::accept);
-    connect(cancel, &QPushButton::clicked, this, &ConnectDialog::reject);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
+    QHBoxLayout* buttons = makeOkCancelRow(*this, "Button1", "Button2").layout;
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
@@ -66,7 +56,7 @@ void ConnectDialog::showEvent(QShowEvent* event)
     m_reconnect->setChecked(m_settings.boolean(Key::Reconnect));
     QDialog::showEvent(event);
     if (m_owner)
-        centreWindowOver(*this, *m_owner);
+        centreDialog(*this, m_owner);
 }
 
 void ConnectDialog::accept()

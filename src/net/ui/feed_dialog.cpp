@@ -4,6 +4,7 @@
 #include "acars/sjis.h"
 #include "net/feed_sender.h"
 #include "settings/settings_store.h"
+#include "widgets/dialog_buttons.h"
 #include "widgets/centre_dialog.h"
 
 #include <QCheckBox>
@@ -64,18 +65,7 @@ FeedDialog::FeedDialog(SettingsStore& settings, FeedSender& feed, QWidget* owner
     form->addRow(QStringLiteral("状態"), m_counts);
     layout->addLayout(form);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
-    ok->setObjectName(QStringLiteral("OkButton"));
-    ok->setDefault(true);
-    auto* cancel = new QPushButton(QStringLiteral("キャンセル"), this);
-    cancel->setObjectName(QStringLiteral("CancelButton"));
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
-    layout->addLayout(buttons);
-    connect(ok, &QPushButton::clicked, this, &FeedDialog::accept);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    layout->addLayout(makeOkCancelRow(*this, "OkButton", "CancelButton").layout);
 
     m_refresh = new QTimer(this);
     m_refresh->setInterval(1000);

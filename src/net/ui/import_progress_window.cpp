@@ -14,7 +14,6 @@ namespace varnesk {
 ImportProgressWindow::ImportProgressWindow(RawImport& import, QWidget* owner)
     : QWidget(owner, Qt::Window | Qt::WindowStaysOnTopHint), m_import(import), m_owner(owner)
 {
-    setObjectName(QStringLiteral("TForm16"));
     setWindowTitle(QStringLiteral("RAWデータ取り込み中"));
     m_label = new QLabel(QStringLiteral("取り込み中..."), this);
     m_label->setObjectName(QStringLiteral("Label1"));

@@ -2,7 +2,7 @@
 #include "net/ui/packet_window.h"
 
 #include "net/net_link.h"
-#include "search/ui/centre_over.h"
+#include "widgets/centre_dialog.h"
 #include "widgets/message_hub.h"
 
 #include <QFormLayout>
@@ -32,7 +32,6 @@ QLabel* valueLabel(QWidget* parent, const char* name)
 
 PacketWindow::PacketWindow(NetLink& link, QWidget* owner) : QWidget(owner, Qt::Window), m_link(link), m_owner(owner)
 {
-    setObjectName(QStringLiteral("TForm13"));
     setWindowTitle(QStringLiteral("パケット状態測定"));
 
     auto* packets = new QGroupBox(QStringLiteral("パケット状態"), this);
@@ -80,7 +79,7 @@ PacketWindow::PacketWindow(NetLink& link, QWidget* owner) : QWidget(owner, Qt::W
     showCounters();
     adjustSize();
     if (m_owner)
-        centreWindowOver(*this, *m_owner);
+        centreDialog(*this, m_owner);
 }
 
 void PacketWindow::showCounters()
@@ -112,14 +111,14 @@ void PacketWindow::toggleTest(bool down)
 
 void PacketWindow::sendTest()
 {
-    m_link.SendTestLine(m_testCounter++);
+    m_link.sendTestLine(m_testCounter++);
 }
 
 void PacketWindow::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
     if (m_owner)
-        centreWindowOver(*this, *m_owner);
+        centreDialog(*this, m_owner);
     showCounters();
 }
 

@@ -2,7 +2,7 @@
 #include "net/ui/reconnect_window.h"
 
 #include "net/net_link.h"
-#include "search/ui/centre_over.h"
+#include "widgets/centre_dialog.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
@@ -14,7 +14,6 @@ namespace varnesk {
 
 ReconnectWindow::ReconnectWindow(NetLink& link, QWidget* owner) : QDialog(owner), m_link(link), m_owner(owner)
 {
-    setObjectName(QStringLiteral("TForm15"));
     setWindowTitle(QStringLiteral("再接続"));
     setModal(true);
     m_reason = new QLabel(this);
@@ -56,7 +55,7 @@ void ReconnectWindow::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
     if (m_owner)
-        centreWindowOver(*this, *m_owner);
+        centreDialog(*this, m_owner);
 }
 
 void ReconnectWindow::reject()

@@ -2,11 +2,12 @@
 #include "search/ui/mail_settings_dialog.h"
 
 #include "acars/sjis.h"
+#include "widgets/dialog_buttons.h"
+#include "widgets/message_hub.h"
 #include "search/smtp_client.h"
-#include "search/ui/centre_over.h"
+#include "widgets/centre_dialog.h"
 #include "search/ui/sjis_length_validator.h"
 #include "settings/settings_store.h"
-#include "widgets/message_hub.h"
 
 #include <QFormLayout>
 #include <QGroupBox>
@@ -32,7 +33,6 @@ QLineEdit* field(QWidget* parent, const char* name)
 MailSettingsDialog::MailSettingsDialog(SettingsStore& settings, QWidget* parent)
     : QDialog(parent), m_settings(settings)
 {
-    setObjectName(QStringLiteral("TForm7"));
     setWindowTitle(QStringLiteral("メール設定"));
     setModal(true);
 
@@ -50,17 +50,7 @@ MailSettingsDialog::MailSettingsDialog(SettingsStore& settings, QWidget* parent)
     auto* targetForm = new QFormLayout(target);
     targetForm->addRow(QStringLiteral("メールアドレス"), m_to);
 
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
-    ok->setObjectName(QStringLiteral("Button1"));
-    ok->setDefault(true);
-    auto* cancel = new QPushButton(QStringLiteral("キャンセル"), this);
-    cancel->setObjectName(QStringLiteral("Button2"));
-    connect(ok, &QPushButton::clicked, this, &MailSettingsDialog::accept);
-    connect(cancel, &QPushButton::clicked, this, &MailSettingsDialog::reject);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
+    QHBoxLayout* buttons = makeOkCancelRow(*this, "Button1", "Button2").layout;
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(source);
@@ -107,8 +97,7 @@ void MailSettingsDialog::reject()
 
 void MailSettingsDialog::showEvent(QShowEvent* event)
 {
-    if (QWidget* over = m_centreOver ? m_centreOver : parentWidget())
-        centreWindowOver(*this, *over);
+    centreDialog(*this, m_centreOver ? m_centreOver : parentWidget());
     QDialog::showEvent(event);
 }
 

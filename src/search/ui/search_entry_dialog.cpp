@@ -2,10 +2,11 @@
 #include "search/ui/search_entry_dialog.h"
 
 #include "acars/sjis.h"
-#include "search/search_watch.h"
-#include "search/ui/centre_over.h"
-#include "search/ui/sjis_length_validator.h"
+#include "widgets/dialog_buttons.h"
 #include "widgets/message_hub.h"
+#include "search/search_watch.h"
+#include "widgets/centre_dialog.h"
+#include "search/ui/sjis_length_validator.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -18,7 +19,6 @@ namespace varnesk {
 
 SearchEntryDialog::SearchEntryDialog(SearchWatch& watch, QWidget* parent) : QDialog(parent), m_watch(watch)
 {
-    setObjectName(QStringLiteral("TForm6"));
     setWindowTitle(QStringLiteral("登録航空機リスト編集"));
     setModal(true);
 
@@ -35,17 +35,7 @@ SearchEntryDialog::SearchEntryDialog(SearchWatch& watch, QWidget* parent) : QDia
     fields->addWidget(new QLabel(QStringLiteral("備　考"), this), 1, 0);
     fields->addWidget(m_remark, 1, 1);
 
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
-    ok->setObjectName(QStringLiteral("Button1"));
-    ok->setDefault(true);
-    auto* cancel = new QPushButton(QStringLiteral("キャンセル"), this);
-    cancel->setObjectName(QStringLiteral("Button2"));
-    connect(ok, &QPushButton::clicked, this, &SearchEntryDialog::accept);
-    connect(cancel, &QPushButton::clicked, this, &SearchEntryDialog::reject);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
+    QHBoxLayout* buttons = makeOkCancelRow(*this, "Button1", "Button2").layout;
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(fields);
@@ -104,14 +94,13 @@ void SearchEntryDialog::accept()
     if (addMode())
         m_watch.AddSearchRow(std::move(pattern), std::move(remark));
     else
-        m_watch.EditSearchRow(m_index, std::move(pattern), std::move(remark));
+        m_watch.editSearchRow(m_index, std::move(pattern), std::move(remark));
     QDialog::accept();
 }
 
 void SearchEntryDialog::showEvent(QShowEvent* event)
 {
-    if (QWidget* over = m_centreOver ? m_centreOver : parentWidget())
-        centreWindowOver(*this, *over);
+    centreDialog(*this, m_centreOver ? m_centreOver : parentWidget());
     QDialog::showEvent(event);
 }
 

@@ -3,12 +3,13 @@
 #include "search/ui/search_window.h"
 
 #include "acars/sjis.h"
+#include "widgets/message_hub.h"
 #include "search/search_watch.h"
-#include "search/ui/centre_over.h"
+#include "widgets/tool_button.h"
+#include "widgets/centre_dialog.h"
 #include "search/ui/mail_settings_dialog.h"
 #include "search/ui/search_entry_dialog.h"
 #include "settings/settings_store.h"
-#include "widgets/message_hub.h"
 
 #include <QEvent>
 #include <QGridLayout>
@@ -33,17 +34,6 @@ SearchWindow::SoundPlayer& soundPlayer()
 {
     static SearchWindow::SoundPlayer player;
     return player;
-}
-
-QToolButton* toolButton(QWidget* parent, const char* name, const QString& text, const QString& hint, bool checkable)
-{
-    auto* button = new QToolButton(parent);
-    button->setObjectName(QLatin1String(name));
-    button->setText(text);
-    button->setToolTip(hint);
-    button->setCheckable(checkable);
-    button->setAutoRaise(true);
-    return button;
 }
 
 QLabel* panel(QWidget* parent, const char* name)
@@ -76,24 +66,23 @@ void SearchWindow::setSoundPlayer(SoundPlayer player)
 SearchWindow::SearchWindow(SearchWatch& watch, SettingsStore& settings, QWidget* owner)
     : QWidget(owner, Qt::Window), m_watch(watch), m_settings(settings), m_owner(owner)
 {
-    setObjectName(QStringLiteral("TForm2"));
     setWindowTitle(QStringLiteral("航空機サーチ"));
 
     auto* tools = new QWidget(this);
     tools->setObjectName(QStringLiteral("ToolPanel"));
-    m_add = toolButton(tools, "SpeedButton4", QStringLiteral("新規追加"), QStringLiteral("新規追加"), false);
-    m_edit = toolButton(tools, "SpeedButton3", QStringLiteral("編集"), QStringLiteral("編集"), false);
-    m_delete = toolButton(tools, "SpeedButton2", QStringLiteral("削除"), QStringLiteral("削除"), false);
-    m_mailSetup = toolButton(tools, "SpeedButton5", QStringLiteral("メール通知設定"),
-                             QStringLiteral("メール通知設定"), false);
-    m_mail = toolButton(tools, "SpeedButton1", QStringLiteral("メール"), QStringLiteral("メール通知"), true);
-    m_testMail = toolButton(tools, "SpeedButton6", QStringLiteral("テスト"), QStringLiteral("テストメール送信"),
-                            false);
-    m_popUp = toolButton(tools, "SpeedButton7", QStringLiteral("ポップアップ"),
-                         QStringLiteral("受信時にポップアップ"), true);
-    m_sound = toolButton(tools, "SpeedButton8", QStringLiteral("サウンド"),
-                         QStringLiteral("受信時にサウンドを鳴らす"), true);
-    m_log = toolButton(tools, "SpeedButton9", QStringLiteral("ログ"), QStringLiteral("ログ"), true);
+    m_add = makeToolButton(tools, "SpeedButton4", QStringLiteral("新規追加"), QStringLiteral("新規追加"), false);
+    m_edit = makeToolButton(tools, "SpeedButton3", QStringLiteral("編集"), QStringLiteral("編集"), false);
+    m_delete = makeToolButton(tools, "SpeedButton2", QStringLiteral("削除"), QStringLiteral("削除"), false);
+    m_mailSetup = makeToolButton(tools, "SpeedButton5", QStringLiteral("メール通知設定"),
+                                 QStringLiteral("メール通知設定"), false);
+    m_mail = makeToolButton(tools, "SpeedButton1", QStringLiteral("メール"), QStringLiteral("メール通知"), true);
+    m_testMail = makeToolButton(tools, "SpeedButton6", QStringLiteral("テスト"), QStringLiteral("テストメール送信"),
+                                false);
+    m_popUp = makeToolButton(tools, "SpeedButton7", QStringLiteral("ポップアップ"),
+                             QStringLiteral("受信時にポップアップ"), true);
+    m_sound = makeToolButton(tools, "SpeedButton8", QStringLiteral("サウンド"),
+                             QStringLiteral("受信時にサウンドを鳴らす"), true);
+    m_log = makeToolButton(tools, "SpeedButton9", QStringLiteral("ログ"), QStringLiteral("ログ"), true);
     auto* toolRow = new QHBoxLayout(tools);
     toolRow->setContentsMargins(2, 2, 2, 2);
     toolRow->setSpacing(2);
@@ -241,7 +230,7 @@ void SearchWindow::showEvent(QShowEvent* event)
 {
     // At the top-left corner (the default place) the window centres over the main window.
     if (x() == 0 && y() == 0 && m_owner)
-        centreWindowOver(*this, *m_owner);
+        centreDialog(*this, m_owner);
     QWidget::showEvent(event);
 }
 
@@ -371,7 +360,7 @@ void SearchWindow::deleteRow()
     }
     if (!MessageHub::confirm(this, QStringLiteral("消去します。よろしいですか？")))
         return;
-    m_watch.RemoveSearchRow(row);
+    m_watch.removeSearchRow(row);
     setRowButtons(false);
 }
 
@@ -384,7 +373,7 @@ void SearchWindow::sendTestMail()
 {
     setRowButtons(false);
     setMailButtons(false);
-    m_watch.SendTestMail();
+    m_watch.sendTestMail();
 }
 
 } // namespace varnesk

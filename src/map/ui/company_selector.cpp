@@ -1,5 +1,5 @@
 // ComboBox2 from TrackStore::companyItems().
-#include "aircraft/ui/company_selector.h"
+#include "map/ui/company_selector.h"
 
 #include "acars/sjis.h"
 #include "tracking/track_store.h"
