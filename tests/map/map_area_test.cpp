@@ -276,6 +276,7 @@ TEST_F(MapAreaTest, MapLeavesRoomForTheShownPanes)
 
 TEST(CompanySelector, FollowsTheStore)
 {
+    test::ensureGuiApp();
     QComboBox box;
     box.setObjectName(QStringLiteral("ComboBox2"));
     TrackStore store(10, 50);
