@@ -92,6 +92,7 @@ MainWindow::MainWindow(const Options& options, QWidget* parent) : QMainWindow(pa
     m_settings.ApplyStartupCorrections();
     // The search list, checked after every accepted downlink.
     m_search = installSearch(*this);
+    installWriteReports(*this);
     // 12. Receiver state reset; processing switched on.
     resetReceiverState();
     // 14. The network: a server opens its listening socket, and the caption
@@ -480,7 +481,8 @@ void MainWindow::closeEvent(QCloseEvent* event)
     // 3. Settings.
     collectSettings();
     Q_EMIT settingsAboutToBeSaved();
-    m_settings.Save(m_paths.iniFile);
+    if (const WriteResult saved = m_settings.Save(m_paths.iniFile); !saved)
+        MessageHub::error(this, QStringLiteral("設定を保存できませんでした\n%1\n%2").arg(m_paths.iniFile, saved.reason));
     // 4. Server connections and the listening socket.
     Q_EMIT socketsClosing();
     // 5. Capture.

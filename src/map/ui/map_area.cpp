@@ -7,12 +7,15 @@
 
 #include "acars/sjis.h"
 #include "aircraft/reference_tables.h"
+#include "app/ui/message_hub.h"
+#include "settings/app_paths.h"
 #include "map/background_renderer.h"
 #include "map/canvas.h"
 #include "map/ui/pane_widget.h"
 #include "settings/settings_store.h"
 #include "tracking/track_store.h"
 
+#include <QTimer>
 #include <QAction>
 #include <QActionGroup>
 #include <QButtonGroup>
@@ -154,14 +157,30 @@ MapArea::MapArea(SettingsStore& settings, const AppPaths& paths, QWidget* host)
 {
     m_widget = new MapWidget(m_scene, host);
     connect(&m_scene, &MapScene::aircraftLayerDrawn, m_widget, qOverload<>(&QWidget::update));
-    connect(&m_scene, &MapScene::formatErrorsFound, this, [](const BackgroundStatus& st) {
-        // Reported once per rebuild in the log only: a box at every drag
-        // would make the map unusable, and the record is simply left out.
-        qCWarning(lcMap) << "map files: malformed records left out:" << st.coastline.formatErrors << "coastline (first line"
-                         << st.coastline.firstErrorLine << ")," << st.airways.formatErrors << "airway (first line"
-                         << st.airways.firstErrorLine << ")," << st.navaids.formatErrors << "nav (first line"
-                         << st.navaids.firstErrorLine << ")";
-    });
+    connect(
+        &m_scene, &MapScene::formatErrorsFound, this,
+        [this, paths](const BackgroundStatus& st) {
+            qCWarning(lcMap) << "map files: malformed records left out:" << st.coastline.formatErrors
+                             << "coastline," << st.airways.formatErrors << "airway," << st.navaids.formatErrors
+                             << "nav";
+            // One box for the files as the program found them at start; a
+            // file edited later is only logged (a box at every re-read while
+            // someone edits a file would be in the way).
+            if (m_formatErrorsShown)
+                return;
+            m_formatErrorsShown = true;
+            QString text = QStringLiteral("地図ファイルに読めない行がありました。読めた行だけで描画します。");
+            const std::pair<const QString&, const MapFileStatus&> files[] = {
+                {paths.coastline, st.coastline}, {paths.airways, st.airways}, {paths.navaids, st.navaids}};
+            for (const auto& [path, status] : files)
+                if (status.formatErrors > 0)
+                    text += QStringLiteral("\n%1: %2 件 (最初は %3 行目)")
+                                .arg(path)
+                                .arg(status.formatErrors)
+                                .arg(status.firstErrorLine);
+            // From the event loop, not from inside the rebuild.
+            QTimer::singleShot(0, this, [this, text] { MessageHub::warning(dialogParent(), text); });
+        });
     connect(m_widget, &MapWidget::pressed, this, &MapArea::pressAt);
     connect(m_widget, &MapWidget::released, this, &MapArea::releaseOnMap);
     connect(this, &MapArea::clicked, this, &MapArea::hitTestMap);

@@ -174,6 +174,7 @@ Q_SIGNALS:
     void plotsCleared();
 
 private:
+    bool m_formatErrorsShown = false;
     void onTrackChanged();
     void onAircraftRemoved(int k);
     void setSelectionState(bool has);
