@@ -3,6 +3,7 @@
 #include "net/keep_alive.h"
 
 #include <QAbstractSocket>
+#include <QVariant>
 
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -12,7 +13,7 @@ namespace varnesk {
 
 bool enableKeepAlive(QAbstractSocket& socket)
 {
-    socket.setSocketOption(QAbstractSocket::KeepAliveOption, 1);
+    socket.setSocketOption(QAbstractSocket::KeepAliveOption, QVariant(1));
     const qintptr fd = socket.socketDescriptor();
     if (fd < 0)
         return false;

@@ -9,6 +9,7 @@
 
 #include <QHostInfo>
 #include <QRandomGenerator>
+#include <QSslCipher>
 #include <QSslConfiguration>
 #include <QSslSocket>
 
@@ -229,6 +230,10 @@ void SmtpClient::onTimeout()
         return;
     if (m_step == Step::Connecting)
         fail("Invalid Socket");
+    else if (m_step == Step::Quit)
+        finish(0); // the mail was taken before QUIT
+    else if (m_step == Step::Handshake)
+        fail("** ERROR ** TLS: no handshake");
     else
         fail("** ERROR ** no reply");
 }
@@ -367,7 +372,7 @@ void SmtpClient::onEncrypted()
 {
     if (m_step != Step::Handshake)
         return;
-    Q_EMIT status("TLS: " + m_socket->sessionProtocolString().toStdString());
+    Q_EMIT status("TLS: " + m_socket->sessionCipher().protocolString().toStdString());
     // Anything the server said before the handshake is not to be trusted.
     m_buffer.clear();
     command(Step::EhloTls, bytes("EHLO " + helloName() + "\r\n"));
