@@ -585,7 +585,7 @@ TEST_F(MapAreaTest, MalformedMapRecordsAreToldInOneBoxAtStart)
     };
     write(files.coastline, "139.0\t35.0\n140.0\t36.0\n");
     write(files.airways, "1,35.0,139.0\n1,36.0,140.0\nx,y,z\n1,2,3\n1,35.0,139.0\n1,36.0,north\n");
-    write(files.navaids, "4,35.0,139.0,OK\n\x01\x02,\xff\n7,35,139\n");
+    write(files.navaids, "4,35.0,139.0,OK\n\x01\x02,\xfe\n7,35,139\n");
     MessageHub::clearRecords();
     QWidget top;
     top.resize(600, 400);

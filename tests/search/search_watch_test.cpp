@@ -179,8 +179,9 @@ TEST_F(Watch, HitLogFileKeepsEveryHitBeyondTheBox)
     std::string want;
     int hitsWritten = 0;
     for (int i = 0; want.size() <= kMaxHitLogBytes + 2000; ++i) {
-        const std::string reg = "JA" + std::to_string(10000 + i);
-        ASSERT_TRUE(w.CheckSearchList(reg, "JL0123"));
+        // A registration pattern notifies again for every new flight number.
+        const std::string flight = "JL" + std::to_string(1000 + i);
+        ASSERT_TRUE(w.CheckSearchList("JA8089", flight));
         want += hits.back().logLine + "\r\n";
         ++hitsWritten;
     }

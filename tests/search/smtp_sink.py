@@ -63,7 +63,7 @@ class Store:
 def authenticator(user, password):
     def check(server, session, envelope, mechanism, auth_data):
         ok = isinstance(auth_data, LoginPassword) and auth_data.login == user and auth_data.password == password
-        return AuthResult(success=ok)
+        return AuthResult(success=ok, handled=False)
     return check
 
 
