@@ -116,6 +116,7 @@ public:
     QString hitLogPath() const;
     // Hit lines that could not be appended to the hit log file.
     int hitLogFailures() const { return m_hitLogHealth.failures(); }
+    const QString& hitLogFailureReason() const { return m_hitLogHealth.reason(); }
 
     // Sends one notification mail, or queues it while another is being sent.
     void SendHitMail(const HitMailArgs& args);

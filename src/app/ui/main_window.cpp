@@ -481,8 +481,7 @@ void MainWindow::closeEvent(QCloseEvent* event)
     // 3. Settings.
     collectSettings();
     Q_EMIT settingsAboutToBeSaved();
-    if (const WriteResult saved = m_settings.Save(m_paths.iniFile); !saved)
-        MessageHub::error(this, QStringLiteral("設定を保存できませんでした\n%1\n%2").arg(m_paths.iniFile, saved.reason));
+    const WriteResult saved = m_settings.Save(m_paths.iniFile);
     // 4. Server connections and the listening socket.
     Q_EMIT socketsClosing();
     // 5. Capture.
@@ -495,6 +494,9 @@ void MainWindow::closeEvent(QCloseEvent* event)
     for (QWidget* window : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
         if (window->isWindow())
             window->hide();
+    // Told once the tool windows, which stay on top, are out of its way.
+    if (!saved)
+        MessageHub::error(this, QStringLiteral("設定を保存できませんでした\n%1\n%2").arg(m_paths.iniFile, saved.reason));
     QCoreApplication::quit();
 }
 

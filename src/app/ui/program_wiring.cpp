@@ -170,7 +170,9 @@ void installWriteReports(MainWindow& main)
             Qt::QueuedConnection);
         // The hit log starts before anyone listens.
         if (search->hitLogFailures() > 0)
-            QMetaObject::invokeMethod(&main, [report, path = search->hitLogPath()] { report(path, {}); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                &main, [report, path = search->hitLogPath(), reason = search->hitLogFailureReason()] { report(path, reason); },
+                Qt::QueuedConnection);
     }
 }
 
