@@ -153,34 +153,14 @@ void MapWidget::mouseReleaseEvent(QMouseEvent* event)
 }
 
 MapArea::MapArea(SettingsStore& settings, const AppPaths& paths, QWidget* host)
-    : QObject(host), m_settings(settings), m_scene(settings, paths), m_host(host)
+    : QObject(host), m_settings(settings), m_scene(settings, paths), m_host(host), m_filePaths(paths)
 {
     m_widget = new MapWidget(m_scene, host);
     connect(&m_scene, &MapScene::aircraftLayerDrawn, m_widget, qOverload<>(&QWidget::update));
-    connect(
-        &m_scene, &MapScene::formatErrorsFound, this,
-        [this, paths](const BackgroundStatus& st) {
-            qCWarning(lcMap) << "map files: malformed records left out:" << st.coastline.formatErrors
-                             << "coastline," << st.airways.formatErrors << "airway," << st.navaids.formatErrors
-                             << "nav";
-            // One box for the files as the program found them at start; a
-            // file edited later is only logged (a box at every re-read while
-            // someone edits a file would be in the way).
-            if (m_formatErrorsShown)
-                return;
-            m_formatErrorsShown = true;
-            QString text = QStringLiteral("地図ファイルに読めない行がありました。読めた行だけで描画します。");
-            const std::pair<const QString&, const MapFileStatus&> files[] = {
-                {paths.coastline, st.coastline}, {paths.airways, st.airways}, {paths.navaids, st.navaids}};
-            for (const auto& [path, status] : files)
-                if (status.formatErrors > 0)
-                    text += QStringLiteral("\n%1: %2 件 (最初は %3 行目)")
-                                .arg(path)
-                                .arg(status.formatErrors)
-                                .arg(status.firstErrorLine);
-            // From the event loop, not from inside the rebuild.
-            QTimer::singleShot(0, this, [this, text] { MessageHub::warning(dialogParent(), text); });
-        });
+    connect(&m_scene, &MapScene::formatErrorsFound, this, [](const BackgroundStatus& st) {
+        qCWarning(lcMap) << "map files: malformed records left out:" << st.coastline.formatErrors << "coastline,"
+                         << st.airways.formatErrors << "airway," << st.navaids.formatErrors << "nav";
+    });
     connect(m_widget, &MapWidget::pressed, this, &MapArea::pressAt);
     connect(m_widget, &MapWidget::released, this, &MapArea::releaseOnMap);
     connect(this, &MapArea::clicked, this, &MapArea::hitTestMap);
@@ -219,6 +199,7 @@ void MapArea::setTrackStore(TrackStore* store)
 
 void MapArea::setReferenceTables(const ReferenceTables* tables)
 {
+    m_tables = tables;
     if (tables)
         m_scene.setAirportLookup([tables](std::string_view code) { return tables->LookupAirportName(code); });
     else
@@ -303,6 +284,34 @@ void MapArea::start()
     const QSize size = m_widget->contentsRect().size();
     m_scene.resize(size.width(), size.height());
     redrawAll();
+    // From the event loop, not from inside the first drawing.
+    QTimer::singleShot(0, this, &MapArea::reportFileErrors);
+}
+
+void MapArea::reportFileErrors()
+{
+    // One box for the files as the program found them at start; a file
+    // edited later is only logged (a box at every re-read while someone
+    // edits a file would be in the way).
+    if (m_fileErrorsShown)
+        return;
+    m_fileErrorsShown = true;
+    const BackgroundStatus& st = m_scene.lastBackgroundStatus();
+    QString lines;
+    const std::pair<const QString&, const MapFileStatus&> files[] = {
+        {m_filePaths.coastline, st.coastline}, {m_filePaths.airways, st.airways}, {m_filePaths.navaids, st.navaids}};
+    auto add = [&lines](const QString& path, int count, int firstLine) {
+        lines += QStringLiteral("\n%1: %2 件 (最初は %3 行目)").arg(path).arg(count).arg(firstLine);
+    };
+    for (const auto& [path, status] : files)
+        if (status.formatErrors > 0)
+            add(path, status.formatErrors, status.firstErrorLine);
+    if (m_tables)
+        for (const TableFileCheck& check : m_tables->checkFiles())
+            add(check.path, check.malformed, check.firstLine);
+    if (!lines.isEmpty())
+        MessageHub::warning(dialogParent(),
+                            QStringLiteral("地図・データファイルに読めない行がありました。読めた行だけを使います。") + lines);
 }
 
 void MapArea::redrawAll()
