@@ -2,7 +2,7 @@
 // picture keep their old content, each failure is told in a box with the
 // system's reason, and everything is written again once space returns.
 #include "app/ui/main_window.h"
-#include "app/ui/message_hub.h"
+#include "widgets/message_hub.h"
 #include "map/ui/map_area.h"
 #include "search/search_watch.h"
 

@@ -7,7 +7,7 @@
 
 #include "acars/sjis.h"
 #include "aircraft/reference_tables.h"
-#include "app/ui/message_hub.h"
+#include "widgets/message_hub.h"
 #include "settings/app_paths.h"
 #include "map/background_renderer.h"
 #include "map/canvas.h"
