@@ -1,7 +1,7 @@
 # Sourced by scripts/run and scripts/test: installs the Debian 12 packages the
 # project needs when any is missing (apt-get, through sudo when not root).
 VARNESK_PACKAGES="build-essential cmake ninja-build libgtest-dev libjpeg-dev qt6-base-dev \
-qt6-multimedia-dev fonts-ipafont-gothic xvfb xauth imagemagick x11-apps pulseaudio tzdata locales python3-aiosmtpd \
+qt6-multimedia-dev fonts-ipafont-gothic xvfb xauth imagemagick x11-apps pulseaudio tzdata locales python3-aiosmtpd openssl \
 qt6-translations-l10n desktop-file-utils libsoapysdr-dev soapysdr-module-rtlsdr"
 
 varnesk_install_deps() {

@@ -170,20 +170,18 @@ int AircraftList::autoDeleteTick(QTime now, int deleteMinutes)
     return removed;
 }
 
-void AircraftList::writeLogHeader(std::string_view header) const
+void AircraftList::writeLogHeader(std::string_view header)
 {
-    QFile file(m_logPath);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return;
-    file.write(header.data(), static_cast<qint64>(header.size()));
-    file.write("\r\n", 2);
+    std::string text(header);
+    text += "\r\n";
+    WriteResult written = keepPreviousLog(m_logPath);
+    if (written)
+        written = replaceFile(m_logPath, text);
+    noteLogWrite(written);
 }
 
-void AircraftList::appendLogRecord(const ListRow& row) const
+void AircraftList::appendLogRecord(const ListRow& row)
 {
-    QFile file(m_logPath);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
-        return;
     std::string line;
     for (int c : {kColFlight, kColPic, kColRegistration, kColDept, kColDest, kColAircraft, kColRemarks, kColLastTime}) {
         if (c != kColFlight)
@@ -191,7 +189,16 @@ void AircraftList::appendLogRecord(const ListRow& row) const
         line += row.cell(c);
     }
     line += "\r\n";
-    file.write(line.data(), static_cast<qint64>(line.size()));
+    // A row is written whole or not at all.
+    noteLogWrite(appendWhole(m_logPath, line));
+}
+
+void AircraftList::noteLogWrite(const WriteResult& result)
+{
+    if (result)
+        m_logHealth.noteSuccess();
+    else if (m_logHealth.noteFailure(result.reason))
+        Q_EMIT logWriteFailed(m_logPath, result.reason);
 }
 
 } // namespace varnesk

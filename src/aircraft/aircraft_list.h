@@ -3,6 +3,8 @@
 // of day of the latest block. Times are passed in; the list never reads a clock.
 #pragma once
 
+#include "settings/file_write.h"
+
 #include <QTime>
 #include <QObject>
 #include <QString>
@@ -101,8 +103,11 @@ public:
     // passed) counts from 23:59:59.
     static int elapsedSeconds(int lastSeconds, int nowSeconds);
 
-    // list.csv: truncate and write a header line (CR LF).
-    void writeLogHeader(std::string_view header) const;
+    // list.csv starts afresh with a header line (CR LF); the previous file
+    // is kept under its stamped name.
+    void writeLogHeader(std::string_view header);
+    // Writes of list.csv that failed.
+    int logFailures() const { return m_logHealth.failures(); }
 
     int rowCount() const { return static_cast<int>(m_rows.size()); }
     const ListRow& row(int i) const { return m_rows[static_cast<size_t>(i)]; }
@@ -123,9 +128,13 @@ Q_SIGNALS:
     void positionMarkChanged(std::string_view registration, bool hasPosition);
     // Rows went with their tracks: the map redraws with its current selection.
     void tracksRemoved();
+    // list.csv could not be written: the first failure of a stretch (later
+    // ones are counted; every new row tries again).
+    void logWriteFailed(const QString& path, const QString& reason);
 
 private:
-    void appendLogRecord(const ListRow& row) const;
+    void appendLogRecord(const ListRow& row);
+    void noteLogWrite(const WriteResult& result);
     bool removeRowQuiet(int row); // true when a track went with it
 
     const SettingsStore& m_settings;
@@ -133,6 +142,7 @@ private:
     QString m_logPath;
     std::vector<ListRow> m_rows;
     TrackRemover* m_trackRemover = nullptr;
+    WriteHealth m_logHealth;
 };
 
 } // namespace varnesk

@@ -2,6 +2,8 @@
 // the key wins; LF or CR LF line ends; a byte 0xFF ends the file.
 #include "aircraft/reference_tables.h"
 
+#include <optional>
+
 #include "settings/app_paths.h"
 
 #include <QFile>
@@ -79,6 +81,44 @@ QString defaultPics(const AppPaths& paths)
 // empty or longer than the table's key limit can never be asked for and are
 // left out. A last line without a line end still counts, and so does the
 // line that a 0xFF byte cuts short.
+namespace {
+
+// The key of a table line (its CR already gone): the text before the first
+// comma when it is 1 … keyLimit bytes long.
+std::optional<std::string_view> tableKey(std::string_view line, size_t keyLimit)
+{
+    const size_t comma = line.find(',');
+    if (comma == std::string_view::npos || comma == 0 || comma > keyLimit)
+        return std::nullopt;
+    return line.substr(0, comma);
+}
+
+// Calls each(line) for every line of a table's bytes, CR removed, up to a
+// byte 0xFF.
+template <class Each>
+void forEachTableLine(std::string_view text, Each each)
+{
+    const size_t stop = text.find('\xFF');
+    if (stop != std::string_view::npos)
+        text = text.substr(0, stop);
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string_view::npos)
+            end = text.size();
+        std::string_view line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        start = end + 1;
+        each(line);
+    }
+}
+
+constexpr std::array<size_t, 4> kTableKeyLimits{kFlightKeyLimit, kRegistrationKeyLimit, kAirportCodeLimit,
+                                                kLetterKeyLimit};
+
+} // namespace
+
 struct ReferenceTables::ParsedTable {
     struct Entry {
         std::string_view key;
@@ -89,24 +129,11 @@ struct ReferenceTables::ParsedTable {
 
     ParsedTable(QByteArray content, size_t keyLimit) : bytes(std::move(content))
     {
-        std::string_view text(bytes.constData(), static_cast<size_t>(bytes.size()));
-        const size_t stop = text.find('\xFF');
-        if (stop != std::string_view::npos)
-            text = text.substr(0, stop);
-        size_t start = 0;
-        while (start < text.size()) {
-            size_t end = text.find('\n', start);
-            if (end == std::string_view::npos)
-                end = text.size();
-            std::string_view line = text.substr(start, end - start);
-            if (!line.empty() && line.back() == '\r')
-                line.remove_suffix(1);
-            start = end + 1;
-            const size_t comma = line.find(',');
-            if (comma == std::string_view::npos || comma == 0 || comma > keyLimit)
-                continue;
-            entries.push_back({line.substr(0, comma), line});
-        }
+        forEachTableLine(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())),
+                         [&](std::string_view line) {
+                             if (const std::optional<std::string_view> key = tableKey(line, keyLimit))
+                                 entries.push_back({*key, line});
+                         });
         // Stable, so that of equal keys the first line of the file stays first.
         std::stable_sort(entries.begin(), entries.end(),
                          [](const Entry& a, const Entry& b) { return a.key < b.key; });
@@ -141,9 +168,7 @@ const QString& ReferenceTables::pathOf(Table table) const
 
 std::string_view ReferenceTables::findLine(Table table, std::string_view key) const
 {
-    constexpr std::array<size_t, kTableCount> kKeyLimits{kFlightKeyLimit, kRegistrationKeyLimit, kAirportCodeLimit,
-                                                         kLetterKeyLimit};
-    const size_t keyLimit = kKeyLimits[table];
+    const size_t keyLimit = kTableKeyLimits[table];
     if (key.empty() || key.size() > keyLimit)
         return {};
     const QString& path = pathOf(table);
@@ -171,6 +196,30 @@ std::string_view ReferenceTables::findLine(Table table, std::string_view key) co
         cached.stamp = stamp;
     }
     return cached.parsed->find(key);
+}
+
+std::vector<TableFileCheck> ReferenceTables::checkFiles() const
+{
+    std::vector<TableFileCheck> out;
+    for (int table = kFlight; table < kTableCount; ++table) {
+        QFile file(pathOf(static_cast<Table>(table)));
+        if (file.fileName().isEmpty() || !file.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray bytes = file.readAll();
+        TableFileCheck check{file.fileName()};
+        int lineNo = 0;
+        forEachTableLine(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())),
+                         [&](std::string_view line) {
+                             ++lineNo;
+                             if (line.empty() || tableKey(line, kTableKeyLimits[static_cast<size_t>(table)]))
+                                 return;
+                             if (check.malformed++ == 0)
+                                 check.firstLine = lineNo;
+                         });
+        if (check.malformed > 0)
+            out.push_back(std::move(check));
+    }
+    return out;
 }
 
 ReferenceTables::ReferenceTables(const AppPaths& paths)

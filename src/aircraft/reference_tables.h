@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace varnesk {
 
@@ -28,6 +29,14 @@ inline constexpr size_t kAirportNameLimit = 62;
 inline constexpr size_t kLetterKeyLimit = 3;
 inline constexpr size_t kDesignatorLimit = 63;
 inline constexpr size_t kOperatorNameLimit = 63;
+
+// A table file with lines outside the format (no comma, an empty key, a key
+// longer than its limit): how many, and the line number of the first.
+struct TableFileCheck {
+    QString path;
+    int malformed = 0;
+    int firstLine = 0;
+};
 
 struct FlightInfo {
     bool found = false;
@@ -60,6 +69,9 @@ public:
     // <app>/pics/<registration>.jpg; empty for a registration that could
     // leave the picture folder (contains '/' or NUL, or is "." or "..") or is empty.
     QString AircraftPicturePath(std::string_view registration) const;
+
+    // Reads the four files and gives those with malformed lines.
+    std::vector<TableFileCheck> checkFiles() const;
 
     const QString& flightTable() const { return m_flight; }
     const QString& aircraftTable() const { return m_aircraft; }

@@ -131,7 +131,7 @@ void ReceivedText::finish(Direction direction, std::string_view flight, std::str
 {
     m_windowText.append(m_entry);
     Q_EMIT entryAppended(m_entry);
-    m_log.WriteLogEntry(m_settings, direction, flight, registration, station, m_logEntry);
+    noteLogWrite(m_log.WriteLogEntry(m_settings, direction, flight, registration, station, m_logEntry));
     // Trimmed byte by byte from the front while at least MaxBytes long, so the
     // oldest line is usually left cut.
     const auto limit = static_cast<std::size_t>(std::max(1, m_settings.integer(Key::MaxBytes)));
@@ -145,7 +145,21 @@ bool ReceivedText::WriteLogStart(bool withDashes)
     // the text log of an earlier run.
     if (!m_settings.boolean(Key::TxtLog))
         return false;
-    return m_log.WriteLogStart(withDashes, dateTimeNow());
+    const std::optional<LogWriteFailure> failure = m_log.WriteLogStart(withDashes, dateTimeNow());
+    noteLogWrite(failure);
+    return !failure;
+}
+
+void ReceivedText::noteLogWrite(const std::optional<LogWriteFailure>& failure)
+{
+    if (!failure) {
+        m_logHealth.noteSuccess();
+        return;
+    }
+    // The first failure of a stretch is told; the rest are counted, and
+    // every next entry tries again.
+    if (m_logHealth.noteFailure(failure->reason) && !failure->path.isEmpty())
+        Q_EMIT logWriteFailed(failure->path, failure->reason);
 }
 
 } // namespace varnesk

@@ -7,6 +7,7 @@
 
 #include "decode/acars_block.h"
 #include "decode/block_context.h"
+#include "decode/text_log.h"
 
 #include <QDateTime>
 #include <QObject>
@@ -70,8 +71,16 @@ public:
 Q_SIGNALS:
     // An entry was appended to the window's text (before trimming).
     void entryAppended(std::string_view entry);
+    // The text log (or an EachLogs file) could not be written: told for the
+    // first failure of a stretch; later ones are counted (logFailures()).
+    void logWriteFailed(const QString& path, const QString& reason);
+
+public:
+    int logFailures() const { return m_logHealth.failures(); }
 
 private:
+    void noteLogWrite(const std::optional<LogWriteFailure>& failure);
+    WriteHealth m_logHealth;
     std::string dateTimeOf(const BlockContext& context) const;
     void finish(Direction direction, std::string_view flight, std::string_view registration,
                 std::string_view station);

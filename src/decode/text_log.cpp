@@ -7,7 +7,6 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include <cstdio>
 
 namespace varnesk {
 
@@ -16,22 +15,18 @@ namespace {
 constexpr std::string_view kStartText = "Start Logging at ";
 constexpr int kStartDashes = 48;
 
-// Writes text with every "\n" as CR LF. Returns false on a short write.
-bool writeTranslated(std::FILE* f, std::string_view text)
+// text with every "\n" as CR LF.
+std::string translated(std::string_view text)
 {
-    size_t from = 0;
-    while (from < text.size()) {
-        const size_t nl = text.find('\n', from);
-        const size_t end = nl == std::string_view::npos ? text.size() : nl;
-        if (end > from && std::fwrite(text.data() + from, 1, end - from, f) != end - from)
-            return false;
-        if (nl == std::string_view::npos)
-            break;
-        if (std::fwrite("\r\n", 1, 2, f) != 2)
-            return false;
-        from = nl + 1;
+    std::string out;
+    out.reserve(text.size() + text.size() / 16 + 2);
+    for (const char c : text) {
+        if (c == '\n')
+            out += "\r\n";
+        else
+            out.push_back(c);
     }
-    return true;
+    return out;
 }
 
 bool samePath(const std::string& a, std::string_view b)
@@ -105,34 +100,40 @@ std::string TextLog::entryPath(int type, Direction direction, std::string_view f
     return guardImport(std::move(path), importFileName);
 }
 
-void TextLog::WriteLogEntry(const SettingsStore& settings, Direction direction, std::string_view flight,
-                            std::string_view registration, std::string_view station, std::string_view entry) const
+std::optional<LogWriteFailure> TextLog::WriteLogEntry(const SettingsStore& settings, Direction direction,
+                                                      std::string_view flight, std::string_view registration,
+                                                      std::string_view station, std::string_view entry) const
 {
     const std::string path = entryPath(settings.integer(Key::TxtLogType), direction, flight, registration,
                                        station, m_importFileName);
     if (!settings.boolean(Key::TxtLog) || path.empty())
-        return;
-    std::FILE* f = std::fopen(path.c_str(), "ab");
-    if (!f)
-        return;
-    writeTranslated(f, entry);
-    std::fclose(f);
+        return std::nullopt;
+    const QString name = QFile::decodeName(QByteArray(path.data(), static_cast<qsizetype>(path.size())));
+    // One write of the whole entry, cut back when the disk takes only part.
+    const WriteResult written = appendWhole(name, translated(entry));
+    if (written)
+        return std::nullopt;
+    return LogWriteFailure{name, written.reason};
 }
 
-bool TextLog::WriteLogStart(bool withDashes, std::string_view dateTime) const
+std::optional<LogWriteFailure> TextLog::WriteLogStart(bool withDashes, std::string_view dateTime) const
 {
     if (m_textLogPath.empty())
-        return false;
+        return LogWriteFailure{};
     const std::string path = guardImport(m_textLogPath, m_importFileName);
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f)
-        return false;
+    const QString name = QFile::decodeName(QByteArray(path.data(), static_cast<qsizetype>(path.size())));
     std::string text;
     text.append(kStartText).append(dateTime).append("\n");
     if (withDashes)
         text.append(static_cast<size_t>(kStartDashes), '-').append("\n");
-    const bool ok = writeTranslated(f, text);
-    return std::fclose(f) == 0 && ok;
+    // The log of the previous session is kept under its stamped name; the
+    // log's own name starts afresh.
+    WriteResult written = keepPreviousLog(name);
+    if (written)
+        written = replaceFile(name, translated(text));
+    if (written)
+        return std::nullopt;
+    return LogWriteFailure{name, written.reason};
 }
 
 int TextLog::deleteEachLogs() const

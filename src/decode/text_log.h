@@ -5,6 +5,11 @@
 #pragma once
 
 #include "decode/acars_block.h"
+#include "settings/file_write.h"
+
+#include <QString>
+
+#include <optional>
 
 #include <string>
 #include <string_view>
@@ -12,6 +17,12 @@
 namespace varnesk {
 
 class SettingsStore;
+
+// A log entry or start that did not reach its file.
+struct LogWriteFailure {
+    QString path;
+    QString reason;
+};
 
 class TextLog {
 public:
@@ -32,15 +43,18 @@ public:
     void setImportFileName(std::string path) { m_importFileName = std::move(path); }
     const std::string& importFileName() const { return m_importFileName; }
 
-    // Appends one entry (built with "\n" line ends) when [Txt] Log is on. A file
-    // that cannot be opened, or a name that is no file name, loses the entry.
-    void WriteLogEntry(const SettingsStore& settings, Direction direction, std::string_view flight,
-                       std::string_view registration, std::string_view station, std::string_view entry) const;
+    // Appends one entry (built with "\n" line ends) when [Txt] Log is on,
+    // whole or not at all. A name that is no file name loses the entry
+    // quietly; a file that cannot be written gives the failure.
+    std::optional<LogWriteFailure> WriteLogEntry(const SettingsStore& settings, Direction direction,
+                                                 std::string_view flight, std::string_view registration,
+                                                 std::string_view station, std::string_view entry) const;
 
-    // Empties the text log and writes "Start Logging at " + date-time, and with
-    // withDashes a line of 48 "-" below it. Returns false when the file cannot
-    // be written.
-    bool WriteLogStart(bool withDashes, std::string_view dateTime) const;
+    // Starts the text log afresh: the previous file is kept under its
+    // stamped name (text_yyyyMMddHHmm.log after its last write) and a new
+    // one gets "Start Logging at " + date-time, and with withDashes a line of
+    // 48 "-" below it. Gives the failure when a file cannot be written.
+    std::optional<LogWriteFailure> WriteLogStart(bool withDashes, std::string_view dateTime) const;
 
     // Deletes every "*.log" file of the EachLogs folder (not entering
     // subfolders). Returns the number deleted.

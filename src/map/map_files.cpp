@@ -263,21 +263,18 @@ MapFileStatus readAirways(const QString& path, const std::function<void(const Ai
 
         const Fields a = splitFields(first.view());
         const char kind = codeOf(a.field[0]);
-        if (kind != '1' && kind != '2' && kind != '3') {
-            if (second.sawEnd)
-                break;
-            continue; // read but never drawn
-        }
         const Fields b = splitFields(second.view());
         AirwaySegment seg{kind, 0, 0, 0, 0};
         const bool ok = !first.overlong && !second.overlong && !a.overlong && !b.overlong && a.count >= 3 &&
                         b.count >= 3 && parseDegrees(a.field[1], seg.lat0) && parseDegrees(a.last, seg.lon0) &&
                         parseDegrees(b.field[1], seg.lat1) && parseDegrees(b.last, seg.lon1);
-        if (ok) {
+        // A well-formed pair of another kind is read but never drawn; a pair
+        // that is not (garbage, whatever its first byte) is malformed.
+        if (!ok)
+            countError(status, lineNo - 1);
+        else if (kind == '1' || kind == '2' || kind == '3') {
             sink(seg);
             ++status.records;
-        } else {
-            countError(status, lineNo - 1);
         }
         if (second.sawEnd)
             break;
@@ -302,16 +299,17 @@ MapFileStatus readNavPoints(const QString& path, const std::function<void(const 
         ++lineNo;
         const Fields f = splitFields(line.view());
         const char type = codeOf(f.field[0]);
-        if (type >= '0' && type <= '9') {
-            NavPoint p{type, 0, 0, f.last};
-            const bool ok = !line.overlong && !f.overlong && f.count >= 4 && parseDegrees(f.field[1], p.lat) &&
-                            parseDegrees(f.field[2], p.lon);
-            if (ok) {
-                sink(p);
-                ++status.records;
-            } else {
-                countError(status, lineNo);
-            }
+        NavPoint p{type, 0, 0, f.last};
+        const bool ok = !line.overlong && !f.overlong && f.count >= 4 && parseDegrees(f.field[1], p.lat) &&
+                        parseDegrees(f.field[2], p.lon);
+        // A well-formed point of another type is read but never drawn; an
+        // empty line is no record.
+        if (line.view().empty() && !line.overlong) {
+        } else if (!ok)
+            countError(status, lineNo);
+        else if (type >= '0' && type <= '9') {
+            sink(p);
+            ++status.records;
         }
         if (line.sawEnd)
             break;

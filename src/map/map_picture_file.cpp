@@ -1,10 +1,12 @@
-// The picture goes through QSaveFile: written beside the target and renamed
-// over it only when complete.
+// The picture is encoded in memory, then written beside the target and
+// renamed over it only when complete and synced.
 #include "map/map_picture_file.h"
 
 #include <QFileInfo>
+#include "settings/file_write.h"
+
+#include <QBuffer>
 #include <QImageWriter>
-#include <QSaveFile>
 
 namespace varnesk {
 
@@ -22,20 +24,18 @@ bool writeMapPicture(const QImage& picture, const QString& path, QString& reason
         reason = QStringLiteral("拡張子「%1」の画像形式では保存できません。").arg(QFileInfo(path).suffix());
         return false;
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        reason = file.errorString();
-        return false;
-    }
-    QImageWriter writer(&file, format);
+    QByteArray encoded;
+    QBuffer buffer(&encoded);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, format);
     // The map surface is 24-bit colour; so is the file.
     if (!writer.write(picture.convertToFormat(QImage::Format_RGB888))) {
         reason = writer.errorString();
-        file.cancelWriting();
         return false;
     }
-    if (!file.commit()) {
-        reason = file.errorString();
+    const WriteResult written = replaceFile(path, std::string_view(encoded.constData(), static_cast<size_t>(encoded.size())));
+    if (!written) {
+        reason = written.reason;
         return false;
     }
     return true;

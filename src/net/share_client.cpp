@@ -1,6 +1,8 @@
 // Connect, read, close and send of the client socket.
 #include "net/share_client.h"
 
+#include "net/keep_alive.h"
+
 #include "net/share_server.h"
 
 #include <QTcpSocket>
@@ -44,6 +46,7 @@ void ShareClient::ConnectToServer(const QString& host, quint16 port)
         m_connectTimer.stop();
         m_phase = Phase::Connected;
         m_socket->setSocketOption(QAbstractSocket::SendBufferSizeSocketOption, kClientSocketSendBytes);
+        enableKeepAlive(*m_socket);
         Q_EMIT connected();
     });
     connect(socket, &QTcpSocket::readyRead, this, &ShareClient::onReadyRead);

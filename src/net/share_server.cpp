@@ -1,6 +1,8 @@
 // Accept, read, close and send of the server's connections.
 #include "net/share_server.h"
 
+#include "net/keep_alive.h"
+
 #include <QHostAddress>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -173,6 +175,7 @@ void ShareServer::onNewConnection()
         }
         socket->setReadBufferSize(kReadBufferBytes);
         socket->setSocketOption(QAbstractSocket::SendBufferSizeSocketOption, kServerSocketSendBytes);
+        enableKeepAlive(*socket);
         slot->socket = socket;
         slot->peerAddress = socket->peerAddress().toIPv4Address();
         slot->peerPort = socket->peerPort();

@@ -5,7 +5,6 @@
 #include "search/sjis_text.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 namespace varnesk {
 
@@ -105,25 +104,9 @@ bool SearchList::Load(const QString& path)
     return true;
 }
 
-bool SearchList::SaveSearchList(const QString& path) const
+WriteResult SearchList::SaveSearchList(const QString& path) const
 {
-    return WriteFileReplacing(path, format(m_rows));
-}
-
-bool WriteFileReplacing(const QString& path, std::string_view bytes)
-{
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    // QSaveFile::commit() does not notice a write error of the flush it makes
-    // while closing (the buffered bytes of a small file all go then), and
-    // would rename a cut file over the old one: flush first and check.
-    if (file.write(bytes.data(), static_cast<qint64>(bytes.size())) != static_cast<qint64>(bytes.size())
-        || !file.flush()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return replaceFile(path, format(m_rows));
 }
 
 } // namespace varnesk

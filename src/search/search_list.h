@@ -3,6 +3,8 @@
 // remark, CR LF; Shift-JIS bytes). Hit and LastTime live only in memory.
 #pragma once
 
+#include "settings/file_write.h"
+
 #include <QString>
 
 #include <string>
@@ -23,11 +25,6 @@ inline constexpr size_t kMaxSearchRows = 10000;
 
 inline constexpr std::string_view kNoHit = "------";
 inline constexpr std::string_view kNoTime = "--:--:--";
-
-// Writes bytes to a temporary file beside path and renames it over path;
-// on any failure, the final flush included, the old file stays and the
-// result is false.
-bool WriteFileReplacing(const QString& path, std::string_view bytes);
 
 struct SearchRow {
     std::string pattern;
@@ -61,7 +58,7 @@ public:
     // Writes every row to a temporary file beside path and renames it over
     // the old file, so a failed write leaves the old list in place. False
     // when the new file could not be written.
-    bool SaveSearchList(const QString& path) const;
+    WriteResult SaveSearchList(const QString& path) const;
 
     // The file form. Reading: the bytes before the first comma of a line are
     // the pattern (8 kept), the bytes after it the remark (31 kept); LF or

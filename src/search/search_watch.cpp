@@ -12,6 +12,8 @@
 
 #include <QFile>
 
+#include <algorithm>
+
 namespace varnesk {
 
 namespace {
@@ -58,6 +60,7 @@ MailMessage BuildHitMail(const HitMailArgs& args, const SettingsStore& settings,
     if (settings.boolean(Key::SJISConv))
         JisToShiftJis(body);
     mail.body = std::move(body);
+    mail.date = now;
     return mail;
 }
 
@@ -121,7 +124,10 @@ void SearchWatch::NotifyHit(std::string_view registration, std::string_view flig
     hit.flight = stripControls(flight);
     hit.remark = m_list.rows()[static_cast<size_t>(index)].remark;
     hit.popUp = popUp();
-    if (sound() && QFile::exists(m_paths.alertSound))
+    // Pop-up, panel and hit log tell every hit; the chime and the mail only
+    // the first of a registration within [Mail] MailHold minutes.
+    const bool held = heldBack(hit.registration, now);
+    if (sound() && !held && QFile::exists(m_paths.alertSound))
         hit.alertSound = m_paths.alertSound;
 
     std::string dept(kNoRoute), dest(kNoRoute), deptName(kNoRoute), destName(kNoRoute);
@@ -146,11 +152,35 @@ void SearchWatch::NotifyHit(std::string_view registration, std::string_view flig
         m_hitLog.erase(0, lf == std::string::npos ? m_hitLog.size() : lf + 1);
     }
     Q_EMIT hitLogChanged();
-    if (log())
-        writeHitLog();
+    if (log()) {
+        // Appended whole, so the file keeps every hit of the run however
+        // long the box grows.
+        const std::string line = hit.logLine + "\r\n";
+        const WriteResult written = appendWhole(m_paths.searchLog, line);
+        if (written)
+            m_hitLogHealth.noteSuccess();
+        else if (m_hitLogHealth.noteFailure(written.reason))
+            Q_EMIT fileWriteFailed(m_paths.searchLog, written.reason);
+    }
 
-    if (mailSend())
+    const bool mail = mailSend() && !held;
+    if (mail || !hit.alertSound.isEmpty()) {
+        if (m_lastAlert.size() >= kMaxHeldRegistrations)
+            std::erase_if(m_lastAlert, [&](const auto& entry) { return !heldBack(entry.first, now); });
+        m_lastAlert[hit.registration] = now;
+    }
+    if (mail)
         SendHitMail(HitMailArgs{hit.registration, hit.flight, byRegistration, hit.remark, destName, deptName});
+}
+
+bool SearchWatch::heldBack(const std::string& registration, const QDateTime& now) const
+{
+    const auto found = m_lastAlert.find(registration);
+    if (found == m_lastAlert.end())
+        return false;
+    const qint64 holdSeconds = static_cast<qint64>(std::max(0, m_settings.integer(Key::MailHold))) * 60;
+    const qint64 since = found->second.secsTo(now);
+    return since >= 0 && since < holdSeconds;
 }
 
 void SearchWatch::AddSearchRow(std::string pattern, std::string remark)
@@ -180,11 +210,13 @@ void SearchWatch::removeSearchRow(int index)
     Q_EMIT listChanged();
 }
 
-bool SearchWatch::SaveSearchList()
+WriteResult SearchWatch::SaveSearchList()
 {
-    const bool saved = m_list.SaveSearchList(m_paths.searchList);
-    if (!saved)
-        qCWarning(lcSearch) << "search list not saved:" << m_paths.searchList;
+    const WriteResult saved = m_list.SaveSearchList(m_paths.searchList);
+    if (!saved) {
+        qCWarning(lcSearch) << "search list not saved:" << m_paths.searchList << saved.reason;
+        Q_EMIT fileWriteFailed(m_paths.searchList, saved.reason);
+    }
     return saved;
 }
 
@@ -246,7 +278,7 @@ QString SearchWatch::hitLogPath() const
     return m_paths.searchLog;
 }
 
-bool SearchWatch::writeHitLog() const
+WriteResult SearchWatch::writeHitLog()
 {
     std::string text;
     text.reserve(m_hitLog.size() + m_hitLog.size() / 32);
@@ -256,7 +288,14 @@ bool SearchWatch::writeHitLog() const
         else if (c != '\r')
             text.push_back(c);
     }
-    return WriteFileReplacing(m_paths.searchLog, text);
+    WriteResult result = keepPreviousLog(m_paths.searchLog);
+    if (result)
+        result = replaceFile(m_paths.searchLog, text);
+    if (result)
+        m_hitLogHealth.noteSuccess();
+    else if (m_hitLogHealth.noteFailure(result.reason))
+        Q_EMIT fileWriteFailed(m_paths.searchLog, result.reason);
+    return result;
 }
 
 void SearchWatch::setMailTiming(MailTiming timing)
@@ -276,6 +315,13 @@ void SearchWatch::SendHitMail(const HitMailArgs& args)
     }
     m_current = args;
     setSending(true);
+    SmtpAccount account;
+    account.port = m_portOverride != 0 ? m_portOverride : static_cast<quint16>(std::clamp(m_settings.integer(Key::MailPort), 0, 65535));
+    account.startTls = m_settings.boolean(Key::MailTls);
+    account.auth = static_cast<SmtpAuth>(std::clamp(m_settings.integer(Key::MailAuth), 0, 2));
+    account.user = m_settings.text(Key::MailUser);
+    account.password = m_settings.text(Key::MailPass);
+    m_smtp.setAccount(account);
     m_smtp.SmtpSend(m_settings.text(Key::MailHost), BuildHitMail(args, m_settings, clock()));
 }
 

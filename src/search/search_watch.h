@@ -9,6 +9,7 @@
 #include "settings/app_paths.h"
 #include "search/search_list.h"
 #include "search/smtp_client.h"
+#include "settings/file_write.h"
 
 #include <QDateTime>
 #include <QObject>
@@ -16,6 +17,7 @@
 #include <QTimer>
 
 #include <deque>
+#include <unordered_map>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -58,6 +60,9 @@ inline constexpr int kMailRetries = 3;
 inline constexpr size_t kMaxPendingMails = 8;
 // The hit log box keeps its last lines within this size.
 inline constexpr size_t kMaxHitLogBytes = 64000;
+// Registrations remembered for holding back their mail and chime; past this
+// the ones whose hold has ended are forgotten.
+inline constexpr size_t kMaxHeldRegistrations = 4096;
 
 // The notification mail for args as the settings ([Mail] MailFrom, MailTo,
 // MIMEConv, SJISConv) want it; now is the local time written in the body.
@@ -86,8 +91,9 @@ public:
     void AddSearchRow(std::string pattern, std::string remark);
     void editSearchRow(int index, std::string pattern, std::string remark);
     void removeSearchRow(int index);
-    // Rewrites search.csv; a failure leaves the old file and is not reported.
-    bool SaveSearchList();
+    // Rewrites search.csv; a failure leaves the old file and is reported
+    // by fileWriteFailed.
+    WriteResult SaveSearchList();
 
     // The switches, stored in the settings at once.
     bool mailConfigured() const;
@@ -104,9 +110,13 @@ public:
     const std::string& hitLog() const { return m_hitLog; }
     // The user's edits in the box.
     void setHitLog(std::string text);
-    // Replaces the hit log file with the box's text.
-    bool writeHitLog() const;
+    // Starts the hit log file afresh with the box's text; an earlier file is
+    // kept under its stamped name. Every hit after that is appended.
+    WriteResult writeHitLog();
     QString hitLogPath() const;
+    // Hit lines that could not be appended to the hit log file.
+    int hitLogFailures() const { return m_hitLogHealth.failures(); }
+    const QString& hitLogFailureReason() const { return m_hitLogHealth.reason(); }
 
     // Sends one notification mail, or queues it while another is being sent.
     void SendHitMail(const HitMailArgs& args);
@@ -116,9 +126,14 @@ public:
     bool retryPending() const { return m_retryTimer.isActive(); }
     const std::string& mailStatus() const { return m_status; }
 
-    // For tests: shorter time-outs and retry interval, another SMTP port.
+    // For tests: shorter time-outs and retry interval, another SMTP port
+    // (in place of [Mail] MailPort), certificates to trust.
     void setMailTiming(MailTiming timing);
-    void setSmtpPort(quint16 port) { m_smtp.setPort(port); }
+    void setSmtpPort(quint16 port) { m_portOverride = port; }
+    void setSmtpCaCertificates(const QList<QSslCertificate>& certificates) { m_smtp.setCaCertificates(certificates); }
+    // True when a mail or the chime for this registration went out less than
+    // [Mail] MailHold minutes ago.
+    bool heldBack(const std::string& registration, const QDateTime& now) const;
 
     // The local time of hits and mails; the wall clock unless replaced.
     std::function<QDateTime()> clock = [] { return QDateTime::currentDateTime(); };
@@ -136,6 +151,9 @@ Q_SIGNALS:
     void mailStatusChanged(const std::string& text);
     // A mail is being sent: the mail switch and test button are disabled.
     void mailSendingChanged(bool sending);
+    // search.csv or the hit log file could not be written; for the hit log
+    // only the first failure of a stretch is told (later ones are counted).
+    void fileWriteFailed(const QString& path, const QString& reason);
 
 private:
     void onSmtpStatus(const std::string& text);
@@ -158,6 +176,10 @@ private:
     std::deque<HitMailArgs> m_pending;
     bool m_sending = false;
     std::string m_status;
+    quint16 m_portOverride = 0;
+    WriteHealth m_hitLogHealth;
+    // When each registration last raised a mail or the chime.
+    std::unordered_map<std::string, QDateTime> m_lastAlert;
 };
 
 } // namespace varnesk

@@ -7,7 +7,11 @@
 #include "search/search_log.h"
 #include "search/sjis_text.h"
 
-#include <QTcpSocket>
+#include <QHostInfo>
+#include <QRandomGenerator>
+#include <QSslCipher>
+#include <QSslConfiguration>
+#include <QSslSocket>
 
 #include <netdb.h>
 #include <arpa/inet.h>
@@ -64,7 +68,41 @@ qsizetype completeReplyLength(const QByteArray& buffer)
     }
 }
 
+// The code of a complete reply: the first three characters of its last line
+// when they are digits, else -1.
+int replyCode(const QByteArray& reply)
+{
+    QByteArray last = reply;
+    while (last.endsWith('\n') || last.endsWith('\r'))
+        last.chop(1);
+    last = last.mid(last.lastIndexOf('\n') + 1);
+    if (last.size() < 3)
+        return -1;
+    int code = 0;
+    for (int i = 0; i < 3; ++i) {
+        if (last[i] < '0' || last[i] > '9')
+            return -1;
+        code = code * 10 + (last[i] - '0');
+    }
+    // "2500" is no reply code.
+    if (last.size() > 3 && last[3] != ' ' && last[3] != '-')
+        return -1;
+    return code;
+}
+
 } // namespace
+
+std::string MakeMessageId(std::string_view from)
+{
+    std::string domain(from.substr(from.find('@') == std::string_view::npos ? from.size() : from.find('@') + 1));
+    domain = stripControls(domain);
+    std::erase_if(domain, [](char c) { return c == '<' || c == '>' || c == ' ' || c == '@'; });
+    if (domain.empty())
+        domain = "varnesk.invalid";
+    const quint64 random = QRandomGenerator::global()->generate64();
+    return "<" + std::to_string(QDateTime::currentMSecsSinceEpoch()) + "." + QByteArray::number(random, 16).toStdString()
+        + "@" + domain + ">";
+}
 
 SmtpClient::SmtpClient(QObject* parent) : QObject(parent)
 {
@@ -95,17 +133,29 @@ bool SmtpClient::SmtpSend(const std::string& server, const MailMessage& message)
     m_message.to = std::string(cutSjis(stripControls(message.to), kMailAddressBytes));
     m_message.subject = std::string(cutSjis(foldedHeaderValue(message.subject), kMailSubjectBytes));
     m_message.body = std::string(cutSjis(message.body, kMailBodyBytes));
+    m_message.date = message.date;
     m_buffer.clear();
     m_peerClosed = false;
     m_step = Step::Connecting;
 
-    m_socket = new QTcpSocket(this);
-    connect(m_socket, &QTcpSocket::connected, this, &SmtpClient::onConnected);
-    connect(m_socket, &QTcpSocket::readyRead, this, &SmtpClient::onReadyRead);
-    connect(m_socket, &QTcpSocket::disconnected, this, &SmtpClient::onClosed);
-    connect(m_socket, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError) {
+    m_socket = new QSslSocket(this);
+    if (!m_caCertificates.isEmpty()) {
+        QSslConfiguration tls = m_socket->sslConfiguration();
+        tls.addCaCertificates(m_caCertificates);
+        m_socket->setSslConfiguration(tls);
+    }
+    connect(m_socket, &QSslSocket::connected, this, &SmtpClient::onConnected);
+    connect(m_socket, &QSslSocket::readyRead, this, &SmtpClient::onReadyRead);
+    connect(m_socket, &QSslSocket::disconnected, this, &SmtpClient::onClosed);
+    connect(m_socket, &QSslSocket::encrypted, this, &SmtpClient::onEncrypted);
+    connect(m_socket, &QSslSocket::sslErrors, this, [this](const QList<QSslError>& errors) {
+        fail("** ERROR ** TLS: " + (errors.isEmpty() ? std::string("handshake failed") : errors.front().errorString().toStdString()));
+    });
+    connect(m_socket, &QSslSocket::errorOccurred, this, [this](QAbstractSocket::SocketError) {
         if (m_step == Step::Connecting)
             fail("Invalid Socket");
+        else if (m_step == Step::Handshake)
+            fail("** ERROR ** TLS: " + m_socket->errorString().toStdString());
         else
             onClosed();
     });
@@ -119,7 +169,7 @@ bool SmtpClient::SmtpSend(const std::string& server, const MailMessage& message)
         return true;
     }
     m_socket->connectToHost(QString::fromLatin1(m_server.data(), static_cast<qsizetype>(m_server.size())),
-                            m_port != 0 ? m_port : mailServicePort());
+                            m_account.port != 0 ? m_account.port : mailServicePort());
     return true;
 }
 
@@ -142,7 +192,7 @@ void SmtpClient::awaitReply()
 
 void SmtpClient::onReadyRead()
 {
-    if (!m_socket || m_step == Step::Idle || m_step == Step::Connecting)
+    if (!m_socket || m_step == Step::Idle || m_step == Step::Connecting || m_step == Step::Handshake)
         return;
     m_buffer += m_socket->readAll();
     const qsizetype length = completeReplyLength(m_buffer);
@@ -160,6 +210,10 @@ void SmtpClient::onClosed()
 {
     if (m_step == Step::Idle || m_step == Step::Connecting || m_peerClosed)
         return;
+    if (m_step == Step::Handshake) {
+        fail("** ERROR ** TLS: connection closed");
+        return;
+    }
     m_peerClosed = true;
     // What arrived before the close is the reply, however short; an empty
     // one passes the check, and the next command then cannot be written.
@@ -176,6 +230,10 @@ void SmtpClient::onTimeout()
         return;
     if (m_step == Step::Connecting)
         fail("Invalid Socket");
+    else if (m_step == Step::Quit)
+        finish(0); // the mail was taken before QUIT
+    else if (m_step == Step::Handshake)
+        fail("** ERROR ** TLS: no handshake");
     else
         fail("** ERROR ** no reply");
 }
@@ -185,47 +243,139 @@ void SmtpClient::onReply(const QByteArray& reply)
     m_timer.stop();
     const std::string replyText = text(reply);
     Q_EMIT status("receiving : " + replyText + (m_step == Step::Greeting ? "\n" : ""));
-    if (!reply.isEmpty() && reply[0] > '3') {
-        fail("** ERROR ** " + replyText);
+    const int code = replyCode(reply);
+    if (m_step == Step::Quit) {
+        // The mail was taken with the 250 after its body; whatever the
+        // server says to QUIT, sending it again would deliver it twice.
+        finish(0);
+        return;
+    }
+    int want = 250;
+    switch (m_step) {
+    case Step::Greeting: want = 220; break;
+    case Step::StartTls: want = 220; break;
+    case Step::AuthPlain: want = 235; break;
+    case Step::AuthLogin: want = 334; break;
+    case Step::AuthUser: want = 334; break;
+    case Step::AuthPassword: want = 235; break;
+    case Step::Data: want = 354; break;
+    default: want = 250; break;
+    }
+    const bool accepted = code == want || (m_step == Step::RcptTo && code == 251);
+    if (!accepted) {
+        fail("** ERROR ** " + (replyText.empty() ? std::string("connection closed") : replyText));
         return;
     }
     switch (m_step) {
     case Step::Greeting:
-        m_step = Step::Helo;
-        if (sendLine(bytes("HELO " + m_server + " \r\n"), true))
-            awaitReply();
+        if (m_account.startTls || m_account.auth != SmtpAuth::None)
+            command(Step::Ehlo, bytes("EHLO " + helloName() + "\r\n"));
+        else
+            command(Step::Helo, bytes("HELO " + m_server + " \r\n"));
         break;
     case Step::Helo:
-        m_step = Step::MailFrom;
-        if (sendLine(bytes("MAIL FROM:<" + m_message.from + ">\r\n"), true))
-            awaitReply();
+        sendMailFrom();
+        break;
+    case Step::Ehlo:
+        sendAfterHello(false);
+        break;
+    case Step::EhloTls:
+        sendAfterHello(true);
+        break;
+    case Step::StartTls:
+        m_step = Step::Handshake;
+        m_timer.start(m_timing.replyMs);
+        m_socket->setPeerVerifyName(QString::fromLatin1(m_server.data(), static_cast<qsizetype>(m_server.size())));
+        m_socket->startClientEncryption();
+        break;
+    case Step::AuthLogin:
+        command(Step::AuthUser, bytes(Base64Encode(m_account.user) + "\r\n"), "(user)\r\n");
+        break;
+    case Step::AuthUser:
+        command(Step::AuthPassword, bytes(Base64Encode(m_account.password) + "\r\n"), "(password)\r\n");
+        break;
+    case Step::AuthPlain:
+    case Step::AuthPassword:
+        sendMailFrom();
         break;
     case Step::MailFrom:
-        m_step = Step::RcptTo;
-        if (sendLine(bytes("RCPT TO:<" + m_message.to + ">\r\n"), true))
-            awaitReply();
+        command(Step::RcptTo, bytes("RCPT TO:<" + m_message.to + ">\r\n"));
         break;
     case Step::RcptTo:
-        m_step = Step::Data;
-        if (sendLine(QByteArrayLiteral("DATA\r\n"), true))
-            awaitReply();
+        command(Step::Data, QByteArrayLiteral("DATA\r\n"));
         break;
     case Step::Data:
         m_step = Step::EndOfData;
         sendContent();
         break;
     case Step::EndOfData:
-        m_step = Step::Quit;
-        if (sendLine(QByteArrayLiteral("QUIT\r\n"), true))
-            awaitReply();
+        command(Step::Quit, QByteArrayLiteral("QUIT\r\n"));
         break;
     case Step::Quit:
-        finish(0);
-        break;
     case Step::Idle:
     case Step::Connecting:
+    case Step::Handshake:
         break;
     }
+}
+
+std::string SmtpClient::helloName()
+{
+    const QString local = QHostInfo::localHostName();
+    std::string name = stripControls(local.toLatin1().toStdString());
+    std::erase_if(name, [](char c) { return c == ' '; });
+    return name.empty() ? std::string("localhost") : name;
+}
+
+bool SmtpClient::command(Step next, const QByteArray& line, const std::string& shown)
+{
+    m_step = next;
+    if (!sendLine(line, shown.empty()))
+        return false;
+    if (!shown.empty())
+        Q_EMIT status("sending   : " + shown);
+    awaitReply();
+    return true;
+}
+
+void SmtpClient::sendAfterHello(bool encrypted)
+{
+    if (m_account.startTls && !encrypted) {
+        command(Step::StartTls, QByteArrayLiteral("STARTTLS\r\n"));
+        return;
+    }
+    switch (m_account.auth) {
+    case SmtpAuth::Plain: {
+        std::string credentials;
+        credentials.push_back('\0');
+        credentials += m_account.user;
+        credentials.push_back('\0');
+        credentials += m_account.password;
+        command(Step::AuthPlain, bytes("AUTH PLAIN " + Base64Encode(credentials) + "\r\n"), "AUTH PLAIN (login)\r\n");
+        break;
+    }
+    case SmtpAuth::Login:
+        command(Step::AuthLogin, QByteArrayLiteral("AUTH LOGIN\r\n"));
+        break;
+    case SmtpAuth::None:
+        sendMailFrom();
+        break;
+    }
+}
+
+void SmtpClient::sendMailFrom()
+{
+    command(Step::MailFrom, bytes("MAIL FROM:<" + m_message.from + ">\r\n"));
+}
+
+void SmtpClient::onEncrypted()
+{
+    if (m_step != Step::Handshake)
+        return;
+    Q_EMIT status("TLS: " + m_socket->sessionCipher().protocolString().toStdString());
+    // Anything the server said before the handshake is not to be trusted.
+    m_buffer.clear();
+    command(Step::EhloTls, bytes("EHLO " + helloName() + "\r\n"));
 }
 
 bool SmtpClient::sendLine(const QByteArray& line, bool showStatus)
@@ -250,6 +400,9 @@ void SmtpClient::sendContent()
     const std::string to = ShiftJisToJis(m_message.to);
     const std::string from = ShiftJisToJis(m_message.from);
     const std::string body = WireBody(ShiftJisToJis(m_message.body));
+    const QDateTime when = m_message.date.isValid() ? m_message.date : QDateTime::currentDateTime();
+    const std::string date = when.toString(Qt::RFC2822Date).toStdString();
+    const std::string messageId = MakeMessageId(m_message.from);
     struct Line {
         std::string wire;
         std::string shown; // empty: no status
@@ -262,6 +415,8 @@ void SmtpClient::sendContent()
         {"Subject: " + subject + "\r\n", "Subject: " + m_message.subject + "\r\n"},
         {"To: " + to + "\r\n", "To: " + m_message.to + "\r\n"},
         {"From: " + from + "\r\n", "From: " + m_message.from + "\r\n"},
+        {"Date: " + date + "\r\n", {}},
+        {"Message-ID: " + messageId + "\r\n", {}},
         {"\r\n", "\r\n"},
         {body + "\r\n", m_message.body + "\r\n"},
         {".\r\n", {}},

@@ -49,6 +49,12 @@ constexpr std::array<KeyDef, kKeyCount> kTable{{
     {Key::MailSend, "Mail", "MailSend", T::Boolean, "0"},
     {Key::SJISConv, "Mail", "SJISConv", T::Boolean, "1"},
     {Key::MIMEConv, "Mail", "MIMEConv", T::Boolean, "1"},
+    {Key::MailPort, "Mail", "MailPort", T::Integer, "25"},
+    {Key::MailTls, "Mail", "MailTls", T::Boolean, "0"},    // STARTTLS
+    {Key::MailAuth, "Mail", "MailAuth", T::Integer, "0"},  // 0 none, 1 PLAIN, 2 LOGIN
+    {Key::MailUser, "Mail", "MailUser", T::Text, ""},
+    {Key::MailPass, "Mail", "MailPass", T::Text, ""},
+    {Key::MailHold, "Mail", "MailHold", T::Integer, "30"}, // minutes between mails of one registration
 
     {Key::SpecPopUp, "Spec", "PopUp", T::Boolean, "1"},
     {Key::SpecSound, "Spec", "Sound", T::Boolean, "1"},

@@ -20,7 +20,8 @@ enum class Key : int {
     // [Txt]
     TxtType, MaxBytes, SqNoDisp, TxtLog, TxtLogType, ShowPos, TISNoDisp, FreqNoDisp,
     // [Mail]
-    MailHost, MailFrom, MailTo, MailSend, SJISConv, MIMEConv,
+    MailHost, MailFrom, MailTo, MailSend, SJISConv, MIMEConv, MailPort, MailTls, MailAuth, MailUser, MailPass,
+    MailHold,
     // [Spec]
     SpecPopUp, SpecSound, SpecLog,
     // [List]

@@ -6,7 +6,6 @@
 #include "settings/ini_text.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <cassert>
@@ -258,7 +257,7 @@ bool SettingsStore::Load(const QString& path)
     return true;
 }
 
-bool SettingsStore::Save(const QString& path) const
+WriteResult SettingsStore::Save(const QString& path) const
 {
     std::string out;
     auto writeUnknown = [&](const RawSection& raw) {
@@ -292,14 +291,8 @@ bool SettingsStore::Save(const QString& path) const
         writeUnknown(raw);
     }
 
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(out.data(), static_cast<qint64>(out.size())) != static_cast<qint64>(out.size())) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    // A file that holds a mail password is readable by its owner only.
+    return replaceFile(path, out, !text(Key::MailPass).empty());
 }
 
 void SettingsStore::applyStartupCorrections()

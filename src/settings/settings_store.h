@@ -3,6 +3,7 @@
 // named by Key; text values are Shift-JIS bytes as they stand in the file.
 #pragma once
 
+#include "settings/file_write.h"
 #include "settings/settings_keys.h"
 
 #include <QString>
@@ -40,10 +41,12 @@ public:
     // Reads the file; a missing file, section or key leaves the default.
     // Returns false only when the file exists but cannot be read.
     bool Load(const QString& path);
-    // Writes every key through a temporary file renamed over the old one,
-    // so an interrupted write never leaves a truncated file. Keys and
+    // Writes every key through a temporary file renamed over the old one
+    // once it is complete and synced, so a full disk or an interrupted write
+    // leaves the old file as it was (the reason comes back). Keys and
     // sections that the program does not know are written back unchanged.
-    bool Save(const QString& path) const;
+    // With a mail password the file is readable by its owner only.
+    WriteResult Save(const QString& path) const;
 
     // The corrections made after loading: MaxBytes into 1000 … 63999,
     // MaxConnect at least 1, the two ports into 49152 … 65535, and for a

@@ -1,6 +1,7 @@
 // The search list in the running program: a generated recording played as
 // [Wave] Source brings a listed aircraft; the search window pops up, the hit
-// log is written and the mail reaches a real SMTP server. With a server that
+// log is written and the mail reaches a real SMTP server over STARTTLS with a
+// login, and the settings file holding the password is the owner's only. With a server that
 // never answers, reception and display go on through the whole retry schedule.
 #include "acars/sjis.h"
 #include "app/receive_pipeline.h"
@@ -55,7 +56,7 @@ protected:
         test::writeFile(m_dir.filePath(QStringLiteral("varnesk.ini")),
                         "[Wave]\nSource=traffic.wav\nDual=1\n[Txt]\nTxtType=0\n[Spec]\nPopUp=1\nSound=0\nLog=1\n"
                         "[Mail]\nMailHost=127.0.0.1\nMailFrom=station@example.org\nMailTo=me@example.org\n"
-                        "MailSend=1\n");
+                        "MailSend=1\nMailTls=1\nMailAuth=1\nMailUser=station\nMailPass=s3cret\n");
     }
     void TearDown() override { MessageHub::setAnswerer({}); }
 
@@ -71,11 +72,15 @@ protected:
 
 TEST_F(SearchProgram, HitPopsUpLogsAndMailsThroughARealServer)
 {
-    test::SmtpSink sink;
+    test::TestCertificate certificate;
+    ASSERT_FALSE(certificate.certificates().isEmpty()) << certificate.errors().toStdString();
+    test::SmtpSink sink({QStringLiteral("--tls"), certificate.certPath(), certificate.keyPath(), QStringLiteral("--auth"),
+                         QStringLiteral("station:s3cret")});
     ASSERT_NE(sink.port(), 0) << sink.errors().toStdString();
     MainWindow main(options());
     createSecondaryWindows(main);
     main.search().setSmtpPort(sink.port());
+    main.search().setSmtpCaCertificates(certificate.certificates());
     QWidget* searchWindow = main.findChild<QWidget*>(QStringLiteral("TForm2"));
     ASSERT_NE(searchWindow, nullptr);
     EXPECT_FALSE(searchWindow->isVisible());
@@ -87,6 +92,8 @@ TEST_F(SearchProgram, HitPopsUpLogsAndMailsThroughARealServer)
     EXPECT_EQ(mail.value(QStringLiteral("subject")).toString(), QStringLiteral("JA8089を受信しました！"));
     EXPECT_TRUE(mail.value(QStringLiteral("body")).toString().contains(QStringLiteral("JL0010")));
     main.close();
+    EXPECT_EQ(QFile::permissions(m_dir.filePath(QStringLiteral("varnesk.ini"))),
+              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser | QFileDevice::WriteUser);
 }
 
 TEST_F(SearchProgram, ReceptionGoesOnWhileTheMailServerNeverAnswers)

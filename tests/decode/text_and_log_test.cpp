@@ -4,6 +4,8 @@
 
 #include "decode_rig.h"
 
+#include <QRegularExpression>
+
 #include <gtest/gtest.h>
 
 using namespace varnesk;
@@ -115,13 +117,20 @@ TEST_F(TextLogTest, LogOffWritesNothing)
     EXPECT_FALSE(rig.exists(QStringLiteral("logs/text.log")));
 }
 
-TEST_F(TextLogTest, LogStartEmptiesTheTextLog)
+TEST_F(TextLogTest, LogStartBeginsAFreshTextLogAndKeepsTheLastOne)
 {
     rig.settings().setBoolean(Key::TxtLog, true);
     rig.feed(downlink(".JA8089", "M01A", "JL0012", "OLD"));
+    const std::string old = rig.readFile(QStringLiteral("logs/text.log"));
+    ASSERT_NE(old.find("OLD"), std::string::npos);
     ReceivedText& text = rig.decode().text;
     ASSERT_TRUE(text.WriteLogStart(false));
     EXPECT_EQ(rig.readFile(QStringLiteral("logs/text.log")), "Start Logging at " + rig.dateTime() + "\r\n");
+    // The log as it was, under the time of its last write.
+    const QStringList kept = QDir(rig.dir() + QStringLiteral("/logs")).entryList({QStringLiteral("text_*.log")});
+    ASSERT_EQ(kept.size(), 1);
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^text_\\d{12}\\.log$")).match(kept[0]).hasMatch()) << kept[0].toStdString();
+    EXPECT_EQ(rig.readFile(QStringLiteral("logs/") + kept[0]), old);
     ASSERT_TRUE(text.WriteLogStart(true));
     EXPECT_EQ(rig.readFile(QStringLiteral("logs/text.log")),
               "Start Logging at " + rig.dateTime() + "\r\n" + std::string(48, '-') + "\r\n");
@@ -133,6 +142,29 @@ TEST_F(TextLogTest, LogStartEmptiesTheTextLog)
     EXPECT_FALSE(text.WriteLogStart(true));
     EXPECT_EQ(rig.readFile(QStringLiteral("logs/text.log")), before);
     EXPECT_NE(before.find("KEPT"), std::string::npos);
+}
+
+TEST_F(TextLogTest, AFailedWriteIsToldOnceCountedAndRetried)
+{
+    rig.settings().setBoolean(Key::TxtLog, true);
+    ReceivedText& text = rig.decode().text;
+    std::vector<QString> told;
+    QObject::connect(&text, &ReceivedText::logWriteFailed, [&](const QString& path, const QString&) { told.push_back(path); });
+    // A folder where the log should be: no entry can be written.
+    const QString log = rig.dir() + QStringLiteral("/logs/text.log");
+    ASSERT_TRUE(QDir().mkpath(log));
+    for (int i = 1; i <= 3; ++i)
+        rig.feed(downlink(".JA8089", "M0" + std::to_string(i) + "A", "JL0012", "T" + std::to_string(i)));
+    EXPECT_EQ(told, std::vector<QString>{log});
+    EXPECT_EQ(text.logFailures(), 3);
+    // The next entry after the way is clear goes in; a later failure is told again.
+    ASSERT_TRUE(QDir().rmdir(log));
+    rig.feed(downlink(".JA8089", "M04A", "JL0012", "BACK"));
+    EXPECT_NE(rig.readFile(QStringLiteral("logs/text.log")).find("BACK"), std::string::npos);
+    ASSERT_TRUE(QFile::remove(log));
+    ASSERT_TRUE(QDir().mkpath(log));
+    rig.feed(downlink(".JA8089", "M05A", "JL0012", "GONE"));
+    EXPECT_EQ(told.size(), 2u);
 }
 
 TEST_F(TextLogTest, ImportGuardAppendsToTheCopy)

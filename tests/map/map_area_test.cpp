@@ -567,5 +567,57 @@ TEST_F(MapSelectionTest, PaneSwitchesMoveTheMapAndThePanes)
     area->setModemPane(nullptr);
 }
 
+TEST_F(MapAreaTest, MalformedMapAndTableRecordsAreToldInOneBoxAtStart)
+{
+    QTemporaryDir dir;
+    AppPaths files;
+    files.coastline = dir.filePath(QStringLiteral("coastline.dat"));
+    files.airways = dir.filePath(QStringLiteral("airway.txt"));
+    files.navaids = dir.filePath(QStringLiteral("nav.txt"));
+    auto write = [](const QString& path, const QByteArray& bytes) {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    };
+    write(files.coastline, "139.0\t35.0\n140.0\t36.0\n");
+    write(files.airways, "1,35.0,139.0\n1,36.0,140.0\nx,y,z\n1,2,3\n1,35.0,139.0\n1,36.0,north\n");
+    write(files.navaids, "4,35.0,139.0,OK\n\x01\x02,\xfe\n7,35,139\n");
+    files.flightTable = dir.filePath(QStringLiteral("flight.csv"));
+    files.airportTable = dir.filePath(QStringLiteral("airport.csv"));
+    write(files.flightTable, "JL0123,RJTTRJCC,ok\nno comma here\n,empty key\nJL01234567,key too long\n\n");
+    write(files.airportTable, "RJTT,HANEDA\r\n");
+    ReferenceTables tables(files.flightTable, {}, files.airportTable, {}, {});
+    MessageHub::clearRecords();
+    QWidget top;
+    top.resize(600, 400);
+    auto* place = new QWidget(&top);
+    place->setGeometry(0, 0, 600, 400);
+    MapArea garbled(settings, files, place);
+    garbled.setReferenceTables(&tables);
+    top.show();
+    auto boxes = [] {
+        std::vector<QString> out;
+        for (const MessageHub::Record& r : MessageHub::records())
+            if (r.text.startsWith(QStringLiteral("地図・データファイルに読めない行がありました")))
+                out.push_back(r.text);
+        return out;
+    };
+    for (int i = 0; i < 200 && boxes().empty(); ++i) {
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    const std::vector<QString> told = boxes();
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_TRUE(told[0].contains(files.airways + QStringLiteral(": 2 件 (最初は 3 行目)"))) << told[0].toStdString();
+    EXPECT_TRUE(told[0].contains(files.navaids + QStringLiteral(": 2 件 (最初は 2 行目)"))) << told[0].toStdString();
+    EXPECT_TRUE(told[0].contains(files.flightTable + QStringLiteral(": 3 件 (最初は 2 行目)"))) << told[0].toStdString();
+    EXPECT_FALSE(told[0].contains(files.coastline));
+    EXPECT_FALSE(told[0].contains(files.airportTable));
+    // The good records are drawn.
+    const BackgroundStatus& st = garbled.scene().lastBackgroundStatus();
+    EXPECT_EQ(st.coastline.records, 1);
+    EXPECT_EQ(st.airways.records, 1);
+    EXPECT_EQ(st.navaids.records, 1);
+}
+
 } // namespace
 } // namespace varnesk

@@ -161,6 +161,27 @@ TEST(MapFilesTest, BadNumbersAreCountedAndTheirRecordsDropped)
     EXPECT_EQ(st.formatErrors, 3);
 }
 
+TEST(MapFilesTest, GarbageIsCountedWhateverItsFirstByte)
+{
+    // Random bytes with no line of the format: every record they make is
+    // malformed, whichever byte happens to stand where the kind or type goes.
+    QByteArray garbage;
+    uint32_t x = 12345;
+    for (int i = 0; i < 4000; ++i) {
+        x = x * 1103515245u + 12345u;
+        const char byte = static_cast<char>(x >> 23);
+        garbage.append(byte == '\xFF' ? 'g' : byte); // 0xFF would end the file
+    }
+    for (const QByteArray& good : {QByteArray("1,35.0,139.0\n1,36.0,140.0\n"), QByteArray("4,35.0,139.0,OK\n")}) {
+        MapFileStatus st;
+        const bool pairs = good.startsWith("1,");
+        const size_t drawn = pairs ? airways(garbage + "\n" + good, &st).size() : points(garbage + "\n" + good, &st).size();
+        if (!pairs) // pairs after an odd number of garbage lines are split
+            EXPECT_EQ(drawn, 1u);
+        EXPECT_GE(st.formatErrors, 5) << (pairs ? "airways" : "points");
+    }
+}
+
 TEST(MapFilesTest, NumbersAreDecimalDegrees)
 {
     struct Case {

@@ -10,6 +10,9 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -407,4 +410,39 @@ TEST_F(NetLinkTest, FailedAcceptKeepsListening)
     }
     EXPECT_EQ(server.link->server().acceptFailures(), 1u);
     EXPECT_EQ(server.notices.size(), 1u);
+}
+
+// Both ends of a sharing connection probe a silent peer: 60 s idle, then
+// every 10 s, given up after 6 probes; read back from the kernel.
+TEST_F(NetLinkTest, SharingSocketsProbeASilentPeer)
+{
+    const quint16 port = freePort();
+    Station server(true, port);
+    Station client(false, port);
+    ASSERT_TRUE(server.listen());
+    ASSERT_TRUE(client.connectAndWait());
+    ASSERT_TRUE(waitFor([&] { return server.link->connectionCount() == 1; }));
+    auto connected = [](QObject& owner) {
+        std::vector<QTcpSocket*> out;
+        for (QTcpSocket* s : owner.findChildren<QTcpSocket*>())
+            if (s->state() == QAbstractSocket::ConnectedState)
+                out.push_back(s);
+        return out;
+    };
+    const std::vector<QTcpSocket*> serverSide = connected(server.link->server());
+    const std::vector<QTcpSocket*> clientSide = connected(client.link->client());
+    ASSERT_EQ(serverSide.size(), 1u);
+    ASSERT_EQ(clientSide.size(), 1u);
+    for (QTcpSocket* socket : {serverSide[0], clientSide[0]}) {
+        const int fd = static_cast<int>(socket->socketDescriptor());
+        auto option = [fd](int level, int name) {
+            int value = -1;
+            socklen_t length = sizeof value;
+            return getsockopt(fd, level, name, &value, &length) == 0 ? value : -1;
+        };
+        EXPECT_NE(option(SOL_SOCKET, SO_KEEPALIVE), 0);
+        EXPECT_EQ(option(IPPROTO_TCP, TCP_KEEPIDLE), 60);
+        EXPECT_EQ(option(IPPROTO_TCP, TCP_KEEPINTVL), 10);
+        EXPECT_EQ(option(IPPROTO_TCP, TCP_KEEPCNT), 6);
+    }
 }

@@ -150,7 +150,7 @@ TEST_F(SearchFile, FailedSaveLeavesTheOldFile)
     rlimit small = saved;
     small.rlim_cur = 64;
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    const bool saved1 = list.SaveSearchList(path());
+    const bool saved1 = static_cast<bool>(list.SaveSearchList(path()));
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, previousHandler);
 

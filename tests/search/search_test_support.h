@@ -15,6 +15,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QSslCertificate>
 #include <QStringList>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -96,10 +97,12 @@ struct AppFolder {
 // its standard input.
 class SmtpSink {
 public:
-    SmtpSink()
+    // options: "--tls" CERT KEY, "--auth" USER:PASSWORD (see smtp_sink.py).
+    explicit SmtpSink(const QStringList& options = {})
     {
         m_process.setProgram(QStringLiteral(VARNESK_PYTHON));
-        m_process.setArguments({QStringLiteral(VARNESK_SOURCE_DIR "/tests/search/smtp_sink.py"), m_dir.path()});
+        m_process.setArguments(QStringList{QStringLiteral(VARNESK_SOURCE_DIR "/tests/search/smtp_sink.py"), m_dir.path()}
+                               + options);
         m_process.setProcessChannelMode(QProcess::SeparateChannels);
         m_process.start();
         if (!m_process.waitForStarted(10000))
@@ -140,6 +143,33 @@ private:
     QTemporaryDir m_dir;
     QProcess m_process;
     quint16 m_port = 0;
+};
+
+// A self-signed certificate for 127.0.0.1 made with openssl, for a server
+// that offers STARTTLS: cert.pem and key.pem in a folder of its own.
+class TestCertificate {
+public:
+    TestCertificate()
+    {
+        QProcess openssl;
+        openssl.start(QStringLiteral("openssl"),
+                      {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"), QStringLiteral("ec"),
+                       QStringLiteral("-pkeyopt"), QStringLiteral("ec_paramgen_curve:prime256v1"),
+                       QStringLiteral("-nodes"), QStringLiteral("-days"), QStringLiteral("2"),
+                       QStringLiteral("-subj"), QStringLiteral("/CN=127.0.0.1"), QStringLiteral("-addext"),
+                       QStringLiteral("subjectAltName=IP:127.0.0.1"), QStringLiteral("-keyout"), keyPath(),
+                       QStringLiteral("-out"), certPath()});
+        openssl.waitForFinished(30000);
+        m_errors = QString::fromLocal8Bit(openssl.readAllStandardError());
+    }
+    QString certPath() const { return m_dir.filePath(QStringLiteral("cert.pem")); }
+    QString keyPath() const { return m_dir.filePath(QStringLiteral("key.pem")); }
+    QList<QSslCertificate> certificates() const { return QSslCertificate::fromPath(certPath()); }
+    const QString& errors() const { return m_errors; }
+
+private:
+    QTemporaryDir m_dir;
+    QString m_errors;
 };
 
 // An SMTP server that answers as its script says. Steps: 0 greeting,

@@ -134,11 +134,13 @@ TEST_F(Watch, HitLogFileOnlyWithTheSwitch)
     SearchWatch& w = make("JA8***,x\r\n");
     ASSERT_TRUE(w.CheckSearchList("JA8089", "JL0123"));
     EXPECT_EQ(readFile(folder.paths.searchLog), "old\r\n");
-    // The user's edits in the box are what the file gets when the log goes on.
+    // The user's edits in the box are what the file gets when the log goes
+    // on; the earlier file is kept beside it.
     w.setHitLog("edited\n");
     w.setLog(true);
     EXPECT_TRUE(settings.boolean(Key::SpecLog));
     EXPECT_EQ(readFile(folder.paths.searchLog), "edited\r\n");
+    EXPECT_EQ(QDir(folder.dir.filePath(QStringLiteral("logs"))).entryList({QStringLiteral("search_*.log")}).size(), 1);
 }
 
 TEST_F(Watch, HitLogKeepsItsLastWholeLines)
@@ -154,13 +156,75 @@ TEST_F(Watch, HitLogKeepsItsLastWholeLines)
     EXPECT_EQ(w.hitLog().substr(w.hitLog().size() - 2), "x\n");
 }
 
-TEST_F(Watch, StartUpEmptiesTheHitLogWhenLogging)
+TEST_F(Watch, StartUpBeginsAFreshHitLogAndKeepsTheLastOne)
 {
     writeFile(folder.paths.searchLog, "from the last run\r\n");
+    const QDateTime lastWrite(QDate(2024, 5, 5), QTime(21, 7, 30));
+    {
+        QFile old(folder.paths.searchLog);
+        ASSERT_TRUE(old.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(old.setFileTime(lastWrite, QFileDevice::FileModificationTime));
+    }
     settings.setBoolean(Key::SpecLog, true);
     make("JA8***,x\r\n");
     EXPECT_EQ(readFile(folder.paths.searchLog), "");
+    EXPECT_EQ(readFile(folder.dir.filePath(QStringLiteral("logs/search_202405052107.log"))), "from the last run\r\n");
     EXPECT_EQ(watch->rows().size(), 1u);
+}
+
+TEST_F(Watch, HitLogFileKeepsEveryHitBeyondTheBox)
+{
+    settings.setBoolean(Key::SpecLog, true);
+    SearchWatch& w = make("*******,x\r\n");
+    std::string want;
+    int hitsWritten = 0;
+    for (int i = 0; want.size() <= kMaxHitLogBytes + 2000; ++i) {
+        // A registration pattern notifies again for every new flight number.
+        const std::string flight = "JL" + std::to_string(1000 + i);
+        ASSERT_TRUE(w.CheckSearchList("JA8089", flight));
+        want += hits.back().logLine + "\r\n";
+        ++hitsWritten;
+    }
+    EXPECT_LE(w.hitLog().size(), kMaxHitLogBytes);
+    const std::string file = readFile(folder.paths.searchLog);
+    EXPECT_GT(file.size(), kMaxHitLogBytes);
+    EXPECT_EQ(file, want) << hitsWritten << " hits";
+}
+
+TEST_F(Watch, ChimeAndMailOfOneRegistrationWaitTheHoldTime)
+{
+    writeFile(folder.paths.alertSound, "RIFF");
+    settings.setInteger(Key::MailHold, 30);
+    SearchWatch& w = make("JA8***,x\r\n");
+    struct Step {
+        int minutes;          // since the start
+        const char* reg;
+        const char* flight;
+        bool chime;
+    };
+    // Each row is a new hit (another flight or aircraft): panel and log see
+    // every one; the chime only the first of a registration in 30 minutes.
+    const Step steps[] = {
+        {0, "JA8089", "JL0001", true},
+        {1, "JA8089", "JL0002", false},
+        {2, "JA8001", "JL0099", true},   // another aircraft
+        {29, "JA8089", "JL0003", false},
+        {30, "JA8089", "JL0004", true},  // the hold is over
+        {31, "JA8089", "JL0005", false},
+    };
+    const QDateTime start = now;
+    for (const Step& step : steps) {
+        SCOPED_TRACE(std::to_string(step.minutes) + " " + step.reg + " " + step.flight);
+        now = start.addSecs(step.minutes * 60);
+        hits.clear();
+        ASSERT_TRUE(w.CheckSearchList(step.reg, step.flight));
+        ASSERT_EQ(hits.size(), 1u);
+        EXPECT_EQ(!hits[0].alertSound.isEmpty(), step.chime);
+        EXPECT_EQ(w.heldBack(step.reg, now), true);
+    }
+    EXPECT_EQ(std::count(w.hitLog().begin(), w.hitLog().end(), '\n'), 6);
+    settings.setInteger(Key::MailHold, 0);
+    EXPECT_FALSE(w.heldBack("JA8089", now));
 }
 
 TEST_F(Watch, PopUpAndSoundFollowTheirSwitchesAndTheFile)

@@ -4,17 +4,20 @@ prints the port on the first line of its output, and stores every mail it
 receives in DIR as NNN.eml (the bytes after DATA, dot-unstuffed) and
 NNN.json (what Python's email package reads from it). Stops when its
 standard input closes, so it never outlives the test that started it.
+With --tls CERT KEY it offers STARTTLS and refuses mail without it; with
+--auth USER:PASSWORD it wants that login (PLAIN or LOGIN) before any mail.
 
-Usage: smtp_sink.py DIR
+Usage: smtp_sink.py DIR [--tls CERT KEY] [--auth USER:PASSWORD]
 """
 import asyncio
 import json
 import os
+import ssl
 import sys
 from email import message_from_bytes
 from email.header import decode_header, make_header
 
-from aiosmtpd.smtp import SMTP
+from aiosmtpd.smtp import SMTP, AuthResult, LoginPassword
 
 
 def read_mail(raw: bytes) -> dict:
@@ -57,10 +60,27 @@ class Store:
         return "250 OK"
 
 
-async def main(folder):
+def authenticator(user, password):
+    def check(server, session, envelope, mechanism, auth_data):
+        ok = isinstance(auth_data, LoginPassword) and auth_data.login == user and auth_data.password == password
+        return AuthResult(success=ok, handled=False)
+    return check
+
+
+async def main(folder, options):
     loop = asyncio.get_running_loop()
     store = Store(folder)
-    server = await loop.create_server(lambda: SMTP(store, hostname="localhost"), "127.0.0.1", 0)
+    kwargs = {"hostname": "localhost"}
+    if "--tls" in options:
+        at = options.index("--tls")
+        context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
+        context.load_cert_chain(options[at + 1], options[at + 2])
+        kwargs.update(tls_context=context, require_starttls=True)
+    if "--auth" in options:
+        user, password = options[options.index("--auth") + 1].encode().split(b":", 1)
+        kwargs.update(authenticator=authenticator(user, password), auth_required=True,
+                      auth_require_tls="--tls" in options)
+    server = await loop.create_server(lambda: SMTP(store, **kwargs), "127.0.0.1", 0)
     print(server.sockets[0].getsockname()[1], flush=True)
     await loop.run_in_executor(None, sys.stdin.buffer.read)
     server.close()
@@ -68,4 +88,4 @@ async def main(folder):
 
 
 if __name__ == "__main__":
-    asyncio.run(main(sys.argv[1]))
+    asyncio.run(main(sys.argv[1], sys.argv[2:]))

@@ -12,6 +12,8 @@
 
 #include <QJsonArray>
 
+#include <algorithm>
+
 #include <gtest/gtest.h>
 
 namespace varnesk {
@@ -32,7 +34,8 @@ QStringList lines(const QJsonObject& mail)
 
 const QStringList kHeaderOrder{QStringLiteral("MIME-Version"), QStringLiteral("Content-Transfer-Encoding"),
                                QStringLiteral("Content-Type"), QStringLiteral("X-Mailer"),
-                               QStringLiteral("Subject"), QStringLiteral("To"), QStringLiteral("From")};
+                               QStringLiteral("Subject"), QStringLiteral("To"), QStringLiteral("From"),
+                               QStringLiteral("Date"), QStringLiteral("Message-ID")};
 
 QStringList strings(const QJsonValue& array)
 {
@@ -184,7 +187,7 @@ protected:
     MailMessage message{"station@example.jp", "me@example.jp", "=?iso-2022-jp?B?UmVnTm8=?=", "body"};
 };
 
-TEST_F(Scripted, EachStepCanFailTheAttempt)
+TEST_F(Scripted, EachStepWantsItsOwnReply)
 {
     const char* const commands[] = {nullptr, "HELO", "MAIL FROM", "RCPT TO", "DATA", "\r\n.\r\n", "QUIT"};
     struct Act {
@@ -193,13 +196,18 @@ TEST_F(Scripted, EachStepCanFailTheAttempt)
         std::string status; // the last status; empty: sent
     };
     for (int step = 0; step < 7; ++step) {
+        // A success code of another step: "250" to DATA would take the body
+        // as commands, "354" anywhere else is no success either.
+        const QByteArray other = step == 4 ? "250 ok\r\n" : step == 0 ? "250 ready\r\n" : "354 go ahead\r\n";
+        // Once the body was taken (250), the reply to QUIT cannot unsend it.
+        const bool afterBody = step == 6;
         const Act acts[] = {
-            {"4xx", ScriptedServer::reply({"451 try later\r\n"}), "** ERROR ** 451 try later\r\n"},
-            {"5xx", ScriptedServer::reply({"554 refused\r\n"}), "** ERROR ** 554 refused\r\n"},
-            // A close ends the reply empty, which passes; the next command
-            // then cannot go out. After QUIT nothing more is needed.
-            {"close", ScriptedServer::close(), step == 6 ? "" : "** ERROR ** connection closed"},
-            {"silent", ScriptedServer::silent(), "** ERROR ** no reply"},
+            {"4xx", ScriptedServer::reply({"451 try later\r\n"}), afterBody ? "" : "** ERROR ** 451 try later\r\n"},
+            {"5xx", ScriptedServer::reply({"554 refused\r\n"}), afterBody ? "" : "** ERROR ** 554 refused\r\n"},
+            {"another step's code", ScriptedServer::reply({other}), afterBody ? "" : "** ERROR ** " + other.toStdString()},
+            {"no code", ScriptedServer::reply({"ok\r\n"}), afterBody ? "" : "** ERROR ** ok\r\n"},
+            {"close", ScriptedServer::close(), afterBody ? "" : "** ERROR ** connection closed"},
+            {"silent", ScriptedServer::silent(), afterBody ? "" : "** ERROR ** no reply"},
         };
         for (const Act& act : acts) {
             SCOPED_TRACE(std::to_string(step) + " " + act.name);
@@ -230,7 +238,7 @@ TEST_F(Scripted, SplitAndMultiLineRepliesAreReadWhole)
     server.scripts = {{
         ScriptedServer::reply({"220-first line\r\n", "220-second", " line\r\n220 ready\r\n"}),
         ScriptedServer::reply({"25", "0 hel", "lo\r\n"}),
-        ScriptedServer::reply({"2\r\n"}), // fewer characters than usual: passes
+        ScriptedServer::reply({"250\r\n"}), // the code alone: passes
         ScriptedServer::reply({"250-recipient\r\n250-still\r\n", "250 ok\r\n"}),
         ScriptedServer::reply({"354 ", "go ahead\r\n"}),
         ScriptedServer::reply({"250-queued\r\n", "250 as 42\r\n"}),
@@ -257,7 +265,8 @@ TEST_F(Scripted, SplitAndMultiLineRepliesAreReadWhole)
                                  "Content-Transfer-Encoding: 7bit\r\n",
                                  "Content-Type: text/plain; charset=\"ISO-2022-JP\"\r\n", "X-Mailer: Varnesk\r\n",
                                  "Subject: =?iso-2022-jp?B?UmVnTm8=?=\r\n", "To: me@example.jp\r\n",
-                                 "From: station@example.jp\r\n", "\r\nbody\r\n.\r\n", "QUIT\r\n"};
+                                 "From: station@example.jp\r\n", "Date: ", "Message-ID: <", "@example.jp>\r\n",
+                                 "\r\nbody\r\n.\r\n", "QUIT\r\n"};
     qsizetype at = 0;
     for (const char* part : order) {
         const qsizetype found = sent.indexOf(part, at);
@@ -380,6 +389,104 @@ TEST_F(Retries, ReceptionGoesOnWhileAMailIsBeingSent)
     ASSERT_TRUE(waitDone());
     ASSERT_GE(server.connections, 2);
     EXPECT_TRUE(server.received[1].contains("JA8001")) << server.received[1].toStdString();
+}
+
+TEST_F(Retries, DataAnswered250IsAFailureNotASend)
+{
+    using S = ScriptedServer;
+    server.scripts = {{S::reply({}), S::reply({}), S::reply({}), S::reply({}), S::reply({"250 ok\r\n"})}};
+    ASSERT_TRUE(watch->CheckSearchList("JA8089", "JL0123"));
+    ASSERT_TRUE(waitDone());
+    EXPECT_EQ(server.connections, 4);
+    EXPECT_EQ(statuses.last(), QStringLiteral("** ERROR ** 250 ok\r\n-送信に失敗しました"));
+    EXPECT_FALSE(statuses.contains(QStringLiteral("メールを送信しました")));
+    for (const QByteArray& sent : server.received)
+        EXPECT_FALSE(sent.contains("Subject:")) << sent.toStdString();
+}
+
+// A server that offers STARTTLS with its own certificate and wants a login.
+class Secured : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        test::ensureCoreApp();
+        certificate = new test::TestCertificate;
+        sink = new test::SmtpSink({QStringLiteral("--tls"), certificate->certPath(), certificate->keyPath(),
+                                   QStringLiteral("--auth"), QStringLiteral("station:s3cret")});
+    }
+    static void TearDownTestSuite()
+    {
+        delete sink;
+        delete certificate;
+    }
+    void SetUp() override
+    {
+        ASSERT_FALSE(certificate->certificates().isEmpty()) << certificate->errors().toStdString();
+        ASSERT_NE(sink->port(), 0) << sink->errors().toStdString();
+    }
+    SendRun sendAs(SmtpAuth auth, const std::string& password, bool trusted = true)
+    {
+        SmtpClient client;
+        client.setAccount(SmtpAccount{sink->port(), true, auth, "station", password});
+        if (trusted)
+            client.setCaCertificates(certificate->certificates());
+        client.setTiming(SmtpTiming{5000, 5000});
+        return send(client, "127.0.0.1", message);
+    }
+    static bool shown(const SendRun& run, std::string_view part)
+    {
+        return std::any_of(run.statuses.begin(), run.statuses.end(),
+                           [&](const std::string& s) { return s.find(part) != std::string::npos; });
+    }
+
+    static test::TestCertificate* certificate;
+    static test::SmtpSink* sink;
+    MailMessage message{"station@example.jp", "me@example.jp", "=?iso-2022-jp?B?UmVnTm8=?=", "body"};
+};
+
+test::TestCertificate* Secured::certificate = nullptr;
+test::SmtpSink* Secured::sink = nullptr;
+
+TEST_F(Secured, StartTlsThenPlainOrLoginDeliversAndThePasswordIsNeverShown)
+{
+    for (const SmtpAuth auth : {SmtpAuth::Plain, SmtpAuth::Login}) {
+        SCOPED_TRACE(static_cast<int>(auth));
+        const int before = sink->count();
+        const SendRun run = sendAs(auth, "s3cret");
+        ASSERT_EQ(run.result, 0) << (run.statuses.empty() ? "" : run.statuses.back());
+        EXPECT_TRUE(shown(run, "TLS: TLSv1."));
+        EXPECT_FALSE(shown(run, "s3cret"));
+        EXPECT_FALSE(shown(run, "czNjcmV0")); // the password in base64
+        ASSERT_TRUE(waitUntil([&] { return sink->count() == before + 1; }));
+        EXPECT_EQ(sink->mail(before + 1).value(QStringLiteral("rcpt_tos")).toArray().at(0).toString(),
+                  QStringLiteral("me@example.jp"));
+    }
+}
+
+TEST_F(Secured, WrongPasswordUntrustedCertificateAndNoLoginFail)
+{
+    const int before = sink->count();
+    struct Case {
+        const char* name;
+        SmtpAuth auth;
+        std::string password;
+        bool trusted;
+        std::string status; // the last status starts so
+    };
+    const Case cases[] = {
+        {"wrong password, PLAIN", SmtpAuth::Plain, "guess", true, "** ERROR ** 535"},
+        {"wrong password, LOGIN", SmtpAuth::Login, "guess", true, "** ERROR ** 535"},
+        {"certificate not trusted", SmtpAuth::Plain, "s3cret", false, "** ERROR ** TLS: "},
+        {"no login", SmtpAuth::None, "", true, "** ERROR ** 530"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const SendRun run = sendAs(c.auth, c.password, c.trusted);
+        EXPECT_EQ(run.result, 1);
+        ASSERT_FALSE(run.statuses.empty());
+        EXPECT_EQ(run.statuses.back().rfind(c.status, 0), 0u) << run.statuses.back();
+    }
+    EXPECT_EQ(sink->count(), before);
 }
 
 } // namespace

@@ -190,7 +190,7 @@ TEST(SettingsStore, RealsKeepTheirDotUnderACommaLocale)
     s.setReal(Key::MapCentN, 35.25);
     s.setReal(Key::MapCentE, 139.0);
     const QString path = dir.filePath(QStringLiteral("v.ini"));
-    const bool saved = s.Save(path);
+    const bool saved = static_cast<bool>(s.Save(path));
     std::setlocale(LC_NUMERIC, "C");
     qputenv("LOCPATH", oldLocPath);
     ASSERT_TRUE(saved);

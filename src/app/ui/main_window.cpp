@@ -82,6 +82,7 @@ MainWindow::MainWindow(const Options& options, QWidget* parent) : QMainWindow(pa
     m_settings.applyStartupCorrections();
     // The search list, checked after every accepted downlink.
     m_search = installSearch(*this);
+    installWriteReports(*this);
     // Receiver state reset; processing switched on.
     resetReceiverState();
     // The network: a server opens its listening socket, and the caption
@@ -471,7 +472,7 @@ void MainWindow::closeEvent(QCloseEvent* event)
     // Settings: the windows put their control states in, then the file is written.
     collectSettings();
     Q_EMIT settingsAboutToBeSaved();
-    m_settings.Save(m_paths.iniFile);
+    const WriteResult saved = m_settings.Save(m_paths.iniFile);
     // Server connections and the listening socket.
     Q_EMIT socketsClosing();
     // The audio input, then the monitor output.
@@ -483,6 +484,9 @@ void MainWindow::closeEvent(QCloseEvent* event)
     for (QWidget* window : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
         if (window->isWindow())
             window->hide();
+    // Told once the tool windows, which stay on top, are out of its way.
+    if (!saved)
+        MessageHub::error(this, QStringLiteral("設定を保存できませんでした\n%1\n%2").arg(m_paths.iniFile, saved.reason));
     QCoreApplication::quit();
 }
 

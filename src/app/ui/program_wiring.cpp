@@ -33,6 +33,7 @@
 #include <QDialog>
 #include <QFileDialog>
 #include <QMenu>
+#include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
 
@@ -134,6 +135,40 @@ NetLink* installNetwork(MainWindow& main)
     else
         main.showPlainCaption();
     return link;
+}
+
+void installWriteReports(MainWindow& main)
+{
+    // A log that cannot be written is told in a box the first time; should it
+    // fail again later in the session, the status bar tells it, so that a
+    // nearly full disk does not bring box after box.
+    auto boxed = std::make_shared<std::set<QString>>();
+    auto report = [&main, boxed](const QString& path, const QString& reason) {
+        const QString text = QStringLiteral("ログを書き込めませんでした\n%1\n%2").arg(path, reason);
+        if (boxed->insert(path).second)
+            MessageHub::error(&main, text);
+        else
+            main.statusBar()->showMessage(QString(text).replace(QLatin1Char('\n'), QLatin1Char(' ')));
+    };
+    ReceivePipeline& pipeline = main.pipeline();
+    QObject::connect(&pipeline.decode().text, &ReceivedText::logWriteFailed, &main, report, Qt::QueuedConnection);
+    QObject::connect(&pipeline.tracking().list(), &AircraftList::logWriteFailed, &main, report, Qt::QueuedConnection);
+    if (SearchWatch* search = &main.search()) {
+        QObject::connect(
+            search, &SearchWatch::fileWriteFailed, &main,
+            [&main, report, search](const QString& path, const QString& reason) {
+                if (path == main.paths().searchList)
+                    MessageHub::error(&main, QStringLiteral("サーチリストを保存できませんでした\n%1\n%2").arg(path, reason));
+                else
+                    report(path, reason);
+            },
+            Qt::QueuedConnection);
+        // The hit log starts before anyone listens.
+        if (search->hitLogFailures() > 0)
+            QMetaObject::invokeMethod(
+                &main, [report, path = search->hitLogPath(), reason = search->hitLogFailureReason()] { report(path, reason); },
+                Qt::QueuedConnection);
+    }
 }
 
 SearchWatch* installSearch(MainWindow& main)

@@ -14,6 +14,10 @@ class SearchWatch;
 // window: every accepted downlink block is checked after the sequencer.
 SearchWatch* installSearch(MainWindow& main);
 
+// Failed writes of the logs and the search list, shown to the user: a box
+// for the first failure of a file, the status bar for later ones.
+void installWriteReports(MainWindow& main);
+
 // The TCP server or client of network sharing, owned by
 // the main window; a server ([Net] TcpIp and Server on) starts listening and
 // the caption shows the result. Its sockets close on socketsClosing.

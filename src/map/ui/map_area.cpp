@@ -7,6 +7,8 @@
 
 #include "acars/sjis.h"
 #include "aircraft/reference_tables.h"
+#include "widgets/message_hub.h"
+#include "settings/app_paths.h"
 #include "map/background_renderer.h"
 #include "map/canvas.h"
 #include "map/ui/pane_widget.h"
@@ -14,6 +16,7 @@
 #include "tracking/track_store.h"
 #include "widgets/tool_button.h"
 
+#include <QTimer>
 #include <QAction>
 #include <QActionGroup>
 #include <QButtonGroup>
@@ -119,17 +122,13 @@ void MapWidget::resizeEvent(QResizeEvent* event)
 }
 
 MapArea::MapArea(SettingsStore& settings, const AppPaths& paths, QWidget* host)
-    : QObject(host), m_settings(settings), m_scene(settings, paths), m_host(host)
+    : QObject(host), m_settings(settings), m_scene(settings, paths), m_host(host), m_filePaths(paths)
 {
     m_widget = new MapWidget(m_scene, host);
     connect(&m_scene, &MapScene::aircraftLayerDrawn, m_widget, qOverload<>(&QWidget::update));
     connect(&m_scene, &MapScene::formatErrorsFound, this, [](const BackgroundStatus& st) {
-        // Reported once per rebuild in the log only: a box at every drag
-        // would make the map unusable, and the record is simply left out.
-        qCWarning(lcMap) << "map files: malformed records left out:" << st.coastline.formatErrors << "coastline (first line"
-                         << st.coastline.firstErrorLine << ")," << st.airways.formatErrors << "airway (first line"
-                         << st.airways.firstErrorLine << ")," << st.navaids.formatErrors << "nav (first line"
-                         << st.navaids.firstErrorLine << ")";
+        qCWarning(lcMap) << "map files: malformed records left out:" << st.coastline.formatErrors << "coastline,"
+                         << st.airways.formatErrors << "airway," << st.navaids.formatErrors << "nav";
     });
     connect(m_widget, &MapWidget::pressed, this, &MapArea::pressAt);
     connect(m_widget, &MapWidget::released, this, &MapArea::releaseOnMap);
@@ -169,6 +168,7 @@ void MapArea::setTrackStore(TrackStore* store)
 
 void MapArea::setReferenceTables(const ReferenceTables* tables)
 {
+    m_tables = tables;
     if (tables)
         m_scene.setAirportLookup([tables](std::string_view code) { return tables->LookupAirportName(code); });
     else
@@ -253,6 +253,34 @@ void MapArea::start()
     const QSize size = m_widget->contentsRect().size();
     m_scene.resize(size.width(), size.height());
     redrawAll();
+    // From the event loop, not from inside the first drawing.
+    QTimer::singleShot(0, this, &MapArea::reportFileErrors);
+}
+
+void MapArea::reportFileErrors()
+{
+    // One box for the files as the program found them at start; a file
+    // edited later is only logged (a box at every re-read while someone
+    // edits a file would be in the way).
+    if (m_fileErrorsShown)
+        return;
+    m_fileErrorsShown = true;
+    const BackgroundStatus& st = m_scene.lastBackgroundStatus();
+    QString lines;
+    const std::pair<const QString&, const MapFileStatus&> files[] = {
+        {m_filePaths.coastline, st.coastline}, {m_filePaths.airways, st.airways}, {m_filePaths.navaids, st.navaids}};
+    auto add = [&lines](const QString& path, int count, int firstLine) {
+        lines += QStringLiteral("\n%1: %2 件 (最初は %3 行目)").arg(path).arg(count).arg(firstLine);
+    };
+    for (const auto& [path, status] : files)
+        if (status.formatErrors > 0)
+            add(path, status.formatErrors, status.firstErrorLine);
+    if (m_tables)
+        for (const TableFileCheck& check : m_tables->checkFiles())
+            add(check.path, check.malformed, check.firstLine);
+    if (!lines.isEmpty())
+        MessageHub::warning(dialogParent(),
+                            QStringLiteral("地図・データファイルに読めない行がありました。読めた行だけを使います。") + lines);
 }
 
 void MapArea::redrawAll()

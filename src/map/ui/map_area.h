@@ -6,6 +6,8 @@
 // view, the layers, the sub-display and the track display.
 #pragma once
 
+#include "settings/app_paths.h"
+
 #include "map/map_scene.h"
 #include "map/pane_layout.h"
 #include "map/ui/pane_widget.h"
@@ -170,6 +172,11 @@ Q_SIGNALS:
     void plotsCleared();
 
 private:
+    // Malformed records of the map and table files, told once at start.
+    void reportFileErrors();
+    bool m_fileErrorsShown = false;
+    AppPaths m_filePaths;
+    const ReferenceTables* m_tables = nullptr;
     void onTrackChanged();
     void onAircraftRemoved(int k);
     void setSelectionState(bool has);

@@ -9,12 +9,17 @@
 #include "search/ui/sjis_length_validator.h"
 #include "settings/settings_store.h"
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace varnesk {
 
@@ -41,8 +46,34 @@ MailSettingsDialog::MailSettingsDialog(SettingsStore& settings, QWidget* parent)
     m_host = field(source, "Edit1");
     m_from = field(source, "Edit3");
     auto* sourceForm = new QFormLayout(source);
+    m_port = new QSpinBox(source);
+    m_port->setObjectName(QStringLiteral("PortEdit"));
+    m_port->setRange(1, 65535);
+    m_tls = new QCheckBox(QStringLiteral("STARTTLS"), source);
+    m_tls->setObjectName(QStringLiteral("TlsCheck"));
+    auto* portRow = new QHBoxLayout;
+    portRow->addWidget(m_port);
+    portRow->addWidget(m_tls);
+    portRow->addStretch();
+    m_auth = new QComboBox(source);
+    m_auth->setObjectName(QStringLiteral("AuthCombo"));
+    m_auth->addItems({QStringLiteral("なし"), QStringLiteral("PLAIN"), QStringLiteral("LOGIN")});
+    m_user = field(source, "UserEdit");
+    m_password = field(source, "PasswordEdit");
+    m_password->setEchoMode(QLineEdit::Password);
     sourceForm->addRow(QStringLiteral("SMTPサーバー"), m_host);
+    sourceForm->addRow(QStringLiteral("ポート番号"), portRow);
+    sourceForm->addRow(QStringLiteral("認証"), m_auth);
+    sourceForm->addRow(QStringLiteral("ユーザー名"), m_user);
+    sourceForm->addRow(QStringLiteral("パスワード"), m_password);
     sourceForm->addRow(QStringLiteral("メールアドレス"), m_from);
+    // The login fields mean something only with a login.
+    auto loginShown = [this] {
+        const bool login = m_auth->currentIndex() != 0;
+        m_user->setEnabled(login);
+        m_password->setEnabled(login);
+    };
+    connect(m_auth, &QComboBox::currentIndexChanged, this, loginShown);
 
     auto* target = new QGroupBox(QStringLiteral("送信先設定"), this);
     target->setObjectName(QStringLiteral("GroupBox2"));
@@ -56,7 +87,7 @@ MailSettingsDialog::MailSettingsDialog(SettingsStore& settings, QWidget* parent)
     layout->addWidget(source);
     layout->addWidget(target);
     layout->addLayout(buttons);
-    resize(340, 200);
+    resize(360, 320);
     fill();
 }
 
@@ -65,6 +96,15 @@ void MailSettingsDialog::fill()
     m_host->setText(sjisToQString(m_settings.text(Key::MailHost)));
     m_from->setText(sjisToQString(m_settings.text(Key::MailFrom)));
     m_to->setText(sjisToQString(m_settings.text(Key::MailTo)));
+    const int port = m_settings.integer(Key::MailPort);
+    m_port->setValue(port >= 1 && port <= 65535 ? port : 25);
+    m_tls->setChecked(m_settings.boolean(Key::MailTls));
+    m_auth->setCurrentIndex(std::clamp(m_settings.integer(Key::MailAuth), 0, 2));
+    m_user->setText(sjisToQString(m_settings.text(Key::MailUser)));
+    m_password->setText(sjisToQString(m_settings.text(Key::MailPass)));
+    const bool login = m_auth->currentIndex() != 0;
+    m_user->setEnabled(login);
+    m_password->setEnabled(login);
 }
 
 void MailSettingsDialog::accept()
@@ -85,6 +125,11 @@ void MailSettingsDialog::accept()
     m_settings.setText(Key::MailHost, qstringToSjis(m_host->text()));
     m_settings.setText(Key::MailFrom, qstringToSjis(m_from->text()));
     m_settings.setText(Key::MailTo, qstringToSjis(m_to->text()));
+    m_settings.setInteger(Key::MailPort, m_port->value());
+    m_settings.setBoolean(Key::MailTls, m_tls->isChecked());
+    m_settings.setInteger(Key::MailAuth, m_auth->currentIndex());
+    m_settings.setText(Key::MailUser, qstringToSjis(m_user->text()));
+    m_settings.setText(Key::MailPass, qstringToSjis(m_password->text()));
     Q_EMIT mailConfigured(true);
     QDialog::accept();
 }

@@ -1,12 +1,17 @@
 // The e-mail settings dialog TForm7 ("メール設定"): SMTP server (Edit1),
 // sender address (Edit3) and recipient address (Edit4), taken from [Mail]
-// MailHost, MailFrom and MailTo. OK refuses an empty field with an error box
-// and stays open; with all three filled it stores them and closes.
+// MailHost, MailFrom and MailTo, and the server's port (MailPort), STARTTLS
+// (MailTls) and login (MailAuth: none, PLAIN or LOGIN; MailUser, MailPass).
+// OK refuses an empty field with an error box and stays open; with all three
+// filled it stores them and closes.
 #pragma once
 
 #include <QDialog>
 
+class QCheckBox;
+class QComboBox;
 class QLineEdit;
+class QSpinBox;
 
 namespace varnesk {
 
@@ -39,6 +44,11 @@ private:
     QLineEdit* m_host = nullptr;
     QLineEdit* m_from = nullptr;
     QLineEdit* m_to = nullptr;
+    QSpinBox* m_port = nullptr;
+    QCheckBox* m_tls = nullptr;
+    QComboBox* m_auth = nullptr;
+    QLineEdit* m_user = nullptr;
+    QLineEdit* m_password = nullptr;
 };
 
 } // namespace varnesk

@@ -24,7 +24,10 @@
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QUrl>
+#include <QSpinBox>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace varnesk {
 
@@ -86,7 +89,19 @@ SearchWindow::SearchWindow(SearchWatch& watch, SettingsStore& settings, QWidget*
     auto* toolRow = new QHBoxLayout(tools);
     toolRow->setContentsMargins(2, 2, 2, 2);
     toolRow->setSpacing(2);
-    for (QToolButton* b : {m_add, m_edit, m_delete, m_mailSetup, m_mail, m_testMail, m_popUp, m_sound, m_log})
+    // Beside the mail switch: the minutes a registration's mail and chime
+    // wait before the same registration may raise them again.
+    m_mailHold = new QSpinBox(tools);
+    m_mailHold->setObjectName(QStringLiteral("MailHoldEdit"));
+    m_mailHold->setRange(0, 1440);
+    m_mailHold->setSuffix(QStringLiteral("分"));
+    m_mailHold->setToolTip(QStringLiteral("同じ機体のメールとサウンドを控える時間"));
+    m_mailHold->setValue(std::clamp(settings.integer(Key::MailHold), 0, 1440));
+    connect(m_mailHold, &QSpinBox::valueChanged, this, [&settings](int minutes) { settings.setInteger(Key::MailHold, minutes); });
+    for (QToolButton* b : {m_add, m_edit, m_delete, m_mailSetup, m_mail})
+        toolRow->addWidget(b);
+    toolRow->addWidget(m_mailHold);
+    for (QToolButton* b : {m_testMail, m_popUp, m_sound, m_log})
         toolRow->addWidget(b);
     toolRow->addStretch();
 

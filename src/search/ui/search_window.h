@@ -12,6 +12,7 @@
 class QLabel;
 class QPlainTextEdit;
 class QSoundEffect;
+class QSpinBox;
 class QStatusBar;
 class QToolButton;
 class QTreeWidget;
@@ -79,6 +80,7 @@ private:
     QToolButton* m_popUp = nullptr;     // SpeedButton7
     QToolButton* m_sound = nullptr;     // SpeedButton8
     QToolButton* m_log = nullptr;       // SpeedButton9
+    QSpinBox* m_mailHold = nullptr;     // [Mail] MailHold
     QTreeWidget* m_list = nullptr;
     QLabel* m_registration = nullptr;   // Panel1
     QLabel* m_flight = nullptr;         // Panel2
