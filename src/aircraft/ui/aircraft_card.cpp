@@ -1,6 +1,7 @@
 // TForm17: a card of labelled fields, two toolbar switches, the flight search
 // box and the 200 × 133 picture area.
 #include "aircraft/ui/aircraft_card.h"
+#include "aircraft/ui/table_files.h"
 
 #include "acars/sjis.h"
 #include "aircraft/aircraft_list.h"
@@ -335,7 +336,7 @@ void AircraftCard::openUrl(const QString& url)
     if (urlOpener())
         urlOpener()(url);
     else
-        QDesktopServices::openUrl(QUrl(url)); // a failure is not reported
+        openWebPage(url, this);
 }
 
 void AircraftCard::storeSettings()
@@ -347,7 +348,6 @@ void AircraftCard::storeSettings()
 void AircraftCard::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
-    m_toolPanel->setFixedWidth(width() - 4);
     if (pos() == QPoint(0, 0))
         centreDialog(*this, m_owner);
     if (m_settings.boolean(Key::ListTopMost))

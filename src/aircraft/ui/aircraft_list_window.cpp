@@ -1,6 +1,7 @@
 // TForm5: toolbar panel (auto delete, delete time, log, font, colours), the
 // list ListView1 and the status bar with the row count.
 #include "aircraft/ui/aircraft_list_window.h"
+#include "aircraft/ui/table_files.h"
 
 #include "acars/sjis.h"
 #include "aircraft/ui/aircraft_list_model.h"
@@ -167,6 +168,11 @@ AircraftListWindow::AircraftListWindow(SettingsStore& settings, AircraftTracking
         if (m_settings.boolean(Key::ShowNew))
             selectRow(row);
     });
+    // The count in the status bar follows every change of the list, shown or not.
+    for (auto rowSignal : {&AircraftList::rowInserted, &AircraftList::rowRemoved})
+        connect(&m_tracking.list(), rowSignal, this, &AircraftListWindow::refreshCount);
+    connect(&m_tracking.list(), &AircraftList::cleared, this, &AircraftListWindow::refreshCount);
+    refreshCount();
 
     applyFontAndColours();
     resize(std::max(100, m_settings.integer(Key::ListWidth)), std::max(80, m_settings.integer(Key::ListHeight)));
@@ -309,7 +315,7 @@ void AircraftListWindow::openFlightPage(const QModelIndex& index)
     if (urlOpener())
         urlOpener()(url);
     else
-        QDesktopServices::openUrl(QUrl(url));
+        openWebPage(url, this);
 }
 
 void AircraftListWindow::selectRow(int row)

@@ -170,7 +170,6 @@ const std::vector<const char*>& MainWindow::toolBarOrder()
         "SpeedButton25", "SpeedButton26", "SpeedButton27",                  // airways
         "SpeedButton6",  "SpeedButton7",  "SpeedButton8",                   // text, information, auto-select
         "SpeedButton1",  "SpeedButton17", "ComboBox2",                      // TCP/IP, monitor, company
-        "LampStrip",                                                        // signal and NET lamps, logo
     };
     return order;
 }
@@ -212,6 +211,17 @@ void MainWindow::assembleShell()
     // and goes back in its place.
     for (QAction* action : m_toolBar->actions())
         m_toolBar->removeAction(action);
+    // The signal and NET lamps and the logo stand in a space of their own at
+    // the toolbar's right end, which the buttons never take: at any width
+    // they show, and opening "»" does not cover them.
+    if (const auto strip = m_toolControls.find(QStringLiteral("LampStrip")); strip != m_toolControls.end()) {
+        m_lampStrip = strip->second;
+        m_lampStrip->setParent(m_toolBar);
+        m_toolBar->setContentsMargins(0, 0, kLampStripWidthPx, 0);
+        m_toolBar->installEventFilter(this);
+        placeLampStrip();
+        m_lampStrip->show();
+    }
     for (const char* name : toolBarOrder()) {
         const auto found = m_toolControls.find(QLatin1String(name));
         if (found == m_toolControls.end())
@@ -393,11 +403,34 @@ void MainWindow::onCaptureBlock(CaptureSamples block)
     m_pipeline->ProcessCaptureBlock(block);
 }
 
+void MainWindow::placeLampStrip()
+{
+    if (m_lampStrip)
+        m_lampStrip->setGeometry(m_toolBar->width() - kLampStripWidthPx, (m_toolBar->height() - m_lampStrip->height()) / 2,
+                                 kLampStripWidthPx, m_lampStrip->height());
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_toolBar && event->type() == QEvent::Resize)
+        placeLampStrip();
+    return QMainWindow::eventFilter(watched, event);
+}
+
 void MainWindow::restoreWindowBounds()
 {
     QRect saved(m_settings.integer(Key::MainLeft), m_settings.integer(Key::MainTop),
                 std::max(m_settings.integer(Key::MainWidth), kMainMinWidth),
                 std::max(m_settings.integer(Key::MainHeight), kMainMinHeight));
+    // With no width of the user's own (the default, or the minimum at which
+    // the toolbar's right end goes behind "»"), the window opens wide enough
+    // for the whole toolbar, as far as the screen allows.
+    if (saved.width() <= kMainMinWidth)
+        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+            constexpr int kFramePx = 16;
+            const int whole = m_toolBar->sizeHint().width() + kFramePx;
+            saved.setWidth(std::max(kMainMinWidth, std::min(whole, screen->availableGeometry().width() - kFramePx)));
+        }
     // A position on a screen that is no longer attached would put the window
     // out of reach: it then opens at the top-left corner of the primary screen.
     constexpr int kGrip = 20;

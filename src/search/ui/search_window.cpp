@@ -1,6 +1,7 @@
 // TForm2: tool buttons, the list, the hit panel, the hit log box and the
 // status bar; all state lives in the SearchWatch and the settings.
 #include "search/ui/search_window.h"
+#include "widgets/modal_over.h"
 
 #include "acars/sjis.h"
 #include "widgets/message_hub.h"
@@ -366,7 +367,7 @@ void SearchWindow::deleteRow()
 
 void SearchWindow::openMailSettings()
 {
-    mailSettingsDialog()->exec();
+    execOver(*mailSettingsDialog(), this);
 }
 
 void SearchWindow::sendTestMail()
