@@ -389,3 +389,22 @@ TEST_F(Shell, ImportingAFileWithNoTransmissionsSaysSo)
     ASSERT_EQ(MessageHub::records().size(), 1u);
     EXPECT_TRUE(MessageHub::records()[0].text.startsWith(QStringLiteral("このファイルには取り込める受信データがありません")));
 }
+
+TEST_F(Shell, TheLampsShowAtTheMinimumWidth)
+{
+    start();
+    m_main->show();
+    m_main->resize(kMainMinWidth, kMainMinHeight);
+    QApplication::processEvents();
+    QToolBar* bar = m_main->toolBar();
+    auto* strip = bar->findChild<QWidget*>(QStringLiteral("LampStrip"));
+    ASSERT_NE(strip, nullptr);
+    EXPECT_TRUE(strip->isVisible());
+    EXPECT_EQ(strip->geometry().right(), bar->width() - 1);
+    // No toolbar control lies under the strip, the "»" button included.
+    for (QWidget* control : bar->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+        if (control != strip && control->isVisible() && !control->inherits("QMenu"))
+            EXPECT_LE(control->geometry().right(), strip->geometry().left()) << control->objectName().toStdString();
+    for (const char* name : {"Panel1", "LogoImage"})
+        EXPECT_TRUE(strip->findChild<QWidget*>(QLatin1String(name))->isVisibleTo(strip)) << name;
+}

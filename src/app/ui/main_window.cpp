@@ -22,7 +22,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QLayout>
 #include <QScreen>
+#include <QStyle>
+#include <QTimer>
 #include <QMenu>
 #include <QToolBar>
 #include <QToolButton>
@@ -417,6 +420,41 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
     return QMainWindow::eventFilter(watched, event);
 }
 
+void MainWindow::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (m_widenAtShow) {
+        m_widenAtShow = false;
+        widenForToolBar(0);
+    }
+}
+
+// The toolbar's hint counts every control (and the lamps' space) only once
+// it has laid them out, and a window resized before the window manager has
+// framed it lands with its client area in the frame's place: so this waits
+// for both, a few tries at most.
+void MainWindow::widenForToolBar(int tries)
+{
+    constexpr int kTries = 40;
+    constexpr int kTryMs = 50;
+    QTimer::singleShot(tries == 0 ? 0 : kTryMs, this, [this, tries] {
+        const QScreen* screen = this->screen();
+        if (!screen || !isVisible() || (windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)))
+            return;
+        const bool framed = frameGeometry() != geometry();
+        if (!framed && tries < kTries && QGuiApplication::platformName() == QLatin1String("xcb")) {
+            widenForToolBar(tries + 1);
+            return;
+        }
+        const int frame = frameGeometry().width() - width();
+        const int whole = width() - m_toolBar->width() + m_toolBar->sizeHint().width();
+        const int fits = screen->availableGeometry().right() + 1 - frameGeometry().left() - frame;
+        const int wanted = std::min(whole, fits);
+        if (wanted > width())
+            resize(wanted, height());
+    });
+}
+
 void MainWindow::restoreWindowBounds()
 {
     QRect saved(m_settings.integer(Key::MainLeft), m_settings.integer(Key::MainTop),
@@ -424,13 +462,8 @@ void MainWindow::restoreWindowBounds()
                 std::max(m_settings.integer(Key::MainHeight), kMainMinHeight));
     // With no width of the user's own (the default, or the minimum at which
     // the toolbar's right end goes behind "»"), the window opens wide enough
-    // for the whole toolbar, as far as the screen allows.
-    if (saved.width() <= kMainMinWidth)
-        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-            constexpr int kFramePx = 16;
-            const int whole = m_toolBar->sizeHint().width() + kFramePx;
-            saved.setWidth(std::max(kMainMinWidth, std::min(whole, screen->availableGeometry().width() - kFramePx)));
-        }
+    // for the whole toolbar once its controls are laid out (first showing).
+    m_widenAtShow = saved.width() <= kMainMinWidth;
     // A position on a screen that is no longer attached would put the window
     // out of reach: it then opens at the top-left corner of the primary screen.
     constexpr int kGrip = 20;

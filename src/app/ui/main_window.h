@@ -119,6 +119,7 @@ protected:
     void moveEvent(QMoveEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void buildWindow();
@@ -127,6 +128,7 @@ private:
     void restoreWindowBounds();
     // The lamp strip at the toolbar row's right end, never behind "»".
     void placeLampStrip();
+    void widenForToolBar(int tries);
 
     // Control states written back with the settings.
     void collectSettings();
@@ -154,6 +156,7 @@ private:
     std::map<QWidget*, QAction*> m_toolActions; // the toolbar's action of each placed control
     QToolButton* m_monitorButton = nullptr;
     QWidget* m_lampStrip = nullptr;
+    bool m_widenAtShow = false;
     MapArea* m_mapArea = nullptr;
     ProgramWindows m_windows;
 
