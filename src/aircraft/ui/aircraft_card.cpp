@@ -1,6 +1,7 @@
 // TForm17: a card of labelled fields, two toolbar switches, the flight search
 // box and the 200 × 133 picture area.
 #include "aircraft/ui/aircraft_card.h"
+#include "widgets/frame_position.h"
 #include "aircraft/ui/table_files.h"
 
 #include "acars/sjis.h"
@@ -28,6 +29,7 @@
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <utility>
 
 namespace varnesk {
 
@@ -192,7 +194,8 @@ AircraftCard::AircraftCard(SettingsStore& settings, AircraftTracking& tracking, 
     styleLink(m_flight, true);
     styleLink(m_registration, true);
     ResetCard();
-    move(settings.integer(Key::InfoLeft), settings.integer(Key::InfoTop));
+    m_savedFrame = QPoint(settings.integer(Key::InfoLeft), settings.integer(Key::InfoTop));
+    move(m_savedFrame);
     applyTopMost();
 }
 
@@ -350,6 +353,8 @@ void AircraftCard::showEvent(QShowEvent* event)
     QWidget::showEvent(event);
     if (pos() == QPoint(0, 0))
         centreDialog(*this, m_owner);
+    if (!m_savedFrame.isNull())
+        keepFrameAt(*this, std::exchange(m_savedFrame, QPoint()));
     if (m_settings.boolean(Key::ListTopMost))
         raise();
 }

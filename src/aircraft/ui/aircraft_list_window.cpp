@@ -1,6 +1,7 @@
 // TForm5: toolbar panel (auto delete, delete time, log, font, colours), the
 // list ListView1 and the status bar with the row count.
 #include "aircraft/ui/aircraft_list_window.h"
+#include "widgets/frame_position.h"
 #include "aircraft/ui/table_files.h"
 
 #include "acars/sjis.h"
@@ -26,6 +27,7 @@
 
 #include <algorithm>
 #include <array>
+#include <utility>
 
 namespace varnesk {
 
@@ -176,7 +178,8 @@ AircraftListWindow::AircraftListWindow(SettingsStore& settings, AircraftTracking
 
     applyFontAndColours();
     resize(std::max(100, m_settings.integer(Key::ListWidth)), std::max(80, m_settings.integer(Key::ListHeight)));
-    move(m_settings.integer(Key::ListLeft), m_settings.integer(Key::ListTop));
+    m_savedFrame = QPoint(m_settings.integer(Key::ListLeft), m_settings.integer(Key::ListTop));
+    move(m_savedFrame);
 }
 
 AircraftListWindow::~AircraftListWindow() = default;
@@ -208,6 +211,8 @@ void AircraftListWindow::showEvent(QShowEvent* event)
     applyFontAndColours();
     refreshCount();
     QWidget::showEvent(event);
+    if (!m_savedFrame.isNull())
+        keepFrameAt(*this, std::exchange(m_savedFrame, QPoint()));
 }
 
 void AircraftListWindow::resizeEvent(QResizeEvent* event)
