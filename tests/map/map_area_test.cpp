@@ -252,6 +252,9 @@ TEST_F(MapAreaTest, SwitchesGoToTheSettingsAndRedraw)
     area->setShowRegistration(true);
     EXPECT_TRUE(settings.boolean(Key::ShowRegNo));
     EXPECT_FALSE(area->scene().selection().keepSelection);
+    // Every label drawn, so the Tokyo airports' names cannot hide Haneda's.
+    area->setDeclutter(false);
+    EXPECT_FALSE(settings.boolean(Key::Declutter));
     before = area->scene().background().copy();
     area->setAirportNames(true);
     EXPECT_TRUE(settings.boolean(Key::Japan));

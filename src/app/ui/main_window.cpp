@@ -184,7 +184,7 @@ const std::vector<const char*>& MainWindow::menuOrder()
         "ClearPlotsItem", "DeleteSelectedItem", "-",
         "ReportPaneItem", "AltitudePaneItem", "N27", "AirportNamesItem", "ThreeLetterItem",
         "ZeroDeleteItem", "-",
-        "FlightLabelItem", "RegistrationLabelItem", "-",
+        "FlightLabelItem", "RegistrationLabelItem", "DeclutterItem", "-",
         "SettingsItem", "BasicColoursItem", "OperatorColoursItem", "InputDeviceItem", "FeedItem", "-",
         "OpenFlightFileItem", "OpenAircraftFileItem", "OpenFolderItem", "-",
         "ClearEachLogsItem", "RawImportItem", "-",
