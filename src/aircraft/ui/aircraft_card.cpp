@@ -14,7 +14,6 @@
 #include "widgets/message_hub.h"
 #include "widgets/tool_button.h"
 
-#include <QDesktopServices>
 #include <QEvent>
 #include <QFileInfo>
 #include <QGridLayout>

@@ -13,7 +13,6 @@
 #include "widgets/message_hub.h"
 #include "widgets/tool_button.h"
 
-#include <QDesktopServices>
 #include <QFontDialog>
 #include <QHeaderView>
 #include <QKeyEvent>

@@ -12,6 +12,7 @@
 #include "app/ui/window_table.h"
 #include "receiver/audio_format.h"
 #include "receiver/iq_file_reader.h"
+#include "widgets/frame_position.h"
 #include "widgets/tool_button.h"
 
 #include <QCloseEvent>
@@ -22,10 +23,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QLayout>
 #include <QScreen>
-#include <QStyle>
-#include <QTimer>
 #include <QMenu>
 #include <QToolBar>
 #include <QToolButton>
@@ -425,27 +423,20 @@ void MainWindow::showEvent(QShowEvent* event)
     QMainWindow::showEvent(event);
     if (m_widenAtShow) {
         m_widenAtShow = false;
-        widenForToolBar(0);
+        widenForToolBar();
     }
 }
 
 // The toolbar's hint counts every control (and the lamps' space) only once
 // it has laid them out, and a window resized before the window manager has
 // framed it lands with its client area in the frame's place: so this waits
-// for both, a few tries at most.
-void MainWindow::widenForToolBar(int tries)
+// for both.
+void MainWindow::widenForToolBar()
 {
-    constexpr int kTries = 40;
-    constexpr int kTryMs = 50;
-    QTimer::singleShot(tries == 0 ? 0 : kTryMs, this, [this, tries] {
+    whenFramed(*this, [this] {
         const QScreen* screen = this->screen();
-        if (!screen || !isVisible() || (windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)))
+        if (!screen || (windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)))
             return;
-        const bool framed = frameGeometry() != geometry();
-        if (!framed && tries < kTries && QGuiApplication::platformName() == QLatin1String("xcb")) {
-            widenForToolBar(tries + 1);
-            return;
-        }
         const int frame = frameGeometry().width() - width();
         const int whole = width() - m_toolBar->width() + m_toolBar->sizeHint().width();
         const int fits = screen->availableGeometry().right() + 1 - frameGeometry().left() - frame;

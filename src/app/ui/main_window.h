@@ -128,7 +128,7 @@ private:
     void restoreWindowBounds();
     // The lamp strip at the toolbar row's right end, never behind "»".
     void placeLampStrip();
-    void widenForToolBar(int tries);
+    void widenForToolBar();
 
     // Control states written back with the settings.
     void collectSettings();

@@ -7,12 +7,10 @@
 #include "program_version.h"
 #include "widgets/centre_dialog.h"
 
-#include <QDesktopServices>
 #include <QEvent>
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
-#include <QUrl>
 
 namespace varnesk {
 
