@@ -8,8 +8,11 @@
 
 #include <QDateTime>
 #include <QFileInfo>
+#include <QRect>
 
+#include <algorithm>
 #include <initializer_list>
+#include <optional>
 
 namespace varnesk {
 
@@ -75,6 +78,57 @@ LabelOffset labelOffset(char type)
     }
 }
 
+// The places labels already take, in cells of kCellPx so that a label is
+// tested only against its neighbours.
+class LabelSpace {
+public:
+    LabelSpace(int width, int height)
+        : m_columns(std::max(1, (width + kCellPx - 1) / kCellPx)), m_rows(std::max(1, (height + kCellPx - 1) / kCellPx)),
+          m_cells(static_cast<size_t>(m_columns) * static_cast<size_t>(m_rows))
+    {
+    }
+    // Takes the place when nothing drawn overlaps it; false otherwise.
+    bool take(const QRect& r)
+    {
+        const int c0 = std::clamp(r.left() / kCellPx, 0, m_columns - 1), c1 = std::clamp(r.right() / kCellPx, 0, m_columns - 1);
+        const int r0 = std::clamp(r.top() / kCellPx, 0, m_rows - 1), r1 = std::clamp(r.bottom() / kCellPx, 0, m_rows - 1);
+        for (int row = r0; row <= r1; ++row)
+            for (int c = c0; c <= c1; ++c)
+                for (const QRect& other : cell(c, row))
+                    if (other.intersects(r))
+                        return false;
+        for (int row = r0; row <= r1; ++row)
+            for (int c = c0; c <= c1; ++c)
+                cell(c, row).push_back(r);
+        return true;
+    }
+
+private:
+    static constexpr int kCellPx = 32;
+    std::vector<QRect>& cell(int column, int row)
+    {
+        return m_cells[static_cast<size_t>(row) * static_cast<size_t>(m_columns) + static_cast<size_t>(column)];
+    }
+    int m_columns, m_rows;
+    std::vector<std::vector<QRect>> m_cells;
+};
+
+// With decluttering, airports label first, then the radio aids, then the
+// rest, each in file order: a crowded area keeps the names that matter most.
+int labelRank(char type)
+{
+    switch (type) {
+    case '5':
+        return 0;
+    case '1':
+    case '2':
+    case '3':
+        return 1;
+    default:
+        return 2;
+    }
+}
+
 int pointIndex(char type)
 {
     return type == '0' ? 9 : type - '1';
@@ -94,6 +148,7 @@ BackgroundOptions BackgroundOptions::fromSettings(const SettingsStore& s)
     o.lineNdb = s.boolean(Key::LineNDB);
     o.lineNav = s.boolean(Key::LineNAV);
     o.airportNames = s.boolean(Key::Japan);
+    o.declutter = s.boolean(Key::Declutter);
     o.back = s.colour(Key::MapBackColor);
     o.coast = s.colour(Key::MapCoastColor);
     o.airwayVor = s.colour(Key::MapAirwayVOR);
@@ -233,7 +288,18 @@ BackgroundStatus renderBackground(QImage& image, const MapView& view, const Back
 
     canvas.setTextPointSize(8);
     std::string name;
-    for (const MapData::Point& p : data.points()) {
+    const std::vector<MapData::Point>& points = data.points();
+    std::vector<size_t> order(points.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::optional<LabelSpace> space;
+    if (o.declutter) {
+        std::stable_sort(order.begin(), order.end(),
+                         [&](size_t a, size_t b) { return labelRank(points[a].type) < labelRank(points[b].type); });
+        space.emplace(image.width(), image.height());
+    }
+    for (const size_t index : order) {
+        const MapData::Point& p = points[index];
         const ProjectedPoint a = view.project(p.lat, p.lon);
         if (!view.isDrawable(a.x, a.y))
             continue;
@@ -245,12 +311,13 @@ BackgroundStatus renderBackground(QImage& image, const MapView& view, const Back
         const QRgb colour = rgbOf(o.point[static_cast<size_t>(pointIndex(p.type))]);
         drawPointSymbol(canvas, p.type, a.x, a.y, colour);
         const LabelOffset at = labelOffset(p.type);
-        if (p.type == '5' && o.airportNames && airportName) {
+        if (p.type == '5' && o.airportNames && airportName)
             name = airportName(data.name(p));
-            canvas.text(a.x + at.dx, a.y + at.dy, name, colour);
-        } else {
-            canvas.text(a.x + at.dx, a.y + at.dy, data.name(p), colour);
-        }
+        else
+            name.assign(data.name(p));
+        if (space && !space->take(canvas.textRect(a.x + at.dx, a.y + at.dy, name).adjusted(-2, -1, 2, 1)))
+            continue;
+        canvas.text(a.x + at.dx, a.y + at.dy, name, colour);
     }
     return data.status();
 }

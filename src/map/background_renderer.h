@@ -25,6 +25,7 @@ struct BackgroundOptions {
     bool dispVor = true, dispTac = true, dispNdb = true, dispWpt = true, dispApt = true;
     bool lineVor = true, lineNdb = true, lineNav = true;
     bool airportNames = false; // [Map] Japan
+    bool declutter = true;     // [Map] Declutter: a label over another is left out
     uint32_t back = 0x000000, coast = 0x004080;
     uint32_t airwayVor = 0x004000, airwayNdb = 0x400040, airwayNav = 0x004040;
     // Point colours by type '1' … '9', '0' (index 0 … 9 for types '1' … '9', 9 for '0').

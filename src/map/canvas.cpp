@@ -292,6 +292,27 @@ void Canvas::frameRect(int l, int t, int r, int b, QRgb colour)
     line(l, b - 1, l, t, colour);
 }
 
+QRect Canvas::textRect(int x, int y, std::string_view sjis)
+{
+    if (sjis.empty())
+        return {};
+    if (m_masks) {
+        const std::vector<TextMasks::Run>& runs = m_masks->mask(sjis, m_pointSize);
+        if (runs.empty())
+            return {};
+        int top = runs.front().dy, bottom = top, left = runs.front().dx0, right = runs.front().dx1;
+        for (const TextMasks::Run& r : runs) {
+            top = std::min<int>(top, r.dy);
+            bottom = std::max<int>(bottom, r.dy);
+            left = std::min<int>(left, r.dx0);
+            right = std::max<int>(right, r.dx1);
+        }
+        return QRect(QPoint(x + left, y + top), QPoint(x + right, y + bottom));
+    }
+    const QFontMetrics metrics = painter().fontMetrics();
+    return QRect(x, y, metrics.horizontalAdvance(textOf(sjis)), metrics.height());
+}
+
 void Canvas::text(int x, int y, std::string_view sjis, QRgb colour)
 {
     if (sjis.empty())

@@ -78,6 +78,8 @@ public:
     void frameRect(int l, int t, int r, int b, QRgb colour);
     // Text with its top-left at (x, y), in the map font, no background.
     void text(int x, int y, std::string_view sjis, QRgb colour);
+    // The pixels text(x, y, sjis, …) would cover, as a rectangle.
+    QRect textRect(int x, int y, std::string_view sjis);
     void setTextPointSize(int pointSize);
 
 private:

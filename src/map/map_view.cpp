@@ -104,6 +104,23 @@ bool MapView::zoomOut()
     return scaleIndex > 0 && setScaleIndex(scaleIndex - 1);
 }
 
+bool MapView::zoomAbout(int x, int y, bool in)
+{
+    // The same halves as project(): pixel x is lon − leftEdgeLon() scaled.
+    const double fromCentreX = x - width / 2, fromCentreY = y - height / 2;
+    const double lon = centreLon + fromCentreX / scale;
+    const double lat = centreLat - fromCentreY / scale;
+    if (!(in ? zoomIn() : zoomOut()))
+        return false;
+    centreLon = lon - fromCentreX / scale;
+    centreLat = lat + fromCentreY / scale;
+    if (centreLon > 180)
+        centreLon -= 360;
+    if (centreLon < -180)
+        centreLon += 360;
+    return true;
+}
+
 void MapView::moveLeft()
 {
     centreLon -= kPanStepPx / scale;

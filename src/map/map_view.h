@@ -48,6 +48,9 @@ struct MapView {
     bool setScaleIndex(int index);
     bool zoomIn();
     bool zoomOut();
+    // One scale step in or out with the point under pixel (x, y) kept where
+    // it is, as a mouse wheel zooms about the pointer.
+    bool zoomAbout(int x, int y, bool in);
     void moveLeft();
     void moveRight();
     void moveUp();

@@ -31,12 +31,9 @@ void textAt(QPainter& p, int x, int y, const QString& text)
 
 std::string clockText(const QDateTime& now, bool dispTime, int localHours)
 {
-    QTime t = now.time();
-    if (dispTime) {
-        // The offset is read as a time of day ("%d:00"): only 0 … 23 hours exist.
-        const int h = std::abs(localHours) % 24;
-        t = t.addSecs(localHours < 0 ? h * 3600 : -h * 3600);
-    }
+    QTime t = now.toUTC().time();
+    if (!dispTime)
+        t = t.addSecs((localHours % 24) * 3600);
     char text[16];
     std::snprintf(text, sizeof text, "%02d:%02d:%02d", t.hour(), t.minute(), t.second());
     return text;

@@ -40,8 +40,9 @@ struct LampColours {
     bool operator==(const LampColours&) const = default;
 };
 
-// "HH:MM:SS" of now (local time): converted to UTC with the offset |local|
-// hours (added when local < 0, subtracted otherwise) when dispTime is on.
+// "HH:MM:SS" of now, whatever zone the machine runs in: UTC when dispTime is
+// on, otherwise the station's local time, UTC + localHours ([UserSettings]
+// Local, 9 for Japan).
 std::string clockText(const QDateTime& now, bool dispTime, int localHours);
 
 class ClockFace {
@@ -86,6 +87,8 @@ public:
                           std::span<const double, kSpectrumPoints> right, const QDateTime& now, bool modemShown);
     // The clock at once in the current colours (the colour dialogs applied).
     void repaintClock(const QDateTime& now);
+    // The clock's own tick: redrawn when its text changed; true if it was.
+    bool tickClock(const QDateTime& now) { return drawClock(now); }
 
     const LampColours& lamps() const { return m_lamps; }
     const Waterfall& waterfall() const { return m_waterfall; }

@@ -33,6 +33,8 @@ constexpr std::array<KeyDef, kKeyCount> kTable{{
     {Key::MaxMapPlot, "Map", "MaxMapPlot", T::Integer, "200"},
     {Key::MaxPlotData, "Map", "MaxPlotData", T::Integer, "50"},
     {Key::TenPoint, "Map", "10point", T::Boolean, "0"},
+    // Symbol labels that would overlap one already drawn are left out.
+    {Key::Declutter, "Map", "Declutter", T::Boolean, "1"},
 
     {Key::TxtType, "Txt", "TxtType", T::Integer, "2"},
     {Key::MaxBytes, "Txt", "MaxBytes", T::Integer, "10000"},

@@ -16,7 +16,7 @@ enum class Key : int {
     // [Map]
     MapCentN, MapCentE, PlotType, LineType, PlotDraw, DispVOR, DispTAC, DispNDB, DispWPT, DispAPT,
     LineVOR, LineNDB, LineNAV, MapScale, Japan, ElsePosGet, SubDisptype, ThreeLetter, ShowRegNo,
-    ZeroDel, MaxMapPlot, MaxPlotData, TenPoint,
+    ZeroDel, MaxMapPlot, MaxPlotData, TenPoint, Declutter,
     // [Txt]
     TxtType, MaxBytes, SqNoDisp, TxtLog, TxtLogType, ShowPos, TISNoDisp, FreqNoDisp,
     // [Mail]

@@ -1,6 +1,7 @@
 // Message boxes and confirmations: beep first, then a modal box titled with the
 // program's name, or, under test, a recorded answer from the installed answerer.
 #include "widgets/message_hub.h"
+#include "widgets/modal_over.h"
 
 #include <QApplication>
 #include <QLoggingCategory>
@@ -96,7 +97,7 @@ bool MessageHub::show(QWidget* parent, Kind kind, const QString& text, bool beep
     box->setEscapeButton(question ? QMessageBox::No : QMessageBox::Ok);
     ++s.openBoxes;
     qCDebug(lcMessages).noquote() << "box open:" << text;
-    const int result = box->exec();
+    const int result = execOver(*box, owner);
     --s.openBoxes;
     const bool answer = question ? result == QMessageBox::Yes : true;
     delete box.data();

@@ -9,14 +9,24 @@
 #include "app/ui/main_window.h"
 #include "widgets/message_hub.h"
 #include "app/ui/settings_dialogs.h"
+#include "app/ui/status_indicators.h"
 #include "app/ui/window_table.h"
 #include "decode/ui/text_colour_dialog.h"
 #include "settings/settings_store.h"
 #include "tracking/aircraft_tracking.h"
+#include "map/modem_indicators.h"
+#include "program_version.h"
 
 #include "app_test_support.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QFileDialog>
+#include <QLabel>
+#include <QMenu>
+#include <QRegularExpression>
+#include <QTimer>
 #include <QDir>
 #include <QFile>
 #include <QFrame>
@@ -246,4 +256,155 @@ TEST_F(Shell, SwitchingTheLogNameStartsADatedTextLog)
     QFile f(dated);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_TRUE(f.readAll().startsWith("Start Logging at "));
+}
+
+TEST_F(Shell, ANewOperatorStartsFromTheBaseColours)
+{
+    start();
+    SettingsStore& s = m_main->settings();
+    const std::array<Key, kOperatorColours> base{Key::PlotOnColor, Key::PlotOffColor, Key::PlotMarkUpColor,
+                                                 Key::PlotBackColor, Key::OnColor, Key::MarkUpColor, Key::BackColor};
+    for (size_t c = 0; c < base.size(); ++c)
+        s.setColour(base[c], 0x101010u * static_cast<uint32_t>(c + 1));
+    // Row 1 was filled in before: its colours stay its own.
+    s.operatorRow(1).text = "NH";
+    s.operatorRow(1).colours = {1, 2, 3, 4, 5, 6, 7};
+    TextColourDialog::setColourPicker([](const QColor&, QWidget*) { return std::optional<QColor>(QColor(1, 2, 3)); });
+    auto* dialog = m_main->findChild<OperatorColourDialog*>(QStringLiteral("TForm19"));
+    dialog->show();
+    dialog->findChild<QLineEdit*>(QStringLiteral("Edit1"))->setText(QStringLiteral("JL"));
+    dialog->findChild<QPushButton*>(QStringLiteral("ColourButton1"))->click(); // 先頭色 only
+    dialog->findChild<QPushButton*>(QStringLiteral("OkButton"))->click();
+    const OperatorRow& jl = s.operatorRow(0);
+    EXPECT_EQ(jl.text, "JL");
+    EXPECT_EQ(jl.colours[0], settingValue(QColor(1, 2, 3)));
+    for (size_t c = 1; c < base.size(); ++c) {
+        SCOPED_TRACE(c);
+        EXPECT_EQ(jl.colours[c], s.colour(base[c]));
+    }
+    EXPECT_EQ(s.operatorRow(1).colours, (std::array<uint32_t, kOperatorColours>{1, 2, 3, 4, 5, 6, 7}));
+}
+
+TEST_F(Shell, TheListCountFollowsEveryChangeShownOrNot)
+{
+    start();
+    auto* list = m_main->findChild<AircraftListWindow*>(QStringLiteral("TForm5"));
+    auto* count = list->findChild<QLabel*>(QStringLiteral("StatusPanel1"));
+    ASSERT_FALSE(list->isVisible());
+    addRow("NH0001", "JA8001");
+    addRow("JL0023", "JA8089");
+    EXPECT_EQ(count->text(), QStringLiteral("2 contacts"));
+    m_main->pipeline().tracking().list().removeRow(0);
+    EXPECT_EQ(count->text(), QStringLiteral("1 contacts"));
+    m_main->pipeline().tracking().list().ClearList();
+    EXPECT_EQ(count->text(), QStringLiteral("0 contacts"));
+}
+
+TEST_F(Shell, TheCardKeepsItsSizeFromOneShowingToTheNext)
+{
+    start();
+    m_card->show();
+    const QSize first = m_card->size();
+    for (int i = 0; i < 3; ++i) {
+        m_card->hide();
+        m_card->show();
+        QApplication::processEvents();
+    }
+    EXPECT_EQ(m_card->size(), first);
+}
+
+TEST_F(Shell, TheVersionWindowShowsThisBuild)
+{
+    start();
+    auto* version = m_main->findChild<QDialog*>(QStringLiteral("TForm11"));
+    EXPECT_EQ(version->findChild<QLabel*>(QStringLiteral("Label1"))->text(),
+              QStringLiteral("Varnesk version ") + QLatin1String(kProgramVersion.data(), kProgramVersion.size()));
+    const QString build = version->findChild<QLabel*>(QStringLiteral("Label2"))->text();
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^Build 20\\d\\d/[01]\\d/[0-3]\\d$")).match(build).hasMatch())
+        << build.toStdString();
+}
+
+TEST_F(Shell, TheClockKeepsTimeWithNoAudio)
+{
+    start();
+    auto* indicators = m_main->findChild<StatusIndicators*>(QStringLiteral("StatusIndicators"));
+    ASSERT_NE(indicators, nullptr);
+    ASSERT_TRUE(m_main->settings().boolean(Key::ShowMod));
+    // No capture block ever arrives here: only the clock's own timer draws it.
+    QElapsedTimer waited;
+    waited.start();
+    while (indicators->core().clock().lastText().empty() && waited.elapsed() < 3000)
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    const std::string shown = indicators->core().clock().lastText();
+    const QDateTime utc = QDateTime::currentDateTimeUtc();
+    // The station's local time (UTC + 9), whatever zone the machine runs in.
+    EXPECT_TRUE(shown == clockText(utc, false, 9) || shown == clockText(utc.addSecs(-1), false, 9)) << shown;
+}
+
+TEST_F(Shell, ADialogOfAWindowThatStaysOnTopOpensAboveIt)
+{
+    start();
+    auto* text = m_main->findChild<QWidget*>(QStringLiteral("TForm10"));
+    auto* colours = m_main->findChild<TextColourDialog*>(QStringLiteral("TForm18"));
+    ASSERT_NE(text, nullptr);
+    ASSERT_NE(colours, nullptr);
+    text->setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    text->show();
+    QWidget* parentWhileOpen = nullptr;
+    bool onTopWhileOpen = false;
+    QTimer::singleShot(0, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        ASSERT_EQ(modal, colours);
+        parentWhileOpen = modal->parentWidget();
+        onTopWhileOpen = modal->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+        colours->reject();
+    });
+    colours->run(TextColourDialog::Mode::Text, text, nullptr);
+    EXPECT_EQ(parentWhileOpen, text);
+    EXPECT_TRUE(onTopWhileOpen);
+    // Back with its owner afterwards, so the program still finds it there.
+    EXPECT_EQ(colours->parentWidget(), m_main.get());
+    EXPECT_FALSE(colours->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_EQ(m_main->findChild<TextColourDialog*>(QStringLiteral("TForm18"), Qt::FindDirectChildrenOnly), colours);
+}
+
+TEST_F(Shell, ImportingAFileWithNoTransmissionsSaysSo)
+{
+    start();
+    const QString path = m_dir.filePath(QStringLiteral("other.log"));
+    writeFile(path, "2024/05/06 10:00:00 some other program's log line\r\nand another\r\n");
+    QAction* import = nullptr;
+    for (QAction* a : m_main->popupMenu()->actions())
+        if (a->objectName() == QLatin1String("RawImportItem"))
+            import = a;
+    ASSERT_NE(import, nullptr);
+    QTimer::singleShot(0, [&] {
+        auto* chooser = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(chooser, nullptr);
+        chooser->selectFile(path);
+        static_cast<QDialog*>(chooser)->accept();
+    });
+    MessageHub::clearRecords();
+    import->trigger();
+    ASSERT_EQ(MessageHub::records().size(), 1u);
+    EXPECT_TRUE(MessageHub::records()[0].text.startsWith(QStringLiteral("このファイルには取り込める受信データがありません")));
+}
+
+TEST_F(Shell, TheLampsShowAtTheMinimumWidth)
+{
+    start();
+    m_main->show();
+    m_main->resize(kMainMinWidth, kMainMinHeight);
+    QApplication::processEvents();
+    QToolBar* bar = m_main->toolBar();
+    auto* strip = bar->findChild<QWidget*>(QStringLiteral("LampStrip"));
+    ASSERT_NE(strip, nullptr);
+    EXPECT_TRUE(strip->isVisible());
+    EXPECT_EQ(strip->geometry().right(), bar->width() - 1);
+    // No toolbar control lies under the strip, the "»" button included.
+    for (QWidget* control : bar->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+        if (control != strip && control->isVisible() && !control->inherits("QMenu"))
+            EXPECT_LE(control->geometry().right(), strip->geometry().left()) << control->objectName().toStdString();
+    for (const char* name : {"Panel1", "LogoImage"})
+        EXPECT_TRUE(strip->findChild<QWidget*>(QLatin1String(name))->isVisibleTo(strip)) << name;
 }

@@ -167,6 +167,30 @@ AppPaths pathsFor(const QString& coast, const QString& airway, const QString& na
     return p;
 }
 
+TEST(BackgroundTest, DeclutterSkipsALabelOverAnotherAndAirportsComeFirst)
+{
+    BackgroundOptions o = defaults();
+    ASSERT_TRUE(o.declutter); // on by default
+    o.point[3] = 0x00FF00; // waypoints
+    o.point[4] = 0x0000FF; // airports
+    const QRgb waypoint = rgbOf(o.point[3]), airport = rgbOf(o.point[4]);
+    const MapView v = view800x400();
+    // Two waypoints on one spot: the second name would be drawn over the first.
+    const QByteArray twoWaypoints = "4,36.5,139.0,AAAAA\n4,36.5,139.0,BBBBB\n";
+    EXPECT_EQ(render(v, o, "", "", twoWaypoints), render(v, o, "", "", "4,36.5,139.0,AAAAA\n"));
+    // A waypoint listed before an airport on its spot: the airport keeps its
+    // name, the waypoint keeps only its symbol (the names start 5 px right).
+    const QByteArray waypointThenAirport = "4,36.5,139.0,WPTXX\n5,36.5,139.0,RJTT\n";
+    const QImage cleared = render(v, o, "", "", waypointThenAirport);
+    EXPECT_GT(countColourIn(cleared, airport, 405, 190, 440, 210), 10);
+    EXPECT_EQ(countColourIn(cleared, waypoint, 405, 190, 440, 210), 0);
+    // Switched off, every name is drawn.
+    o.declutter = false;
+    EXPECT_NE(render(v, o, "", "", twoWaypoints), render(v, o, "", "", "4,36.5,139.0,AAAAA\n"));
+    const QImage all = render(v, o, "", "", waypointThenAirport);
+    EXPECT_GT(countColourIn(all, waypoint, 405, 190, 440, 210), 0);
+}
+
 TEST(BackgroundTest, GuardBlocksNestedRedrawsAndIsReleasedAfterBadRecords)
 {
     SettingsStore settings;

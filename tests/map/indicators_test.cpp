@@ -102,25 +102,30 @@ TEST(Spectrum, ColourScale)
     }
 }
 
-TEST(Clock, TextConvertsToUtcAndKeepsTwoDigits)
+TEST(Clock, ShowsTheZoneItNamesWhateverTheMachineZone)
 {
     const QDate day(2024, 5, 1);
+    const auto utc = [&](QTime t) { return QDateTime(day, t, Qt::UTC); };
     struct Case {
         const char* name;
-        QTime local;
+        QDateTime now;
         bool dispTime;
         int localHours;
         const char* want;
     };
     const Case cases[] = {
-        {"Japan to UTC", QTime(8, 30, 0), true, 9, "23:30:00"},
-        {"minus five adds", QTime(8, 30, 0), true, -5, "13:30:00"},
-        {"local time shown as is", QTime(9, 5, 7), false, 9, "09:05:07"},
-        {"leading zero after conversion", QTime(18, 5, 7), true, 9, "09:05:07"},
+        {"UTC", utc(QTime(23, 30, 0)), true, 9, "23:30:00"},
+        {"Japan is UTC plus nine", utc(QTime(23, 30, 0)), false, 9, "08:30:00"},
+        {"minus five", utc(QTime(13, 30, 0)), false, -5, "08:30:00"},
+        {"leading zero", utc(QTime(0, 5, 7)), false, 9, "09:05:07"},
+        // A machine three hours west of UTC: neither label shows its time.
+        {"UTC from another zone", QDateTime(day, QTime(20, 30, 0), Qt::OffsetFromUTC, -3 * 3600), true, 9, "23:30:00"},
+        {"local from another zone", QDateTime(day, QTime(20, 30, 0), Qt::OffsetFromUTC, -3 * 3600), false, 9,
+         "08:30:00"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(clockText(QDateTime(day, c.local), c.dispTime, c.localHours), c.want);
+        EXPECT_EQ(clockText(c.now, c.dispTime, c.localHours), c.want);
     }
 }
 

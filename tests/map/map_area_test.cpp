@@ -22,7 +22,9 @@
 #include <QTemporaryDir>
 #include <QFileInfo>
 #include <QAction>
+#include <QKeyEvent>
 #include <QToolBar>
+#include <QWheelEvent>
 #include <QToolButton>
 
 #include "../gui_app.h"
@@ -194,6 +196,50 @@ TEST_F(MapAreaTest, ZoomPanAndScaleSelectorRedrawAtOnceAndKeepTheSettings)
     EXPECT_NE(area->scene().picture(), moved);
 }
 
+TEST_F(MapAreaTest, WheelZoomsAboutThePointerAndKeysZoomAndPan)
+{
+    show();
+    const MapView& v = area->scene().view();
+    const QPoint at(150, 100);
+    const double lat = v.centreLat - (at.y() - v.height / 2) / v.scale;
+    const double lon = v.centreLon + (at.x() - v.width / 2) / v.scale;
+    const auto wheel = [this](QPoint where, int delta) {
+        const QPointF local = where + area->widget()->contentsRect().topLeft();
+        QWheelEvent ev(local, area->widget()->mapToGlobal(local), {}, QPoint(0, delta), Qt::NoButton, Qt::NoModifier,
+                       Qt::NoScrollPhase, false);
+        QApplication::sendEvent(area->widget(), &ev);
+    };
+    wheel(at, 60); // half a notch: nothing yet
+    EXPECT_EQ(v.scaleIndex, 3);
+    wheel(at, 60);
+    EXPECT_EQ(v.scaleIndex, 4);
+    EXPECT_EQ(settings.integer(Key::MapScale), 4);
+    EXPECT_EQ(scale->currentIndex(), 4);
+    const ProjectedPoint p = v.project(lat, lon);
+    EXPECT_NEAR(p.x, at.x(), 1);
+    EXPECT_NEAR(p.y, at.y(), 1);
+    wheel(at, -240);
+    EXPECT_EQ(v.scaleIndex, 2);
+
+    const auto key = [this](int k) {
+        QKeyEvent ev(QEvent::KeyPress, k, Qt::NoModifier);
+        QApplication::sendEvent(area->widget(), &ev);
+    };
+    key(Qt::Key_Plus);
+    EXPECT_EQ(v.scaleIndex, 3);
+    key(Qt::Key_Minus);
+    EXPECT_EQ(v.scaleIndex, 2);
+    const double before = v.centreLon;
+    key(Qt::Key_Right);
+    EXPECT_GT(v.centreLon, before);
+    key(Qt::Key_Left);
+    EXPECT_DOUBLE_EQ(v.centreLon, before);
+    const double north = v.centreLat;
+    key(Qt::Key_Up);
+    EXPECT_GT(v.centreLat, north);
+    EXPECT_DOUBLE_EQ(settings.real(Key::MapCentN), v.centreLat);
+}
+
 TEST_F(MapAreaTest, DragPansClickGoesToSelectionRightButtonDoesNothing)
 {
     show();
@@ -252,6 +298,9 @@ TEST_F(MapAreaTest, SwitchesGoToTheSettingsAndRedraw)
     area->setShowRegistration(true);
     EXPECT_TRUE(settings.boolean(Key::ShowRegNo));
     EXPECT_FALSE(area->scene().selection().keepSelection);
+    // Every label drawn, so the Tokyo airports' names cannot hide Haneda's.
+    area->setDeclutter(false);
+    EXPECT_FALSE(settings.boolean(Key::Declutter));
     before = area->scene().background().copy();
     area->setAirportNames(true);
     EXPECT_TRUE(settings.boolean(Key::Japan));

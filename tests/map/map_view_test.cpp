@@ -104,6 +104,39 @@ TEST(MapViewTest, ZoomStopsAtBothEndsOfTheScaleList)
     EXPECT_EQ(v.scaleIndex, 1);
 }
 
+TEST(MapViewTest, ZoomAboutAPixelKeepsThePlaceUnderIt)
+{
+    struct Case {
+        const char* name;
+        int x, y;
+        bool in;
+    };
+    const Case cases[] = {{"in, upper left", 100, 80, true},
+                          {"out, lower right", 700, 350, false},
+                          {"in, at the centre", 400, 200, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        MapView v;
+        v.width = 800;
+        v.height = 400;
+        v.setScaleIndex(5); // 50 px/deg
+        const double lat = v.centreLat - (c.y - v.height / 2) / v.scale;
+        const double lon = v.centreLon + (c.x - v.width / 2) / v.scale;
+        ASSERT_TRUE(v.zoomAbout(c.x, c.y, c.in));
+        EXPECT_EQ(v.scaleIndex, c.in ? 6 : 4);
+        const ProjectedPoint p = v.project(lat, lon);
+        EXPECT_NEAR(p.x, c.x, 1);
+        EXPECT_NEAR(p.y, c.y, 1);
+    }
+    // At the end of the scale list nothing moves.
+    MapView end;
+    end.width = 800;
+    end.height = 400;
+    end.setScaleIndex(13);
+    EXPECT_FALSE(end.zoomAbout(0, 0, true));
+    EXPECT_DOUBLE_EQ(end.centreLon, 139.0);
+}
+
 TEST(MapViewTest, MovesWrapTheCentreLongitude)
 {
     MapView v;

@@ -215,7 +215,9 @@ TEST_F(SearchUi, AddEditAndDeleteThroughTheEditor)
         EXPECT_EQ(d.windowTitle(), QStringLiteral("登録航空機リスト新規追加"));
         auto* pattern = child<QLineEdit>(d, "Edit1");
         EXPECT_TRUE(pattern->text().isEmpty());
-        pattern->setText(QStringLiteral("JA01**"));
+        // Typed in small letters, kept in capitals; the remark as typed.
+        type(pattern, QStringLiteral("ja01**"));
+        EXPECT_EQ(pattern->text(), QStringLiteral("JA01**"));
         child<QLineEdit>(d, "Edit3")->setText(QStringLiteral("新塗装"));
         child<QPushButton>(d, "Button1")->click();
     });
@@ -224,6 +226,7 @@ TEST_F(SearchUi, AddEditAndDeleteThroughTheEditor)
     EXPECT_EQ(list()->topLevelItem(2)->text(3), QStringLiteral("新塗装"));
     EXPECT_EQ(sjisToQString(readFile(folder.paths.searchList)),
               QStringLiteral("JA8***,special\r\nJL0456,vip\r\nJA01**,新塗装\r\n"));
+    EXPECT_TRUE(watch->CheckSearchList("JA0123", "NH0001"));
 
     // Edit: the row's fields, edit-mode caption; a comma is refused.
     watch->CheckSearchList("JA8089", "JL0123");

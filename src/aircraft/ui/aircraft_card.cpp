@@ -1,6 +1,8 @@
 // TForm17: a card of labelled fields, two toolbar switches, the flight search
 // box and the 200 × 133 picture area.
 #include "aircraft/ui/aircraft_card.h"
+#include "widgets/frame_position.h"
+#include "aircraft/ui/table_files.h"
 
 #include "acars/sjis.h"
 #include "aircraft/aircraft_list.h"
@@ -12,7 +14,6 @@
 #include "widgets/message_hub.h"
 #include "widgets/tool_button.h"
 
-#include <QDesktopServices>
 #include <QEvent>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -27,6 +28,7 @@
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <utility>
 
 namespace varnesk {
 
@@ -191,7 +193,8 @@ AircraftCard::AircraftCard(SettingsStore& settings, AircraftTracking& tracking, 
     styleLink(m_flight, true);
     styleLink(m_registration, true);
     ResetCard();
-    move(settings.integer(Key::InfoLeft), settings.integer(Key::InfoTop));
+    m_savedFrame = QPoint(settings.integer(Key::InfoLeft), settings.integer(Key::InfoTop));
+    move(m_savedFrame);
     applyTopMost();
 }
 
@@ -335,7 +338,7 @@ void AircraftCard::openUrl(const QString& url)
     if (urlOpener())
         urlOpener()(url);
     else
-        QDesktopServices::openUrl(QUrl(url)); // a failure is not reported
+        openWebPage(url, this);
 }
 
 void AircraftCard::storeSettings()
@@ -347,9 +350,10 @@ void AircraftCard::storeSettings()
 void AircraftCard::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
-    m_toolPanel->setFixedWidth(width() - 4);
     if (pos() == QPoint(0, 0))
         centreDialog(*this, m_owner);
+    if (!m_savedFrame.isNull())
+        keepFrameAt(*this, std::exchange(m_savedFrame, QPoint()));
     if (m_settings.boolean(Key::ListTopMost))
         raise();
 }

@@ -6,6 +6,7 @@
 
 #include <QImage>
 #include <QString>
+#include <QPoint>
 #include <QWidget>
 
 #include <functional>
@@ -86,6 +87,7 @@ private:
     AircraftTracking& m_tracking;
     QString m_picsDir;
     QWidget* m_owner;
+    QPoint m_savedFrame; // where the frame goes at the first showing; (0, 0): centred
     QLabel* m_flight = nullptr;
     QLabel* m_registration = nullptr;
     QLabel* m_position = nullptr;

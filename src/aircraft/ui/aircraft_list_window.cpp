@@ -1,6 +1,8 @@
 // TForm5: toolbar panel (auto delete, delete time, log, font, colours), the
 // list ListView1 and the status bar with the row count.
 #include "aircraft/ui/aircraft_list_window.h"
+#include "widgets/frame_position.h"
+#include "aircraft/ui/table_files.h"
 
 #include "acars/sjis.h"
 #include "aircraft/ui/aircraft_list_model.h"
@@ -11,7 +13,6 @@
 #include "widgets/message_hub.h"
 #include "widgets/tool_button.h"
 
-#include <QDesktopServices>
 #include <QFontDialog>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -25,6 +26,7 @@
 
 #include <algorithm>
 #include <array>
+#include <utility>
 
 namespace varnesk {
 
@@ -167,10 +169,16 @@ AircraftListWindow::AircraftListWindow(SettingsStore& settings, AircraftTracking
         if (m_settings.boolean(Key::ShowNew))
             selectRow(row);
     });
+    // The count in the status bar follows every change of the list, shown or not.
+    for (auto rowSignal : {&AircraftList::rowInserted, &AircraftList::rowRemoved})
+        connect(&m_tracking.list(), rowSignal, this, &AircraftListWindow::refreshCount);
+    connect(&m_tracking.list(), &AircraftList::cleared, this, &AircraftListWindow::refreshCount);
+    refreshCount();
 
     applyFontAndColours();
     resize(std::max(100, m_settings.integer(Key::ListWidth)), std::max(80, m_settings.integer(Key::ListHeight)));
-    move(m_settings.integer(Key::ListLeft), m_settings.integer(Key::ListTop));
+    m_savedFrame = QPoint(m_settings.integer(Key::ListLeft), m_settings.integer(Key::ListTop));
+    move(m_savedFrame);
 }
 
 AircraftListWindow::~AircraftListWindow() = default;
@@ -202,6 +210,8 @@ void AircraftListWindow::showEvent(QShowEvent* event)
     applyFontAndColours();
     refreshCount();
     QWidget::showEvent(event);
+    if (!m_savedFrame.isNull())
+        keepFrameAt(*this, std::exchange(m_savedFrame, QPoint()));
 }
 
 void AircraftListWindow::resizeEvent(QResizeEvent* event)
@@ -309,7 +319,7 @@ void AircraftListWindow::openFlightPage(const QModelIndex& index)
     if (urlOpener())
         urlOpener()(url);
     else
-        QDesktopServices::openUrl(QUrl(url));
+        openWebPage(url, this);
 }
 
 void AircraftListWindow::selectRow(int row)

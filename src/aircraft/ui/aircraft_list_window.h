@@ -4,6 +4,7 @@
 
 #include <QFont>
 #include <QString>
+#include <QPoint>
 #include <QWidget>
 
 #include <functional>
@@ -81,6 +82,7 @@ private:
     SettingsStore& m_settings;
     AircraftTracking& m_tracking;
     QWidget* m_owner;
+    QPoint m_savedFrame; // where the frame goes at the first showing; (0, 0): centred
     AircraftListModel* m_model = nullptr;
     QWidget* m_toolPanel = nullptr;
     QToolButton* m_autoDelete = nullptr;

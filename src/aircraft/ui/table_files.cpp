@@ -1,27 +1,57 @@
-// Opening the reference tables and the application folder through the
-// desktop's associated applications.
+// Opening the reference tables, the application folder and web pages through
+// the desktop's associated applications, with a box for every failure.
 #include "aircraft/ui/table_files.h"
 
+#include "widgets/message_hub.h"
 #include "settings/app_paths.h"
 
 #include <QDesktopServices>
+#include <QFileInfo>
 #include <QUrl>
 
 namespace varnesk {
 
-void openFlightTable(const AppPaths& paths)
+namespace {
+
+bool openLocal(const QString& path, QWidget* parent)
 {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(paths.flightTable));
+    if (!QFileInfo::exists(path)) {
+        MessageHub::warning(parent, QStringLiteral("ファイルが見つかりません\n") + path);
+        return false;
+    }
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path))) {
+        MessageHub::warning(parent, QStringLiteral("開くためのアプリケーションを起動できません\n") + path);
+        return false;
+    }
+    return true;
 }
 
-void openAircraftTable(const AppPaths& paths)
+} // namespace
+
+bool openFlightTable(const AppPaths& paths, QWidget* parent)
 {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(paths.aircraftTable));
+    return openLocal(paths.flightTable, parent);
 }
 
-void openApplicationFolder(const AppPaths& paths)
+bool openAircraftTable(const AppPaths& paths, QWidget* parent)
 {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(paths.appDir));
+    return openLocal(paths.aircraftTable, parent);
+}
+
+bool openApplicationFolder(const AppPaths& paths, QWidget* parent)
+{
+    return openLocal(paths.appDir, parent);
+}
+
+bool openWebPage(const QString& url, QWidget* parent)
+{
+    if (url.isEmpty())
+        return false;
+    if (!QDesktopServices::openUrl(QUrl(url))) {
+        MessageHub::warning(parent, QStringLiteral("ブラウザーを起動できません\n") + url);
+        return false;
+    }
+    return true;
 }
 
 } // namespace varnesk

@@ -12,6 +12,7 @@
 #include "app/ui/window_table.h"
 #include "receiver/audio_format.h"
 #include "receiver/iq_file_reader.h"
+#include "widgets/frame_position.h"
 #include "widgets/tool_button.h"
 
 #include <QCloseEvent>
@@ -171,7 +172,6 @@ const std::vector<const char*>& MainWindow::toolBarOrder()
         "SpeedButton25", "SpeedButton26", "SpeedButton27",                  // airways
         "SpeedButton6",  "SpeedButton7",  "SpeedButton8",                   // text, information, auto-select
         "SpeedButton1",  "SpeedButton17", "ComboBox2",                      // TCP/IP, monitor, company
-        "LampStrip",                                                        // signal and NET lamps, logo
     };
     return order;
 }
@@ -183,7 +183,7 @@ const std::vector<const char*>& MainWindow::menuOrder()
         "ClearPlotsItem", "DeleteSelectedItem", "-",
         "ReportPaneItem", "AltitudePaneItem", "N27", "AirportNamesItem", "ThreeLetterItem",
         "ZeroDeleteItem", "-",
-        "FlightLabelItem", "RegistrationLabelItem", "-",
+        "FlightLabelItem", "RegistrationLabelItem", "DeclutterItem", "-",
         "SettingsItem", "BasicColoursItem", "OperatorColoursItem", "InputDeviceItem", "FeedItem", "-",
         "OpenFlightFileItem", "OpenAircraftFileItem", "OpenFolderItem", "-",
         "ClearEachLogsItem", "RawImportItem", "-",
@@ -213,6 +213,17 @@ void MainWindow::assembleShell()
     // and goes back in its place.
     for (QAction* action : m_toolBar->actions())
         m_toolBar->removeAction(action);
+    // The signal and NET lamps and the logo stand in a space of their own at
+    // the toolbar's right end, which the buttons never take: at any width
+    // they show, and opening "»" does not cover them.
+    if (const auto strip = m_toolControls.find(QStringLiteral("LampStrip")); strip != m_toolControls.end()) {
+        m_lampStrip = strip->second;
+        m_lampStrip->setParent(m_toolBar);
+        m_toolBar->setContentsMargins(0, 0, kLampStripWidthPx, 0);
+        m_toolBar->installEventFilter(this);
+        placeLampStrip();
+        m_lampStrip->show();
+    }
     for (const char* name : toolBarOrder()) {
         const auto found = m_toolControls.find(QLatin1String(name));
         if (found == m_toolControls.end())
@@ -394,11 +405,57 @@ void MainWindow::onCaptureBlock(CaptureSamples block)
     m_pipeline->ProcessCaptureBlock(block);
 }
 
+void MainWindow::placeLampStrip()
+{
+    if (m_lampStrip)
+        m_lampStrip->setGeometry(m_toolBar->width() - kLampStripWidthPx, (m_toolBar->height() - m_lampStrip->height()) / 2,
+                                 kLampStripWidthPx, m_lampStrip->height());
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_toolBar && event->type() == QEvent::Resize)
+        placeLampStrip();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (m_widenAtShow) {
+        m_widenAtShow = false;
+        widenForToolBar();
+    }
+}
+
+// The toolbar's hint counts every control (and the lamps' space) only once
+// it has laid them out, and a window resized before the window manager has
+// framed it lands with its client area in the frame's place: so this waits
+// for both.
+void MainWindow::widenForToolBar()
+{
+    whenFramed(*this, [this] {
+        const QScreen* screen = this->screen();
+        if (!screen || (windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)))
+            return;
+        const int frame = frameGeometry().width() - width();
+        const int whole = width() - m_toolBar->width() + m_toolBar->sizeHint().width();
+        const int fits = screen->availableGeometry().right() + 1 - frameGeometry().left() - frame;
+        const int wanted = std::min(whole, fits);
+        if (wanted > width())
+            resize(wanted, height());
+    });
+}
+
 void MainWindow::restoreWindowBounds()
 {
     QRect saved(m_settings.integer(Key::MainLeft), m_settings.integer(Key::MainTop),
                 std::max(m_settings.integer(Key::MainWidth), kMainMinWidth),
                 std::max(m_settings.integer(Key::MainHeight), kMainMinHeight));
+    // With no width of the user's own (the default, or the minimum at which
+    // the toolbar's right end goes behind "»"), the window opens wide enough
+    // for the whole toolbar once its controls are laid out (first showing).
+    m_widenAtShow = saved.width() <= kMainMinWidth;
     // A position on a screen that is no longer attached would put the window
     // out of reach: it then opens at the top-left corner of the primary screen.
     constexpr int kGrip = 20;

@@ -35,6 +35,8 @@ class SdrCaptureSource;
 
 inline constexpr int kMainMinWidth = 970;
 inline constexpr int kMainMinHeight = 702;
+// The lamp strip's space at the toolbar's right end.
+inline constexpr int kLampStripWidthPx = 100;
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
@@ -116,12 +118,17 @@ protected:
     void changeEvent(QEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void buildWindow();
     void resetReceiverState();
     void startTextLog();
     void restoreWindowBounds();
+    // The lamp strip at the toolbar row's right end, never behind "»".
+    void placeLampStrip();
+    void widenForToolBar();
 
     // Control states written back with the settings.
     void collectSettings();
@@ -148,6 +155,8 @@ private:
     std::map<QString, QAction*> m_menuEntries;
     std::map<QWidget*, QAction*> m_toolActions; // the toolbar's action of each placed control
     QToolButton* m_monitorButton = nullptr;
+    QWidget* m_lampStrip = nullptr;
+    bool m_widenAtShow = false;
     MapArea* m_mapArea = nullptr;
     ProgramWindows m_windows;
 

@@ -1,5 +1,6 @@
 // The connections between the receive pipeline's parts and the windows.
 #include "app/ui/program_wiring.h"
+#include "widgets/modal_over.h"
 
 #include "aircraft/reference_tables.h"
 #include "aircraft/ui/aircraft_card.h"
@@ -276,7 +277,7 @@ void connectWindows(MainWindow& main)
     {
         VersionWindow* version = windows.version;
         QAction* a = menuEntry(main, "VersionItem", QStringLiteral("バージョン情報"));
-        QObject::connect(a, &QAction::triggered, version, [version] { version->exec(); });
+        QObject::connect(a, &QAction::triggered, version, [version, &main] { execOver(*version, &main); });
         entries.push_back(a);
     }
     {
@@ -294,11 +295,11 @@ void connectWindows(MainWindow& main)
     }
     const AppPaths& paths = main.paths();
     QAction* flights = menuEntry(main, "OpenFlightFileItem", QStringLiteral("flightファイルを開く"));
-    QObject::connect(flights, &QAction::triggered, &main, [&paths] { openFlightTable(paths); });
+    QObject::connect(flights, &QAction::triggered, &main, [&main, &paths] { openFlightTable(paths, &main); });
     QAction* aircraft = menuEntry(main, "OpenAircraftFileItem", QStringLiteral("aircraftファイルを開く"));
-    QObject::connect(aircraft, &QAction::triggered, &main, [&paths] { openAircraftTable(paths); });
+    QObject::connect(aircraft, &QAction::triggered, &main, [&main, &paths] { openAircraftTable(paths, &main); });
     QAction* folder = menuEntry(main, "OpenFolderItem", QStringLiteral("ファイルフォルダを開く"));
-    QObject::connect(folder, &QAction::triggered, &main, [&paths] { openApplicationFolder(paths); });
+    QObject::connect(folder, &QAction::triggered, &main, [&main, &paths] { openApplicationFolder(paths, &main); });
     QAction* eachLogs = menuEntry(main, "ClearEachLogsItem", QStringLiteral("EachLogsのファイルを消去"));
     QObject::connect(eachLogs, &QAction::triggered, &main,
                      [&main, &pipeline] { ClearEachLogs(&main, pipeline.decode().log); });
@@ -318,12 +319,12 @@ void connectWindows(MainWindow& main)
         QObject::connect(button, &QWidget::customContextMenuRequested, button,
                          [&main, button](const QPoint& at) { main.popupMenu()->popup(button->mapToGlobal(at)); });
         // clicked: the user's presses only, not the link setting the state.
-        QObject::connect(button, &QToolButton::clicked, &link, [&link, button, dialog](bool down) {
+        QObject::connect(button, &QToolButton::clicked, &link, [&main, &link, button, dialog](bool down) {
             if (!down) {
                 link.DisconnectFromServer();
                 return;
             }
-            if (dialog->exec() == QDialog::Accepted) {
+            if (execOver(*dialog, &main) == QDialog::Accepted) {
                 link.ConnectToServer();
             } else {
                 button->setChecked(false);
@@ -340,11 +341,19 @@ void connectWindows(MainWindow& main)
         QObject::connect(import, &QAction::triggered, progress, [&main, progress] {
             if (progress->running())
                 return;
-            const QString path = QFileDialog::getOpenFileName(&main, QStringLiteral("ログファイルのインポート"),
-                                                              main.paths().appDir,
-                                                              QStringLiteral("ログファイル(*.log)"));
-            if (!path.isEmpty())
-                progress->runImport(path, [&main] { return !main.closing(); });
+            QFileDialog chooser(&main, QStringLiteral("ログファイルのインポート"), main.paths().appDir,
+                                QStringLiteral("ログファイル(*.log)"));
+            chooser.setFileMode(QFileDialog::ExistingFile);
+            if (execOver(chooser, &main) != QDialog::Accepted)
+                return;
+            const QString path = chooser.selectedFiles().value(0);
+            // A file with no transmission in it (the log of another program)
+            // says so rather than doing nothing.
+            const RawImport& raw = main.pipeline().decode().import;
+            const uint64_t readBefore = raw.records() - raw.unreadableRecords();
+            if (!path.isEmpty() && progress->runImport(path, [&main] { return !main.closing(); }) &&
+                !main.closing() && raw.records() - raw.unreadableRecords() == readBefore)
+                MessageHub::information(&main, QStringLiteral("このファイルには取り込める受信データがありません\n") + path);
         });
         main.addMenuEntries({import});
     }

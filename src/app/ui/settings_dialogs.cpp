@@ -19,6 +19,9 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <array>
+
 namespace varnesk {
 
 namespace {
@@ -272,6 +275,16 @@ void BasicColourDialog::showEvent(QShowEvent* event)
 
 // ---- TForm19 ----
 
+namespace {
+
+// The colours an aircraft without an operator entry is drawn in: head, plot,
+// highlight, shadow; report text, highlight, background.
+constexpr std::array<Key, kOperatorColours> kOperatorBaseColours{
+    Key::PlotOnColor, Key::PlotOffColor, Key::PlotMarkUpColor, Key::PlotBackColor,
+    Key::OnColor,     Key::MarkUpColor,  Key::BackColor};
+
+} // namespace
+
 OperatorColourDialog::OperatorColourDialog(SettingsStore& settings, QWidget* owner)
     : QDialog(owner), m_settings(settings), m_owner(owner)
 {
@@ -352,9 +365,14 @@ void OperatorColourDialog::showEvent(QShowEvent* event)
     for (int r = 0; r < kOperatorRows; ++r) {
         const OperatorRow& row = m_settings.operatorRow(r);
         m_codes[static_cast<size_t>(r)]->setText(sjisToQString(row.text));
+        // A row never filled in starts from the base colours, so an operator
+        // added with one colour set keeps visible tracks and report rows.
+        const bool unused = (row.text.empty() || row.text == kOperatorDefaultText) &&
+                            std::all_of(row.colours.begin(), row.colours.end(), [](uint32_t c) { return c == 0; });
         for (int c = 0; c < kOperatorColours; ++c) {
-            m_colours[static_cast<size_t>(r)][static_cast<size_t>(c)] =
-                settingColour(row.colours[static_cast<size_t>(c)]);
+            const uint32_t value = unused ? m_settings.colour(kOperatorBaseColours[static_cast<size_t>(c)])
+                                          : row.colours[static_cast<size_t>(c)];
+            m_colours[static_cast<size_t>(r)][static_cast<size_t>(c)] = settingColour(value);
             paint(r, c);
         }
     }

@@ -12,6 +12,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
+#include <QTimer>
 
 namespace varnesk {
 
@@ -192,6 +193,17 @@ StatusIndicators::StatusIndicators(ReceivePipeline& pipeline, QObject* parent)
             m_core.netEvent();
     });
     placeLamps();
+    // The clock keeps time by itself: a client fed by the network, an idle
+    // station or the end of a file delivers no capture blocks. A quarter
+    // second keeps the shown second within that of the true one.
+    auto* clock = new QTimer(this);
+    clock->setObjectName(QStringLiteral("ClockTimer"));
+    clock->setInterval(250);
+    connect(clock, &QTimer::timeout, this, [this] {
+        if (m_pipeline.settings().boolean(Key::ShowMod) && m_core.tickClock(QDateTime::currentDateTimeUtc()))
+            m_pane->refresh();
+    });
+    clock->start();
 }
 
 void StatusIndicators::blockDone()
@@ -200,7 +212,7 @@ void StatusIndicators::blockDone()
     const bool shown = settings.boolean(Key::ShowMod);
     const ModemIndicators::BlockResult r = m_core.blockDone(m_pipeline.receiver(), m_pipeline.channelSamples(0),
                                                             m_pipeline.channelSamples(1),
-                                                            QDateTime::currentDateTime(), shown);
+                                                            QDateTime::currentDateTimeUtc(), shown);
     if (shown && (r.spectrumDrawn || r.clockDrawn || r.lampsChanged))
         m_pane->refresh();
     if (r.lampsChanged)
@@ -217,7 +229,7 @@ void StatusIndicators::placeLamps()
 
 void StatusIndicators::repaintClock()
 {
-    m_core.repaintClock(QDateTime::currentDateTime());
+    m_core.repaintClock(QDateTime::currentDateTimeUtc());
     m_pane->refresh();
 }
 

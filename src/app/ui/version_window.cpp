@@ -1,15 +1,16 @@
 // TForm11: fixed texts over a picture drawn with QPainter.
 #include "app/ui/version_window.h"
+#include "aircraft/ui/table_files.h"
 
 #include "app/product_picture.h"
+#include "build_date.h"
+#include "program_version.h"
 #include "widgets/centre_dialog.h"
 
-#include <QDesktopServices>
 #include <QEvent>
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
-#include <QUrl>
 
 namespace varnesk {
 
@@ -23,14 +24,14 @@ VersionWindow::VersionWindow(QWidget* owner) : QDialog(owner), m_owner(owner)
     picture->setObjectName(QStringLiteral("Image1"));
     picture->setPixmap(QPixmap::fromImage(drawProductPicture(64)));
     picture->setGeometry(16, 16, 64, 64);
-    auto* product = new QLabel(QStringLiteral("Varnesk version 1.1.0"), this);
+    auto* product = new QLabel(QStringLiteral("Varnesk version ") + QLatin1String(kProgramVersion.data(), qsizetype(kProgramVersion.size())), this);
     product->setObjectName(QStringLiteral("Label1"));
     QFont big = product->font();
     big.setPointSize(big.pointSize() + 3);
     big.setBold(true);
     product->setFont(big);
     product->setGeometry(96, 22, 220, 24);
-    auto* build = new QLabel(QStringLiteral("Build 000  2008/7/26"), this);
+    auto* build = new QLabel(QStringLiteral("Build ") + QLatin1String(kBuildDate.data(), qsizetype(kBuildDate.size())), this);
     build->setObjectName(QStringLiteral("Label2"));
     build->setGeometry(96, 52, 220, 20);
 
@@ -70,7 +71,7 @@ void VersionWindow::showEvent(QShowEvent* event)
 bool VersionWindow::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == m_link && event->type() == QEvent::MouseButtonRelease)
-        QDesktopServices::openUrl(QUrl(QLatin1String(kProductSiteUrl))); // failures are not reported
+        openWebPage(QLatin1String(kProductSiteUrl), this);
     return QDialog::eventFilter(watched, event);
 }
 

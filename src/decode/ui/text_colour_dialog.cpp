@@ -1,5 +1,6 @@
 // TForm18: two swatches with "..." buttons, OK and Cancel.
 #include "decode/ui/text_colour_dialog.h"
+#include "widgets/modal_over.h"
 
 #include "settings/settings_store.h"
 #include "widgets/dialog_buttons.h"
@@ -103,7 +104,7 @@ int TextColourDialog::run(Mode mode, QWidget* opener, QWidget* target)
     paintSwatches();
     adjustSize();
     centreDialog(*this, opener);
-    return exec();
+    return execOver(*this, opener);
 }
 
 void TextColourDialog::paintSwatches()

@@ -24,11 +24,15 @@
 #include <QEvent>
 #include <QPointer>
 #include <QLoggingCategory>
+#include <QKeyEvent>
+#include <QWheelEvent>
 #include <QShowEvent>
 #include <QBitmap>
 #include <QPixmap>
 #include <QToolBar>
 #include <QToolButton>
+
+#include <cstdlib>
 
 namespace varnesk {
 
@@ -104,6 +108,8 @@ QToolButton* makeButton(QWidget* parent, std::vector<QWidget*>& out, const char*
 MapWidget::MapWidget(MapScene& scene, QWidget* parent)
     : PaneWidget([&scene]() -> const QImage& { return scene.picture(); }, QStringLiteral("MapPanel"), parent)
 {
+    // A click on the map gives it the keys: +, − and the arrows.
+    setFocusPolicy(Qt::StrongFocus);
 }
 
 void MapWidget::showEvent(QShowEvent* event)
@@ -111,6 +117,7 @@ void MapWidget::showEvent(QShowEvent* event)
     QFrame::showEvent(event);
     if (!m_shown) {
         m_shown = true;
+        setFocus();
         Q_EMIT firstShown();
     }
 }
@@ -119,6 +126,36 @@ void MapWidget::resizeEvent(QResizeEvent* event)
 {
     QFrame::resizeEvent(event);
     Q_EMIT surfaceResized(contentsRect().size());
+}
+
+void MapWidget::wheelEvent(QWheelEvent* event)
+{
+    // 120 eighths of a degree are one notch; touchpads send parts of one.
+    constexpr int kNotch = 120;
+    m_wheelEighths += event->angleDelta().y();
+    const int steps = m_wheelEighths / kNotch;
+    m_wheelEighths -= steps * kNotch;
+    if (steps != 0)
+        Q_EMIT wheelTurned(event->position().toPoint() - contentsRect().topLeft(), steps);
+    event->accept();
+}
+
+void MapWidget::keyPressEvent(QKeyEvent* event)
+{
+    switch (event->key()) {
+    case Qt::Key_Plus:
+    case Qt::Key_Equal: // + without Shift on many keyboards
+    case Qt::Key_Minus:
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+        Q_EMIT navigationKey(event->key());
+        event->accept();
+        return;
+    default:
+        PaneWidget::keyPressEvent(event);
+    }
 }
 
 MapArea::MapArea(SettingsStore& settings, const AppPaths& paths, QWidget* host)
@@ -132,6 +169,33 @@ MapArea::MapArea(SettingsStore& settings, const AppPaths& paths, QWidget* host)
     });
     connect(m_widget, &MapWidget::pressed, this, &MapArea::pressAt);
     connect(m_widget, &MapWidget::released, this, &MapArea::releaseOnMap);
+    connect(m_widget, &MapWidget::wheelTurned, this, [this](QPoint at, int steps) {
+        for (int i = 0; i < std::abs(steps); ++i)
+            zoomAt(at, steps > 0);
+    });
+    connect(m_widget, &MapWidget::navigationKey, this, [this](int key) {
+        switch (key) {
+        case Qt::Key_Plus:
+        case Qt::Key_Equal:
+            zoomIn();
+            break;
+        case Qt::Key_Minus:
+            zoomOut();
+            break;
+        case Qt::Key_Left:
+            moveLeft();
+            break;
+        case Qt::Key_Right:
+            moveRight();
+            break;
+        case Qt::Key_Up:
+            moveUp();
+            break;
+        case Qt::Key_Down:
+            moveDown();
+            break;
+        }
+    });
     connect(this, &MapArea::clicked, this, &MapArea::hitTestMap);
     connect(this, &MapArea::altitudePaneClicked, this, &MapArea::hitTestAltitudePane);
     createPanes();
@@ -324,6 +388,12 @@ void MapArea::zoomOut()
         afterViewChange();
 }
 
+void MapArea::zoomAt(QPoint at, bool in)
+{
+    if (m_scene.view().zoomAbout(at.x(), at.y(), in))
+        afterViewChange();
+}
+
 void MapArea::setScaleIndex(int index)
 {
     if (m_scene.view().setScaleIndex(index))
@@ -433,6 +503,12 @@ void MapArea::setAirportNames(bool on)
     redrawAllForSelection();
 }
 
+void MapArea::setDeclutter(bool on)
+{
+    m_settings.setBoolean(Key::Declutter, on);
+    redrawAllForSelection();
+}
+
 void MapArea::setShowRegistration(bool on)
 {
     m_settings.setBoolean(Key::ShowRegNo, on);
@@ -461,7 +537,8 @@ std::vector<QAction*> MapArea::createMenuEntries(QObject* parent)
     };
     const Option options[] = {{"AirportNamesItem", "空港名任意表示", Key::Japan, &MapArea::setAirportNames},
                               {"ThreeLetterItem", "レター名任意表示", Key::ThreeLetter, &MapArea::setThreeLetter},
-                              {"ZeroDeleteItem", "便名のゼロを取る", Key::ZeroDel, &MapArea::setZeroDelete}};
+                              {"ZeroDeleteItem", "便名のゼロを取る", Key::ZeroDel, &MapArea::setZeroDelete},
+                              {"DeclutterItem", "ラベルの重なりを省く", Key::Declutter, &MapArea::setDeclutter}};
     std::vector<QAction*> entries;
     for (const Option& o : options) {
         auto* action = new QAction(QString::fromUtf8(o.caption), parent);

@@ -43,15 +43,22 @@ public:
 
 Q_SIGNALS:
     void surfaceResized(QSize size);
+    // Whole wheel steps (positive away from the user) at a surface pixel.
+    void wheelTurned(QPoint at, int steps);
+    // +, −, and the arrow keys (Qt::Key_*).
+    void navigationKey(int key);
     // The first time the widget is shown (the main window has appeared).
     void firstShown();
 
 protected:
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     bool m_shown = false;
+    int m_wheelEighths = 0; // a fine wheel's partial step
 };
 
 class MapArea : public QObject {
@@ -98,6 +105,8 @@ public:
     // The view operations of the toolbar, each ending with the full redraw.
     void zoomIn();
     void zoomOut();
+    // A wheel step in or out about a map pixel.
+    void zoomAt(QPoint at, bool in);
     void setScaleIndex(int index);
     void moveLeft();
     void moveRight();
@@ -123,6 +132,7 @@ public:
     // keep-selection flag; the label options redraw the aircraft layer for
     // the selected aircraft, also without it.
     void setAirportNames(bool on);
+    void setDeclutter(bool on);
     void setShowRegistration(bool on);
     void setThreeLetter(bool on);
     void setZeroDelete(bool on);

@@ -1,5 +1,6 @@
 // TForm6: two fields, OK and キャンセル.
 #include "search/ui/search_entry_dialog.h"
+#include "widgets/modal_over.h"
 
 #include "acars/sjis.h"
 #include "widgets/dialog_buttons.h"
@@ -24,7 +25,9 @@ SearchEntryDialog::SearchEntryDialog(SearchWatch& watch, QWidget* parent) : QDia
 
     m_pattern = new QLineEdit(this);
     m_pattern->setObjectName(QStringLiteral("Edit1"));
-    m_pattern->setValidator(new SjisLengthValidator(kPatternEditorBytes, m_pattern));
+    // Registrations and flight numbers are received in capitals: so is a pattern.
+    m_pattern->setValidator(
+        new SjisLengthValidator(kPatternEditorBytes, m_pattern, SjisLengthValidator::Case::Upper));
     m_remark = new QLineEdit(this);
     m_remark->setObjectName(QStringLiteral("Edit3"));
     m_remark->setValidator(new SjisLengthValidator(kRemarkEditorBytes, m_remark));
@@ -66,14 +69,14 @@ bool SearchEntryDialog::prepareEdit(int index)
 int SearchEntryDialog::openAdd()
 {
     prepareAdd();
-    return exec();
+    return execOver(*this, m_centreOver);
 }
 
 int SearchEntryDialog::openEdit(int index)
 {
     if (!prepareEdit(index))
         return QDialog::Rejected;
-    return exec();
+    return execOver(*this, m_centreOver);
 }
 
 void SearchEntryDialog::accept()
@@ -89,7 +92,7 @@ void SearchEntryDialog::accept()
         m_remark->setFocus();
         return;
     }
-    std::string pattern = qstringToSjis(m_pattern->text());
+    std::string pattern = qstringToSjis(m_pattern->text().toUpper());
     std::string remark = qstringToSjis(m_remark->text());
     if (addMode())
         m_watch.AddSearchRow(std::move(pattern), std::move(remark));

@@ -1,6 +1,8 @@
 // TForm2: tool buttons, the list, the hit panel, the hit log box and the
 // status bar; all state lives in the SearchWatch and the settings.
 #include "search/ui/search_window.h"
+#include "widgets/frame_position.h"
+#include "widgets/modal_over.h"
 
 #include "acars/sjis.h"
 #include "widgets/message_hub.h"
@@ -26,6 +28,7 @@
 #include <QUrl>
 #include <QSpinBox>
 #include <QVBoxLayout>
+#include <utility>
 
 #include <algorithm>
 
@@ -197,7 +200,8 @@ SearchWindow::SearchWindow(SearchWatch& watch, SettingsStore& settings, QWidget*
             [this](const std::string& text) { m_status->showMessage(statusLine(text)); });
     connect(&m_watch, &SearchWatch::mailSendingChanged, this, [this](bool sending) { setMailButtons(!sending); });
 
-    move(m_settings.integer(Key::PlaneLeft), m_settings.integer(Key::PlaneTop));
+    m_savedFrame = QPoint(m_settings.integer(Key::PlaneLeft), m_settings.integer(Key::PlaneTop));
+    move(m_savedFrame);
 }
 
 SearchWindow::~SearchWindow() = default;
@@ -247,6 +251,8 @@ void SearchWindow::showEvent(QShowEvent* event)
     if (x() == 0 && y() == 0 && m_owner)
         centreDialog(*this, m_owner);
     QWidget::showEvent(event);
+    if (!m_savedFrame.isNull())
+        keepFrameAt(*this, std::exchange(m_savedFrame, QPoint()));
 }
 
 bool SearchWindow::eventFilter(QObject* watched, QEvent* event)
@@ -381,7 +387,7 @@ void SearchWindow::deleteRow()
 
 void SearchWindow::openMailSettings()
 {
-    mailSettingsDialog()->exec();
+    execOver(*mailSettingsDialog(), this);
 }
 
 void SearchWindow::sendTestMail()

@@ -4,6 +4,7 @@
 // the mail progress. Reads and drives a SearchWatch.
 #pragma once
 
+#include <QPoint>
 #include <QWidget>
 
 #include <functional>
@@ -71,6 +72,7 @@ private:
     SearchWatch& m_watch;
     SettingsStore& m_settings;
     QWidget* m_owner;
+    QPoint m_savedFrame; // where the frame goes at the first showing; (0, 0): centred
     QToolButton* m_mail = nullptr;      // SpeedButton1
     QToolButton* m_delete = nullptr;    // SpeedButton2
     QToolButton* m_edit = nullptr;      // SpeedButton3
