@@ -54,8 +54,9 @@ InputDeviceDialog::InputDeviceDialog(MainWindow& main) : QDialog(&main), m_main(
         box->setRange(0.0, 999.999);
         box->setDecimals(3);
         box->setSingleStep(0.025);
+        box->setPrefix(c == 0 ? QStringLiteral("左 ") : QStringLiteral("右 "));
         box->setSuffix(QStringLiteral(" MHz"));
-        box->setSpecialValueText(QStringLiteral("周波数不明"));
+        box->setSpecialValueText(c == 0 ? QStringLiteral("左 周波数不明") : QStringLiteral("右 周波数不明"));
         box->setToolTip(c == 0 ? QStringLiteral("左チャンネルの周波数") : QStringLiteral("右チャンネルの周波数"));
         m_freq[static_cast<size_t>(c)] = box;
     }
