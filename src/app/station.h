@@ -59,6 +59,7 @@ public:
     ReceivePipeline& pipeline() { return *m_pipeline; }
     SettingsStore& settings() { return m_settings; }
     NetLink* netLink() { return m_netLink; }
+    SearchWatch* search() { return m_search; }
     bool inputOpen() const { return m_input && m_input->isOpen(); }
     // The status lines now, as once a minute.
     void reportStatus();
