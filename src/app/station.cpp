@@ -3,13 +3,13 @@
 
 #include "app/file_capture_source.h"
 #include "app/installed_data.h"
-#include "app/sdr_capture_source.h"
 #include "net/net_link.h"
 #include "search/search_watch.h"
 
 #include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cmath>
 
 namespace varnesk {
@@ -184,7 +184,9 @@ void Station::startServer()
 void Station::retry()
 {
     bool again = false;
-    if (m_input && !m_input->isOpen()) {
+    // A file played to its end is not played again.
+    const bool ended = m_input && m_input->file() && m_input->file()->atEnd();
+    if (m_input && !m_input->isOpen() && !ended) {
         openInput();
         again = again || !m_input->isOpen();
     }
