@@ -80,7 +80,7 @@ bool Station::start()
     m_paths = AppPaths::make(dir.absolutePath(), kProgramName, m_settings.boolean(Key::LogName),
                              QDateTime::currentDateTime());
     m_pipeline = std::make_unique<ReceivePipeline>(m_settings, m_paths);
-    m_settings.ApplyStartupCorrections();
+    m_settings.applyStartupCorrections();
 
     // The search list, checked after every accepted downlink; hits are logged and mailed.
     m_search = new SearchWatch(m_settings, m_paths, m_pipeline->tracking().tables());
@@ -190,9 +190,9 @@ void Station::retry()
         openInput();
         again = again || !m_input->isOpen();
     }
-    if (m_wantServer && !m_pipeline->network().NetActive()) {
+    if (m_wantServer && !m_pipeline->network().netActive()) {
         startServer();
-        again = again || !m_pipeline->network().NetActive();
+        again = again || !m_pipeline->network().netActive();
     }
     if (!again)
         m_retry.stop();
