@@ -2,7 +2,7 @@
 # project needs when any is missing (apt-get, through sudo when not root).
 VARNESK_PACKAGES="build-essential cmake ninja-build libgtest-dev libjpeg-dev qt6-base-dev \
 qt6-multimedia-dev fonts-ipafont-gothic xvfb xauth imagemagick x11-apps pulseaudio tzdata locales python3-aiosmtpd openssl \
-qt6-translations-l10n desktop-file-utils libsoapysdr-dev soapysdr-module-rtlsdr"
+qt6-translations-l10n desktop-file-utils appstream dpkg-dev libsoapysdr-dev soapysdr-module-rtlsdr"
 
 varnesk_install_deps() {
     missing=""

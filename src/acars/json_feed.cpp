@@ -9,6 +9,7 @@
 #include "acars/sjis.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 
@@ -134,14 +135,23 @@ std::optional<std::string> formatFeedLine(std::span<const uint8_t> chars, const 
         o.sjis("station_id", std::span(reinterpret_cast<const uint8_t*>(station.stationId.data()),
                                        station.stationId.size()));
     o.integer("channel", info.channel);
+    // Every reader requires the frequency: an unknown one is written 0.0, as
+    // the other decoders do, since a wrong frequency is worse than none.
     if (info.freqMhz && std::isfinite(*info.freqMhz) && *info.freqMhz > 0 && *info.freqMhz < kMaxFreqMhz)
         o.fixed("freq", *info.freqMhz, 3);
+    else
+        o.fixed("freq", 0.0, 1);
     if (info.levelDb && std::isfinite(*info.levelDb) && std::abs(*info.levelDb) < kMaxLevelDb)
         o.fixed("level", *info.levelDb, 1);
     o.integer("error", std::max(info.repairedBits, 0));
 
     o.sjis("mode", chars.subspan(kModePos, 1));
-    o.sjis("label", chars.subspan(kLabelPos, 2));
+    // The general response's label ends in DEL, which every reader spells "d".
+    std::array<uint8_t, 2> label{chars[kLabelPos], chars[kLabelPos + 1]};
+    for (uint8_t& c : label)
+        if (c == kCharDel)
+            c = 'd';
+    o.sjis("label", label);
     const uint8_t blockId = chars[kBlockIdPos];
     o.sjis("block_id", chars.subspan(kBlockIdPos, 1));
     if (chars[kAckPos] == kCharNak)
@@ -166,7 +176,8 @@ std::optional<std::string> formatFeedLine(std::span<const uint8_t> chars, const 
     }
     if (!text.empty())
         o.sjis("text", text);
-    if (info.endIsEtx)
+    // "end" says more blocks follow: the block closes with ETB.
+    if (!info.endIsEtx)
         o.boolean("end", true);
 
     o.key("app");

@@ -336,9 +336,10 @@ int main(int argc, char** argv)
                              std::fwrite(line.data(), 1, line.size(), stdout);
                          });
     } else if (options->json) {
-        // The time is the block's; the frequencies are known for IQ recordings only.
+        // The time is the block's; the frequencies are an IQ recording's, or
+        // the scanners' of [Wave] Freq1 / Freq2 (0.0 when not known).
         varnesk::FeedStation station{options->stationId ? varnesk::qstringToSjis(*options->stationId)
-                                                        : settings.text(varnesk::Key::FeedStationId),
+                                                        : varnesk::feedStationId(settings),
                                      "varnesk", varnesk::kProgramVersion};
         QObject::connect(&pipeline, &varnesk::ReceivePipeline::frameCaptured, &pipeline,
                          [station, &channelMhz](const varnesk::CapturedFrame& frame, const QDateTime& blockTime) {
@@ -410,7 +411,9 @@ int main(int argc, char** argv)
             continue;
         }
         for (size_t c = 0; c < channelMhz.size(); ++c)
-            channelMhz[c] = iq ? std::optional<double>(iq->tuning().channelHz[c] / 1e6) : std::nullopt;
+            channelMhz[c] = iq ? std::optional<double>(iq->tuning().channelHz[c] / 1e6)
+                               : std::optional<double>(settings.real(c == 0 ? varnesk::Key::WaveFreq1
+                                                                            : varnesk::Key::WaveFreq2));
         while (audio ? audio->read(block) : iq->read(block)) {
             const auto ms = static_cast<qint64>(std::llround(static_cast<double>(blocks) * varnesk::kFramesPerBlock
                                                              * 1000.0 / varnesk::kSampleRateHz));

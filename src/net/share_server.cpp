@@ -33,6 +33,7 @@ bool ShareServer::StartServer(quint16 port, int maxConnect, const QHostAddress& 
     m_count = 0;
     m_listener = new QTcpServer(this);
     if (!m_listener->listen(address, port)) {
+        m_error = m_listener->errorString();
         delete m_listener;
         m_listener = nullptr;
         return false;

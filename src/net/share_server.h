@@ -56,6 +56,8 @@ public:
     void StopServer();
     bool listening() const;
     quint16 port() const;
+    // Why the last StartServer failed, in the system's words.
+    const QString& errorString() const { return m_error; }
 
     int connectionCount() const { return m_count; }
     int maxConnect() const { return static_cast<int>(m_table.size()); }
@@ -98,6 +100,8 @@ private:
 
     void onNewConnection();
     void onAcceptError();
+
+    QString m_error;
     void renewListener();
     void onReadyRead(QTcpSocket* socket);
     void onDisconnected(QTcpSocket* socket);

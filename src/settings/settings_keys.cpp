@@ -164,6 +164,10 @@ constexpr std::array<KeyDef, kKeyCount> kTable{{
     // Demodulators that deliver frames: 0 the classic chain alone, 1 both
     // (a frame found by both passes once), 2 the coherent one alone.
     {Key::Demodulator, "Wave", "Demodulator", T::Integer, "1"},
+    // The frequencies in MHz the scanner feeding the left and right channel
+    // is on, for the feed; 0 = not known.
+    {Key::WaveFreq1, "Wave", "Freq1", T::Real, "0"},
+    {Key::WaveFreq2, "Wave", "Freq2", T::Real, "0"},
 
     // SoapySDR device arguments of the receiver used when [Wave] Source is "sdr".
     {Key::SdrDevice, "Sdr", "Device", T::Text, "driver=rtlsdr"},
@@ -188,7 +192,11 @@ constexpr std::array<KeyDef, kKeyCount> kTable{{
     {Key::FeedPort, "Feed", "Port", T::Integer, "5550"},
     // UDP or TCP.
     {Key::FeedProtocol, "Feed", "Protocol", T::Text, "UDP"},
+    // Empty: this computer's name.
     {Key::FeedStationId, "Feed", "StationId", T::Text, ""},
+    // Destinations "udp:host:port" or "tcp:host:port", comma-separated; when
+    // empty, Host, Port and Protocol above name the one destination.
+    {Key::FeedTargets, "Feed", "Targets", T::Text, ""},
 
     {Key::ConvJC, "Etc", "ConvJC", T::Boolean, "1"},
     {Key::ConvJD, "Etc", "ConvJD", T::Boolean, "1"},

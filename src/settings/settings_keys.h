@@ -44,11 +44,11 @@ enum class Key : int {
     TcpIp, Server, ServerDec, Name, ServerName, Reconnect, Timer, Chat, DupCheckSend, MaxConnect,
     ClientPortNo, ServerPortNo,
     // [Wave]
-    Input, Dual, Source, Demodulator,
+    Input, Dual, Source, Demodulator, WaveFreq1, WaveFreq2,
     // [Sdr]
     SdrDevice, SdrSampleRate, SdrGain, SdrPpm, SdrFreq1, SdrFreq2, SdrCentre, SdrIqFormat,
     // [Feed]
-    FeedEnabled, FeedHost, FeedPort, FeedProtocol, FeedStationId,
+    FeedEnabled, FeedHost, FeedPort, FeedProtocol, FeedStationId, FeedTargets,
     // [Etc]
     ConvJC, ConvJD, LogName, DispTime,
     // [UserSettings]

@@ -5,7 +5,7 @@
 #include "app/receive_pipeline.h"
 #include "app/ui/main_window.h"
 #include "widgets/message_hub.h"
-#include "app/ui/sound_card.h"
+#include "app/sound_card.h"
 
 #include "app_test_support.h"
 

@@ -23,6 +23,7 @@
 #include <QDeadlineTimer>
 #include <QComboBox>
 #include <QDialog>
+#include <QDoubleSpinBox>
 #include <QFile>
 #include <QGuiApplication>
 #include <QScreen>
@@ -571,6 +572,34 @@ TEST_F(AppShell, InputDialogListsTheDefaultDeviceAndAFailedChangeKeepsTheMark)
     dialog->findChild<QPushButton*>(QStringLiteral("Button2"))->click();
     EXPECT_EQ(main.settings().integer(Key::Dual), 2);
     EXPECT_FALSE(dialog->isVisible());
+    main.close();
+}
+
+// The scanners' frequencies: read at start for a file input, changed in the
+// input dialog beside "デュアル", and told to the feed at once.
+TEST_F(AppShell, ScannerFrequenciesReachTheFeed)
+{
+    ASSERT_TRUE(apptest::writeWav(m_dir.filePath(QStringLiteral("input.wav")), 8));
+    writeText(iniPath(), "[Wave]\nSource=input.wav\nFreq2=131.725\n");
+    MainWindow main(options());
+    createSecondaryWindows(main);
+    const FeedSender& feed = main.pipeline().feed();
+    EXPECT_EQ(feed.channelFrequencyMhz(0), std::nullopt);
+    EXPECT_EQ(feed.channelFrequencyMhz(1), 131.725);
+    auto* dialog = main.findChild<InputDeviceDialog*>(QStringLiteral("TForm8"));
+    ASSERT_NE(dialog, nullptr);
+    dialog->show();
+    auto* left = dialog->findChild<QDoubleSpinBox*>(QStringLiteral("WaveFreq1"));
+    auto* right = dialog->findChild<QDoubleSpinBox*>(QStringLiteral("WaveFreq2"));
+    ASSERT_TRUE(left && right);
+    EXPECT_EQ(left->text(), QStringLiteral("左 周波数不明"));
+    EXPECT_EQ(right->value(), 131.725);
+    left->setValue(131.55);
+    right->setValue(0);
+    dialog->findChild<QPushButton*>(QStringLiteral("Button2"))->click();
+    EXPECT_EQ(main.settings().real(Key::WaveFreq1), 131.55);
+    EXPECT_EQ(feed.channelFrequencyMhz(0), 131.55);
+    EXPECT_EQ(feed.channelFrequencyMhz(1), std::nullopt);
     main.close();
 }
 

@@ -9,6 +9,7 @@
 #include "acars_signal.h"
 
 #include <QElapsedTimer>
+#include <QHostInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QUdpSocket>
@@ -57,7 +58,10 @@ QJsonObject expected(const gen::Burst& burst)
     o[QStringLiteral("freq")] = burst.channel == 0 ? kFreqLeftMhz : kFreqRightMhz;
     o[QStringLiteral("error")] = 0;
     o[QStringLiteral("mode")] = QString(QLatin1Char(b.mode));
-    o[QStringLiteral("label")] = text(b.label);
+    // The general response's DEL is spelled "d".
+    std::string label = b.label;
+    std::replace(label.begin(), label.end(), '\x7f', 'd');
+    o[QStringLiteral("label")] = text(label);
     o[QStringLiteral("block_id")] = QString(QLatin1Char(b.blockId));
     o[QStringLiteral("ack")] = b.ack == 0x15 ? QJsonValue(false) : QJsonValue(QString(QLatin1Char(b.ack)));
     o[QStringLiteral("tail")] = text(std::string_view(b.address).substr(b.address.find_first_not_of('.')));
@@ -69,7 +73,7 @@ QJsonObject expected(const gen::Burst& burst)
     }
     if (!rest.empty())
         o[QStringLiteral("text")] = text(rest);
-    if (b.etx)
+    if (!b.etx)
         o[QStringLiteral("end")] = true;
     o[QStringLiteral("app")] = QJsonObject{
         {QStringLiteral("name"), QStringLiteral("varnesk")},
@@ -246,11 +250,114 @@ TEST(FeedSender, FrameDetailsReachTheLine)
     EXPECT_EQ(o.value(QStringLiteral("error")).toInt(), 2);
     EXPECT_EQ(o.value(QStringLiteral("level")).toDouble(), -20.5);
     EXPECT_EQ(o.value(QStringLiteral("timestamp")).toDouble(), kStart.toMSecsSinceEpoch() / 1000.0);
-    EXPECT_FALSE(o.contains(QStringLiteral("end")));
+    EXPECT_TRUE(o.value(QStringLiteral("end")).toBool()) << "ETB: more blocks follow";
     EXPECT_EQ(station.feed().counts().sent, 1u);
     EXPECT_EQ(station.feed().counts().tooShort, 1u);
     settle(50);
     EXPECT_FALSE(target.hasPendingDatagrams());
+}
+
+// Several targets: each gets every line, and one that is down costs the
+// others nothing; its drops are its own. Without a station id the host name
+// is sent.
+TEST(FeedSender, EveryTargetGetsEveryLineWithItsOwnCounts)
+{
+    nettest::ensureCoreApp();
+    QUdpSocket udp;
+    ASSERT_TRUE(udp.bind(QHostAddress(QHostAddress::LocalHost), 0));
+    QTcpServer tcp;
+    ASSERT_TRUE(tcp.listen(QHostAddress(QHostAddress::LocalHost), 0));
+    QTcpServer closed;
+    ASSERT_TRUE(closed.listen(QHostAddress(QHostAddress::LocalHost), 0));
+    const quint16 downPort = closed.serverPort();
+    closed.close();
+
+    FeedStation station("UDP", 1);
+    station.settings().setText(Key::FeedStationId, "");
+    station.settings().setText(Key::FeedTargets, QStringLiteral("udp:127.0.0.1:%1, tcp:127.0.0.1:%2,tcp:127.0.0.1:%3")
+                                                     .arg(udp.localPort())
+                                                     .arg(tcp.serverPort())
+                                                     .arg(downPort)
+                                                     .toStdString());
+    station.feed().setReconnectDelays(60s, 60s);
+    station.feed().applySettings();
+    const auto& targets = station.feed().targets();
+    ASSERT_EQ(targets.size(), 3u);
+    ASSERT_TRUE(waitFor([&] {
+        return targets[1]->state() == FeedSender::State::Ready && tcp.hasPendingConnections()
+            && targets[2]->state() == FeedSender::State::Waiting;
+    }));
+    std::unique_ptr<QTcpSocket> peer(tcp.nextPendingConnection());
+
+    const std::vector<gen::Burst> bursts = traffic(13, 4);
+    station.receive(bursts);
+    QByteArray buffer;
+    const std::vector<std::string> tcpLines = readLines(*peer, bursts.size(), buffer);
+    std::vector<std::string> udpLines;
+    EXPECT_TRUE(waitFor([&] {
+        while (udp.hasPendingDatagrams()) {
+            QByteArray d(static_cast<qsizetype>(udp.pendingDatagramSize()), '\0');
+            udp.readDatagram(d.data(), d.size());
+            udpLines.push_back(d.toStdString());
+        }
+        return udpLines.size() >= bursts.size();
+    }));
+    EXPECT_EQ(udpLines, tcpLines);
+    ASSERT_FALSE(udpLines.empty());
+    const QJsonObject first = QJsonDocument::fromJson(QByteArray::fromStdString(udpLines.front())).object();
+    EXPECT_EQ(first.value(QStringLiteral("station_id")).toString(), QHostInfo::localHostName());
+    for (size_t t = 0; t < 2; ++t) {
+        EXPECT_EQ(targets[t]->counts().sent, bursts.size()) << t;
+        EXPECT_EQ(targets[t]->counts().dropped(), 0u) << t;
+    }
+    EXPECT_EQ(targets[2]->counts().sent, 0u);
+    EXPECT_EQ(targets[2]->counts().notReady, bursts.size());
+    EXPECT_EQ(station.feed().counts().sent, 2 * bursts.size());
+}
+
+// The targets as written in [Feed] Targets, or the older Host, Port and
+// Protocol as one; what cannot be a target is refused as written.
+TEST(FeedSender, TargetsOfTheSettings)
+{
+    struct Case {
+        const char* targets;
+        std::vector<std::string> want; // as feedTargetText writes them
+        std::vector<std::string> rejected;
+    };
+    const std::vector<Case> cases = {
+        {"udp:127.0.0.1:5550", {"udp:127.0.0.1:5550"}, {}},
+        {" TCP:feed.example.org:15550 ,udp:[::1]:5550,", {"tcp:feed.example.org:15550", "udp:[::1]:5550"}, {}},
+        {"udp:host:0, tcp::5550, http:h:1, udp:h:65536, udp:h:x, h:5550, tcp:h:5551",
+         {"tcp:h:5551"},
+         {"udp:host:0", "tcp::5550", "http:h:1", "udp:h:65536", "udp:h:x", "h:5550"}},
+        {"udp:a:1,udp:a:2,udp:a:3,udp:a:4,udp:a:5,udp:a:6,udp:a:7,udp:a:8,udp:a:9",
+         {"udp:a:1", "udp:a:2", "udp:a:3", "udp:a:4", "udp:a:5", "udp:a:6", "udp:a:7", "udp:a:8"},
+         {"udp:a:9"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.targets);
+        SettingsStore settings;
+        settings.setText(Key::FeedTargets, c.targets);
+        QStringList rejected;
+        std::vector<std::string> got;
+        for (const FeedAddress& a : feedTargetsOf(settings, &rejected))
+            got.push_back(feedTargetText(a).toStdString());
+        EXPECT_EQ(got, c.want);
+        std::vector<std::string> refused;
+        for (const QString& r : rejected)
+            refused.push_back(r.toStdString());
+        EXPECT_EQ(refused, c.rejected);
+    }
+    // Empty Targets: the older keys, read as before.
+    SettingsStore settings;
+    settings.setText(Key::FeedHost, "192.0.2.7");
+    settings.setInteger(Key::FeedPort, 5555);
+    settings.setText(Key::FeedProtocol, "tcp");
+    const std::vector<FeedAddress> old = feedTargetsOf(settings);
+    ASSERT_EQ(old.size(), 1u);
+    EXPECT_EQ(feedTargetText(old[0]), QStringLiteral("tcp:192.0.2.7:5555"));
+    settings.setInteger(Key::FeedPort, 0);
+    EXPECT_TRUE(feedTargetsOf(settings).empty());
 }
 
 TEST(FeedSender, UdpTargetByNameIsResolvedWithoutWaiting)
@@ -372,7 +479,7 @@ TEST(FeedSender, PeerThatNeverReadsKeepsMemoryBounded)
     while (station.feed().counts().backlog < 1000 && offered < 200000) {
         station.feed().sendLine(line);
         ++offered;
-        mostPending = std::max(mostPending, station.feed().pendingBytes());
+        mostPending = std::max(mostPending, station.feed().targets().front()->pendingBytes());
         if (offered % 32 == 0)
             QCoreApplication::processEvents();
     }

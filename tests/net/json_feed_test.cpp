@@ -94,27 +94,28 @@ TEST(JsonFeed, EveryFieldOfBlocks)
         {"downlink, left, frequency known", gen::blockChars(down), {0, true, 0, 131.45, std::nullopt}, "",
          want(R"({"timestamp":1765359296.789,"channel":0,"freq":131.45,"error":0,"mode":"2","label":"H1",
                   "block_id":"1","ack":false,"tail":"JA8089","flight":"JL0012","msgno":"M01A",
-                  "text":"POS N3540.1E13945.2,123456\r\n","end":true)")},
+                  "text":"POS N3540.1E13945.2,123456\r\n")")},
         {"downlink, ETB, right, repaired, level and station", gen::blockChars(more), {1, false, 3, 131.95, -12.5},
          "RJTT-1",
          want(R"({"timestamp":1765359296.789,"station_id":"RJTT-1","channel":1,"freq":131.95,"level":-12.5,
                   "error":3,"mode":"2","label":"H1","block_id":"1","ack":false,"tail":"JA8089",
-                  "flight":"JL0012","msgno":"M02A")")},
+                  "flight":"JL0012","msgno":"M02A","end":true)")},
         {"uplink, letter block id: no flight", gen::blockChars(up), {0, true, 0, std::nullopt, std::nullopt}, "",
-         want(R"({"timestamp":1765359296.789,"channel":0,"error":0,"mode":"m","label":"_\u007f","block_id":"B",
-                  "ack":"3","tail":"JA803","text":"UPLINK \"QUOTED\" \\ TEXT","end":true)")},
+         want(R"({"timestamp":1765359296.789,"channel":0,"freq":0.0,"error":0,"mode":"m","label":"_d","block_id":"B",
+                  "ack":"3","tail":"JA803","text":"UPLINK \"QUOTED\" \\ TEXT")")},
         {"squitter, all dots", gen::blockChars(squitter), {0, true, 0, std::nullopt, std::nullopt}, "",
-         want(R"({"timestamp":1765359296.789,"channel":0,"error":0,"mode":"2","label":"SQ","block_id":"0",
-                  "ack":"a","tail":"","flight":"HND","msgno":"02XA","end":true)")},
+         want(R"({"timestamp":1765359296.789,"channel":0,"freq":0.0,"error":0,"mode":"2","label":"SQ","block_id":"0",
+                  "ack":"a","tail":"","flight":"HND","msgno":"02XA")")},
         // Off the air: the shortest block, no STX and no text.
         {"no text", std::string(testing::kStart) + "x.LN-DYY5_\x7f" "A\x03", {0, true, 0, std::nullopt, std::nullopt},
          "",
-         want(R"({"timestamp":1765359296.789,"channel":0,"error":0,"mode":"x","label":"_\u007f","block_id":"A",
-                  "ack":"5","tail":"LN-DYY","end":true)")},
+         want(R"({"timestamp":1765359296.789,"channel":0,"freq":0.0,"error":0,"mode":"x","label":"_d","block_id":"A",
+                  "ack":"5","tail":"LN-DYY")")},
         {"station id in Shift-JIS", gen::blockChars(more), {0, false, 0, std::nullopt, std::nullopt},
          "\x93\x8c\x8b\x9e", // 東京
-         want(R"({"timestamp":1765359296.789,"station_id":"東京","channel":0,"error":0,"mode":"2","label":"H1",
-                  "block_id":"1","ack":false,"tail":"JA8089","flight":"JL0012","msgno":"M02A")")},
+         want(R"({"timestamp":1765359296.789,"station_id":"東京","channel":0,"freq":0.0,"error":0,"mode":"2",
+                  "label":"H1","block_id":"1","ack":false,"tail":"JA8089","flight":"JL0012","msgno":"M02A",
+                  "end":true)")},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -136,7 +137,7 @@ TEST(JsonFeed, LineBytesInTheirOrder)
     ASSERT_TRUE(line);
     EXPECT_EQ(*line, R"({"timestamp":1765359296.789,"station_id":"ST","channel":1,"freq":131.450,"level":-7.3,)"
                      R"("error":2,"mode":"2","label":"H1","block_id":"1","ack":false,"tail":"JA8089",)"
-                     R"("flight":"JL0012","msgno":"M01A","text":"\tHI","end":true,)"
+                     R"("flight":"JL0012","msgno":"M01A","text":"\tHI",)"
                      R"("app":{"name":"varnesk","ver":"9.8.7"}})"
                      "\n");
 }
@@ -156,8 +157,9 @@ TEST(JsonFeed, ShortFramesAndUnmeasurableValues)
     frame.bitCount = -5;
     EXPECT_TRUE(feedFrameChars(frame).empty());
 
-    // NaN, infinities and absurd values are no measurement: left out, never
-    // written as something that is not a JSON number.
+    // NaN, infinities and absurd values are no measurement: the frequency is
+    // then unknown (0.0, as every reader requires one), the level left out;
+    // never written as something that is not a JSON number.
     const double inf = std::numeric_limits<double>::infinity();
     const double nan = std::numeric_limits<double>::quiet_NaN();
     struct Bad {
@@ -173,7 +175,9 @@ TEST(JsonFeed, ShortFramesAndUnmeasurableValues)
         const std::optional<std::string> line = formatFeedLine(bytes(shortest), info, kTime, {});
         ASSERT_TRUE(line);
         const QJsonObject o = parse(*line);
-        EXPECT_FALSE(o.contains(QStringLiteral("freq")));
+        EXPECT_TRUE(o.value(QStringLiteral("freq")).isDouble());
+        EXPECT_EQ(o.value(QStringLiteral("freq")).toDouble(), 0.0);
+        EXPECT_NE(line->find(R"("freq":0.0,)"), std::string::npos) << *line;
         EXPECT_FALSE(o.contains(QStringLiteral("level")));
     }
 }

@@ -383,21 +383,36 @@ TEST_F(NetWindows, FeedStartsWithTheProgramAndFollowsItsDialog)
     auto* dialog = child<FeedDialog>(main, "FeedDialog");
     ASSERT_TRUE(dialog && dialog->isVisible());
     EXPECT_TRUE(child<QCheckBox>(*dialog, "FeedEnabled")->isChecked());
-    EXPECT_EQ(child<QLineEdit>(*dialog, "FeedHost")->text(), QStringLiteral("127.0.0.1"));
-    EXPECT_EQ(child<QSpinBox>(*dialog, "FeedPort")->value(), udpTarget.localPort());
-    EXPECT_EQ(child<QComboBox>(*dialog, "FeedProtocol")->currentText(), QStringLiteral("UDP"));
+    // The older Host, Port and Protocol show as the one target.
+    const QString udpText = QStringLiteral("udp:127.0.0.1:%1").arg(udpTarget.localPort());
+    EXPECT_EQ(child<QLineEdit>(*dialog, "FeedTargets")->text(), udpText);
     EXPECT_EQ(child<QLineEdit>(*dialog, "FeedStationId")->text(), QStringLiteral("JA-1"));
-    EXPECT_EQ(child<QLabel>(*dialog, "FeedCounts")->text(), QStringLiteral("送信中  送信 1  破棄 0"));
+    EXPECT_EQ(child<QLabel>(*dialog, "FeedCounts")->text(), udpText + QStringLiteral("  送信中  送信 1  破棄 0"));
 
-    child<QSpinBox>(*dialog, "FeedPort")->setValue(tcpTarget.serverPort());
-    child<QComboBox>(*dialog, "FeedProtocol")->setCurrentIndex(1);
+    // A target that cannot be read keeps the dialog open with the reason.
+    auto* targets = child<QLineEdit>(*dialog, "FeedTargets");
+    targets->setText(udpText + QStringLiteral(", tcp:127.0.0.1"));
+    child<QPushButton>(*dialog, "OkButton")->click();
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_TRUE(child<QLabel>(*dialog, "FeedError")->text().contains(QStringLiteral("tcp:127.0.0.1")));
+    EXPECT_TRUE(main.settings().text(Key::FeedTargets).empty());
+
+    const QString tcpText = QStringLiteral("tcp:127.0.0.1:%1").arg(tcpTarget.serverPort());
+    targets->setText(udpText + QStringLiteral(" , ") + tcpText);
     child<QLineEdit>(*dialog, "FeedStationId")->setText(QStringLiteral("東京"));
     child<QPushButton>(*dialog, "OkButton")->click();
     EXPECT_FALSE(dialog->isVisible());
-    EXPECT_EQ(main.settings().text(Key::FeedProtocol), "TCP");
-    EXPECT_EQ(main.settings().integer(Key::FeedPort), tcpTarget.serverPort());
+    EXPECT_EQ(QString::fromStdString(main.settings().text(Key::FeedTargets)), udpText + QStringLiteral(", ") + tcpText);
     EXPECT_EQ(main.settings().text(Key::FeedStationId), "\x93\x8c\x8b\x9e");
-    EXPECT_TRUE(waitFor([&] { return feed.state() == FeedSender::State::Ready && tcpTarget.hasPendingConnections(); }));
+    ASSERT_EQ(feed.targets().size(), 2u);
+    EXPECT_TRUE(waitFor([&] {
+        return feed.targets()[1]->state() == FeedSender::State::Ready && tcpTarget.hasPendingConnections();
+    }));
+    // The counts line has one line per target; the target kept keeps its counts.
+    entry->trigger();
+    EXPECT_EQ(child<QLabel>(*dialog, "FeedCounts")->text(),
+              udpText + QStringLiteral("  送信中  送信 1  破棄 0\n") + tcpText + QStringLiteral("  送信中  送信 0  破棄 0"));
+    dialog->reject();
 
     // Off: the connection is closed and nothing more is sent.
     entry->trigger();

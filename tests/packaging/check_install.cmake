@@ -8,7 +8,8 @@ execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefi
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "cmake --install failed: ${rc}")
 endif()
-foreach(f bin/varnesk bin/varnesk-decode share/varnesk/data/airport.csv share/varnesk/lines/coastline.dat
+foreach(f bin/varnesk bin/varnesk-decode bin/varnesk-station share/metainfo/io.varnesk.Varnesk.metainfo.xml
+          lib/systemd/system/varnesk-station.service share/varnesk/data/airport.csv share/varnesk/lines/coastline.dat
           share/varnesk/wave.wav share/varnesk/pics/noimage.jpg share/applications/io.varnesk.Varnesk.desktop
           share/icons/hicolor/scalable/apps/io.varnesk.Varnesk.svg
           share/icons/hicolor/48x48/apps/io.varnesk.Varnesk.png share/icons/hicolor/256x256/apps/io.varnesk.Varnesk.png)

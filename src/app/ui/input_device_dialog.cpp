@@ -2,11 +2,13 @@
 #include "app/ui/input_device_dialog.h"
 
 #include "app/ui/main_window.h"
-#include "app/ui/sound_card.h"
+#include "app/sound_card.h"
 #include "widgets/centre_dialog.h"
 
 #include <QAudioDevice>
 #include <QCoreApplication>
+#include <QDoubleSpinBox>
+#include <QGridLayout>
 #include <QEventLoop>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -44,9 +46,25 @@ InputDeviceDialog::InputDeviceDialog(MainWindow& main) : QDialog(&main), m_main(
     m_single->setObjectName(QStringLiteral("RadioButton1"));
     m_dual = new QRadioButton(QStringLiteral("デュアル"), group);
     m_dual->setObjectName(QStringLiteral("RadioButton2"));
-    auto* groupLayout = new QHBoxLayout(group);
-    groupLayout->addWidget(m_single);
-    groupLayout->addWidget(m_dual);
+    // The frequencies the scanners feeding the left and right channel are on,
+    // for the feed; 0 is shown as unknown.
+    for (int c = 0; c < 2; ++c) {
+        auto* box = new QDoubleSpinBox(group);
+        box->setObjectName(c == 0 ? QStringLiteral("WaveFreq1") : QStringLiteral("WaveFreq2"));
+        box->setRange(0.0, 999.999);
+        box->setDecimals(3);
+        box->setSingleStep(0.025);
+        box->setPrefix(c == 0 ? QStringLiteral("左 ") : QStringLiteral("右 "));
+        box->setSuffix(QStringLiteral(" MHz"));
+        box->setSpecialValueText(c == 0 ? QStringLiteral("左 周波数不明") : QStringLiteral("右 周波数不明"));
+        box->setToolTip(c == 0 ? QStringLiteral("左チャンネルの周波数") : QStringLiteral("右チャンネルの周波数"));
+        m_freq[static_cast<size_t>(c)] = box;
+    }
+    auto* groupLayout = new QGridLayout(group);
+    groupLayout->addWidget(m_single, 0, 0);
+    groupLayout->addWidget(m_dual, 0, 1);
+    groupLayout->addWidget(m_freq[0], 1, 0);
+    groupLayout->addWidget(m_freq[1], 1, 1);
 
     m_select = new QPushButton(QStringLiteral("デバイス選択"), this);
     m_select->setObjectName(QStringLiteral("Button1"));
@@ -86,6 +104,8 @@ void InputDeviceDialog::refresh()
     const bool dual = m_main.settings().userDual() == 2;
     m_dual->setChecked(dual);
     m_single->setChecked(!dual);
+    m_freq[0]->setValue(m_main.settings().real(Key::WaveFreq1));
+    m_freq[1]->setValue(m_main.settings().real(Key::WaveFreq2));
     m_select->setEnabled(false);
 }
 
@@ -144,6 +164,9 @@ void InputDeviceDialog::changeDevice()
 void InputDeviceDialog::accept()
 {
     m_main.settings().setInteger(Key::Dual, m_single->isChecked() ? 1 : 2);
+    m_main.settings().setReal(Key::WaveFreq1, m_freq[0]->value());
+    m_main.settings().setReal(Key::WaveFreq2, m_freq[1]->value());
+    m_main.tellChannelFrequencies();
     QDialog::accept();
 }
 

@@ -5,6 +5,9 @@
 
 #include <QDialog>
 
+#include <array>
+
+class QDoubleSpinBox;
 class QPushButton;
 class QRadioButton;
 class QTreeWidget;
@@ -37,6 +40,7 @@ private:
     QTreeWidget* m_list = nullptr;
     QRadioButton* m_single = nullptr;
     QRadioButton* m_dual = nullptr;
+    std::array<QDoubleSpinBox*, 2> m_freq{};
     QPushButton* m_select = nullptr;
     QPushButton* m_ok = nullptr;
     int m_delayMs = 1000;

@@ -8,7 +8,8 @@
 #include "app/sdr_capture_source.h"
 #include "widgets/message_hub.h"
 #include "app/ui/program_wiring.h"
-#include "app/ui/sound_card.h"
+#include "app/capture_input.h"
+#include "app/sound_card.h"
 #include "app/ui/window_table.h"
 #include "receiver/audio_format.h"
 #include "receiver/iq_file_reader.h"
@@ -36,26 +37,8 @@ namespace {
 
 const QString kProgramTitle = QStringLiteral("Varnesk");
 
-const QString kCaptureOpenFailed = QStringLiteral(
-    "録音デバイスをオープンできないためプログラムの実行ができません\n"
-    "デバイスが使用中か録音フォーマットに対応していない可能性があります");
-const QString kCaptureBufferFailed = QStringLiteral(
-    "バッファを確保できないためプログラムの実行ができません\n"
-    "メモリが不足している可能性があります");
 const QString kPlaybackOpenFailed = QStringLiteral("再生デバイスをオープンできません");
 const QString kPlaybackBufferFailed = QStringLiteral("バッファを確保できません");
-
-// [Wave] Source "sdr" is the receiver of [Sdr] Device; "sdr:<arguments>"
-// names the device itself. Anything else is not an SDR source.
-std::optional<std::string> sdrDeviceArgs(const std::string& source)
-{
-    const QString s = QString::fromStdString(source).trimmed();
-    if (s.compare(QLatin1String("sdr"), Qt::CaseInsensitive) == 0)
-        return std::string();
-    if (s.startsWith(QLatin1String("sdr:"), Qt::CaseInsensitive))
-        return s.mid(4).trimmed().toStdString();
-    return std::nullopt;
-}
 
 } // namespace
 
@@ -108,9 +91,7 @@ MainWindow::MainWindow(const Options& options, QWidget* parent) : QMainWindow(pa
 MainWindow::~MainWindow()
 {
     // The audio objects hand blocks to the pipeline: they go first.
-    m_waveSource.reset();
-    m_soundCapture.reset();
-    m_sdrSource.reset();
+    m_input.reset();
     m_monitor.reset();
     // The other windows read the pipeline while they are destroyed: they go
     // before it (members are destroyed after this body, children after that).
@@ -292,82 +273,50 @@ void MainWindow::showPlainCaption()
 
 bool MainWindow::openCapture()
 {
-    closeCapture();
-    auto deliver = [this](CaptureSamples block) { onCaptureBlock(block); };
-    std::string source = m_settings.text(Key::Source);
-    // The feed tells the channels' frequencies when the source knows them.
-    auto tellFrequencies = [this](std::optional<double> leftHz, std::optional<double> rightHz) {
-        m_pipeline->feed().setChannelFrequencyMhz(0, leftHz ? std::optional<double>(*leftHz / 1e6) : std::nullopt);
-        m_pipeline->feed().setChannelFrequencyMhz(1, rightHz ? std::optional<double>(*rightHz / 1e6) : std::nullopt);
-    };
-    tellFrequencies(std::nullopt, std::nullopt);
-    if (const std::optional<std::string> deviceArgs = sdrDeviceArgs(source)) {
-        if (!m_sdrSource)
-            m_sdrSource = std::make_unique<SdrCaptureSource>(deliver, [this](const QString& message) {
-                // Queued: the source has closed itself inside its own tick.
-                QMetaObject::invokeMethod(
-                    this, [this, message] { MessageHub::error(this, message); }, Qt::QueuedConnection);
-            });
-        SdrOptions options = SdrOptions::fromSettings(m_settings);
-        if (!deviceArgs->empty())
-            options.deviceArgs = *deviceArgs;
-        QString message;
-        if (m_sdrSource->open(options, message)) {
-            tellFrequencies(options.freq1Hz, options.freq2Hz);
-            return true;
-        }
+    if (!m_input)
+        m_input = std::make_unique<CaptureInput>([this](CaptureSamples block) { onCaptureBlock(block); },
+                                                 [this](const QString& message) {
+                                                     // Queued: the source has closed itself inside its own tick.
+                                                     QMetaObject::invokeMethod(
+                                                         this, [this, message] { MessageHub::error(this, message); },
+                                                         Qt::QueuedConnection);
+                                                 });
+    QString message;
+    const bool opened = m_input->open(m_settings, m_appDir, message);
+    tellChannelFrequencies();
+    if (!opened)
         MessageHub::error(this, message);
-        return false;
-    }
-    if (!source.empty()) {
-        // A relative name is taken from the program's folder, like every other file.
-        if (source.front() != '/')
-            source = QFile::encodeName(m_appDir).toStdString() + "/" + source;
-        if (!m_waveSource)
-            m_waveSource = std::make_unique<FileCaptureSource>(deliver, [this](const std::string& path, QString& error) {
-                return openCaptureFile(path, m_settings, error);
-            });
-        QString message;
-        if (m_waveSource->open(source, message)) {
-            if (isIqFileName(source)) {
-                const IqFileSettings iq = iqFileSettings(m_settings);
-                tellFrequencies(iq.channelHz[0], iq.channelHz[1]);
-            }
-            return true;
-        }
-        MessageHub::error(this, message);
-        return false;
-    }
-    if (!m_soundCapture)
-        m_soundCapture = std::make_unique<SoundCapture>(deliver);
-    switch (m_soundCapture->open(m_settings.integer(Key::Input))) {
-    case AudioOpenResult::Ok:
-        return true;
-    case AudioOpenResult::DeviceFailed:
-        MessageHub::error(this, kCaptureOpenFailed);
-        return false;
-    case AudioOpenResult::BufferFailed:
-        MessageHub::error(this, kCaptureBufferFailed);
-        return false;
-    }
-    return false;
+    return opened;
+}
+
+void MainWindow::tellChannelFrequencies()
+{
+    if (!m_input)
+        return;
+    m_input->scannerFrequenciesChanged(m_settings);
+    for (int c = 0; c < 2; ++c)
+        m_pipeline->feed().setChannelFrequencyMhz(c, m_input->channelMhz()[static_cast<size_t>(c)]);
 }
 
 void MainWindow::closeCapture()
 {
-    // Closed, not destroyed: this may run inside a block handed on by either of them.
-    if (m_waveSource)
-        m_waveSource->close();
-    if (m_soundCapture)
-        m_soundCapture->close();
-    if (m_sdrSource)
-        m_sdrSource->close();
+    if (m_input)
+        m_input->close();
 }
 
 bool MainWindow::captureOpen() const
 {
-    return (m_waveSource && m_waveSource->isOpen()) || (m_soundCapture && m_soundCapture->isOpen())
-        || (m_sdrSource && m_sdrSource->isOpen());
+    return m_input && m_input->isOpen();
+}
+
+FileCaptureSource* MainWindow::waveSource()
+{
+    return m_input ? m_input->file() : nullptr;
+}
+
+SdrCaptureSource* MainWindow::sdrSource()
+{
+    return m_input ? m_input->sdr() : nullptr;
 }
 
 bool MainWindow::openPlayback()

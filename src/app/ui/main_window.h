@@ -27,7 +27,7 @@ namespace varnesk {
 class MapArea;
 class MonitorOutput;
 class NetLink;
-class SoundCapture;
+class CaptureInput;
 class ReceivePipeline;
 class SearchWatch;
 class FileCaptureSource;
@@ -68,8 +68,11 @@ public:
     bool openPlayback();
     void closePlayback();
     bool playbackOpen() const;
-    FileCaptureSource* waveSource() { return m_waveSource.get(); }
-    SdrCaptureSource* sdrSource() { return m_sdrSource.get(); }
+    FileCaptureSource* waveSource();
+    SdrCaptureSource* sdrSource();
+    // The feed learns the channels' frequencies of the input (again after
+    // the input dialog changed the scanners').
+    void tellChannelFrequencies();
     MonitorOutput* monitor() { return m_monitor.get(); }
 
     // The caption of a listening server: "Varnesk(Server n/max PortNo port)".
@@ -143,9 +146,7 @@ private:
     std::unique_ptr<ReceivePipeline> m_pipeline;
     SearchWatch* m_search = nullptr;
     NetLink* m_netLink = nullptr;
-    std::unique_ptr<SoundCapture> m_soundCapture;
-    std::unique_ptr<FileCaptureSource> m_waveSource;
-    std::unique_ptr<SdrCaptureSource> m_sdrSource;
+    std::unique_ptr<CaptureInput> m_input;
     std::unique_ptr<MonitorOutput> m_monitor;
 
     QToolBar* m_toolBar = nullptr;

@@ -8,13 +8,12 @@
 #include "widgets/centre_dialog.h"
 
 #include <QCheckBox>
-#include <QComboBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
+#include <QHostInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSpinBox>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -46,24 +45,24 @@ FeedDialog::FeedDialog(SettingsStore& settings, FeedSender& feed, QWidget* owner
     m_enabled = new QCheckBox(QStringLiteral("受信したフレームを送信する"), this);
     m_enabled->setObjectName(QStringLiteral("FeedEnabled"));
     form->addRow(m_enabled);
-    m_host = new QLineEdit(this);
-    m_host->setObjectName(QStringLiteral("FeedHost"));
-    form->addRow(QStringLiteral("送信先ホスト"), m_host);
-    m_port = new QSpinBox(this);
-    m_port->setObjectName(QStringLiteral("FeedPort"));
-    m_port->setRange(1, 65535);
-    form->addRow(QStringLiteral("ポート番号"), m_port);
-    m_protocol = new QComboBox(this);
-    m_protocol->setObjectName(QStringLiteral("FeedProtocol"));
-    m_protocol->addItems({QStringLiteral("UDP"), QStringLiteral("TCP")});
-    form->addRow(QStringLiteral("プロトコル"), m_protocol);
+    m_targets = new QLineEdit(this);
+    m_targets->setObjectName(QStringLiteral("FeedTargets"));
+    m_targets->setMinimumWidth(360);
+    m_targets->setPlaceholderText(QStringLiteral("udp:127.0.0.1:5550, tcp:host:5550"));
+    form->addRow(QStringLiteral("送信先"), m_targets);
     m_stationId = new QLineEdit(this);
     m_stationId->setObjectName(QStringLiteral("FeedStationId"));
+    m_stationId->setPlaceholderText(QHostInfo::localHostName());
     form->addRow(QStringLiteral("局ID"), m_stationId);
     m_counts = new QLabel(this);
     m_counts->setObjectName(QStringLiteral("FeedCounts"));
     form->addRow(QStringLiteral("状態"), m_counts);
     layout->addLayout(form);
+    m_error = new QLabel(this);
+    m_error->setObjectName(QStringLiteral("FeedError"));
+    m_error->setStyleSheet(QStringLiteral("color: red"));
+    m_error->hide();
+    layout->addWidget(m_error);
 
     layout->addLayout(makeOkCancelRow(*this, "OkButton", "CancelButton").layout);
 
@@ -75,10 +74,12 @@ FeedDialog::FeedDialog(SettingsStore& settings, FeedSender& feed, QWidget* owner
 void FeedDialog::showEvent(QShowEvent* event)
 {
     m_enabled->setChecked(m_settings.boolean(Key::FeedEnabled));
-    m_host->setText(sjisToQString(m_settings.text(Key::FeedHost)));
-    m_port->setValue(m_settings.integer(Key::FeedPort));
-    const QString protocol = sjisToQString(m_settings.text(Key::FeedProtocol));
-    m_protocol->setCurrentIndex(protocol.compare(QLatin1String("TCP"), Qt::CaseInsensitive) == 0 ? 1 : 0);
+    // The older single target shows as the list's one entry.
+    QStringList targets;
+    for (const FeedAddress& address : feedTargetsOf(m_settings))
+        targets << feedTargetText(address);
+    m_targets->setText(targets.join(QStringLiteral(", ")));
+    m_error->hide();
     m_stationId->setText(sjisToQString(m_settings.text(Key::FeedStationId)));
     showCounts();
     m_refresh->start();
@@ -94,10 +95,22 @@ void FeedDialog::hideEvent(QHideEvent* event)
 
 void FeedDialog::accept()
 {
+    QStringList rejected;
+    const std::vector<FeedAddress> targets = parseFeedTargets(m_targets->text(), &rejected);
+    if (!rejected.isEmpty() || (targets.empty() && m_enabled->isChecked())) {
+        m_error->setText(rejected.isEmpty()
+                             ? QStringLiteral("送信先がありません")
+                             : QStringLiteral("送信先を読めません: %1 (udp:ホスト:ポート または tcp:ホスト:ポート、最大%2件)")
+                                   .arg(rejected.join(QStringLiteral(", ")))
+                                   .arg(kFeedMaxTargets));
+        m_error->show();
+        return;
+    }
+    QStringList normalised;
+    for (const FeedAddress& address : targets)
+        normalised << feedTargetText(address);
     m_settings.setBoolean(Key::FeedEnabled, m_enabled->isChecked());
-    m_settings.setText(Key::FeedHost, qstringToSjis(m_host->text().trimmed()));
-    m_settings.setInteger(Key::FeedPort, m_port->value());
-    m_settings.setText(Key::FeedProtocol, m_protocol->currentIndex() == 1 ? "TCP" : "UDP");
+    m_settings.setText(Key::FeedTargets, qstringToSjis(normalised.join(QStringLiteral(", "))));
     m_settings.setText(Key::FeedStationId, qstringToSjis(m_stationId->text().trimmed()));
     m_feed.applySettings();
     QDialog::accept();
@@ -105,11 +118,18 @@ void FeedDialog::accept()
 
 void FeedDialog::showCounts()
 {
-    const FeedCounts& c = m_feed.counts();
-    m_counts->setText(QStringLiteral("%1  送信 %2  破棄 %3")
-                          .arg(stateText(m_feed.state()))
-                          .arg(c.sent)
-                          .arg(c.dropped()));
+    // One line per target: its state, what it sent and what it dropped.
+    QStringList lines;
+    for (const auto& target : m_feed.targets()) {
+        const FeedCounts& c = target->counts();
+        lines << QStringLiteral("%1  %2  送信 %3  破棄 %4")
+                     .arg(feedTargetText(target->address()), stateText(target->state()))
+                     .arg(c.sent)
+                     .arg(c.dropped());
+    }
+    if (lines.isEmpty())
+        lines << stateText(FeedSender::State::Off);
+    m_counts->setText(lines.join(QLatin1Char('\n')));
 }
 
 } // namespace varnesk

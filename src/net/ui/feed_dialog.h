@@ -1,15 +1,14 @@
-// "JSONフィード設定": [Feed] Enabled, Host, Port, Protocol and StationId, with
-// what the feed has sent and dropped so far. "OK" stores the values and the
-// feed re-reads them at once.
+// "JSONフィード設定": [Feed] Enabled, Targets and StationId, with what the
+// feed has sent and dropped so far, target by target. "OK" stores the values
+// and the feed re-reads them at once; a target it cannot read keeps the
+// dialog open with the reason.
 #pragma once
 
 #include <QDialog>
 
 class QCheckBox;
-class QComboBox;
 class QLabel;
 class QLineEdit;
-class QSpinBox;
 class QTimer;
 
 namespace varnesk {
@@ -34,9 +33,8 @@ private:
     FeedSender& m_feed;
     QWidget* m_owner;
     QCheckBox* m_enabled;
-    QLineEdit* m_host;
-    QSpinBox* m_port;
-    QComboBox* m_protocol;
+    QLineEdit* m_targets;
+    QLabel* m_error;
     QLineEdit* m_stationId;
     QLabel* m_counts;
     QTimer* m_refresh;

@@ -1,7 +1,7 @@
 // Capture and monitor output over QAudioSource and QAudioSink. Blocks are cut
 // from the capture stream 2048 bytes at a time, so a block handler that opens
 // a dialog (and with it a nested event loop) never sees blocks out of order.
-#include "app/ui/sound_card.h"
+#include "app/sound_card.h"
 
 #include <QAudioDevice>
 #include <QAudioSink>

@@ -1,0 +1,60 @@
+// The station without windows mails a search-list hit: a generated recording
+// as its input brings a listed aircraft, and the mail reaches a real SMTP
+// server; the hit log is written too.
+#include "app/station.h"
+#include "search/search_watch.h"
+
+#include "../search/search_test_support.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace varnesk {
+namespace {
+
+TEST(StationMail, SearchHitIsLoggedAndMailed)
+{
+    test::ensureCoreApp();
+    QTemporaryDir dir;
+    // Four downlinks a second apart; the second comes from the listed aircraft.
+    std::string blocks;
+    for (int i = 0; i < 4; ++i) {
+        const std::string reg = i == 1 ? ".JA8089" : ".JA810" + std::to_string(i);
+        blocks += "L " + std::to_string(0.5 + i) + " 2 " + reg + " NAK H1 " + std::to_string(i) + " ETX M0"
+            + std::to_string(i) + "AJL00" + std::to_string(10 + i) + "BLOCK" + std::to_string(i) + "\n";
+    }
+    test::writeFile(dir.filePath(QStringLiteral("blocks.txt")), blocks);
+    QProcess gen;
+    gen.start(QStringLiteral(VARNESK_APP_DIR "/varnesk-gen"),
+              {QStringLiteral("--blocks"), dir.filePath(QStringLiteral("blocks.txt")), QStringLiteral("--ebn0"),
+               QStringLiteral("30"), dir.filePath(QStringLiteral("traffic.wav"))});
+    ASSERT_TRUE(gen.waitForFinished(60000));
+    ASSERT_EQ(gen.exitCode(), 0) << gen.readAllStandardError().toStdString();
+    QDir(dir.path()).mkpath(QStringLiteral("data"));
+    test::writeFile(dir.filePath(QStringLiteral("data/search.csv")), "JA8089,VIP\r\n");
+    test::writeFile(dir.filePath(QStringLiteral("varnesk.ini")),
+                    "[Wave]\nSource=traffic.wav\nDual=1\n[Spec]\nLog=1\n"
+                    "[Mail]\nMailHost=127.0.0.1\nMailFrom=station@example.org\nMailTo=me@example.org\nMailSend=1\n");
+
+    test::SmtpSink sink;
+    ASSERT_NE(sink.port(), 0) << sink.errors().toStdString();
+    Station::Options options;
+    options.dir = dir.path();
+    std::vector<QString> said;
+    Station station(options, [&](const QString& line) { said.push_back(line); });
+    ASSERT_TRUE(station.start());
+    ASSERT_NE(station.search(), nullptr);
+    station.search()->setSmtpPort(sink.port());
+
+    ASSERT_TRUE(test::waitUntil([&] { return sink.count() >= 1; }, 20000)) << sink.errors().toStdString();
+    const QJsonObject mail = sink.mail(1);
+    EXPECT_EQ(mail.value(QStringLiteral("subject")).toString(), QStringLiteral("JA8089を受信しました！"));
+    EXPECT_TRUE(mail.value(QStringLiteral("body")).toString().contains(QStringLiteral("JL0011")));
+    EXPECT_NE(test::readFile(dir.filePath(QStringLiteral("logs/search.log"))).find("JA8089"), std::string::npos);
+    station.stop();
+}
+
+} // namespace
+} // namespace varnesk
