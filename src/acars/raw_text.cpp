@@ -27,6 +27,18 @@ std::string_view controlCharName(int value)
     return {};
 }
 
+std::optional<ControlName> controlCharAt(std::string_view text)
+{
+    if (text.empty() || text.front() != '<')
+        return std::nullopt;
+    for (int v = 0; v < 128; ++v) {
+        const std::string_view name = controlCharName(v);
+        if (!name.empty() && text.starts_with(name))
+            return ControlName{static_cast<uint8_t>(v), name.size()};
+    }
+    return std::nullopt;
+}
+
 void appendRawText(std::string& out, std::span<const uint8_t> chars)
 {
     for (const uint8_t v : chars) {

@@ -3,7 +3,9 @@
 // value is kept as the byte itself (Shift-JIS bytes of chat text included).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -12,6 +14,14 @@ namespace varnesk {
 
 // The name of a control value (0 … 31, 127), or an empty view for any other value.
 std::string_view controlCharName(int value);
+
+// The control value whose name text starts with, and the name's length
+// (what the RAW log reader reads back); nullopt when it starts with none.
+struct ControlName {
+    uint8_t value = 0;
+    size_t length = 0;
+};
+std::optional<ControlName> controlCharAt(std::string_view text);
 
 // Appends the rendering of the given character values to out.
 void appendRawText(std::string& out, std::span<const uint8_t> chars);

@@ -1,7 +1,6 @@
 #include "app/sdr_capture_source.h"
 
 #include "receiver/iq_channelizer.h"
-#include "settings/settings_store.h"
 
 #include <SoapySDR/Device.hpp>
 #include <SoapySDR/Errors.h>
@@ -23,18 +22,6 @@ constexpr int kReadsPerTick = 64;
 QString deviceText(const std::string& args) { return QString::fromStdString(args); }
 
 } // namespace
-
-SdrOptions SdrOptions::fromSettings(const SettingsStore& settings)
-{
-    SdrOptions o;
-    o.deviceArgs = settings.text(Key::SdrDevice);
-    o.sampleRateHz = settings.integer(Key::SdrSampleRate);
-    o.gainDb = settings.real(Key::SdrGain);
-    o.ppm = settings.real(Key::SdrPpm);
-    o.freq1Hz = std::round(settings.real(Key::SdrFreq1) * 1e6);
-    o.freq2Hz = std::round(settings.real(Key::SdrFreq2) * 1e6);
-    return o;
-}
 
 SdrCaptureSource::SdrCaptureSource(Deliver deliver, Lost lost) : m_deliver(std::move(deliver)), m_lost(std::move(lost))
 {

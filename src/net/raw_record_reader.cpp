@@ -14,23 +14,6 @@ namespace varnesk {
 
 namespace {
 
-struct Name {
-    std::string_view text;
-    uint8_t code;
-};
-
-constexpr std::array<Name, 20> kNames5 = {{
-    {"<NUL>", 0},   {"<SOH>", 1},   {"<STX>", 2},   {"<ETX>", 3},   {"<EOT>", 4},
-    {"<ENQ>", 5},   {"<ACK>", 6},   {"<BEL>", 7},   {"<DLE>", 16},  {"<DC1>", 17},
-    {"<DC2>", 18},  {"<DC3>", 19},  {"<DC4>", 20},  {"<NAK>", 21},  {"<SYN>", 22},
-    {"<ETB>", 23},  {"<CAN>", 24},  {"<SUB>", 26},  {"<ESC>", 27},  {"<DEL>", 127},
-}};
-
-constexpr std::array<Name, 13> kNames4 = {{
-    {"<BS>", 8},  {"<HT>", 9},  {"<VF>", 10}, {"<VT>", 11}, {"<FF>", 12}, {"<CR>", 13}, {"<SO>", 14},
-    {"<SI>", 15}, {"<EM>", 25}, {"<FS>", 28}, {"<GS>", 29}, {"<RS>", 30}, {"<US>", 31},
-}};
-
 constexpr uint8_t kEndOfFile = 0xFF;
 
 } // namespace
@@ -40,24 +23,12 @@ void RawRecordReader::convertRecord(std::string_view record, std::string& line)
     line.clear();
     size_t i = 0;
     while (i < record.size()) {
-        int code = -1;
+        int code = static_cast<uint8_t>(record[i]);
         size_t step = 1;
-        const std::string_view rest = record.substr(i);
-        for (const Name& n : kNames5)
-            if (rest.starts_with(n.text)) {
-                code = n.code;
-                step = 5;
-                break;
-            }
-        if (code < 0)
-            for (const Name& n : kNames4)
-                if (rest.starts_with(n.text)) {
-                    code = n.code;
-                    step = 4;
-                    break;
-                }
-        if (code < 0)
-            code = static_cast<uint8_t>(record[i]);
+        if (const std::optional<ControlName> name = controlCharAt(record.substr(i))) {
+            code = name->value;
+            step = name->length;
+        }
         line.push_back(static_cast<char>(encodeLineChar(code)));
         i += step;
     }

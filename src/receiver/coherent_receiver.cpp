@@ -63,13 +63,13 @@ constexpr double kLlrTrust = 0.9;
 constexpr int kFirstEndChar = kBlockIdPos - kModePos + 1;
 
 struct Tables {
-    std::array<float, kMixPeriod + 512> cosine{};
-    std::array<float, kMixPeriod + 512> sine{};
+    std::array<float, kMixPeriod + kFramesPerBlock> cosine{};
+    std::array<float, kMixPeriod + kFramesPerBlock> sine{};
     std::array<std::array<float, kTaps>, kPhases + 1> pulse{};
     std::array<int8_t, kSyncSymbols> sync{};
     Tables()
     {
-        for (int n = 0; n < kMixPeriod + 512; ++n) {
+        for (int n = 0; n < kMixPeriod + kFramesPerBlock; ++n) {
             const double a = 2 * std::numbers::pi * 12.0 * (n % kMixPeriod) / kMixPeriod;
             cosine[static_cast<size_t>(n)] = static_cast<float>(std::cos(a));
             sine[static_cast<size_t>(n)] = static_cast<float>(std::sin(a));
@@ -198,9 +198,9 @@ double lastUsableTime(const CoherentState& s)
     return static_cast<double>(s.written - 1 - (kSpan - kLead - 1)) - 1.0;
 }
 
-// The block starts at a multiple of 512 in the ring, so it never wraps inside
+// The block starts at a multiple of kFramesPerBlock in the ring, so it never wraps inside
 // a block; the oscillator tables run on past one period for the same reason.
-void mix(CoherentState& s, std::span<const double, 512> x)
+void mix(CoherentState& s, std::span<const double, kFramesPerBlock> x)
 {
     const Tables& tb = tables();
     const int k = s.mixIndex;
@@ -209,7 +209,7 @@ void mix(CoherentState& s, std::span<const double, 512> x)
     const float* sn = tb.sine.data() + k;
     float* re = s.re.data() + at;
     float* im = s.im.data() + at;
-    for (int n = 0; n < 512; ++n) {
+    for (int n = 0; n < kFramesPerBlock; ++n) {
         const auto f = static_cast<float>(x[static_cast<size_t>(n)]);
         const float r = f * c[n];
         const float i = -f * sn[n];
@@ -218,8 +218,8 @@ void mix(CoherentState& s, std::span<const double, 512> x)
         im[n] = i;
         im[n + kRing] = i;
     }
-    s.mixIndex = (k + 512) % kMixPeriod;
-    s.written += 512;
+    s.mixIndex = (k + kFramesPerBlock) % kMixPeriod;
+    s.written += kFramesPerBlock;
 }
 
 float sign(float v)
@@ -661,17 +661,17 @@ void ChannelRun::deliver(int charCount, int flips, double posterior)
 
 } // namespace
 
-std::optional<CapturedFrame> CoherentReceiver::processChannel(int c, std::span<const double, 512> samples)
+std::optional<CapturedFrame> CoherentReceiver::processChannel(int c, std::span<const double, kFramesPerBlock> samples)
 {
     if (c < 0 || c >= kChannels)
         return std::nullopt;
     CoherentState& s = m_channels[static_cast<size_t>(c)];
     NoiseWhitener& w = m_whiteners[static_cast<size_t>(c)];
-    std::array<double, 512> filtered;
+    std::array<double, kFramesPerBlock> filtered;
     const bool whitened = w.process(samples, filtered);
     const bool wasTracking = s.tracking;
     const uint64_t syncs = s.counts.syncsFound;
-    mix(s, whitened ? std::span<const double, 512>(filtered) : samples);
+    mix(s, whitened ? std::span<const double, kFramesPerBlock>(filtered) : samples);
     ChannelRun run(s, m_repair, c);
     std::optional<CapturedFrame> frame = run.run();
     if (frame) // the matched filter gives half the audio peak: the audio's power is 2 A²

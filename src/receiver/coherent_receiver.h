@@ -4,6 +4,7 @@
 // of 512 raw samples in, at most one checked frame out.
 #pragma once
 
+#include "receiver/audio_format.h"
 #include "receiver/coherent_state.h"
 #include "receiver/noise_whitener.h"
 #include "receiver/soft_repair.h"
@@ -17,11 +18,11 @@ class CoherentReceiver {
 public:
     static constexpr int kChannels = 2;
 
-    // Runs channel c's 512 raw samples (before any filter of the classic
+    // Runs channel c's kFramesPerBlock raw samples (before any filter of the classic
     // chain) through the noise whitener, mixer, sync search and symbol tracking. Returns the frame
     // completed in this block, if any; it stays valid until this channel's
     // next block; its repairedBits tell how many bits the repair flipped.
-    std::optional<CapturedFrame> processChannel(int c, std::span<const double, 512> samples);
+    std::optional<CapturedFrame> processChannel(int c, std::span<const double, kFramesPerBlock> samples);
 
     const CoherentCounts& counts(int c) const { return m_channels[static_cast<size_t>(c)].counts; }
     CoherentCounts totalCounts() const;

@@ -184,9 +184,6 @@ Q_SIGNALS:
 private:
     // Malformed records of the map and table files, told once at start.
     void reportFileErrors();
-    bool m_fileErrorsShown = false;
-    AppPaths m_filePaths;
-    const ReferenceTables* m_tables = nullptr;
     void onTrackChanged();
     void onAircraftRemoved(int k);
     void setSelectionState(bool has);
@@ -202,6 +199,9 @@ private:
     SettingsStore& m_settings;
     MapScene m_scene;
     QWidget* m_host;
+    AppPaths m_filePaths;
+    bool m_fileErrorsShown = false;
+    const ReferenceTables* m_tables = nullptr;
     MapWidget* m_widget;
     PressTracker m_press;
     QComboBox* m_scaleSelector = nullptr;
