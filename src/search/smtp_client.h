@@ -32,7 +32,7 @@ struct MailMessage {
     std::string to;
     std::string subject;
     std::string body;
-    QDateTime date; // the Date header; invalid: the time of sending
+    QDateTime date{}; // the Date header; invalid: the time of sending
 };
 
 enum class SmtpAuth { None = 0, Plain = 1, Login = 2 };

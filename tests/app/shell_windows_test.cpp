@@ -402,9 +402,11 @@ TEST_F(Shell, TheLampsShowAtTheMinimumWidth)
     EXPECT_TRUE(strip->isVisible());
     EXPECT_EQ(strip->geometry().right(), bar->width() - 1);
     // No toolbar control lies under the strip, the "»" button included.
-    for (QWidget* control : bar->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
-        if (control != strip && control->isVisible() && !control->inherits("QMenu"))
+    for (QWidget* control : bar->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (control != strip && control->isVisible() && !control->inherits("QMenu")) {
             EXPECT_LE(control->geometry().right(), strip->geometry().left()) << control->objectName().toStdString();
+        }
+    }
     for (const char* name : {"Panel1", "LogoImage"})
         EXPECT_TRUE(strip->findChild<QWidget*>(QLatin1String(name))->isVisibleTo(strip)) << name;
 }

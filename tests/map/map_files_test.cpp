@@ -176,8 +176,9 @@ TEST(MapFilesTest, GarbageIsCountedWhateverItsFirstByte)
         MapFileStatus st;
         const bool pairs = good.startsWith("1,");
         const size_t drawn = pairs ? airways(garbage + "\n" + good, &st).size() : points(garbage + "\n" + good, &st).size();
-        if (!pairs) // pairs after an odd number of garbage lines are split
+        if (!pairs) { // pairs after an odd number of garbage lines are split
             EXPECT_EQ(drawn, 1u);
+        }
         EXPECT_GE(st.formatErrors, 5) << (pairs ? "airways" : "points");
     }
 }
