@@ -154,8 +154,10 @@ constexpr std::array<KeyDef, kKeyCount> kTable{{
     // A WAV file or named pipe to read instead of the sound card; empty = sound card.
     {Key::Source, "Wave", "Source", T::Text, ""},
     // Demodulators that deliver frames: 0 the classic chain alone, 1 both
-    // (a frame found by both passes once), 2 the coherent one alone.
-    {Key::Demodulator, "Wave", "Demodulator", T::Integer, "1"},
+    // (a frame found by both passes once), 2 the coherent one alone (the
+    // default: the classic chain found no frame the coherent one did not, so
+    // only its filters run, for the spectrum and the OVR lamp).
+    {Key::Demodulator, "Wave", "Demodulator", T::Integer, "2"},
 
     // SoapySDR device arguments of the receiver used when [Wave] Source is "sdr".
     {Key::SdrDevice, "Sdr", "Device", T::Text, "driver=rtlsdr"},

@@ -89,7 +89,10 @@ TEST(DecodeJson, EveryFrameOfTheOffAirRecordings)
         EXPECT_EQ(o.value(QLatin1String("channel")).toInt(-1), w.channel);
         EXPECT_EQ(o.value(QLatin1String("error")).toInt(-1), 0);
         EXPECT_FALSE(o.contains(QLatin1String("freq")));
-        EXPECT_FALSE(o.contains(QLatin1String("level")));
+        // The level of the recording's audio over the frame, below full scale.
+        ASSERT_TRUE(o.value(QLatin1String("level")).isDouble());
+        EXPECT_LT(o.value(QLatin1String("level")).toDouble(), 0.0);
+        EXPECT_GT(o.value(QLatin1String("level")).toDouble(), -60.0);
         EXPECT_EQ(str("mode"), w.mode);
         EXPECT_EQ(str("tail"), w.tail);
         EXPECT_EQ(str("label"), w.label);
