@@ -75,41 +75,20 @@ struct Run {
     }
 };
 
-// Mixed lengths: short blocks, position-report sized ones, 220-character
-// texts and the generator's own mix (0 … 200 characters, one in seven ETB,
-// i.e. part of a multi-block message).
-gen::BlockSpec mixedBlock(std::mt19937& rng)
-{
-    gen::BlockSpec b = gen::randomBlock(rng);
-    const int kind = std::uniform_int_distribution<int>(0, 3)(rng);
-    auto printable = [&rng] { return static_cast<char>(std::uniform_int_distribution<int>(0x20, 0x7E)(rng)); };
-    if (kind == 0) {
-        b.text.resize(std::min<size_t>(b.text.size(), 16));
-    } else if (kind == 1) {
-        b.text.resize(std::min<size_t>(b.text.size(), 12));
-        b.text += "POSN35123E139456,12345,350,M45,270045";
-        while (b.text.size() < 70)
-            b.text.push_back(printable());
-    } else if (kind == 2) {
-        while (b.text.size() < 220)
-            b.text.push_back(printable());
-        b.text.resize(220);
-    }
-    return b;
-}
-
-// Traffic on both channels, random gaps and carrier phases.
+// Traffic as heard on the air (the generator's on-air mix: downlinks of every
+// length, position reports, general responses, squitters, uplinks in mode "2"
+// and lower-case modes, some ETB), on both channels, random gaps and carrier phases.
 std::vector<gen::Burst> traffic(uint32_t seed, int perChannel)
 {
     std::mt19937 rng(seed);
     std::vector<gen::Burst> bursts;
     for (int ch = 0; ch < 2; ++ch) {
+        gen::AirTraffic air(seed * 2 + static_cast<uint32_t>(ch));
         double at = 0.3 + 0.31 * ch;
         for (int i = 0; i < perChannel; ++i) {
-            gen::Burst b;
+            gen::Burst b = air.next();
             b.channel = ch;
             b.startSeconds = at;
-            b.block = mixedBlock(rng);
             b.startPhase = std::uniform_real_distribution<double>(0, 2 * std::numbers::pi)(rng);
             at += gen::burstSeconds(b.block, 128) * 1.0002 + std::uniform_real_distribution<double>(0.2, 0.6)(rng);
             bursts.push_back(std::move(b));
@@ -169,21 +148,37 @@ std::vector<int16_t> pointAudio(const Point& p, std::vector<gen::Burst>& sent)
     return audio;
 }
 
+// The kinds a sweep reports separately: the generator's, and ETB blocks of any kind.
+constexpr int kKindRows = gen::kBlockKinds + 1;
+const char* kindRowName(int k)
+{
+    return k < gen::kBlockKinds ? gen::blockKindName(static_cast<gen::BlockKind>(k)) : "ETB (any kind)";
+}
+
 struct Score {
     int sent = 0;
     int good = 0;
+    std::array<int, kKindRows> kindSent{};
+    std::array<int, kKindRows> kindGood{};
     int wrong = 0;
     int repaired = 0;
     double bitErrorRate = 0; // hard-decision errors in the frames delivered
     double expectedFalse = 0; // false frames the repair's posteriors predict
+    double cpuSeconds = 0;    // of the receive pipeline on the point's audio
 };
 
 Score score(const std::vector<gen::Burst>& sent, const Run& run, bool print = false)
 {
     std::multiset<std::string> want;
-    for (const auto& b : sent)
-        want.insert((b.channel == 0 ? "L" : "R") + renderRawText(gen::blockChars(b.block)));
+    std::multimap<std::string, std::pair<int, bool>> kindOf; // kind and ETB, per block sent
     Score s;
+    for (const auto& b : sent) {
+        const std::string line = (b.channel == 0 ? "L" : "R") + renderRawText(gen::blockChars(b.block));
+        want.insert(line);
+        kindOf.emplace(line, std::make_pair(static_cast<int>(b.kind), !b.block.etx));
+        ++s.kindSent[static_cast<size_t>(b.kind)];
+        s.kindSent[gen::kBlockKinds] += !b.block.etx;
+    }
     s.sent = static_cast<int>(sent.size());
     s.repaired = run.repairedFrames;
     s.expectedFalse = run.expectedFalse;
@@ -193,6 +188,10 @@ Score score(const std::vector<gen::Burst>& sent, const Run& run, bool print = fa
         if (it != want.end()) {
             ++s.good;
             want.erase(it);
+            const auto k = kindOf.find(g);
+            ++s.kindGood[static_cast<size_t>(k->second.first)];
+            s.kindGood[gen::kBlockKinds] += k->second.second;
+            kindOf.erase(k);
         } else {
             ++s.wrong;
             if (print)
@@ -210,8 +209,12 @@ Score runPoint(const Point& p, int choice, bool print = false)
     std::vector<gen::Burst> sent;
     const std::vector<int16_t> audio = pointAudio(p, sent);
     Run run(choice);
+    const double t0 = cpuSeconds();
     run.feed(audio);
-    return score(sent, run, print);
+    const double cpu = cpuSeconds() - t0;
+    Score s = score(sent, run, print);
+    s.cpuSeconds = cpu;
+    return s;
 }
 
 // Eb/N0 where the share first reaches the goal, interpolated between points.
@@ -233,8 +236,11 @@ void sweep(int perChannel, bool scanner, int fromDb, int toDb)
 {
     std::printf("sweep%s: %d mixed blocks per point, +-100 ppm, random phase and start\n",
                 scanner ? " through a 300-3000 Hz band-pass with DC offset 1000" : "", 2 * perChannel);
-    std::printf("  Eb/N0 dB       classic   coherent       both   false frames (classic/coherent/both)   repaired\n");
+    std::printf("  Eb/N0 dB       classic   coherent       both   false frames (classic/coherent/both)   repaired"
+                "   CPU both / classic\n");
     std::map<int, double> shares[3];
+    std::array<std::map<int, double>, kKindRows> kindShares;
+    std::array<int, kKindRows> kindSent{};
     int totalSent = 0, totalWrong[3] = {};
     double totalExpected[3] = {};
     for (int db = fromDb; db <= toDb; ++db) {
@@ -252,9 +258,15 @@ void sweep(int perChannel, bool scanner, int fromDb, int toDb)
             totalExpected[c] += s[c].expectedFalse;
         }
         totalSent += s[0].sent;
-        std::printf("  %8d   %6.1f %%   %6.1f %%   %6.1f %%   %4d %4d %4d   %6d\n", db, 100.0 * s[0].good / s[0].sent,
+        for (int k = 0; k < kKindRows; ++k) {
+            kindSent[static_cast<size_t>(k)] += s[1].kindSent[static_cast<size_t>(k)];
+            if (s[1].kindSent[static_cast<size_t>(k)] > 0)
+                kindShares[static_cast<size_t>(k)][db] =
+                    static_cast<double>(s[1].kindGood[static_cast<size_t>(k)]) / s[1].kindSent[static_cast<size_t>(k)];
+        }
+        std::printf("  %8d   %6.1f %%   %6.1f %%   %6.1f %%   %4d %4d %4d   %6d   %5.2f\n", db, 100.0 * s[0].good / s[0].sent,
                     100.0 * s[2].good / s[2].sent, 100.0 * s[1].good / s[1].sent, s[0].wrong, s[2].wrong, s[1].wrong,
-                    s[1].repaired);
+                    s[1].repaired, s[1].cpuSeconds / std::max(s[0].cpuSeconds, 1e-9));
         std::fflush(stdout);
     }
     for (const int c : {0, 2, 1})
@@ -262,6 +274,11 @@ void sweep(int perChannel, bool scanner, int fromDb, int toDb)
                     "the posteriors)\n",
                     kChoiceNames[c], threshold(shares[c], 0.5), threshold(shares[c], 0.9), threshold(shares[c], 0.99),
                     totalWrong[c], totalSent, totalExpected[c]);
+    std::printf("  each kind, both demodulators (blocks over the sweep):\n");
+    for (int k = 0; k < kKindRows; ++k)
+        std::printf("    %-18s 50/90/99 %% at %.2f / %.2f / %.2f dB (%d blocks)\n", kindRowName(k),
+                    threshold(kindShares[static_cast<size_t>(k)], 0.5), threshold(kindShares[static_cast<size_t>(k)], 0.9),
+                    threshold(kindShares[static_cast<size_t>(k)], 0.99), kindSent[static_cast<size_t>(k)]);
 }
 
 void files(int perChannel)
@@ -295,10 +312,12 @@ void files(int perChannel)
 }
 
 // Noise alone (digital silence, then noise at several levels): no frame may come out.
-void noiseOnly(int seconds)
+void noiseOnly(int seconds, bool scanner)
 {
     int frames[3] = {};
+    double cpu[3] = {};
     for (const int choice : {0, 1, 2}) {
+        const double t0 = cpuSeconds();
         Run run(choice);
         std::mt19937 rng(4242);
         for (const double sigma : {0.0, 3.0, 300.0, 3000.0, 12000.0}) {
@@ -307,12 +326,17 @@ void noiseOnly(int seconds)
             std::vector<int16_t> audio(static_cast<size_t>(seconds) * 22050 * 2);
             for (int16_t& v : audio)
                 v = sigma > 0 ? static_cast<int16_t>(std::clamp(std::nearbyint(g(rng)), -32768.0, 32767.0)) : int16_t{0};
+            if (scanner)
+                gen::scannerPath(audio, 1000);
             run.feed(audio);
         }
         frames[choice] = static_cast<int>(run.got.size());
+        cpu[choice] = cpuSeconds() - t0;
     }
-    std::printf("noise only: %d s per level at 5 levels, both channels: frames classic %d, coherent %d, both %d\n", seconds,
-                frames[0], frames[2], frames[1]);
+    std::printf("noise only%s: %d s per level at 5 levels, both channels: frames classic %d, coherent %d, both %d; "
+                "CPU s %.2f / %.2f / %.2f\n",
+                scanner ? " (300-3000 Hz band-pass, DC 1000)" : "", seconds, frames[0], frames[2], frames[1], cpu[0],
+                cpu[2], cpu[1]);
 }
 
 void throughput()
@@ -567,8 +591,12 @@ int main(int argc, char** argv)
     }
     if (what == "files" || what == "all")
         files(perChannel);
-    if (what == "noise" || what == "all")
-        noiseOnly(60);
+    if (what == "noise" || what == "all") {
+        // noise [SECONDS per level]
+        const int seconds = what == "noise" && argc > 2 ? std::max(1, std::atoi(argv[2])) : 60;
+        noiseOnly(seconds, false);
+        noiseOnly(seconds, true);
+    }
     if (what == "throughput" || what == "all")
         throughput();
     if (what != "all" && what != "sweep" && what != "files" && what != "noise" && what != "throughput") {

@@ -61,17 +61,20 @@ constexpr const char* kUsage =
     "          CR LF): raw, prc or mes (default raw, or [Txt] TxtType of --ini)\n"
     "  --dual  channels to decode: 1 = left only, 2 = left and right (default 2)\n"
     "  --demod  the demodulators that deliver frames: classic (the classic chain\n"
-    "          alone), coherent (the coherent one with soft repair alone) or both,\n"
+    "          alone), coherent (the coherent one with soft repair alone; the\n"
+    "          classic chain's filters still feed the spectrum and OVR) or both,\n"
     "          a frame found by both passing once (default: [Wave] Demodulator of\n"
-    "          --ini, else both)\n"
+    "          --ini, else coherent)\n"
     "  --positions  print, instead, one tab-separated line per position fix: flight,\n"
     "          registration, local time, latitude, longitude, altitude, temperature,\n"
     "          heading, wind direction, wind speed\n"
     "  --frames  print, instead, every frame the receiver captures with a good\n"
     "          CRC, before the block decoder's checks: [Lch] or [Rch], the date\n"
-    "          and time, '>' and the frame as raw text, one line each; unless\n"
-    "          only the classic chain runs, the date and time are followed by\n"
-    "          \" classic\" or \" coherent\" and, for a repaired frame, \" N bits repaired\"\n"
+    "          and time, the frame's level (\" -23.4 dB\": the mean envelope of the\n"
+    "          channel's audio over the frame, full scale 0 dB), '>' and the frame\n"
+    "          as raw text, one line each; unless only the classic chain runs,\n"
+    "          the level is followed by \" classic\" or \" coherent\" and, for a\n"
+    "          repaired frame, \" N bits repaired\"\n"
     "  --json  print, instead, every such frame as the JSON feed sends it to\n"
     "          an aggregator: one object per line, UTF-8\n"
     "  --station-id ID  the feed's station_id (default: [Feed] StationId of --ini)\n"
@@ -90,7 +93,7 @@ struct Options {
     QString iniPath; // empty: the program folder's varnesk.ini
     int dual = 2;
     int view = -1; // [Txt] TxtType; -1: from --ini, else RAW
-    int demod = -1; // [Wave] Demodulator; -1: from --ini, else both
+    int demod = -1; // [Wave] Demodulator; -1: from --ini, else coherent
     bool help = false;
     bool positions = false;
     bool frames = false;
@@ -305,7 +308,7 @@ int main(int argc, char** argv)
     if (options->demod >= 0)
         settings.setInteger(varnesk::Key::Demodulator, options->demod);
     else if (options->iniPath.isEmpty())
-        settings.setInteger(varnesk::Key::Demodulator, 1);
+        settings.setInteger(varnesk::Key::Demodulator, 2);
     if (options->view >= 0)
         settings.setInteger(varnesk::Key::TxtType, options->view);
     else if (options->iniPath.isEmpty())
@@ -325,8 +328,13 @@ int main(int argc, char** argv)
         QObject::connect(&pipeline, &varnesk::ReceivePipeline::frameCaptured, &pipeline,
                          [tagged](const varnesk::CapturedFrame& frame, const QDateTime& blockTime) {
                              std::string tag;
+                             if (frame.levelDb) {
+                                 char level[32];
+                                 std::snprintf(level, sizeof level, " %.1f dB", *frame.levelDb);
+                                 tag = level;
+                             }
                              if (tagged) {
-                                 tag = frame.from == varnesk::Demodulator::Classic ? " classic" : " coherent";
+                                 tag += frame.from == varnesk::Demodulator::Classic ? " classic" : " coherent";
                                  if (frame.repairedBits > 0)
                                      tag += " " + std::to_string(frame.repairedBits) + " bits repaired";
                              }

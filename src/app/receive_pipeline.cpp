@@ -26,6 +26,11 @@ void ReceivePipeline::ProcessCaptureBlock(CaptureBlockSpan block)
 
 void ReceivePipeline::ProcessCaptureBlock(CaptureBlockSpan block, const QDateTime& blockTime)
 {
+    ProcessCaptureBlock(block, blockTime, CarrierLevels{});
+}
+
+void ReceivePipeline::ProcessCaptureBlock(CaptureBlockSpan block, const QDateTime& blockTime, const CarrierLevels& carrier)
+{
     if (!m_processingEnabled)
         return;
     ++m_blocksProcessed;
@@ -36,36 +41,64 @@ void ReceivePipeline::ProcessCaptureBlock(CaptureBlockSpan block, const QDateTim
     for (int c = 0; c < channels; ++c)
         for (int n = 0; n < kFramesPerBlock; ++n)
             m_channel[c][n] = block[static_cast<size_t>(n * kCaptureChannels + c)];
+    for (int c = 0; c < channels; ++c)
+        m_level.addBlock(c, std::span<const double, kFramesPerBlock>(m_channel[c], kFramesPerBlock),
+                         carrier.dbfs[static_cast<size_t>(c)]);
+    // Every frame carries its level, whichever demodulator found it.
+    auto withLevel = [this](CapturedFrame frame) {
+        if (!frame.levelDb)
+            frame.levelDb = m_level.frameLevelDb(frame.channel, frame.bitCount);
+        return frame;
+    };
     // The coherent demodulator reads the raw samples, so it runs first; the
     // classic chain then filters them in place (both channels side by side
     // when there are two). Channel 0's frames are handed on, then channel 1's;
     // with both demodulators, every frame passes the merge first.
     const auto choice = static_cast<DemodulatorChoice>(std::clamp(m_settings.integer(Key::Demodulator), 0, 2));
     std::array<std::optional<CapturedFrame>, kCaptureChannels> second;
+    std::array<uint64_t, kCaptureChannels> refusedBefore{};
     if (choice != DemodulatorChoice::Classic)
-        for (int c = 0; c < channels; ++c)
+        for (int c = 0; c < channels; ++c) {
+            refusedBefore[static_cast<size_t>(c)] = m_coherent.counts(c).guardRefusals;
             second[static_cast<size_t>(c)] =
                 m_coherent.processChannel(c, std::span<const double, kFramesPerBlock>(m_channel[c], kFramesPerBlock));
+        }
     std::array<std::optional<CapturedFrame>, kCaptureChannels> first;
     auto samples = [this](int c) { return std::span<double, kFramesPerBlock>(m_channel[c], kFramesPerBlock); };
-    if (channels == 2)
+    if (choice == DemodulatorChoice::Coherent) {
+        // The classic chain's frames would add nothing: only its filters run,
+        // for the spectrum and OVR; SYN and ERR follow the coherent demodulator
+        // (a frame being received; one whose best repair was refused, as a
+        // capture with a bad CRC lights ERR).
+        if (channels == 2)
+            m_receiver.filterChannels(samples(0), samples(1));
+        else if (channels == 1)
+            m_receiver.filterChannel(0, samples(0));
+        for (int c = 0; c < channels; ++c) {
+            ChannelState& lamps = m_receiver.channel(c);
+            lamps.synShown = m_coherent.channel(c).tracking;
+            if (m_coherent.counts(c).guardRefusals != refusedBefore[static_cast<size_t>(c)])
+                lamps.errCount = 0;
+        }
+    } else if (channels == 2) {
         first = m_receiver.processChannels(samples(0), samples(1));
-    else if (channels == 1)
+    } else if (channels == 1) {
         first[0] = m_receiver.processChannel(0, samples(0));
+    }
     for (int c = 0; c < channels; ++c) {
         const std::optional<CapturedFrame>& frame = first[static_cast<size_t>(c)];
         if (choice == DemodulatorChoice::Classic) {
             if (frame)
-                onFrameCaptured(*frame, blockTime);
+                onFrameCaptured(withLevel(*frame), blockTime);
             continue;
         }
         if (frame && choice == DemodulatorChoice::Both
             && m_merge.admit(c, frame->rawLine, Demodulator::Classic, m_blocksProcessed))
-            onFrameCaptured(*frame, blockTime);
+            onFrameCaptured(withLevel(*frame), blockTime);
         const std::optional<CapturedFrame>& other = second[static_cast<size_t>(c)];
         if (other && m_merge.admit(c, other->rawLine, Demodulator::Coherent, m_blocksProcessed)) {
             m_receiver.channel(c).rcvCount = 0; // RCV lights as for a frame of the classic chain
-            onFrameCaptured(*other, blockTime);
+            onFrameCaptured(withLevel(*other), blockTime);
         }
     }
     Q_EMIT captureBlockDone();

@@ -10,6 +10,7 @@
 #include "net/network_sharing.h"
 #include "receiver/audio_format.h"
 #include "receiver/coherent_receiver.h"
+#include "receiver/frame_level.h"
 #include "receiver/frame_merge.h"
 #include "receiver/receiver.h"
 #include "settings/app_paths.h"
@@ -51,6 +52,9 @@ public:
     // one-argument form stamps the block with the current time.
     void ProcessCaptureBlock(CaptureBlockSpan block);
     void ProcessCaptureBlock(CaptureBlockSpan block, const QDateTime& blockTime);
+    // A block from a source that knows each channel's carrier level over it
+    // (see FrameLevel): the frames' levels come from these instead of the audio.
+    void ProcessCaptureBlock(CaptureBlockSpan block, const QDateTime& blockTime, const CarrierLevels& carrier);
 
     // The hand-off of a checked frame from the receiver (channel 0 or 1): to
     // the block decoder with the tag "Lch" / "Rch", or in a client station as
@@ -102,6 +106,7 @@ private:
     Receiver m_receiver;
     CoherentReceiver m_coherent;
     FrameMerge m_merge;
+    FrameLevel m_level;
     NetworkSharing m_network{m_settings};
     AircraftTracking m_tracking{m_settings, m_paths};
     DecodeChain m_decode{m_settings, m_paths, m_tracking, m_network};

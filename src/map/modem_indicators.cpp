@@ -134,7 +134,7 @@ void ModemIndicators::updateLamps(Receiver& receiver)
 {
     const ChannelState& chosen = receiver.channel(m_chosen);
     m_lamps.ovr = chosen.overload ? kLampRed : kLampDark;
-    m_lamps.syn = chosen.inFrame ? kLampAqua : kLampDark;
+    m_lamps.syn = chosen.synShown ? kLampAqua : kLampDark;
     for (int c = 0; c < kReceiverChannels; ++c) {
         ChannelState& ch = receiver.channel(c);
         const bool shown = c == m_chosen;

@@ -53,6 +53,10 @@ struct ChannelState {
     // Indicators: blocks since the last good / bad frame.
     int rcvCount = 6;
     int errCount = 0;
+    // What the SYN lamp shows: a frame being received by the demodulator
+    // that delivers frames (the classic capture, or the coherent tracking when
+    // the coherent demodulator alone delivers them).
+    bool synShown = false;
 };
 
 } // namespace varnesk

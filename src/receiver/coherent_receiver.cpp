@@ -498,7 +498,9 @@ bool ChannelRun::attempt(int endChar, uint8_t endByte)
     const std::span<const float> frame(s.llr.data(), static_cast<size_t>(bits));
     const std::span<const float> del = held >= bits + 8 ? std::span<const float>(s.llr.data() + bits, 8) : std::span<const float>();
     const double odds = wrongEndOdds(frame, endChar, endByte, del);
-    const RepairResult r = m_repair.repair(frame, endChar + 1, endByte, otherEnds, s.chars, odds);
+    const int budget = static_cast<int>(std::clamp(s.repairCredit, static_cast<double>(kRepairMinPops), static_cast<double>(kRepairPops)));
+    const RepairResult r = m_repair.repair(frame, endChar + 1, endByte, otherEnds, s.chars, odds, budget);
+    s.repairCredit -= r.pops;
     if (!r.ok) {
         s.guardRefused = s.guardRefused || r.refused;
         return false;
@@ -671,6 +673,7 @@ std::optional<CapturedFrame> CoherentReceiver::processChannel(int c, std::span<c
     const bool whitened = w.process(samples, filtered);
     const bool wasTracking = s.tracking;
     const uint64_t syncs = s.counts.syncsFound;
+    s.repairCredit = std::min(s.repairCredit + kRepairPopsPerSecond * kFramesPerBlock / kSampleRateHz, kRepairSavedPops);
     mix(s, whitened ? std::span<const double, kFramesPerBlock>(filtered) : samples);
     ChannelRun run(s, m_repair, c);
     std::optional<CapturedFrame> frame = run.run();

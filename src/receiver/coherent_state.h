@@ -5,6 +5,7 @@
 #pragma once
 
 #include "acars/bit_frame.h"
+#include "receiver/soft_repair.h"
 
 #include <array>
 #include <cstdint>
@@ -96,6 +97,7 @@ struct CoherentState {
     int nextChar = 0;       // next character index to examine for an end character
     int endTries = 0;
     bool guardRefused = false; // a CRC match was found but was not likely enough
+    double repairCredit = kRepairSavedPops; // what the repair may still spend (see kRepairPopsPerSecond)
     std::array<int, coherent::kMaxEndTries> triedEnds{};
 
     // The last frame delivered (valid until this channel's next block).

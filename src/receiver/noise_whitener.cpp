@@ -87,14 +87,18 @@ void lagProducts(const double* x, std::array<double, NoiseWhitener::kLags + 1>& 
 VARNESK_TARGET_CLONES
 void firBlock(const double* line, const double* taps, double* out)
 {
-    // out[i] = Σ taps[t] · x[i − t], with x[i] = line[i + kTaps − 1].
+    // out[i] = Σ taps[t] · x[i − t], with x[i] = line[i + kTaps − 1]; each
+    // output's terms in the order of t, a tap at a time over the whole block
+    // (the loop over the outputs runs on vectors).
     constexpr int k = NoiseWhitener::kTaps;
-    for (int i = 0; i < NoiseWhitener::kBlock; ++i) {
-        const double* x = line + i + k - 1;
-        double sum = 0;
-        for (int t = 0; t < k; ++t)
-            sum += taps[t] * x[-t];
-        out[i] = sum;
+    constexpr int n = NoiseWhitener::kBlock;
+    for (int i = 0; i < n; ++i)
+        out[i] = 0;
+    for (int t = 0; t < k; ++t) {
+        const double tap = taps[t];
+        const double* x = line + k - 1 - t;
+        for (int i = 0; i < n; ++i)
+            out[i] += tap * x[i];
     }
 }
 

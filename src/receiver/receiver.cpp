@@ -3,6 +3,7 @@
 
 #include "receiver/channel_filter.h"
 #include "receiver/frame_capture.h"
+#include "receiver/msk_demodulator.h"
 
 namespace varnesk {
 
@@ -14,7 +15,33 @@ std::optional<CapturedFrame> Receiver::processChannel(int c, BlockOut samples)
     bandFilter(state, samples);
     levelControl(state, samples);
     demodulate(state, m_scratch, samples);
-    return captureFrames(state, c);
+    std::optional<CapturedFrame> frame = captureFrames(state, c);
+    state.synShown = state.inFrame;
+    return frame;
+}
+
+void Receiver::filterChannel(int c, BlockOut samples)
+{
+    if (c < 0 || c >= kReceiverChannels)
+        return;
+    ChannelState& state = m_channels[static_cast<size_t>(c)];
+    bandFilter(state, samples);
+    levelControl(state, samples);
+    quadratureSplit(state, samples, m_scratch.inPhase, m_scratch.quadrature);
+    frequencyShift(state, m_scratch.inPhase, m_scratch.quadrature, samples);
+}
+
+void Receiver::filterChannels(BlockOut left, BlockOut right)
+{
+    ChannelState& a = m_channels[0];
+    ChannelState& b = m_channels[1];
+    bandFilter(a, left);
+    bandFilter(b, right);
+    levelControlPair(a, b, left, right);
+    quadratureSplit(a, left, m_scratch.inPhase, m_scratch.quadrature);
+    frequencyShift(a, m_scratch.inPhase, m_scratch.quadrature, left);
+    quadratureSplit(b, right, m_secondScratch.inPhase, m_secondScratch.quadrature);
+    frequencyShift(b, m_secondScratch.inPhase, m_secondScratch.quadrature, right);
 }
 
 std::array<std::optional<CapturedFrame>, 2> Receiver::processChannels(BlockOut left, BlockOut right)
@@ -25,7 +52,10 @@ std::array<std::optional<CapturedFrame>, 2> Receiver::processChannels(BlockOut l
     bandFilter(b, right);
     levelControlPair(a, b, left, right);
     demodulatePair(a, b, m_scratch, m_secondScratch, left, right);
-    return {captureFrames(a, 0), captureFrames(b, 1)};
+    std::array<std::optional<CapturedFrame>, 2> frames{captureFrames(a, 0), captureFrames(b, 1)};
+    a.synShown = a.inFrame;
+    b.synShown = b.inFrame;
+    return frames;
 }
 
 void Receiver::resetIndicators()

@@ -24,6 +24,12 @@ public:
     // processChannel(0, left) then processChannel(1, right), bit for bit, in
     // less time (the two channels' recurrences run side by side).
     std::array<std::optional<CapturedFrame>, 2> processChannels(BlockOut left, BlockOut right);
+    // Only the first stages (band filter, level control, the 4000 Hz shift):
+    // the shifted signal and the overload state, for the spectrum and the
+    // OVR lamp, when another demodulator delivers the frames.
+    // The rest of the chain does not run; its state stays as it was.
+    void filterChannels(BlockOut left, BlockOut right);
+    void filterChannel(int channel, BlockOut samples);
 
     ChannelState& channel(int c) { return m_channels[static_cast<size_t>(c)]; }
     const ChannelState& channel(int c) const { return m_channels[static_cast<size_t>(c)]; }

@@ -34,13 +34,10 @@ constexpr int kLabelChar = kLabelPos - kModePos;
 constexpr int kBlockIdChar = kBlockIdPos - kModePos;
 constexpr int kTextStartChar = kBlockIdChar + 1; // STX after mode, address, ack, label and block id
 constexpr int kDownlinkFieldChars = 10;
+static_assert(kTextStartChar + 1 + kDownlinkFieldChars == 23, "the text class follows the downlink fields");
 // A move flips two of a character's kWeakBits least reliable bits (with four,
 // about one frame in fifty near the limit had its errors out of reach).
 constexpr int kWeakBits = 6;
-// Subsets taken from the heap at most per frame (both sides together), tried
-// or not (those with two moves on one character, or leaving an implausible
-// character, are not tried).
-constexpr int kRepairPops = 4 * kRepairBudget;
 constexpr int kMaxMessageBits = (kRepairMaxChars + 2) * 8;
 
 struct CrcTables {
@@ -97,8 +94,9 @@ bool isDigitValue(int v)
 }
 
 // A downlink (its block id a digit) starts its text with the message number,
-// a letter, two digits and a letter ("M01A"), and the flight number, six
-// letters, digits or spaces ("JL0123"): k counts from the first text character.
+// a letter, two digits and a letter ("M01A"), and the flight number: the
+// airline's two letters or digits, then four digits or spaces ("JL0123",
+// "JL12  "; the decoder drops any other). k counts from the first text character.
 bool downlinkFieldChar(int k, int v)
 {
     v &= 0x7F;
@@ -107,7 +105,9 @@ bool downlinkFieldChar(int k, int v)
         return upper;
     if (k == 1 || k == 2)
         return isDigitValue(v);
-    return upper || isDigitValue(v) || v == ' ';
+    if (k == 4 || k == 5)
+        return upper || isDigitValue(v) || v == ' ';
+    return isDigitValue(v) || v == ' ';
 }
 
 } // namespace
@@ -128,14 +128,14 @@ bool plausibleChar(int c, int v)
     const bool printable = v >= 0x20 && v <= 0x7E;
     if (c == 0) // mode: "2", "@" … "]", "`" … "}"
         return v == '2' || (v >= '@' && v <= ']') || (v >= '`' && v <= '}');
-    if (c >= 1 && c <= kAddressWidth)
-        return (v >= 'A' && v <= 'Z') || (v >= '0' && v <= '9') || v == '.' || v == '-';
-    if (c == kAckChar) // acknowledgement: a character or NAK
+    if (c >= 1 && c <= kAddressWidth) // an uplink may carry DEL there
+        return (v >= 'A' && v <= 'Z') || (v >= '0' && v <= '9') || v == '.' || v == '-' || v == kCharDel;
+    if (c == kAckChar) // a character or NAK
         return printable || v == kCharNak;
-    if (c == kLabelChar || c == kLabelChar + 1)
+    if (c == kLabelChar || c == kLabelChar + 1) // a general response's label is "_" DEL
         return printable || v == kCharDel;
-    if (c <= kBlockIdChar)
-        return printable;
+    if (c == kBlockIdChar) // a squitter's is NUL; an uplink's may be DEL
+        return printable || v == 0 || v == kCharDel;
     return printable || v == '\r' || v == '\n';
 }
 
@@ -151,7 +151,8 @@ SoftRepair::SoftRepair()
 bool SoftRepair::conflicts(int node, int move) const
 {
     const int c = m_moves[static_cast<size_t>(move)].charIndex;
-    if (c < 0)
+    // The characters' bits say for sure when none of the chain's moves is on c.
+    if (c < 0 || node < 0 || (m_nodes[static_cast<size_t>(node)].charBits & charBit(c)) == 0)
         return false;
     for (int n = node; n >= 0; n = m_nodes[static_cast<size_t>(n)].parent) {
         const int m = m_nodes[static_cast<size_t>(n)].move;
@@ -187,7 +188,7 @@ double wrongEndOdds(std::span<const float> llr, int endChar, uint8_t endByte, st
 }
 
 RepairResult SoftRepair::repair(std::span<const float> llr, int charCount, uint8_t endChar, int otherEnds,
-                                std::span<uint8_t> chars, double wrongEndOdds)
+                                std::span<uint8_t> chars, double wrongEndOdds, int maxPops)
 {
     RepairResult result;
     if (charCount < 1 || charCount > kRepairMaxChars || llr.size() < static_cast<size_t>(charCount * 8 + 16)
@@ -214,11 +215,12 @@ RepairResult SoftRepair::repair(std::span<const float> llr, int charCount, uint8
         return result;
     }
 
-    // A block with a text is a downlink or not by its block id, and a
-    // downlink's text starts with the fields above. Z weighs both sides; the
-    // search tries the side the block id was received on first, then the other.
+    // A block is a downlink or not by its block id: that decides what its
+    // mode and acknowledgement may be, and a downlink's text starts with the
+    // fields above. Z weighs both sides; the search tries the side the block
+    // id was received on first, then the other.
     const int fieldEnd = std::min(kTextStartChar + 1 + kDownlinkFieldChars, charCount - 1);
-    const bool coupled = fieldEnd > kTextStartChar + 1;
+    const bool coupled = charCount > kBlockIdChar + 1;
     const double logZ = logWeightOfAll(llr, charCount, coupled, fieldEnd, endChar);
     // A word of the right BCS parity passes the CRC by chance with probability 2^-15.
     const double logFalse = logZ - 15 * std::log(2.0) + std::log(1.0 + otherEnds);
@@ -231,9 +233,11 @@ RepairResult SoftRepair::repair(std::span<const float> llr, int charCount, uint8
         sideCount = 2;
     }
     Search search{logZ, logFalse, wrongEndOdds};
+    search.maxPops = std::clamp(maxPops, 0, kRepairPops);
     for (int k = 0; k < sideCount && !search.decided(); ++k)
         searchSide(llr, charCount, endChar, sides[k], fieldEnd, search);
     result.candidatesTried = search.candidatesTried;
+    result.pops = std::min(search.pops, search.maxPops);
     if (search.matches == 0 || blockCheck(m_best) != 0)
         return result;
     result.posterior = search.posterior(search.bestCost);
@@ -293,9 +297,10 @@ bool SoftRepair::mayStand(int c, int v, Side side, int fieldEnd)
         return false;
     if (side != Side::Any && c == kBlockIdChar)
         return isDigitValue(v) == (side == Side::Downlink);
-    // A downlink's mode character is below "a", an uplink's from "`" on.
-    if (side != Side::Any && c == 0)
-        return ((v & 0x7F) < 'a') == (side == Side::Downlink);
+    // Mode "2" serves both directions; otherwise a downlink's mode is "@" … "]",
+    // an uplink's "`" … "}".
+    if (side != Side::Any && c == 0 && (v & 0x7F) != '2')
+        return ((v & 0x7F) < '`') == (side == Side::Downlink);
     // A downlink acknowledges an uplink's block id (a letter), an uplink a
     // downlink's (a digit); or NAK.
     if (side != Side::Any && c == kAckChar && (v & 0x7F) != kCharNak) {
@@ -307,32 +312,68 @@ bool SoftRepair::mayStand(int c, int v, Side side, int fieldEnd)
     return true;
 }
 
+const std::vector<uint8_t>& SoftRepair::standing(int c, Side side)
+{
+    // Where a character stands decides what may stand there: each place
+    // before the text, each place of the downlink fields, and the text.
+    static const auto table = [] {
+        std::array<std::array<std::vector<uint8_t>, 3>, kTextClass + 1> t;
+        for (int place = 0; place <= kTextClass; ++place)
+            for (const Side sd : {Side::Any, Side::Downlink, Side::Other})
+                for (int v = 0; v < 128; ++v)
+                    if (mayStand(place, v, sd, kTextClass))
+                        t[static_cast<size_t>(place)][static_cast<size_t>(sd)].push_back(withOddParity(v));
+        return t;
+    }();
+    return table[static_cast<size_t>(std::clamp(c, 0, kTextClass))][static_cast<size_t>(side)];
+}
+
 double SoftRepair::logWeightOfAll(std::span<const float> llr, int charCount, bool coupled, int fieldEnd, uint8_t endChar)
 {
     // Every odd-parity value of character c that may stand there on the given
     // side, weighted by the bits it overrules.
+    // The weight of a value is the product of e^-|l| over the bits it
+    // overrules: built for every pattern of overruled bits from eight factors.
+    std::array<double, 256> weight;
+    int weightsOf = -1; // the character the table is for
     auto charWeight = [&](int c, Side side) {
         const float* l = llr.data() + c * 8;
+        if (weightsOf != c) {
+            weight[0] = 1;
+            for (int b = 0; b < 8; ++b) {
+                const double f = std::exp(-std::fabs(static_cast<double>(l[b])));
+                for (int d = 0; d < (1 << b); ++d)
+                    weight[static_cast<size_t>(d | (1 << b))] = weight[static_cast<size_t>(d)] * f;
+            }
+            weightsOf = c;
+        }
+        const uint8_t hard = hardByte(l);
         double z = 0;
-        for (int v = 0; v < 128; ++v)
-            if (mayStand(c, v, side, fieldEnd))
-                z += std::exp(-overruleCost(l, withOddParity(v)));
-        return std::log(std::max(z, 1e-300));
+        for (const uint8_t value : standing(c < fieldEnd ? c : kTextClass, side))
+            z += weight[value ^ hard];
+        return std::max(z, 1e-300);
     };
     double logZ = 0;
     double downlinkSide = 0; // the mode, acknowledgement, block id and the fields, as a downlink
     double otherSide = 0;    // and as anything else
+    double anyProduct = 1;
     for (int c = 0; c < charCount; ++c) {
         if (const int held = heldValue(c, charCount, endChar); held >= 0) {
             // Held: the weight of the one value that may stand.
             logZ -= overruleCost(llr.data() + c * 8, static_cast<uint8_t>(held));
         } else if (coupled && (c == 0 || c == kAckChar || c == kBlockIdChar || (c > kTextStartChar && c < fieldEnd))) {
-            downlinkSide += charWeight(c, Side::Downlink);
-            otherSide += charWeight(c, Side::Other);
+            downlinkSide += std::log(charWeight(c, Side::Downlink));
+            otherSide += std::log(charWeight(c, Side::Other));
         } else {
-            logZ += charWeight(c, Side::Any);
+            // Multiplied up, the log taken only before the product could underflow.
+            anyProduct *= charWeight(c, Side::Any);
+            if (anyProduct < 1e-200) {
+                logZ += std::log(anyProduct);
+                anyProduct = 1;
+            }
         }
     }
+    logZ += std::log(anyProduct);
     if (coupled)
         logZ += logSum(downlinkSide, otherSide);
     // Every block passing the CRC has an even number of 1 bits (the generator
@@ -435,20 +476,25 @@ void SoftRepair::searchSide(std::span<const float> llr, int charCount, uint8_t e
     const double logOdds = std::log(kRepairPosterior / (1 - kRepairPosterior));
     m_nodes.clear();
     m_heap.clear();
-    auto byCost = [this](int x, int y) { return m_nodes[static_cast<size_t>(x)].cost > m_nodes[static_cast<size_t>(y)].cost; };
-    m_nodes.push_back({baseCost, -1, -1, 0, 0, false});
-    m_heap.push_back(0);
+    auto byCost = [](const HeapEntry& x, const HeapEntry& y) { return x.cost > y.cost; };
+    m_nodes.push_back({baseCost, -1, -1, 0, 0, false, 0});
+    m_heap.push_back({baseCost, 0});
     const int moveCount = static_cast<int>(m_moves.size());
-    while (!m_heap.empty() && search.candidatesTried < kRepairBudget && search.pops++ < kRepairPops) {
+    double logUntried = 0; // log of the share of Z not yet tried, and whether it needs working out again
+    bool untriedStale = true;
+    while (!m_heap.empty() && search.candidatesTried < kRepairBudget && search.pops++ < search.maxPops) {
         std::pop_heap(m_heap.begin(), m_heap.end(), byCost);
-        const int n = m_heap.back();
+        const int n = m_heap.back().node;
         m_heap.pop_back();
         const Node node = m_nodes[static_cast<size_t>(n)];
         // Nothing cheaper than this is left: when even a match now would fall
         // well short of the posterior (by e², more than the rest of the
         // budget can make up), stop.
-        if (search.matches == 0
-            && std::log(std::max(1.0 - search.triedShare + search.wrongEnd, 1e-300)) + search.logFalse > -node.cost - logOdds + 2.0)
+        if (untriedStale) {
+            logUntried = std::log(std::max(1.0 - search.triedShare + search.wrongEnd, 1e-300));
+            untriedStale = false;
+        }
+        if (search.matches == 0 && logUntried + search.logFalse > -node.cost - logOdds + 2.0)
             break;
         const bool valid = node.move < 0 || !conflicts(node.parent, node.move);
         if (valid && node.fixes == mustMoves && node.oddBcsFlips != bcsParityRight) {
@@ -466,6 +512,7 @@ void SoftRepair::searchSide(std::span<const float> llr, int charCount, uint8_t e
                     return;
             } else {
                 search.triedShare += share;
+                untriedStale = true;
             }
         }
         const int next = node.move + 1;
@@ -474,8 +521,9 @@ void SoftRepair::searchSide(std::span<const float> llr, int charCount, uint8_t e
         const Move& mv = m_moves[static_cast<size_t>(next)];
         if (valid) {
             m_nodes.push_back({node.cost + mv.cost, n, next, static_cast<uint16_t>(node.syndrome ^ mv.syndrome),
-                               static_cast<int16_t>(node.fixes + mv.fixes), node.oddBcsFlips != (mv.charIndex < 0)});
-            m_heap.push_back(static_cast<int>(m_nodes.size()) - 1);
+                               static_cast<int16_t>(node.fixes + mv.fixes), node.oddBcsFlips != (mv.charIndex < 0),
+                               node.charBits | charBit(mv.charIndex)});
+            m_heap.push_back({m_nodes.back().cost, static_cast<int>(m_nodes.size()) - 1});
             std::push_heap(m_heap.begin(), m_heap.end(), byCost);
         }
         if (node.move >= 0) {
@@ -483,8 +531,10 @@ void SoftRepair::searchSide(std::span<const float> llr, int charCount, uint8_t e
             m_nodes.push_back({node.cost - last.cost + mv.cost, node.parent, next,
                                static_cast<uint16_t>(node.syndrome ^ last.syndrome ^ mv.syndrome),
                                static_cast<int16_t>(node.fixes - last.fixes + mv.fixes),
-                               (node.oddBcsFlips != (last.charIndex < 0)) != (mv.charIndex < 0)});
-            m_heap.push_back(static_cast<int>(m_nodes.size()) - 1);
+                               (node.oddBcsFlips != (last.charIndex < 0)) != (mv.charIndex < 0),
+                               (node.parent >= 0 ? m_nodes[static_cast<size_t>(node.parent)].charBits : 0)
+                                   | charBit(mv.charIndex)});
+            m_heap.push_back({m_nodes.back().cost, static_cast<int>(m_nodes.size()) - 1});
             std::push_heap(m_heap.begin(), m_heap.end(), byCost);
         }
     }

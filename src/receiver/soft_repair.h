@@ -22,6 +22,19 @@ inline constexpr double kRepairPosterior = 0.995;
 inline constexpr double kRepairSure = 0.9999;
 // Candidates (sets of flips) tried per frame at most.
 inline constexpr int kRepairBudget = 20000;
+// Subsets taken from the search's heap per frame at most (both sides
+// together, tried or not: those with two moves on one character or leaving a
+// character that cannot stand are not tried).
+inline constexpr int kRepairPops = 4 * kRepairBudget;
+// The repair's budget per channel: subsets it may take per second of audio,
+// and how many it may save up in quiet times. Each search takes at most what
+// is saved (and at least kRepairMinPops), so in noise, where every start
+// sequence found by chance costs a search, the repair costs at most about
+// this much more. A search stops early once no match left could pass the
+// guard, so the budget goes to frames that can still be repaired.
+inline constexpr double kRepairPopsPerSecond = 3000;
+inline constexpr double kRepairSavedPops = kRepairPops;
+inline constexpr int kRepairMinPops = 500;
 // Characters from the mode character through the end character, at most.
 inline constexpr int kRepairMaxChars = 240;
 
@@ -29,6 +42,7 @@ struct RepairResult {
     bool ok = false;
     int flippedBits = 0;    // bits changed from the hard decisions (0: the frame was right as received)
     int candidatesTried = 0;
+    int pops = 0;           // subsets taken from the search's heap: the search's cost
     bool refused = false;   // a match was found but its posterior fell short
     double posterior = 0.0; // of the delivered frame; 1 when nothing was flipped
 };
@@ -42,21 +56,22 @@ public:
     // is held at endChar (8-bit value with parity), and character 12 at STX
     // when a text follows. A repaired frame holds no character that cannot
     // stand at its place (see plausibleChar), not even one received so; a
-    // downlink (block id a digit, mode character below "a") must start its
-    // text with a message number and a flight number, and acknowledges with a
-    // letter or NAK. The side the block id was received on is searched first,
+    // downlink (block id a digit, mode "2" or "@" … "]") must start its text
+    // with a message number and a flight number, and acknowledges with a
+    // letter or NAK; anything else (an uplink, a squitter: mode "2" or
+    // "`" … "}") acknowledges with a digit or NAK. The side the block id was received on is searched first,
     // then the other unless the first decided. otherEnds: how many other end
     // positions were already tried for this transmission (each one more
     // chance of a false match). wrongEndOdds: the odds that the transmission
     // does not end at endChar at all (see wrongEndOdds below); a false match
     // is that much more likely. On success the characters (8-bit) go to chars.
     RepairResult repair(std::span<const float> llr, int charCount, uint8_t endChar, int otherEnds,
-                        std::span<uint8_t> chars, double wrongEndOdds = 0.0);
+                        std::span<uint8_t> chars, double wrongEndOdds = 0.0, int maxPops = kRepairPops);
 
 private:
-    // Which side of the block id a search keeps to: a block with a text is a
-    // downlink (block id a digit) or not, and a downlink's text starts with
-    // its message and flight numbers.
+    // Which side of the block id a search keeps to: a block is a downlink
+    // (block id a digit) or not, and a downlink's text starts with its
+    // message and flight numbers.
     enum class Side { Any, Downlink, Other };
     // What the searches of one frame share: log Z, the false-match weight per
     // unit of weight not yet tried, the shares of Z tried and matched, the
@@ -71,6 +86,7 @@ private:
         int matches = 0;
         int candidatesTried = 0;
         int pops = 0;
+        int maxPops = kRepairPops;
         double posterior(double cost) const;
         // Whether searching on could hardly change the decision on the best
         // match: it is sure, or short of the guard even if all else failed.
@@ -78,6 +94,10 @@ private:
     };
 
     static bool mayStand(int c, int v, Side side, int fieldEnd);
+    // The values (with odd parity) that may stand at character c on a side;
+    // c from kTextClass on: a text character past the downlink fields.
+    static constexpr int kTextClass = 23;
+    static const std::vector<uint8_t>& standing(int c, Side side);
     static double logWeightOfAll(std::span<const float> llr, int charCount, bool coupled, int fieldEnd, uint8_t endChar);
     // Tries the candidates of one side in order of increasing cost until the
     // decision is made or the budget is spent; a match cheaper than the best
@@ -99,19 +119,30 @@ private:
         uint16_t syndrome;
         int16_t fixes; // moves on characters whose base value may not stay
         bool oddBcsFlips; // an odd number of BCS bits flipped
+        uint64_t charBits; // bit c % 64 for every character c a move of the chain is on
     };
+    static uint64_t charBit(int c) { return c < 0 ? 0 : uint64_t{1} << (c % 64); }
     bool conflicts(int node, int move) const;
 
     std::vector<Move> m_moves;     // capacity kept: no allocation per frame
     std::vector<Node> m_nodes;
-    std::vector<int> m_heap;       // node indices, a min-heap on cost
+    // The heap keeps each node's cost beside its index: its comparisons then
+    // stay within the heap's own memory.
+    struct HeapEntry {
+        double cost;
+        int node;
+    };
+    std::vector<HeapEntry> m_heap; // a min-heap on cost
     std::vector<uint8_t> m_base;   // base word: characters then the two BCS bytes
     std::vector<uint8_t> m_best;   // the cheapest match so far
 };
 
 // Whether a repair may produce character value v (7 bits) at character index
-// c of a block (0 = mode): the address only letters, digits, '.' and '-'; the
-// text only printable characters, CR and LF; DEL only in the label.
+// c of a block (0 = mode): the address only letters, digits, '.', '-' and
+// DEL; the label and acknowledgement printable characters, DEL in the label
+// (a general response's "_" DEL) and NAK as acknowledgement; the block id a
+// printable character, NUL (a squitter's) or DEL; the text only printable
+// characters, CR and LF.
 bool plausibleChar(int c, int v);
 
 // The odds that a transmission whose end character (endByte, with parity)

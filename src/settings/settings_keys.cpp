@@ -162,8 +162,10 @@ constexpr std::array<KeyDef, kKeyCount> kTable{{
     // A WAV file or named pipe to read instead of the sound card; empty = sound card.
     {Key::Source, "Wave", "Source", T::Text, ""},
     // Demodulators that deliver frames: 0 the classic chain alone, 1 both
-    // (a frame found by both passes once), 2 the coherent one alone.
-    {Key::Demodulator, "Wave", "Demodulator", T::Integer, "1"},
+    // (a frame found by both passes once), 2 the coherent one alone (the
+    // default: the classic chain found no frame the coherent one did not, so
+    // only its filters run, for the spectrum and the OVR lamp).
+    {Key::Demodulator, "Wave", "Demodulator", T::Integer, "2"},
     // The frequencies in MHz the scanner feeding the left and right channel
     // is on, for the feed; 0 = not known.
     {Key::WaveFreq1, "Wave", "Freq1", T::Real, "0"},

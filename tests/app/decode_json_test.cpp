@@ -92,7 +92,10 @@ TEST(DecodeJson, EveryFrameOfTheOffAirRecordings)
         // The scanners' frequencies of [Wave]: the right one is not known.
         ASSERT_TRUE(o.value(QLatin1String("freq")).isDouble());
         EXPECT_DOUBLE_EQ(o.value(QLatin1String("freq")).toDouble(), w.channel == 0 ? 131.55 : 0.0);
-        EXPECT_FALSE(o.contains(QLatin1String("level")));
+        // The level of the recording's audio over the frame, below full scale.
+        ASSERT_TRUE(o.value(QLatin1String("level")).isDouble());
+        EXPECT_LT(o.value(QLatin1String("level")).toDouble(), 0.0);
+        EXPECT_GT(o.value(QLatin1String("level")).toDouble(), -60.0);
         EXPECT_EQ(str("mode"), w.mode);
         EXPECT_EQ(str("tail"), w.tail);
         EXPECT_EQ(str("label"), w.label);

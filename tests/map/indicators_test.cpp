@@ -191,7 +191,7 @@ TEST(Indicators, LampsLightForSixBlocksAfterTheirEvent)
     EXPECT_EQ(ind.lamps().rcv, kLampDark);
     ind.setChosenChannel(1);
     receiver.channel(1).overload = true;
-    receiver.channel(1).inFrame = true;
+    receiver.channel(1).synShown = true;
     ind.blockDone(receiver, silence, silence, now, false);
     EXPECT_EQ(ind.lamps().rcv, kLampGreen);
     EXPECT_EQ(ind.lamps().ovr, kLampRed);

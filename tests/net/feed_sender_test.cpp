@@ -123,7 +123,7 @@ public:
     testing::DecodeRig rig{0};
 };
 
-// Every line parsed; the time checked and taken out; then the objects,
+// Every line parsed; the time and the level checked and taken out; then the objects,
 // sorted, must equal those of the bursts.
 void expectLinesOf(const std::vector<std::string>& lines, const std::vector<gen::Burst>& bursts)
 {
@@ -136,6 +136,10 @@ void expectLinesOf(const std::vector<std::string>& lines, const std::vector<gen:
         const double t = o.take(QStringLiteral("timestamp")).toDouble();
         EXPECT_GE(t, kStart.toMSecsSinceEpoch() / 1000.0) << line;
         EXPECT_LE(t, kStart.toMSecsSinceEpoch() / 1000.0 + 60) << line;
+        // Every frame carries the level the receiver measured, below full scale.
+        const QJsonValue level = o.take(QStringLiteral("level"));
+        EXPECT_TRUE(level.isDouble()) << line;
+        EXPECT_LT(level.toDouble(), 0.0) << line;
         got.push_back(QJsonDocument(o).toJson(QJsonDocument::Compact));
     }
     std::vector<QByteArray> want;

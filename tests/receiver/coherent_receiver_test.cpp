@@ -19,6 +19,7 @@
 #include <initializer_list>
 #include <map>
 #include <numbers>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -32,6 +33,8 @@ struct Station {
     std::vector<std::string> lines; // "L" / "R" + RawText
     std::vector<Demodulator> from;
     std::vector<std::pair<int, double>> repairs; // bits flipped and the posterior, per frame
+    std::vector<std::optional<double>> levels;
+    CarrierLevels carrier; // beside every block
     explicit Station(int choice)
         : pipeline(settings, AppPaths::make(QStringLiteral(VARNESK_APP_DIR), QStringLiteral("varnesk"), false,
                                             QDateTime::currentDateTime()))
@@ -43,6 +46,7 @@ struct Station {
             lines.push_back((f.channel == 0 ? "L" : "R") + renderFrameRawText(f.slots, f.bitCount));
             from.push_back(f.from);
             repairs.emplace_back(f.repairedBits, f.repairPosterior);
+            levels.push_back(f.levelDb);
         });
     }
     void run(const std::vector<int16_t>& audio)
@@ -50,7 +54,7 @@ struct Station {
         CaptureBlock block{};
         for (size_t at = 0; at + block.size() <= audio.size(); at += block.size()) {
             std::copy_n(audio.begin() + static_cast<std::ptrdiff_t>(at), block.size(), block.begin());
-            pipeline.ProcessCaptureBlock(block, QDateTime());
+            pipeline.ProcessCaptureBlock(block, QDateTime(), carrier);
         }
     }
     void runFile(const std::string& path)
@@ -324,6 +328,49 @@ TEST(SoftRepair, BlockIdReceivedOnTheWrongSideIsRepaired)
     EXPECT_TRUE(std::equal(out.begin(), out.end(), frame.begin()));
 }
 
+// Every kind of block on the air is repaired, not only downlinks: a
+// squitter (NUL block id), uplinks in mode "2" and in lower-case modes, general
+// responses (label "_" DEL) with and without text, a block ending in ETB.
+TEST(SoftRepair, EveryKindOfBlockIsRepaired)
+{
+    auto block = [](char mode, const char* address, char ack, std::string label, char id, std::string text, bool etx) {
+        gen::BlockSpec b;
+        b.mode = mode;
+        b.address = address;
+        b.ack = ack;
+        b.label = std::move(label);
+        b.blockId = id;
+        b.text = std::move(text);
+        b.etx = etx;
+        return b;
+    };
+    const char nak = static_cast<char>(gen::kNak);
+    const struct {
+        const char* name;
+        gen::BlockSpec block;
+    } cases[] = {
+        {"squitter", block('2', ".......", nak, "SQ", '\0', "02XSTYORJTT2N35333E139469V136975/", true)},
+        {"mode-2 uplink", block('2', ".JA8089", '3', "H1", 'C', "REQUEST POSITION REPORT PLEASE", true)},
+        {"lower-case uplink, ETB", block('x', ".JA8089", nak, "RA", 'H', "WEATHER RJTT 0300Z 33010KT 9999", false)},
+        {"uplink general response", block('d', ".JA8089", '5', "_\x7f", 'A', "", true)},
+        {"downlink general response", block('2', ".JA8089", 'C', "_\x7f", '5', "M12AJL0123", true)},
+        {"downlink, ETB", block('E', ".JA8089", nak, "H1", '3', kReportText, false)},
+    };
+    SoftRepair repair;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const RepairFrame sent(c.block);
+        std::vector<uint8_t> out(static_cast<size_t>(sent.chars));
+        std::vector<float> llr = frameLlr(sent.bytes, kFirm);
+        // Weak errors in the mode, the block id, a character before the end and the BCS.
+        receiveWrong(llr, {1, 11 * 8 + 2, 8 * (sent.chars - 2) + 4, 8 * sent.chars + 3}, 0.4f);
+        const RepairResult r = repair.repair(llr, sent.chars, sent.end, 0, out);
+        ASSERT_TRUE(r.ok);
+        EXPECT_EQ(r.flippedBits, 4);
+        EXPECT_TRUE(std::equal(out.begin(), out.end(), sent.bytes.begin()));
+    }
+}
+
 // Two words that both pass the CRC, six bits apart in three characters of
 // the text, received halfway between: whichever the search meets first has a
 // rival as likely, and neither is taken. With the rival's bits received
@@ -423,6 +470,47 @@ TEST(SoftRepair, ARepairKeepsNoCharacterThatCannotStand)
     EXPECT_EQ(r.flippedBits, 2);
 }
 
+// Two transmissions 20 dB apart on one channel (a long one loud, a short one
+// faint, a faint noise floor): each frame's level is its tone's peak against
+// full scale, from either demodulator; with carrier levels beside the blocks
+// (an IQ source) the level is the carrier's.
+TEST(FrameLevel, TwoTransmissions20DbApart)
+{
+    gen::Burst loud;
+    loud.startSeconds = 0.4;
+    loud.block.text = std::string(kReportText) + std::string(150, 'X');
+    gen::Burst faint;
+    faint.startSeconds = 1.8;
+    faint.block.text = "M13AJL0123";
+    gen::SignalOptions options;
+    options.peak = 20000;
+    options.noise = true;
+    options.ebN0Db = 60;
+    options.durationSeconds = 2.6;
+    std::vector<int16_t> audio = gen::renderStereo(std::vector<gen::Burst>{loud}, options);
+    options.peak = 2000;
+    options.noise = false;
+    const std::vector<int16_t> second = gen::renderStereo(std::vector<gen::Burst>{faint}, options);
+    for (size_t i = 0; i < audio.size(); ++i)
+        audio[i] = static_cast<int16_t>(audio[i] + second[i]);
+    const double loudDb = 20 * std::log10(20000.0 / 32768);
+    for (const int choice : {0, 2}) {
+        SCOPED_TRACE(choice);
+        Station station(choice);
+        station.run(audio);
+        ASSERT_EQ(station.levels.size(), 2u);
+        ASSERT_TRUE(station.levels[0] && station.levels[1]);
+        EXPECT_NEAR(*station.levels[0], loudDb, 0.3);
+        EXPECT_NEAR(*station.levels[0] - *station.levels[1], 20.0, 0.5);
+    }
+    Station iq(2);
+    iq.carrier.dbfs[0] = -12.5;
+    iq.run(audio);
+    ASSERT_EQ(iq.levels.size(), 2u);
+    for (const auto& level : iq.levels)
+        EXPECT_NEAR(level.value_or(0), -12.5, 1e-9);
+}
+
 TEST(FrameMerge, OneCopyOfEachTransmissionPasses)
 {
     struct Step {
@@ -478,6 +566,44 @@ TEST(CoherentReceiver, FrameOfTheCoherentDemodulatorAloneLightsReceive)
     ASSERT_EQ(station.lines.size(), 1u);
     EXPECT_EQ(station.from[0], Demodulator::Coherent);
     EXPECT_TRUE(lit);
+}
+
+// The coherent demodulator alone (the default) still runs the classic
+// chain's filters: the spectrum gets the same shifted signal and OVR the same
+// level control as with the whole chain; SYN lights while the coherent
+// demodulator receives the frame and goes dark after it.
+TEST(CoherentReceiver, AloneItKeepsTheSpectrumAndDrivesSyn)
+{
+    std::vector<gen::Burst> bursts = traffic(3, 1);
+    bursts.resize(1);
+    gen::SignalOptions options;
+    options.noise = true;
+    options.ebN0Db = 20;
+    options.peak = 40000; // clipped: OVR lights
+    const std::vector<int16_t> audio = gen::renderStereo(bursts, options);
+    Station alone(2);
+    Station classic(0);
+    CaptureBlock block{};
+    int synBlocks = 0;
+    bool sameSpectrum = true, sameOverload = true, overload = false;
+    for (size_t at = 0; at + block.size() <= audio.size(); at += block.size()) {
+        std::copy_n(audio.begin() + static_cast<std::ptrdiff_t>(at), block.size(), block.begin());
+        alone.pipeline.ProcessCaptureBlock(block, QDateTime());
+        classic.pipeline.ProcessCaptureBlock(block, QDateTime());
+        const auto a = alone.pipeline.channelSamples(0);
+        const auto b = classic.pipeline.channelSamples(0);
+        sameSpectrum = sameSpectrum && std::equal(a.begin(), a.end(), b.begin());
+        const bool over = alone.pipeline.receiver().channel(0).overload;
+        sameOverload = sameOverload && over == classic.pipeline.receiver().channel(0).overload;
+        overload = overload || over;
+        synBlocks += alone.pipeline.receiver().channel(0).synShown;
+    }
+    EXPECT_TRUE(sameSpectrum);
+    EXPECT_TRUE(sameOverload);
+    EXPECT_TRUE(overload);
+    ASSERT_EQ(alone.lines.size(), 1u);
+    EXPECT_GT(synBlocks, 3);
+    EXPECT_FALSE(alone.pipeline.receiver().channel(0).synShown);
 }
 
 TEST(ReceiverPair, BothChannelsSideBySideMatchOneByOneBitForBit)

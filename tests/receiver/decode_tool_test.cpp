@@ -123,7 +123,8 @@ TEST(DecodeTool, BothDemodulatorsPrintEveryFrameOnceWithItsSource)
     const QList<QByteArray> sent = expectFile.readAll().split('\n');
 
     QProcess tool;
-    tool.start(QStringLiteral(VARNESK_APP_DIR "/varnesk-decode"), {QStringLiteral("--frames"), QStringLiteral("--stats"), wav});
+    tool.start(QStringLiteral(VARNESK_APP_DIR "/varnesk-decode"),
+               {QStringLiteral("--demod"), QStringLiteral("both"), QStringLiteral("--frames"), QStringLiteral("--stats"), wav});
     ASSERT_TRUE(tool.waitForFinished(60000));
     ASSERT_EQ(tool.exitCode(), 0);
     const QString stats = QString::fromUtf8(tool.readAllStandardError());

@@ -1,12 +1,18 @@
 // The ACARS signal generator's on-air form: characters with odd parity, start
-// and suffix characters, and phase-continuous MSK on the two tones.
+// and suffix characters, and phase-continuous MSK on the two tones; its
+// on-air traffic mix.
 #include "acars_signal.h"
+#include "tracking/position_decoder.h"
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <bit>
 #include <cmath>
+#include <map>
 #include <numbers>
+#include <string>
+#include <vector>
 
 namespace varnesk {
 namespace {
@@ -79,3 +85,68 @@ TEST(SignalGenerator, RateErrorStretchesTheBurst)
 
 } // namespace
 } // namespace varnesk
+
+namespace varnesk::gen {
+namespace {
+
+struct FixCollector : FixSink {
+    std::map<std::string, std::vector<std::pair<double, double>>> tracks; // flight → (lat, lon) in order
+    bool addFix(const TrackFix& f) override
+    {
+        tracks[std::string(f.flight)].emplace_back(f.latitude, f.longitude);
+        return true;
+    }
+    void sortTrack(std::string_view) override {}
+};
+
+// The on-air mix: every kind in about its share, and every position report
+// read by the program's position decoder, each aircraft's reports moving on
+// along a route over Japan a few minutes of flight apart.
+TEST(SignalGenerator, AirTrafficMixesKindsAndFliesTracksOverJapan)
+{
+    AirTraffic air(3);
+    std::array<int, kBlockKinds> count{};
+    FixCollector fixes;
+    int reports = 0;
+    constexpr int kBlocks = 2000;
+    for (int i = 0; i < kBlocks; ++i) {
+        const Burst b = air.next();
+        ++count[static_cast<size_t>(b.kind)];
+        const std::string chars = blockChars(b.block);
+        ASSERT_GE(chars.size(), 18u); // "+" through the block id and the end character
+        if (b.kind == BlockKind::Squitter) {
+            EXPECT_EQ(chars.substr(5, 7), "2......");
+            EXPECT_EQ(chars.substr(14, 3), std::string("SQ\0", 3));
+        }
+        if (b.kind != BlockKind::PositionReport)
+            continue;
+        ++reports;
+        const std::string_view text = b.block.text;
+        ASSERT_TRUE(DecodePositionReport(text.substr(10), text.substr(4, 6), text.substr(0, 4), b.block.label,
+                                         b.block.address, {}, fixes))
+            << text;
+    }
+    const double shares[] = {0.36, 0.19, 0.15, 0.10, 0.10, 0.10};
+    for (int k = 0; k < kBlockKinds; ++k)
+        EXPECT_NEAR(count[static_cast<size_t>(k)] / double(kBlocks), shares[k], 0.03) << blockKindName(BlockKind(k));
+    int withTracks = 0;
+    for (const auto& [flight, track] : fixes.tracks) {
+        withTracks += track.size() >= 2;
+        for (size_t i = 0; i < track.size(); ++i) {
+            EXPECT_GT(track[i].first, 24.0);
+            EXPECT_LT(track[i].first, 46.0);
+            EXPECT_GT(track[i].second, 122.0);
+            EXPECT_LT(track[i].second, 146.0);
+            if (i > 0) { // a few minutes of flight: moved, and not far
+                const double step = std::hypot(track[i].first - track[i - 1].first, track[i].second - track[i - 1].second);
+                EXPECT_GT(step, 0.01) << flight;
+                EXPECT_LT(step, 1.5) << flight;
+            }
+        }
+    }
+    EXPECT_GE(withTracks, 10);
+    EXPECT_GT(reports, 300);
+}
+
+} // namespace
+} // namespace varnesk::gen

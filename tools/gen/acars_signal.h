@@ -45,11 +45,24 @@ std::vector<uint8_t> onAirBytes(const BlockSpec& block);
 // before the differential coding of the line).
 std::vector<uint8_t> onAirBits(const BlockSpec& block, int preKeyBits);
 
+// What a block is, for the on-air mix and the benchmarks' per-kind figures.
+enum class BlockKind : uint8_t {
+    Downlink,        // an aircraft's block: message and flight numbers, then text
+    PositionReport,  // a downlink carrying a position report in its airline's layout
+    GeneralResponse, // label "_" DEL: a downlink with no text past its flight number, or an uplink with none
+    Squitter,        // mode "2", address ".......", label "SQ", block id NUL
+    Mode2Uplink,     // a ground station's block with text in mode "2"
+    Uplink,          // a ground station's block with text in a lower-case mode
+};
+inline constexpr int kBlockKinds = 6;
+const char* blockKindName(BlockKind kind);
+
 struct Burst {
     int channel = 0;          // 0 = left, 1 = right
     double startSeconds = 0.0;
     double startPhase = 0.0;  // radians: the tone's phase at the burst's start
     BlockSpec block;
+    BlockKind kind = BlockKind::Downlink;
 };
 
 struct SignalOptions {
@@ -79,5 +92,40 @@ BlockSpec randomBlock(std::mt19937& rng);
 
 // Random traffic for one channel: count blocks, spaced 0.2 … 0.6 s apart, from startSeconds.
 std::vector<Burst> randomTraffic(std::mt19937& rng, int channel, int count, double startSeconds, int preKeyBits);
+
+// Traffic as heard on the air: 55 % downlinks (a third of them position
+// reports in their airline's layout, the rest of every length, some ETB),
+// 15 % general responses, 10 % squitters, 10 % mode-"2" uplinks with text and
+// 10 % uplinks in lower-case modes. The aircraft are a fleet over Japan, each
+// flying a route between two airports: its successive position reports move
+// along the route (a few minutes of flight per report) and its message
+// numbers go up.
+class AirTraffic {
+public:
+    explicit AirTraffic(uint32_t seed, int fleetSize = 8);
+    // The next block on the air and its kind.
+    Burst next();
+    // count blocks for channel, spaced 0.2 … 0.6 s apart, from startSeconds.
+    std::vector<Burst> bursts(int channel, int count, double startSeconds, int preKeyBits);
+
+    struct Aircraft {
+        std::string airline;  // two-letter code: picks the report layout
+        std::string flight;   // six characters, e.g. "JL0123"
+        std::string address;  // registration
+        int from = 0, to = 0; // airports
+        double along = 0;     // 0 … 1 of the route
+        double step = 0;      // of the route per report
+        int minutes = 0;      // report time, minutes after midnight
+        int message = 0;      // message counter
+    };
+
+private:
+    BlockSpec downlink(Aircraft& a, std::string_view label);
+    BlockSpec positionReport(Aircraft& a);
+    Aircraft newAircraft();
+    std::string uplinkText();
+    std::mt19937 m_rng;
+    std::vector<Aircraft> m_fleet;
+};
 
 } // namespace varnesk::gen

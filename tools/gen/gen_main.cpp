@@ -6,6 +6,7 @@
 #include "acars/raw_text.h"
 #include "acars_signal.h"
 #include "iq_signal.h"
+#include "scanner_path.h"
 #include "receiver/iq_file_reader.h"
 
 #include <algorithm>
@@ -27,7 +28,9 @@ constexpr const char* kUsage =
     "                   ACK is one character or NAK; TEXT is the rest of the line, with\n"
     "                   \\r \\n \\t \\\\ and \\xHH escapes; no TEXT sends no STX\n"
     "  --blocks FILE    blocks in the same form, one per line (# starts a comment)\n"
-    "  --random N       N random blocks on each channel (different traffic per channel)\n"
+    "  --random N       N random blocks on each channel, mixed as on the air (downlinks,\n"
+    "                   position reports of a fleet flying over Japan, general\n"
+    "                   responses, squitters, uplinks); different traffic per channel\n"
     "  --ebn0 DB        add white noise at this Eb/N0 (default: no noise; exact\n"
     "                   digital silence between blocks is unlike any sound card and\n"
     "                   upsets the receiver's level control at each block start,\n"
@@ -35,6 +38,8 @@ constexpr const char* kUsage =
     "  --peak COUNTS    peak of the tones (default 8000)\n"
     "  --ppm X          bit-rate error in parts per million (default 0)\n"
     "  --dc COUNTS      DC offset (default 0)\n"
+    "  --scanner        pass the audio through a scanner's 300-3000 Hz band-pass;\n"
+    "                   --dc is then added after it, as a scanner's output has it\n"
     "  --prekey BITS    pre-key length in bits (default 128)\n"
     "  --duration SEC   file length (default: the last block plus 0.5 s)\n"
     "  --seed N         random seed (default 1)\n"
@@ -137,6 +142,7 @@ int main(int argc, char** argv)
     int randomCount = 0;
     std::string error;
     bool iqWanted = false;
+    bool scanner = false;
     bool centreGiven = false;
     varnesk::gen::IqOptions iq;
     for (int i = 1; i < argc; ++i) {
@@ -181,6 +187,8 @@ int main(int argc, char** argv)
             ok = number(options.peak);
         } else if (arg == "--ppm" && hasValue) {
             ok = number(options.rateErrorPpm) && std::fabs(options.rateErrorPpm) < 100000;
+        } else if (arg == "--scanner") {
+            scanner = true;
         } else if (arg == "--dc" && hasValue) {
             ok = number(options.dcOffset);
         } else if (arg == "--prekey" && hasValue) {
@@ -230,9 +238,9 @@ int main(int argc, char** argv)
         return 2;
     }
     if (randomCount > 0) {
-        std::mt19937 rng(options.seed);
         for (int ch = 0; ch < 2; ++ch) {
-            auto traffic = varnesk::gen::randomTraffic(rng, ch, randomCount, 0.3 + 0.37 * ch, options.preKeyBits);
+            varnesk::gen::AirTraffic air(options.seed * 2 + static_cast<uint32_t>(ch));
+            auto traffic = air.bursts(ch, randomCount, 0.3 + 0.37 * ch, options.preKeyBits);
             bursts.insert(bursts.end(), traffic.begin(), traffic.end());
         }
     }
@@ -271,9 +279,17 @@ int main(int argc, char** argv)
         if (!info.sampleRateHz || !info.centreHz)
             std::printf("varnesk-decode --iq-rate %.0f --iq-centre %.6f --freq1 %.6f --freq2 %.6f %s\n", iq.rateHz,
                         iq.centreHz / 1e6, iq.channelHz[0] / 1e6, iq.channelHz[1] / 1e6, outPath.c_str());
-    } else if (!varnesk::gen::writeWav(outPath, varnesk::gen::renderStereo(bursts, options), error)) {
-        std::fprintf(stderr, "varnesk-gen: %s\n", error.c_str());
-        return 1;
+    } else {
+        const double dc = options.dcOffset;
+        if (scanner)
+            options.dcOffset = 0;
+        std::vector<int16_t> audio = varnesk::gen::renderStereo(bursts, options);
+        if (scanner)
+            varnesk::gen::scannerPath(audio, dc);
+        if (!varnesk::gen::writeWav(outPath, audio, error)) {
+            std::fprintf(stderr, "varnesk-gen: %s\n", error.c_str());
+            return 1;
+        }
     }
     if (!expectPath.empty()) {
         std::stable_sort(bursts.begin(), bursts.end(), [](const auto& a, const auto& b) {
