@@ -19,9 +19,9 @@
 
 #include <QCoreApplication>
 
-#include <array>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <array>
 
 #include <QElapsedTimer>
 
@@ -92,7 +92,7 @@ constexpr const char* kUsage =
 struct Options {
     QString iniPath; // empty: the program folder's varnesk.ini
     int dual = 2;
-    int view = -1; // [Txt] TxtType; -1: from --ini, else RAW
+    int view = -1;  // [Txt] TxtType; -1: from --ini, else RAW
     int demod = -1; // [Wave] Demodulator; -1: from --ini, else coherent
     bool help = false;
     bool positions = false;
@@ -141,14 +141,20 @@ std::optional<Options> parseOptions(const QStringList& args)
             }
         } else if (arg == QLatin1String("--view") && hasValue) {
             const QString v = args[++i];
-            options.view = v == QLatin1String("raw") ? 0 : v == QLatin1String("prc") ? 1 : v == QLatin1String("mes") ? 2 : -2;
+            options.view = v == QLatin1String("raw")   ? 0
+                           : v == QLatin1String("prc") ? 1
+                           : v == QLatin1String("mes") ? 2
+                                                       : -2;
             if (options.view < 0) {
                 std::fputs("varnesk-decode: --view takes raw, prc or mes\n", stderr);
                 return std::nullopt;
             }
         } else if (arg == QLatin1String("--demod") && hasValue) {
             const QString v = args[++i];
-            options.demod = v == QLatin1String("classic") ? 0 : v == QLatin1String("both") ? 1 : v == QLatin1String("coherent") ? 2 : -2;
+            options.demod = v == QLatin1String("classic")    ? 0
+                            : v == QLatin1String("both")     ? 1
+                            : v == QLatin1String("coherent") ? 2
+                                                             : -2;
             if (options.demod < 0) {
                 std::fputs("varnesk-decode: --demod takes classic, coherent or both\n", stderr);
                 return std::nullopt;
@@ -237,15 +243,14 @@ void printStats(const varnesk::ReceivePipeline& pipeline, uint64_t blocks, doubl
     // syncs = delivered + parity breaks + bad CRC + length-limit closes + overruns + open.
     for (int c = 0; c < varnesk::kReceiverChannels; ++c) {
         const varnesk::ReceiverCounts& r = pipeline.receiver().counts(c);
-        std::fprintf(stderr,
-                     "receiver %s: syncs %llu, delivered %llu, parity breaks %llu, bad CRC %llu, "
-                     "length-limit closes %llu, buffer overruns %llu, capture open %llu\n",
-                     sources[c], static_cast<unsigned long long>(r.syncsFound),
-                     static_cast<unsigned long long>(r.framesDelivered),
-                     static_cast<unsigned long long>(r.parityBreaks), static_cast<unsigned long long>(r.badCrc),
-                     static_cast<unsigned long long>(r.lengthLimitCloses),
-                     static_cast<unsigned long long>(r.bufferOverruns),
-                     static_cast<unsigned long long>(r.capturesOpen));
+        std::fprintf(
+            stderr,
+            "receiver %s: syncs %llu, delivered %llu, parity breaks %llu, bad CRC %llu, "
+            "length-limit closes %llu, buffer overruns %llu, capture open %llu\n",
+            sources[c], static_cast<unsigned long long>(r.syncsFound),
+            static_cast<unsigned long long>(r.framesDelivered), static_cast<unsigned long long>(r.parityBreaks),
+            static_cast<unsigned long long>(r.badCrc), static_cast<unsigned long long>(r.lengthLimitCloses),
+            static_cast<unsigned long long>(r.bufferOverruns), static_cast<unsigned long long>(r.capturesOpen));
     }
     for (int c = 0; c < varnesk::kReceiverChannels; ++c) {
         const varnesk::CoherentCounts& r = pipeline.coherent().counts(c);
@@ -269,9 +274,10 @@ void printStats(const varnesk::ReceivePipeline& pipeline, uint64_t blocks, doubl
         std::fprintf(stderr,
                      "decoder %s: frames %llu, downlinks %llu, uplinks %llu, chat lines %llu, too short %llu, "
                      "invalid flight number %llu\n",
-                     sources[s], static_cast<unsigned long long>(d.frames), static_cast<unsigned long long>(d.downlinks),
-                     static_cast<unsigned long long>(d.uplinks), static_cast<unsigned long long>(d.chatLines),
-                     static_cast<unsigned long long>(d.tooShort), static_cast<unsigned long long>(d.badFlight));
+                     sources[s], static_cast<unsigned long long>(d.frames),
+                     static_cast<unsigned long long>(d.downlinks), static_cast<unsigned long long>(d.uplinks),
+                     static_cast<unsigned long long>(d.chatLines), static_cast<unsigned long long>(d.tooShort),
+                     static_cast<unsigned long long>(d.badFlight));
     }
     const varnesk::NetLineIntake& intake = pipeline.decode().intake;
     const varnesk::RawImport& import = pipeline.decode().import;
@@ -339,8 +345,8 @@ int main(int argc, char** argv)
                                      tag += " " + std::to_string(frame.repairedBits) + " bits repaired";
                              }
                              const std::string line = std::string(frame.channel == 0 ? "[Lch]" : "[Rch]")
-                                 + varnesk::dateTimeText(blockTime) + tag + ">"
-                                 + varnesk::renderFrameRawText(frame.slots, frame.bitCount) + "\n";
+                                                      + varnesk::dateTimeText(blockTime) + tag + ">"
+                                                      + varnesk::renderFrameRawText(frame.slots, frame.bitCount) + "\n";
                              std::fwrite(line.data(), 1, line.size(), stdout);
                          });
     } else if (options->json) {
@@ -419,12 +425,12 @@ int main(int argc, char** argv)
             continue;
         }
         for (size_t c = 0; c < channelMhz.size(); ++c)
-            channelMhz[c] = iq ? std::optional<double>(iq->tuning().channelHz[c] / 1e6)
-                               : std::optional<double>(settings.real(c == 0 ? varnesk::Key::WaveFreq1
-                                                                            : varnesk::Key::WaveFreq2));
+            channelMhz[c] =
+                iq ? std::optional<double>(iq->tuning().channelHz[c] / 1e6)
+                   : std::optional<double>(settings.real(c == 0 ? varnesk::Key::WaveFreq1 : varnesk::Key::WaveFreq2));
         while (audio ? audio->read(block) : iq->read(block)) {
-            const auto ms = static_cast<qint64>(std::llround(static_cast<double>(blocks) * varnesk::kFramesPerBlock
-                                                             * 1000.0 / varnesk::kSampleRateHz));
+            const auto ms = static_cast<qint64>(
+                std::llround(static_cast<double>(blocks) * varnesk::kFramesPerBlock * 1000.0 / varnesk::kSampleRateHz));
             blockTime = start.addMSecs(ms);
             pipeline.ProcessCaptureBlock(block, blockTime);
             ++blocks;
@@ -438,8 +444,8 @@ int main(int argc, char** argv)
             varnesk::drawModemPanel(modemPanel, *indicators, true);
         }
         const QImage picture = varnesk::renderWindowPicture(
-            settings, pipeline.paths(), &pipeline.tracking().store(), options->mapWidth, options->mapHeight,
-            modemPanel, [&tables](std::string_view code) { return tables.LookupAirportName(code); });
+            settings, pipeline.paths(), &pipeline.tracking().store(), options->mapWidth, options->mapHeight, modemPanel,
+            [&tables](std::string_view code) { return tables.LookupAirportName(code); });
         if (!picture.save(options->mapPath, "PNG")) {
             std::fprintf(stderr, "varnesk-decode: cannot write %s\n", options->mapPath.toLocal8Bit().constData());
             status = 1;

@@ -22,7 +22,7 @@ namespace {
 template <typename Reader>
 class ReaderBlocks : public BlockReader {
 public:
-    explicit ReaderBlocks(std::unique_ptr<Reader> source) : m_source(std::move(source)) {}
+    explicit ReaderBlocks(std::unique_ptr<Reader> source) : m_source(std::move(source)) { }
     bool next(std::span<int16_t, kCaptureBlockSamples> out) override { return m_source->read(out); }
 
 private:
@@ -66,10 +66,10 @@ bool FileCaptureSource::open(const std::string& path, QString& message)
     close();
     m_atEnd = false;
     const QString shown = QFile::decodeName(QByteArray::fromStdString(path));
-    struct stat st {};
+    struct stat st { };
     if (::stat(path.c_str(), &st) != 0) {
-        message = QStringLiteral("音声ソースを開けません\n%1\n%2")
-                      .arg(shown, QString::fromLocal8Bit(std::strerror(errno)));
+        message =
+            QStringLiteral("音声ソースを開けません\n%1\n%2").arg(shown, QString::fromLocal8Bit(std::strerror(errno)));
         return false;
     }
     if (S_ISFIFO(st.st_mode)) {

@@ -29,7 +29,8 @@ void ReceivePipeline::ProcessCaptureBlock(CaptureBlockSpan block, const QDateTim
     ProcessCaptureBlock(block, blockTime, CarrierLevels{});
 }
 
-void ReceivePipeline::ProcessCaptureBlock(CaptureBlockSpan block, const QDateTime& blockTime, const CarrierLevels& carrier)
+void ReceivePipeline::ProcessCaptureBlock(CaptureBlockSpan block, const QDateTime& blockTime,
+                                          const CarrierLevels& carrier)
 {
     if (!m_processingEnabled)
         return;

@@ -139,8 +139,8 @@ using F8 = float __attribute__((vector_size(32)));
 
 // outputs × (taps8 real taps against complex input), stepping factor inputs per output.
 VARNESK_TARGET_CLONES
-void firDecimate(const float* h, int taps8, const float* re, const float* im, size_t outputs, int factor,
-                 float* outRe, float* outIm)
+void firDecimate(const float* h, int taps8, const float* re, const float* im, size_t outputs, int factor, float* outRe,
+                 float* outIm)
 {
     for (size_t k = 0; k < outputs; ++k) {
         const float* xr = re + k * static_cast<size_t>(factor);
@@ -247,8 +247,10 @@ struct IqChannelizer::Stage {
         const size_t outputs = (fill - taps) / static_cast<size_t>(factor) + 1;
         firDecimate(h.data(), static_cast<int>(taps), re.data(), im.data(), outputs, factor, outRe, outIm);
         const size_t used = outputs * static_cast<size_t>(factor);
-        std::copy(re.begin() + static_cast<std::ptrdiff_t>(used), re.begin() + static_cast<std::ptrdiff_t>(fill), re.begin());
-        std::copy(im.begin() + static_cast<std::ptrdiff_t>(used), im.begin() + static_cast<std::ptrdiff_t>(fill), im.begin());
+        std::copy(re.begin() + static_cast<std::ptrdiff_t>(used), re.begin() + static_cast<std::ptrdiff_t>(fill),
+                  re.begin());
+        std::copy(im.begin() + static_cast<std::ptrdiff_t>(used), im.begin() + static_cast<std::ptrdiff_t>(fill),
+                  im.begin());
         fill -= used;
         return outputs;
     }
@@ -291,10 +293,10 @@ std::string CheckIqTuning(const IqTuning& t)
     for (size_t c = 0; c < 2; ++c) {
         const double f = t.channelHz[c];
         if (!std::isfinite(f) || std::fabs(f - t.centreHz) > reach)
-            return "frequency " + std::to_string(c + 1) + " (" + (std::isfinite(f) ? mhz(f) : std::string("not a number"))
-                + ") is outside the usable band " + mhz(t.centreHz - reach) + " ... " + mhz(t.centreHz + reach)
-                + " of centre " + mhz(t.centreHz) + " at " + std::to_string(static_cast<long long>(t.sampleRateHz))
-                + " samples per second";
+            return "frequency " + std::to_string(c + 1) + " ("
+                   + (std::isfinite(f) ? mhz(f) : std::string("not a number")) + ") is outside the usable band "
+                   + mhz(t.centreHz - reach) + " ... " + mhz(t.centreHz + reach) + " of centre " + mhz(t.centreHz)
+                   + " at " + std::to_string(static_cast<long long>(t.sampleRateHz)) + " samples per second";
     }
     return {};
 }
@@ -307,7 +309,7 @@ double ChooseSdrCentre(double freq1Hz, double freq2Hz, double sampleRateHz)
         const double d1 = freq1Hz - centre;
         const double d2 = freq2Hz - centre;
         return std::fabs(d1) <= reach && std::fabs(d2) <= reach && std::fabs(d1) >= kDcGuardHz
-            && std::fabs(d2) >= kDcGuardHz && (!imageApart || std::fabs(d1 + d2) >= kImageGuardHz);
+               && std::fabs(d2) >= kDcGuardHz && (!imageApart || std::fabs(d1 + d2) >= kImageGuardHz);
     };
     // The nearest centre to midway, in 5 kHz steps, that meets every guard;
     // failing that, one that keeps both channels off DC.
@@ -326,9 +328,12 @@ int iqBytesPerSample(IqFormat format)
 {
     switch (format) {
     case IqFormat::Cu8:
-    case IqFormat::Cs8: return 2;
-    case IqFormat::Cs16: return 4;
-    case IqFormat::Cf32: return 8;
+    case IqFormat::Cs8:
+        return 2;
+    case IqFormat::Cs16:
+        return 4;
+    case IqFormat::Cf32:
+        return 8;
     }
     return 2;
 }
@@ -336,10 +341,14 @@ int iqBytesPerSample(IqFormat format)
 std::string_view iqFormatName(IqFormat format)
 {
     switch (format) {
-    case IqFormat::Cu8: return "cu8";
-    case IqFormat::Cs8: return "cs8";
-    case IqFormat::Cs16: return "cs16";
-    case IqFormat::Cf32: return "cf32";
+    case IqFormat::Cu8:
+        return "cu8";
+    case IqFormat::Cs8:
+        return "cs8";
+    case IqFormat::Cs16:
+        return "cs16";
+    case IqFormat::Cf32:
+        return "cf32";
     }
     return "cu8";
 }
@@ -454,8 +463,10 @@ void IqChannelizer::push(IqFormat format, std::span<const std::byte> data)
             q = static_cast<float>(static_cast<int8_t>(p[1])) / 128.0f;
             break;
         case IqFormat::Cs16: {
-            const auto ri = static_cast<int16_t>(static_cast<uint16_t>(static_cast<uint8_t>(p[0]) | (static_cast<uint8_t>(p[1]) << 8)));
-            const auto rq = static_cast<int16_t>(static_cast<uint16_t>(static_cast<uint8_t>(p[2]) | (static_cast<uint8_t>(p[3]) << 8)));
+            const auto ri = static_cast<int16_t>(
+                static_cast<uint16_t>(static_cast<uint8_t>(p[0]) | (static_cast<uint8_t>(p[1]) << 8)));
+            const auto rq = static_cast<int16_t>(
+                static_cast<uint16_t>(static_cast<uint8_t>(p[2]) | (static_cast<uint8_t>(p[3]) << 8)));
             i = static_cast<float>(ri) / 32768.0f;
             q = static_cast<float>(rq) / 32768.0f;
             break;

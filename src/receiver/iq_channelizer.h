@@ -93,9 +93,9 @@ private:
     size_t m_partialBytes = 0;
     IqFormat m_partialFormat = IqFormat::Cu8;
 
-    std::vector<float> m_inRe, m_inIm;             // one chunk of input, planar
+    std::vector<float> m_inRe, m_inIm; // one chunk of input, planar
     size_t m_inFill = 0;
-    std::array<std::vector<int16_t>, 2> m_audio;   // one chunk of output per channel
+    std::array<std::vector<int16_t>, 2> m_audio; // one chunk of output per channel
     CaptureBlock m_block{};
     size_t m_blockFrames = 0;
     uint64_t m_blocks = 0;

@@ -80,7 +80,7 @@ std::string deviceArgs(const std::string& extra = {})
 {
     const Recording& r = recording();
     return "driver=varnesk_test,format=cs16,speed=50,file=" + r.path
-        + ",centre=" + std::to_string(static_cast<long long>(r.centreHz)) + extra;
+           + ",centre=" + std::to_string(static_cast<long long>(r.centreHz)) + extra;
 }
 
 SdrOptions options(const std::string& args)
@@ -92,7 +92,8 @@ SdrOptions options(const std::string& args)
 }
 
 // Runs the event loop until done() or the time is up.
-template <typename Done> bool runUntil(Done done, int ms)
+template <typename Done>
+bool runUntil(Done done, int ms)
 {
     QElapsedTimer clock;
     clock.start();
@@ -209,7 +210,8 @@ TEST(SdrSource, UnpluggedOrSilentDeviceClosesWithItsMessage)
         ASSERT_TRUE(runUntil([&] { return !lost.empty(); }, 20000));
         runUntil([] { return false; }, 100);
         ASSERT_EQ(lost.size(), 1u);
-        EXPECT_TRUE(lost[0].startsWith(QStringLiteral("SDR受信機からのデータが止まりました\n"))) << lost[0].toStdString();
+        EXPECT_TRUE(lost[0].startsWith(QStringLiteral("SDR受信機からのデータが止まりました\n")))
+            << lost[0].toStdString();
         EXPECT_FALSE(source.isOpen());
         EXPECT_GT(delivered, 0);
         // It can be opened again (a device plugged back in).

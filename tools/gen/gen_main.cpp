@@ -6,8 +6,8 @@
 #include "acars/raw_text.h"
 #include "acars_signal.h"
 #include "iq_signal.h"
-#include "scanner_path.h"
 #include "receiver/iq_file_reader.h"
+#include "scanner_path.h"
 
 #include <algorithm>
 #include <cmath>
@@ -268,8 +268,8 @@ int main(int argc, char** argv)
             outPath = varnesk::gen::iqFileName(outPath, iq);
         std::FILE* f = std::fopen(outPath.c_str(), "wb");
         const bool written = f && varnesk::gen::renderIq(bursts, options, iq, [f](std::span<const std::byte> piece) {
-            return std::fwrite(piece.data(), 1, piece.size(), f) == piece.size();
-        });
+                                 return std::fwrite(piece.data(), 1, piece.size(), f) == piece.size();
+                             });
         if (!f || std::fclose(f) != 0 || !written) {
             std::fprintf(stderr, "varnesk-gen: cannot write %s\n", outPath.c_str());
             return 1;
@@ -297,8 +297,8 @@ int main(int argc, char** argv)
         });
         std::ofstream expect(expectPath, std::ios::binary);
         for (const auto& b : bursts)
-            expect << (b.channel == 0 ? "[Lch]>" : "[Rch]>") << varnesk::renderRawText(varnesk::gen::blockChars(b.block))
-                   << '\n';
+            expect << (b.channel == 0 ? "[Lch]>" : "[Rch]>")
+                   << varnesk::renderRawText(varnesk::gen::blockChars(b.block)) << '\n';
         if (!expect) {
             std::fprintf(stderr, "varnesk-gen: cannot write %s\n", expectPath.c_str());
             return 1;
