@@ -1,6 +1,7 @@
 #include "app/sdr_capture_source.h"
 
 #include "receiver/iq_channelizer.h"
+#include "receiver/iq_file_reader.h"
 #include "settings/settings_store.h"
 
 #include <SoapySDR/Device.hpp>
@@ -31,8 +32,7 @@ SdrOptions SdrOptions::fromSettings(const SettingsStore& settings)
     o.sampleRateHz = settings.integer(Key::SdrSampleRate);
     o.gainDb = settings.real(Key::SdrGain);
     o.ppm = settings.real(Key::SdrPpm);
-    o.freq1Hz = std::round(settings.real(Key::SdrFreq1) * 1e6);
-    o.freq2Hz = std::round(settings.real(Key::SdrFreq2) * 1e6);
+    o.frequenciesHz = sdrFrequencies(settings, o.frequencyError);
     return o;
 }
 
@@ -59,11 +59,13 @@ bool SdrCaptureSource::open(const SdrOptions& options, QString& message)
         return false;
     };
 
-    const double centre = ChooseSdrCentre(options.freq1Hz, options.freq2Hz, options.sampleRateHz);
+    if (!options.frequencyError.empty())
+        return refuse(QString::fromStdString(options.frequencyError));
+    const double centre = ChooseSdrCentre(options.frequenciesHz, options.sampleRateHz);
     IqTuning tuning;
     tuning.sampleRateHz = options.sampleRateHz;
     tuning.centreHz = centre;
-    tuning.channelHz = {options.freq1Hz, options.freq2Hz};
+    tuning.channelHz = options.frequenciesHz;
     if (const std::string problem = CheckIqTuning(tuning); !problem.empty())
         return refuse(QString::fromStdString(problem));
 
@@ -115,7 +117,7 @@ bool SdrCaptureSource::open(const SdrOptions& options, QString& message)
     }
 
     const uint64_t generation = m_generation;
-    m_channelizer = std::make_unique<IqChannelizer>(tuning, [this, generation](CaptureSamples block) {
+    m_channelizer = std::make_unique<IqChannelizer>(tuning, [this, generation](const ChannelBlock& block) {
         if (generation != m_generation)
             return;
         ++m_delivered;

@@ -150,7 +150,8 @@ void ModemIndicators::updateLamps(Receiver& receiver)
     for (int c = 0; c < kReceiverChannels; ++c) {
         ChannelState& ch = receiver.channel(c);
         const bool shown = c == m_chosen;
-        uint32_t& signal = c == 0 ? m_lamps.left : m_lamps.right;
+        uint32_t unshown = 0;
+        uint32_t& signal = c == 0 ? m_lamps.left : c == 1 ? m_lamps.right : unshown;
         if (ch.rcvCount > kLampLitBlocks) {
             signal = kLampDark;
             if (shown)

@@ -81,13 +81,13 @@ void FeedSender::stop()
 
 void FeedSender::setChannelFrequencyMhz(int channel, std::optional<double> freqMhz)
 {
-    if (channel == 0 || channel == 1)
+    if (channel >= 0 && static_cast<size_t>(channel) < m_freqMhz.size())
         m_freqMhz[static_cast<size_t>(channel)] = freqMhz;
 }
 
 std::optional<double> FeedSender::channelFrequencyMhz(int channel) const
 {
-    if (channel == 0 || channel == 1)
+    if (channel >= 0 && static_cast<size_t>(channel) < m_freqMhz.size())
         return m_freqMhz[static_cast<size_t>(channel)];
     return std::nullopt;
 }

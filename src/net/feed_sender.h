@@ -7,6 +7,7 @@
 
 #include "acars/bit_frame.h"
 #include "acars/json_feed.h"
+#include "receiver/audio_format.h"
 
 #include <QDateTime>
 #include <QHostAddress>
@@ -59,7 +60,7 @@ public:
     void applySettings();
     void stop();
 
-    // The frequency of a channel (0 left, 1 right) in MHz; nullopt: unknown,
+    // The frequency of a channel (0 left, 1 right, 2 … 15 channels 3 … 16) in MHz; nullopt: unknown,
     // the default, and "freq" is left out.
     void setChannelFrequencyMhz(int channel, std::optional<double> freqMhz);
     std::optional<double> channelFrequencyMhz(int channel) const;
@@ -96,7 +97,7 @@ private:
     QString m_host;
     quint16 m_port = 0;
     FeedStation m_station;
-    std::array<std::optional<double>, 2> m_freqMhz{};
+    std::array<std::optional<double>, kMaxRadioChannels> m_freqMhz{};
 
     QUdpSocket m_udp;
     QHostAddress m_udpTarget;

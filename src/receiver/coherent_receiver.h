@@ -4,6 +4,7 @@
 // of 512 raw samples in, at most one checked frame out.
 #pragma once
 
+#include "receiver/audio_format.h"
 #include "receiver/coherent_state.h"
 #include "receiver/noise_whitener.h"
 #include "receiver/soft_repair.h"
@@ -15,7 +16,7 @@ namespace varnesk {
 
 class CoherentReceiver {
 public:
-    static constexpr int kChannels = 2;
+    static constexpr int kChannels = kMaxRadioChannels;
 
     // Runs channel c's 512 raw samples (before any filter of the classic
     // chain) through the noise whitener, mixer, sync search and symbol tracking. Returns the frame

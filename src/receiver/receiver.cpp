@@ -19,13 +19,20 @@ std::optional<CapturedFrame> Receiver::processChannel(int c, BlockOut samples)
 
 std::array<std::optional<CapturedFrame>, 2> Receiver::processChannels(BlockOut left, BlockOut right)
 {
-    ChannelState& a = m_channels[0];
-    ChannelState& b = m_channels[1];
-    bandFilter(a, left);
-    bandFilter(b, right);
-    levelControlPair(a, b, left, right);
-    demodulatePair(a, b, m_scratch, m_secondScratch, left, right);
-    return {captureFrames(a, 0), captureFrames(b, 1)};
+    return processPair(0, 1, left, right);
+}
+
+std::array<std::optional<CapturedFrame>, 2> Receiver::processPair(int ca, int cb, BlockOut first, BlockOut second)
+{
+    if (ca < 0 || ca >= kReceiverChannels || cb < 0 || cb >= kReceiverChannels || ca == cb)
+        return {};
+    ChannelState& a = m_channels[static_cast<size_t>(ca)];
+    ChannelState& b = m_channels[static_cast<size_t>(cb)];
+    bandFilter(a, first);
+    bandFilter(b, second);
+    levelControlPair(a, b, first, second);
+    demodulatePair(a, b, m_scratch, m_secondScratch, first, second);
+    return {captureFrames(a, ca), captureFrames(b, cb)};
 }
 
 void Receiver::resetIndicators()

@@ -3,6 +3,7 @@
 // 512 samples in, at most one checked frame out.
 #pragma once
 
+#include "receiver/audio_format.h"
 #include "receiver/channel_state.h"
 #include "receiver/msk_demodulator.h"
 
@@ -11,7 +12,7 @@
 
 namespace varnesk {
 
-inline constexpr int kReceiverChannels = 2;
+inline constexpr int kReceiverChannels = kMaxRadioChannels;
 
 class Receiver {
 public:
@@ -24,6 +25,8 @@ public:
     // processChannel(0, left) then processChannel(1, right), bit for bit, in
     // less time (the two channels' recurrences run side by side).
     std::array<std::optional<CapturedFrame>, 2> processChannels(BlockOut left, BlockOut right);
+    // Channels a and b side by side, as processChannels does for 0 and 1.
+    std::array<std::optional<CapturedFrame>, 2> processPair(int a, int b, BlockOut first, BlockOut second);
 
     ChannelState& channel(int c) { return m_channels[static_cast<size_t>(c)]; }
     const ChannelState& channel(int c) const { return m_channels[static_cast<size_t>(c)]; }

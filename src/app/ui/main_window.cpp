@@ -293,14 +293,16 @@ void MainWindow::showPlainCaption()
 bool MainWindow::openCapture()
 {
     closeCapture();
-    auto deliver = [this](CaptureSamples block) { onCaptureBlock(block); };
+    auto deliver = [this](const ChannelBlock& block) { onCaptureBlock(block); };
     std::string source = m_settings.text(Key::Source);
     // The feed tells the channels' frequencies when the source knows them.
-    auto tellFrequencies = [this](std::optional<double> leftHz, std::optional<double> rightHz) {
-        m_pipeline->feed().setChannelFrequencyMhz(0, leftHz ? std::optional<double>(*leftHz / 1e6) : std::nullopt);
-        m_pipeline->feed().setChannelFrequencyMhz(1, rightHz ? std::optional<double>(*rightHz / 1e6) : std::nullopt);
+    auto tellFrequencies = [this](const std::vector<double>& hz) {
+        for (int c = 0; c < kMaxRadioChannels; ++c)
+            m_pipeline->feed().setChannelFrequencyMhz(
+                c, static_cast<size_t>(c) < hz.size() ? std::optional<double>(hz[static_cast<size_t>(c)] / 1e6)
+                                                      : std::nullopt);
     };
-    tellFrequencies(std::nullopt, std::nullopt);
+    tellFrequencies({});
     if (const std::optional<std::string> deviceArgs = sdrDeviceArgs(source)) {
         if (!m_sdrSource)
             m_sdrSource = std::make_unique<SdrCaptureSource>(deliver, [this](const QString& message) {
@@ -313,7 +315,7 @@ bool MainWindow::openCapture()
             options.deviceArgs = *deviceArgs;
         QString message;
         if (m_sdrSource->open(options, message)) {
-            tellFrequencies(options.freq1Hz, options.freq2Hz);
+            tellFrequencies(options.frequenciesHz);
             return true;
         }
         MessageHub::error(this, message);
@@ -331,7 +333,7 @@ bool MainWindow::openCapture()
         if (m_waveSource->open(source, message)) {
             if (isIqFileName(source)) {
                 const IqFileSettings iq = iqFileSettings(m_settings);
-                tellFrequencies(iq.channelHz[0], iq.channelHz[1]);
+                tellFrequencies(iq.channelHz);
             }
             return true;
         }
@@ -339,7 +341,8 @@ bool MainWindow::openCapture()
         return false;
     }
     if (!m_soundCapture)
-        m_soundCapture = std::make_unique<SoundCapture>(deliver);
+        m_soundCapture = std::make_unique<SoundCapture>(
+            [this](CaptureSamples block) { onCaptureBlock(ChannelBlock::fromStereo(block)); });
     switch (m_soundCapture->open(m_settings.integer(Key::Input))) {
     case AudioOpenResult::Ok:
         return true;
@@ -396,13 +399,16 @@ bool MainWindow::playbackOpen() const
     return m_monitor && m_monitor->isOpen();
 }
 
-void MainWindow::onCaptureBlock(CaptureSamples block)
+void MainWindow::onCaptureBlock(const ChannelBlock& block)
 {
     if (!m_pipeline->processingEnabled())
         return;
-    if (m_monitorButton->isChecked() && m_monitor)
-        m_monitor->play(block);
-    m_pipeline->ProcessCaptureBlock(block);
+    if (m_monitorButton->isChecked() && m_monitor) {
+        CaptureBlock stereo;
+        block.toStereo(stereo);
+        m_monitor->play(stereo);
+    }
+    m_pipeline->ProcessChannelBlock(block);
 }
 
 void MainWindow::placeLampStrip()
