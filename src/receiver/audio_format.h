@@ -53,6 +53,12 @@ struct ChannelBlock {
             out[2 * n + 1] = samples[right][n];
         }
     }
+    CaptureBlock stereo() const
+    {
+        CaptureBlock out;
+        toStereo(out);
+        return out;
+    }
 };
 
 } // namespace varnesk

@@ -27,8 +27,12 @@ namespace {
 constexpr size_t kChunk = IqChannelizer::kChunkSamples;
 // The channel rate is the bank's bin rate divided by a whole number, at least
 // this (the channel filter stops at ±12 kHz; the detector works on complex
-// samples, so the channel needs no more than its width).
+// samples, so the channel needs no more than its width). Without a bank
+// (below 256 kS/s, a channel or two) at least the second figure: there the
+// lower rate cost nothing worth having and left a tone after a burst of
+// clipped samples 5 % low.
 constexpr double kMinChannelRateHz = 24'000;
+constexpr double kMinChannelRateNoBankHz = 40'000;
 // Bins at least this far apart; fewer than four bins make no bank.
 constexpr double kMinBinSpacingHz = 64'000;
 constexpr int kMaxBins = 1024;
@@ -87,9 +91,9 @@ bool smooth(int n)
 
 // The total decimation: the largest number with prime factors up to 7 that
 // keeps the channel rate at 24 kHz or more.
-int totalDecimation(double rateHz)
+int totalDecimation(double rateHz, double minChannelRateHz)
 {
-    int d = std::max(1, static_cast<int>(std::floor(rateHz / kMinChannelRateHz)));
+    int d = std::max(1, static_cast<int>(std::floor(rateHz / minChannelRateHz)));
     while (d > 1 && !smooth(d))
         --d;
     return d;
@@ -581,7 +585,7 @@ IqChannelizer::IqChannelizer(const IqTuning& tuning, Sink sink) : m_sink(std::mo
         }
     }
 
-    const int total = totalDecimation(binRate);
+    const int total = totalDecimation(binRate, bins > 1 ? kMinChannelRateHz : kMinChannelRateNoBankHz);
     const std::vector<int> factors = stageFactors(total);
     m_channelRateHz = binRate / total;
 

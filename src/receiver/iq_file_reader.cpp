@@ -138,22 +138,13 @@ IqFileSettings iqFileSettings(const SettingsStore& settings)
 
 std::vector<double> sdrFrequencies(const SettingsStore& settings, std::string& error)
 {
-    std::vector<double> list = parseFrequencyList(settings.text(Key::SdrFrequencies), error);
-    if (list.empty()) {
-        error = "[Sdr] Frequencies: " + error;
-        return list;
-    }
     const SettingsStore defaults;
-    const Key old[] = {Key::SdrFreq1, Key::SdrFreq2};
-    for (size_t i = 0; i < 2; ++i) {
-        if (settings.real(old[i]) == defaults.real(old[i]))
-            continue;
-        const double hz = std::round(settings.real(old[i]) * 1e6);
-        if (i < list.size())
-            list[i] = hz;
-        else
-            list.push_back(hz);
-    }
+    // A list left at its default: Freq1 and Freq2, as before there was a list.
+    if (settings.text(Key::SdrFrequencies) == defaults.text(Key::SdrFrequencies))
+        return {std::round(settings.real(Key::SdrFreq1) * 1e6), std::round(settings.real(Key::SdrFreq2) * 1e6)};
+    std::vector<double> list = parseFrequencyList(settings.text(Key::SdrFrequencies), error);
+    if (list.empty())
+        error = "[Sdr] Frequencies: " + error;
     return list;
 }
 

@@ -59,10 +59,9 @@ struct IqFileSettings {
 // first two) and IqFormat.
 IqFileSettings iqFileSettings(const SettingsStore& settings);
 
-// The channel frequencies of [Sdr] in Hz: Frequencies, with Freq1 and Freq2
-// (kept from before there was a list) in place of the first two where they
-// differ from their defaults. Empty, with the reason in error, when the list
-// cannot be read.
+// The channel frequencies of [Sdr] in Hz: Frequencies; while that is at its
+// default, Freq1 and Freq2 (kept from before there was a list) as the two.
+// Empty, with the reason in error, when the list cannot be read.
 std::vector<double> sdrFrequencies(const SettingsStore& settings, std::string& error);
 
 class IqFileReader {

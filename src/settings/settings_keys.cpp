@@ -175,8 +175,8 @@ constexpr std::array<KeyDef, kKeyCount> kTable{{
     {Key::SdrPpm, "Sdr", "Ppm", T::Real, "0"},
     // The channel frequencies in MHz, up to 16, separated by spaces: channel 1
     // (left, "Lch"), channel 2 (right, "Rch"), then channels "C03" … "C16".
-    // Freq1 and Freq2, from before there was a list, stand for the first two
-    // where they differ from their defaults.
+    // While the list is at its default, Freq1 and Freq2 (from before there
+    // was a list) are the two frequencies.
     {Key::SdrFreq1, "Sdr", "Freq1", T::Real, "131.45"},
     {Key::SdrFreq2, "Sdr", "Freq2", T::Real, "131.95"},
     {Key::SdrFrequencies, "Sdr", "Frequencies", T::Text, "131.450 131.950"},

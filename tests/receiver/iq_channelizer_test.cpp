@@ -79,7 +79,11 @@ std::vector<int16_t> channelize(const IqTuning& tuning, IqFormat format, const s
                                 const std::vector<size_t>& pieces = {})
 {
     std::vector<int16_t> audio;
-    IqChannelizer channelizer(tuning, [&](CaptureSamples block) { audio.insert(audio.end(), block.begin(), block.end()); });
+    IqChannelizer channelizer(tuning, [&](const ChannelBlock& block) {
+        CaptureBlock stereo;
+        block.toStereo(stereo);
+        audio.insert(audio.end(), stereo.begin(), stereo.end());
+    });
     size_t at = 0;
     for (size_t p = 0; at < bytes.size(); ++p) {
         const size_t n = pieces.empty() ? bytes.size() : std::min(pieces[p % pieces.size()], bytes.size() - at);
@@ -118,7 +122,8 @@ TEST(IqTuning, UnusableTuningsAreRefusedWithAReason)
         {"rate absurd", 1e9, 131.7e6, 131.45e6, 131.95e6, "sample rate"},
         {"centre below 1 MHz", 2.4e6, 0.5e6, 0.4e6, 0.6e6, "centre frequency"},
         {"centre above 6 GHz", 2.4e6, 7e9, 7e9, 7e9, "centre frequency"},
-        {"channels apart beyond the band", 500e3, 131.7e6, 131.45e6, 131.95e6, "frequency 1"},
+        {"channels apart beyond the band", 500e3, 131.7e6, 131.45e6, 131.95e6, "span 500 kHz, more than the 416 kHz"},
+        {"both inside the span, one outside the band", 500e3, 131.7e6, 131.45e6, 131.5e6, "frequency 1"},
         {"channel 2 at the band's edge", 2.4e6, 131.7e6, 131.7e6, 131.7e6 + 1.19e6, "frequency 2"},
         {"channel not a number", 2.4e6, 131.7e6, 131.45e6, NAN, "frequency 2"},
     };
@@ -148,7 +153,7 @@ TEST(IqTuning, DeviceCentreKeepsChannelsOffDcAndOffEachOthersImage)
                           Case{131.45e6, 131.475e6, 1.024e6, true}, Case{131.95e6, 131.45e6, 1.2e6, true},
                           Case{131.45e6, 131.55e6, 250e3, false}}) {
         SCOPED_TRACE(std::to_string(c.f1) + " " + std::to_string(c.f2) + " " + std::to_string(c.rate));
-        const double centre = ChooseSdrCentre(c.f1, c.f2, c.rate);
+        const double centre = ChooseSdrCentre(std::vector<double>{c.f1, c.f2}, c.rate);
         IqTuning t{c.rate, centre, {c.f1, c.f2}};
         EXPECT_EQ(CheckIqTuning(t), "");
         EXPECT_GE(std::fabs(c.f1 - centre), 40e3);
@@ -291,7 +296,7 @@ TEST(IqFileReader, BadFilesGiveOneLineAndNothingElse)
         {"odd_131700000Hz_2400000sps.cs16", 14, "not a whole number of cs16 samples"},
         {"rate_0sps.cu8", 12, "sample rate 0 Hz"},
         {"far_10GHz.cu8", 12, "centre frequency"},
-        {"narrow_131700000Hz_500000sps.cu8", 12, "outside the usable band"},
+        {"narrow_131700000Hz_500000sps.cu8", 12, "span 500 kHz"},
         {"away_140MHz.cu8", 12, "frequency 1"},
         {"empty_131700000Hz_2400000sps.cu8", 0, "empty"},
     };
@@ -338,9 +343,12 @@ TEST(IqFileReader, SettingsStandInForTheNameAndGivenValuesWinOverIt)
     EXPECT_EQ(reader->tuning().centreHz, 131.6e6);
     // 0.25 s: 11 blocks, the last completed with silence; the tone is on the left.
     std::vector<int16_t> audio;
-    CaptureBlock block;
-    while (reader->read(block))
-        audio.insert(audio.end(), block.begin(), block.end());
+    ChannelBlock block;
+    CaptureBlock stereo;
+    while (reader->read(block)) {
+        block.toStereo(stereo);
+        audio.insert(audio.end(), stereo.begin(), stereo.end());
+    }
     EXPECT_EQ(audio.size(), 11u * kCaptureBlockSamples);
     EXPECT_EQ(reader->blocksRead(), 11u);
     EXPECT_GT(toneAmplitude(audio, 0, 2000), 6000);

@@ -105,7 +105,7 @@ TEST(IqDecodeTool, OptionsTellWhatTheNameDoesNot)
                                               << dir.filePath(QStringLiteral("x.cs16")));
     ASSERT_EQ(gen.exitCode, 0) << gen.err.toStdString();
     // The name tells nothing: the tool says what to pass.
-    EXPECT_TRUE(gen.out.contains("--iq-rate 1024000 --iq-centre 131.500000 --freq1 131.475000 --freq2 131.725000"))
+    EXPECT_TRUE(gen.out.contains("--iq-rate 1024000 --iq-centre 131.500000 --freqs \"131.475000 131.725000\""))
         << gen.out.toStdString();
     ASSERT_TRUE(QFile::rename(dir.filePath(QStringLiteral("x.cs16")), plain));
 
