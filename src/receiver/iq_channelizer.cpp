@@ -37,6 +37,9 @@ constexpr double kMinChannelRateNoBankHz = 40'000;
 constexpr double kMinBinSpacingHz = 64'000;
 constexpr int kMaxBins = 1024;
 constexpr int kLanes = 8; // frames of the bank worked on side by side
+// From this many channels the bank's whole transform costs less than each
+// channel's bin taken alone (32 bins: 80 butterflies against 32 products a bin).
+constexpr size_t kTransformFromChannels = 10;
 // Carrier loop at the channel rate: a second-order phase-locked loop of
 // 200 Hz noise bandwidth (damping 0.707), helped into lock by a frequency
 // loop with a 10 ms time constant while it has none. Lock is judged from the
@@ -325,6 +328,23 @@ void bankTransform(float* re, float* im, int bins, const float* twRe, const floa
     }
 }
 
+// One bin of kLanes frames straight from the frame sums ([q][lane]):
+// Y[lane] = Σ_q v[q][lane] · (cr[q] + j·ci[q]).
+VARNESK_TARGET_CLONES
+void binDft(const float* re, const float* im, const float* cr, const float* ci, int bins, float* outRe, float* outIm)
+{
+    F8 ar{}, ai{};
+    for (int q = 0; q < bins; ++q) {
+        F8 xr, xi;
+        load8(xr, re + q * kLanes);
+        load8(xi, im + q * kLanes);
+        ar += xr * cr[q] - xi * ci[q];
+        ai += xr * ci[q] + xi * cr[q];
+    }
+    std::memcpy(outRe, &ar, sizeof ar);
+    std::memcpy(outIm, &ai, sizeof ai);
+}
+
 std::string mhz(double hz)
 {
     char text[48];
@@ -366,6 +386,7 @@ struct IqChannelizer::Channel {
     // at the bin rate: the phase of the chunk's first frame in cycles, and
     // the per-frame rotation table of a whole chunk.
     int bin = 0;
+    std::vector<float> dftRe, dftIm; // its bin's weights of the frame sums, when taken alone
     double phaseCycles = 0;
     double stepCycles = 0;
     std::vector<float> rotRe, rotIm;
@@ -628,6 +649,12 @@ IqChannelizer::IqChannelizer(const IqTuning& tuning, Sink sink) : m_sink(std::mo
         ch.bin = bins > 1 ? static_cast<int>(std::lround(offset / spacing)) : 0;
         const double rest = offset - ch.bin * spacing;
         ch.bin = ((ch.bin % bins) + bins) % bins;
+        if (bins > 1)
+            for (int q = 0; q < bins; ++q) {
+                const int turn = static_cast<int>((static_cast<int64_t>(ch.bin) * (bins - 1 - q)) % bins);
+                ch.dftRe.push_back(static_cast<float>(std::cos(2 * std::numbers::pi * turn / bins)));
+                ch.dftIm.push_back(static_cast<float>(std::sin(2 * std::numbers::pi * turn / bins)));
+            }
         ch.stepCycles = -rest / binRate; // cycles per bin frame
         ch.rotRe.resize(framesPerChunk);
         ch.rotIm.resize(framesPerChunk);
@@ -791,14 +818,23 @@ size_t IqChannelizer::runBank(size_t samples)
         si.resize(bins * kLanes);
         bankSums(m_bankTaps.data(), m_rows, m_bins, m_histRe.data(), m_histIm.data(), starts.data(), lanes,
                  sr.data(), si.data());
-        // The run is read oldest first: index q holds p = bins − 1 − q.
-        for (size_t q = 0; q < bins; ++q) {
-            const size_t p = bins - 1 - q;
-            const auto to = static_cast<size_t>(m_bitReverse[p]) * kLanes;
-            std::copy_n(sr.begin() + static_cast<std::ptrdiff_t>(q * kLanes), kLanes, vr.begin() + static_cast<std::ptrdiff_t>(to));
-            std::copy_n(si.begin() + static_cast<std::ptrdiff_t>(q * kLanes), kLanes, vi.begin() + static_cast<std::ptrdiff_t>(to));
+        // Few channels: each bin on its own; many: the whole transform, the
+        // input in bit-reversed order (the run is read oldest first: index q
+        // holds p = bins − 1 − q).
+        const bool alone = m_channels.size() < kTransformFromChannels;
+        if (alone) {
+            for (Channel& ch : m_channels)
+                binDft(sr.data(), si.data(), ch.dftRe.data(), ch.dftIm.data(), m_bins,
+                       vr.data() + static_cast<size_t>(ch.bin) * kLanes, vi.data() + static_cast<size_t>(ch.bin) * kLanes);
+        } else {
+            for (size_t q = 0; q < bins; ++q) {
+                const size_t p = bins - 1 - q;
+                const auto to = static_cast<size_t>(m_bitReverse[p]) * kLanes;
+                std::copy_n(sr.begin() + static_cast<std::ptrdiff_t>(q * kLanes), kLanes, vr.begin() + static_cast<std::ptrdiff_t>(to));
+                std::copy_n(si.begin() + static_cast<std::ptrdiff_t>(q * kLanes), kLanes, vi.begin() + static_cast<std::ptrdiff_t>(to));
+            }
+            bankTransform(vr.data(), vi.data(), m_bins, m_twRe.data(), m_twIm.data());
         }
-        bankTransform(vr.data(), vi.data(), m_bins, m_twRe.data(), m_twIm.data());
         for (int l = 0; l < lanes; ++l) {
             // The frame's newest input is sample t = frame × hop (+ a constant); the bin is
             // brought to 0 Hz by e^(−j2π·bin·t/bins).
