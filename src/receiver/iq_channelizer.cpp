@@ -272,7 +272,7 @@ inline float fastAtan2(float y, float x)
 }
 
 // Bank frames: for each lane's frame, v[q] = Σ_r taps[r][q] · x[start + r·bins + q]
-// (q = 0 … bins−1), the input run of that frame from its oldest sample.
+// (q = 0 … bins−1), the input run of that frame from its oldest sample; out [lane][q].
 VARNESK_TARGET_CLONES
 void bankSums(const float* taps, int rows, int bins, const float* re, const float* im, const size_t* starts, int lanes,
               float* outRe, float* outIm)
@@ -294,10 +294,8 @@ void bankSums(const float* taps, int rows, int bins, const float* re, const floa
                 accIm[q] += h[q] * ui[q];
             }
         }
-        for (int q = 0; q < bins; ++q) {
-            outRe[q * kLanes + l] = accRe[q];
-            outIm[q * kLanes + l] = accIm[q];
-        }
+        std::copy_n(accRe, bins, outRe + l * bins);
+        std::copy_n(accIm, bins, outIm + l * bins);
     }
 }
 
@@ -328,21 +326,21 @@ void bankTransform(float* re, float* im, int bins, const float* twRe, const floa
     }
 }
 
-// One bin of kLanes frames straight from the frame sums ([q][lane]):
-// Y[lane] = Σ_q v[q][lane] · (cr[q] + j·ci[q]).
-VARNESK_TARGET_CLONES
-void binDft(const float* re, const float* im, const float* cr, const float* ci, int bins, float* outRe, float* outIm)
+// One bin of one frame straight from its frame sums: Σ_q v[q] · (cr[q] + j·ci[q]).
+void binDft(const float* re, const float* im, const float* cr, const float* ci, int bins, float& outRe, float& outIm)
 {
-    F8 ar{}, ai{};
-    for (int q = 0; q < bins; ++q) {
-        F8 xr, xi;
-        load8(xr, re + q * kLanes);
-        load8(xi, im + q * kLanes);
-        ar += xr * cr[q] - xi * ci[q];
-        ai += xr * ci[q] + xi * cr[q];
+    if (bins % 8 == 0) {
+        outRe = dot(cr, re, bins) - dot(ci, im, bins);
+        outIm = dot(ci, re, bins) + dot(cr, im, bins);
+        return;
     }
-    std::memcpy(outRe, &ar, sizeof ar);
-    std::memcpy(outIm, &ai, sizeof ai);
+    float ar = 0, ai = 0;
+    for (int q = 0; q < bins; ++q) {
+        ar += re[q] * cr[q] - im[q] * ci[q];
+        ai += re[q] * ci[q] + im[q] * cr[q];
+    }
+    outRe = ar;
+    outIm = ai;
 }
 
 std::string mhz(double hz)
@@ -824,14 +822,19 @@ size_t IqChannelizer::runBank(size_t samples)
         const bool alone = m_channels.size() < kTransformFromChannels;
         if (alone) {
             for (Channel& ch : m_channels)
-                binDft(sr.data(), si.data(), ch.dftRe.data(), ch.dftIm.data(), m_bins,
-                       vr.data() + static_cast<size_t>(ch.bin) * kLanes, vi.data() + static_cast<size_t>(ch.bin) * kLanes);
+                for (int l = 0; l < lanes; ++l) {
+                    const auto at = static_cast<size_t>(ch.bin) * kLanes + static_cast<size_t>(l);
+                    binDft(sr.data() + static_cast<size_t>(l) * bins, si.data() + static_cast<size_t>(l) * bins,
+                           ch.dftRe.data(), ch.dftIm.data(), m_bins, vr[at], vi[at]);
+                }
         } else {
             for (size_t q = 0; q < bins; ++q) {
                 const size_t p = bins - 1 - q;
                 const auto to = static_cast<size_t>(m_bitReverse[p]) * kLanes;
-                std::copy_n(sr.begin() + static_cast<std::ptrdiff_t>(q * kLanes), kLanes, vr.begin() + static_cast<std::ptrdiff_t>(to));
-                std::copy_n(si.begin() + static_cast<std::ptrdiff_t>(q * kLanes), kLanes, vi.begin() + static_cast<std::ptrdiff_t>(to));
+                for (size_t l = 0; l < static_cast<size_t>(kLanes); ++l) {
+                    vr[to + l] = sr[l * bins + q];
+                    vi[to + l] = si[l * bins + q];
+                }
             }
             bankTransform(vr.data(), vi.data(), m_bins, m_twRe.data(), m_twIm.data());
         }
