@@ -195,8 +195,11 @@ void drawModemPanel(QImage& surface, const ModemIndicators& indicators, bool wit
         p.fillRect(box, Qt::white);
         p.setPen(Qt::black);
         p.drawRect(box);
+        const int c = indicators.chosenChannel();
         textAt(p, kSelectorX + 4, kSelectorY + 4,
-               indicators.chosenChannel() == 1 ? QStringLiteral("R") : QStringLiteral("L"));
+               c == 0   ? QStringLiteral("L")
+               : c == 1 ? QStringLiteral("R")
+                        : QStringLiteral("C%1").arg(c + 1, 2, 10, QLatin1Char('0')));
     }
 }
 
