@@ -28,9 +28,8 @@ constexpr size_t kChunk = IqChannelizer::kChunkSamples;
 // The channel rate is the bank's bin rate divided by a whole number, at least
 // this (the channel filter stops at ±12 kHz; the detector works on complex
 // samples, so the channel needs no more than its width). Without a bank
-// (below 256 kS/s, a channel or two) at least the second figure: there the
-// lower rate cost nothing worth having and left a tone after a burst of
-// clipped samples 5 % low.
+// (below 256 kS/s, a channel or two) at least the second figure, as before:
+// there the lower rate saves nothing worth having.
 constexpr double kMinChannelRateHz = 24'000;
 constexpr double kMinChannelRateNoBankHz = 40'000;
 // Bins at least this far apart; fewer than four bins make no bank.
