@@ -407,7 +407,8 @@ std::array<Score, 3> runIqPoint(const Point& p, const IqPath& path, double& chan
         runs[static_cast<size_t>(c)] = std::make_unique<Run>(c);
     std::vector<gen::Burst> sent;
     const gen::IqOptions first = path.options(p, 0);
-    IqChannelizer channelizer(IqTuning{first.rateHz, first.centreHz, first.channelHz}, [&runs](CaptureSamples block) {
+    IqChannelizer channelizer(IqTuning{first.rateHz, first.centreHz, first.channelHz}, [&runs](const ChannelBlock& channelBlock) {
+        const CaptureBlock block = channelBlock.stereo();
         for (auto& run : runs)
             run->station.ProcessCaptureBlock(block, QDateTime());
     });
@@ -490,7 +491,7 @@ void iqCpu(double rateHz)
         uint64_t blocks = 0;
         const double start = cpuSeconds();
         for (int pass = 0; pass < passes; ++pass) {
-            IqChannelizer channelizer(IqTuning{rateHz, iq.centreHz, iq.channelHz}, [&blocks](CaptureSamples) { ++blocks; });
+            IqChannelizer channelizer(IqTuning{rateHz, iq.centreHz, iq.channelHz}, [&blocks](const ChannelBlock&) { ++blocks; });
             for (size_t at = 0; at < bytes.size(); at += 65536)
                 channelizer.push(format, std::span<const std::byte>(bytes).subspan(at, std::min<size_t>(65536, bytes.size() - at)));
             channelizer.flush();

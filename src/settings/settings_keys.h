@@ -46,7 +46,7 @@ enum class Key : int {
     // [Wave]
     Input, Dual, Source, Demodulator, WaveFreq1, WaveFreq2,
     // [Sdr]
-    SdrDevice, SdrSampleRate, SdrGain, SdrPpm, SdrFreq1, SdrFreq2, SdrCentre, SdrIqFormat,
+    SdrDevice, SdrSampleRate, SdrGain, SdrPpm, SdrFreq1, SdrFreq2, SdrFrequencies, SdrCentre, SdrIqFormat,
     // [Feed]
     FeedEnabled, FeedHost, FeedPort, FeedProtocol, FeedStationId, FeedTargets,
     // [Etc]
