@@ -59,16 +59,22 @@ int main()
         settings.setInteger(varnesk::Key::TxtType, log ? 0 : view);
         settings.setBoolean(varnesk::Key::TxtLog, log);
         auto station = std::make_unique<varnesk::ReceivePipeline>(
-            settings, varnesk::AppPaths::make(dir.path(), QStringLiteral("varnesk"), false, QDateTime::currentDateTime()));
+            settings,
+            varnesk::AppPaths::make(dir.path(), QStringLiteral("varnesk"), false, QDateTime::currentDateTime()));
         const auto t0 = Clock::now();
         size_t entries = 0;
-        QObject::connect(&station->decode().text, &varnesk::ReceivedText::entryAppended, [&](std::string_view) { ++entries; });
+        QObject::connect(&station->decode().text, &varnesk::ReceivedText::entryAppended,
+                         [&](std::string_view) { ++entries; });
         for (size_t i = 0; i < frames.size(); ++i) {
             const auto& f = frames[i];
-            station->decode().decoder.DecodeBlock(varnesk::BlockContext::radio(0, QDateTime()), f, static_cast<int32_t>(f.size() - 8), i % 3 == 0 ? 0 : 1);
+            station->decode().decoder.DecodeBlock(varnesk::BlockContext::radio(0, QDateTime()), f,
+                                                  static_cast<int32_t>(f.size() - 8), i % 3 == 0 ? 0 : 1);
         }
         const double us = std::chrono::duration<double, std::micro>(Clock::now() - t0).count() / kFrames;
-        std::printf("view %s%s: %.2f us per frame (%zu entries)\n", view == 0 ? "RAW" : view == 1 ? "PRC" : "MES",
+        std::printf("view %s%s: %.2f us per frame (%zu entries)\n",
+                    view == 0   ? "RAW"
+                    : view == 1 ? "PRC"
+                                : "MES",
                     log ? " with the text log" : "", us, entries);
         if (log) {
             settings.setInteger(varnesk::Key::TxtType, 1);

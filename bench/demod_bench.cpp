@@ -162,7 +162,7 @@ struct Score {
     std::array<int, kKindRows> kindGood{};
     int wrong = 0;
     int repaired = 0;
-    double bitErrorRate = 0; // hard-decision errors in the frames delivered
+    double bitErrorRate = 0;  // hard-decision errors in the frames delivered
     double expectedFalse = 0; // false frames the repair's posteriors predict
     double cpuSeconds = 0;    // of the receive pipeline on the point's audio
 };
@@ -264,9 +264,10 @@ void sweep(int perChannel, bool scanner, int fromDb, int toDb)
                 kindShares[static_cast<size_t>(k)][db] =
                     static_cast<double>(s[1].kindGood[static_cast<size_t>(k)]) / s[1].kindSent[static_cast<size_t>(k)];
         }
-        std::printf("  %8d   %6.1f %%   %6.1f %%   %6.1f %%   %4d %4d %4d   %6d   %5.2f\n", db, 100.0 * s[0].good / s[0].sent,
-                    100.0 * s[2].good / s[2].sent, 100.0 * s[1].good / s[1].sent, s[0].wrong, s[2].wrong, s[1].wrong,
-                    s[1].repaired, s[1].cpuSeconds / std::max(s[0].cpuSeconds, 1e-9));
+        std::printf("  %8d   %6.1f %%   %6.1f %%   %6.1f %%   %4d %4d %4d   %6d   %5.2f\n", db,
+                    100.0 * s[0].good / s[0].sent, 100.0 * s[2].good / s[2].sent, 100.0 * s[1].good / s[1].sent,
+                    s[0].wrong, s[2].wrong, s[1].wrong, s[1].repaired,
+                    s[1].cpuSeconds / std::max(s[0].cpuSeconds, 1e-9));
         std::fflush(stdout);
     }
     for (const int c : {0, 2, 1})
@@ -277,7 +278,8 @@ void sweep(int perChannel, bool scanner, int fromDb, int toDb)
     std::printf("  each kind, both demodulators (blocks over the sweep):\n");
     for (int k = 0; k < kKindRows; ++k)
         std::printf("    %-18s 50/90/99 %% at %.2f / %.2f / %.2f dB (%d blocks)\n", kindRowName(k),
-                    threshold(kindShares[static_cast<size_t>(k)], 0.5), threshold(kindShares[static_cast<size_t>(k)], 0.9),
+                    threshold(kindShares[static_cast<size_t>(k)], 0.5),
+                    threshold(kindShares[static_cast<size_t>(k)], 0.9),
                     threshold(kindShares[static_cast<size_t>(k)], 0.99), kindSent[static_cast<size_t>(k)]);
 }
 
@@ -325,7 +327,8 @@ void noiseOnly(int seconds, bool scanner)
             std::normal_distribution<double> g(0, sigma > 0 ? sigma : 1.0);
             std::vector<int16_t> audio(static_cast<size_t>(seconds) * 22050 * 2);
             for (int16_t& v : audio)
-                v = sigma > 0 ? static_cast<int16_t>(std::clamp(std::nearbyint(g(rng)), -32768.0, 32767.0)) : int16_t{0};
+                v = sigma > 0 ? static_cast<int16_t>(std::clamp(std::nearbyint(g(rng)), -32768.0, 32767.0))
+                              : int16_t{0};
             if (scanner)
                 gen::scannerPath(audio, 1000);
             run.feed(audio);
@@ -407,11 +410,12 @@ std::array<Score, 3> runIqPoint(const Point& p, const IqPath& path, double& chan
         runs[static_cast<size_t>(c)] = std::make_unique<Run>(c);
     std::vector<gen::Burst> sent;
     const gen::IqOptions first = path.options(p, 0);
-    IqChannelizer channelizer(IqTuning{first.rateHz, first.centreHz, first.channelHz}, [&runs](const ChannelBlock& channelBlock) {
-        const CaptureBlock block = channelBlock.stereo();
-        for (auto& run : runs)
-            run->station.ProcessCaptureBlock(block, QDateTime());
-    });
+    IqChannelizer channelizer(IqTuning{first.rateHz, first.centreHz, first.channelHz},
+                              [&runs](const ChannelBlock& channelBlock) {
+                                  const CaptureBlock block = channelBlock.stereo();
+                                  for (auto& run : runs)
+                                      run->station.ProcessCaptureBlock(block, QDateTime());
+                              });
     int part = 0;
     for (const Stretch& s : pointStretches(p)) {
         sent.insert(sent.end(), s.bursts.begin(), s.bursts.end());
@@ -454,13 +458,14 @@ void iqSweep(int perChannel, int fromDb, int toDb, double rateHz)
         wrong[0] += audioBoth.wrong;
         wrong[1] += iqBoth.wrong;
         sentTotal += audioBoth.sent;
-        std::printf("  %8d   %12.1f %% %7.1f %%   %9.1f %% %7.1f %%   %d / %d\n", db, 100 * shares[0][db], 100 * shares[1][db],
-                    100 * shares[2][db], 100 * shares[3][db], audioBoth.wrong, iqBoth.wrong);
+        std::printf("  %8d   %12.1f %% %7.1f %%   %9.1f %% %7.1f %%   %d / %d\n", db, 100 * shares[0][db],
+                    100 * shares[1][db], 100 * shares[2][db], 100 * shares[3][db], audioBoth.wrong, iqBoth.wrong);
         std::fflush(stdout);
     }
     const char* names[4] = {"audio, classic", "audio, both", "IQ, classic", "IQ, both"};
     for (int k = 0; k < 4; ++k)
-        std::printf("  %-15s 50/90 %% at %.1f / %.1f dB\n", names[k], threshold(shares[k], 0.5), threshold(shares[k], 0.9));
+        std::printf("  %-15s 50/90 %% at %.1f / %.1f dB\n", names[k], threshold(shares[k], 0.5),
+                    threshold(shares[k], 0.9));
     std::printf("  false frames (both): audio %d, IQ %d in %d blocks\n", wrong[0], wrong[1], sentTotal);
 }
 
@@ -486,21 +491,25 @@ void iqCpu(double rateHz)
             bytes.insert(bytes.end(), piece.begin(), piece.end());
             return true;
         });
-        const double seconds = static_cast<double>(bytes.size() / static_cast<size_t>(iqBytesPerSample(format))) / rateHz;
+        const double seconds =
+            static_cast<double>(bytes.size() / static_cast<size_t>(iqBytesPerSample(format))) / rateHz;
         const int passes = 5;
         uint64_t blocks = 0;
         const double start = cpuSeconds();
         for (int pass = 0; pass < passes; ++pass) {
-            IqChannelizer channelizer(IqTuning{rateHz, iq.centreHz, iq.channelHz}, [&blocks](const ChannelBlock&) { ++blocks; });
+            IqChannelizer channelizer(IqTuning{rateHz, iq.centreHz, iq.channelHz},
+                                      [&blocks](const ChannelBlock&) { ++blocks; });
             for (size_t at = 0; at < bytes.size(); at += 65536)
-                channelizer.push(format, std::span<const std::byte>(bytes).subspan(at, std::min<size_t>(65536, bytes.size() - at)));
+                channelizer.push(
+                    format, std::span<const std::byte>(bytes).subspan(at, std::min<size_t>(65536, bytes.size() - at)));
             channelizer.flush();
         }
         const double cpu = (cpuSeconds() - start) / passes;
-        std::printf("IQ channelizer, %s at %.0f samples/s: %.1f s of IQ in %.3f CPU s (mean of %d), %.0f times real time, "
-                    "%.1f %% of a core; %llu blocks\n",
-                    std::string(iqFormatName(format)).c_str(), rateHz, seconds, cpu, passes, seconds / cpu,
-                    100 * cpu / seconds, static_cast<unsigned long long>(blocks / passes));
+        std::printf(
+            "IQ channelizer, %s at %.0f samples/s: %.1f s of IQ in %.3f CPU s (mean of %d), %.0f times real time, "
+            "%.1f %% of a core; %llu blocks\n",
+            std::string(iqFormatName(format)).c_str(), rateHz, seconds, cpu, passes, seconds / cpu, 100 * cpu / seconds,
+            static_cast<unsigned long long>(blocks / passes));
     }
 }
 
@@ -601,11 +610,12 @@ int main(int argc, char** argv)
     if (what == "throughput" || what == "all")
         throughput();
     if (what != "all" && what != "sweep" && what != "files" && what != "noise" && what != "throughput") {
-        std::fprintf(stderr, "usage: bench_demod [all|sweep|files|noise|throughput] [BLOCKS_PER_CHANNEL [FROM_DB TO_DB]]\n"
-                             "       bench_demod point DB [SCANNER] [BLOCKS_PER_CHANNEL] [SEED]\n"
-                             "       bench_demod ideal DB [BLOCKS_PER_CHANNEL] [SEED]\n"
-                             "       bench_demod iq-sweep [BLOCKS_PER_CHANNEL [FROM_DB TO_DB [RATE]]]\n"
-                             "       bench_demod iq-cpu [RATE]\n");
+        std::fprintf(stderr,
+                     "usage: bench_demod [all|sweep|files|noise|throughput] [BLOCKS_PER_CHANNEL [FROM_DB TO_DB]]\n"
+                     "       bench_demod point DB [SCANNER] [BLOCKS_PER_CHANNEL] [SEED]\n"
+                     "       bench_demod ideal DB [BLOCKS_PER_CHANNEL] [SEED]\n"
+                     "       bench_demod iq-sweep [BLOCKS_PER_CHANNEL [FROM_DB TO_DB [RATE]]]\n"
+                     "       bench_demod iq-cpu [RATE]\n");
         return 2;
     }
     return 0;

@@ -136,13 +136,15 @@ int main(int argc, char** argv)
         const char* name;
         int scaleIndex;
     };
-    for (const Case c : {Case{"default view (30 px/deg)", kDefaultScaleIndex}, Case{"largest scale (600 px/deg)", kScaleCount - 1}}) {
+    for (const Case c :
+         {Case{"default view (30 px/deg)", kDefaultScaleIndex}, Case{"largest scale (600 px/deg)", kScaleCount - 1}}) {
         view.setScaleIndex(c.scaleIndex);
         const double spread = 0.4 * view.width / view.scale;
         Fleet fleet = makeFleet(view.centreLat, view.centreLon, spread);
         QImage img(view.width, view.height, QImage::Format_RGB32);
         const double coast = partMs([&] { readCoastline(files.coastline, [](const CoastSegment&) {}); }, kRuns);
-        const double bg = partMs([&] { renderBackground(img, view, BackgroundOptions::fromSettings(settings), files, {}); }, kRuns);
+        const double bg =
+            partMs([&] { renderBackground(img, view, BackgroundOptions::fromSettings(settings), files, {}); }, kRuns);
         AircraftLayerOptions options = AircraftLayerOptions::fromSettings(settings);
         options.plotType = 2;
         const double ac = partMs([&] { drawAircraft(img, view, fleet.entries, options, DataBoxRequest{}); }, kRuns);

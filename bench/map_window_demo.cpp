@@ -3,9 +3,9 @@
 // no message boxes. Usage: map_window_demo [APPDIR (default BUILD/app)] [--scale N] [--seconds S]
 #include "app/receive_pipeline.h"
 #include "app/ui/main_window.h"
-#include "widgets/message_hub.h"
 #include "map/ui/map_area.h"
 #include "tracking/track_store.h"
+#include "widgets/message_hub.h"
 
 #include <QApplication>
 #include <QTimer>

@@ -56,7 +56,8 @@ std::string goodLine(int c, int n)
 {
     char text[96];
     std::snprintf(text, sizeof text, "C%02dN%06d/POS N3530.1E13945.2,FL350,TEST TRAFFIC FOR THE LOAD BENCH", c, n);
-    std::string s = "+*\x16\x16\x01" "2.JA80";
+    std::string s = "+*\x16\x16\x01"
+                    "2.JA80";
     s += static_cast<char>('0' + c / 10);
     s += static_cast<char>('0' + c % 10);
     s += "\x15H11\x02M01AJL00";
@@ -80,8 +81,8 @@ int runServer(quint16 port)
     settings.setBoolean(Key::TxtLog, false);
     settings.setInteger(Key::MaxConnect, kMaxConnect);
     settings.setText(Key::ServerPortNo, std::to_string(port));
-    ReceivePipeline pipeline(settings, AppPaths::make(dir.path(), QStringLiteral("varnesk"), false,
-                                                      QDateTime::currentDateTime()));
+    ReceivePipeline pipeline(
+        settings, AppPaths::make(dir.path(), QStringLiteral("varnesk"), false, QDateTime::currentDateTime()));
     NetLink link(settings, pipeline.network(), pipeline.decode().intake);
     if (!link.StartServer(QHostAddress(QHostAddress::LocalHost))) {
         std::printf("cannot listen\n");
@@ -96,11 +97,11 @@ int runServer(quint16 port)
         const auto& d = pipeline.decode().decoder.counts(FrameSource::Network);
         std::printf("stats received=%llu sent=%llu blocked=%llu errors=%llu refused=%llu acceptfail=%llu "
                     "overlong=%llu broken=%llu cut=%llu conns=%d decoded=%llu\n",
-                    (unsigned long long)c.received, (unsigned long long)c.sent,
-                    (unsigned long long)c.serverSendBlocked, (unsigned long long)c.serverSendErrors,
-                    (unsigned long long)s.refused(), (unsigned long long)s.acceptFailures(),
-                    (unsigned long long)s.overlongLines(), (unsigned long long)s.brokenLines(),
-                    (unsigned long long)s.cutLines(), s.connectionCount(), (unsigned long long)d.downlinks);
+                    (unsigned long long)c.received, (unsigned long long)c.sent, (unsigned long long)c.serverSendBlocked,
+                    (unsigned long long)c.serverSendErrors, (unsigned long long)s.refused(),
+                    (unsigned long long)s.acceptFailures(), (unsigned long long)s.overlongLines(),
+                    (unsigned long long)s.brokenLines(), (unsigned long long)s.cutLines(), s.connectionCount(),
+                    (unsigned long long)d.downlinks);
         std::fflush(stdout);
     });
     report.start(1000);
@@ -195,8 +196,8 @@ int runLoad(int seconds)
                     text.push_back(static_cast<char>(decodeLineByte(static_cast<uint8_t>(b))));
                 const size_t at = text.find("\x02M01AJL00");
                 int sender = -1, n = -1;
-                if (at == std::string::npos || std::sscanf(text.c_str() + at + 11, "C%2dN%6d", &sender, &n) != 2 ||
-                    sender < 0 || sender >= kGoodClients || n < 0 || n >= static_cast<int>(g->got[0].size())) {
+                if (at == std::string::npos || std::sscanf(text.c_str() + at + 11, "C%2dN%6d", &sender, &n) != 2
+                    || sender < 0 || sender >= kGoodClients || n < 0 || n >= static_cast<int>(g->got[0].size())) {
                     ++g->foreign;
                     continue;
                 }
@@ -422,11 +423,10 @@ int runLoad(int seconds)
     std::printf("abusers: random bytes %ld, endless lines started %ld, drop cycles %ld, "
                 "connections beyond MaxConnect %ld (closed by the server %ld)\n",
                 randomBytes, endlessLines, drops, beyondTried, beyondRefused);
-    std::printf("server RSS: at 10 s %ld kB, at the end %ld kB, peak %ld kB; CPU: peak %.1f%%, mean %.1f%%\n",
-                rssAt10, rssNow, peakRss, peakCpu, samples ? cpuSum / samples : 0.0);
+    std::printf("server RSS: at 10 s %ld kB, at the end %ld kB, peak %ld kB; CPU: peak %.1f%%, mean %.1f%%\n", rssAt10,
+                rssNow, peakRss, peakCpu, samples ? cpuSum / samples : 0.0);
     std::printf("server %s\n", lastStats.c_str());
-    std::printf("still serving at the end: %s (server process %s)\n",
-                freshConnected && echoed ? "yes" : "NO",
+    std::printf("still serving at the end: %s (server process %s)\n", freshConnected && echoed ? "yes" : "NO",
                 server.state() == QProcess::Running ? "running" : "GONE");
     ::close(stalled);
     server.terminate();

@@ -34,8 +34,7 @@ struct Run {
     SettingsStore settings;
     ReceivePipeline station;
     std::multiset<std::string> got; // "L" / "R" + RawText
-    Run()
-        : station(settings, AppPaths::make(QStringLiteral("/tmp"), QStringLiteral("varnesk"), false, QDateTime()))
+    Run() : station(settings, AppPaths::make(QStringLiteral("/tmp"), QStringLiteral("varnesk"), false, QDateTime()))
     {
         settings.setInteger(Key::Dual, 2);
         station.setProcessingEnabled(true);
@@ -100,8 +99,11 @@ void throughput(const std::string& keep = {})
     std::vector<gen::Burst> inTime;
     std::copy_if(bursts.begin(), bursts.end(), std::back_inserter(inTime),
                  [](const gen::Burst& b) { return b.startSeconds < 598; });
-    const std::string path = !keep.empty() ? keep
-        : (std::filesystem::temp_directory_path() / ("varnesk-bench-" + std::to_string(::getpid()) + ".wav")).string();
+    const std::string path =
+        !keep.empty()
+            ? keep
+            : (std::filesystem::temp_directory_path() / ("varnesk-bench-" + std::to_string(::getpid()) + ".wav"))
+                  .string();
     std::string error;
     if (!gen::writeWav(path, gen::renderStereo(inTime, options), error)) {
         std::fprintf(stderr, "%s\n", error.c_str());
@@ -150,8 +152,11 @@ void variants(int perChannel)
         double peak;
         double ppm;
     };
-    const Case cases[] = {{"peak 30", 30, 0},         {"peak 30000", 30000, 0}, {"peak 8000", 8000, 0},
-                          {"+200 ppm", 8000, 200},    {"-200 ppm", 8000, -200}};
+    const Case cases[] = {{"peak 30", 30, 0},
+                          {"peak 30000", 30000, 0},
+                          {"peak 8000", 8000, 0},
+                          {"+200 ppm", 8000, 200},
+                          {"-200 ppm", 8000, -200}};
     std::printf("levels and bit-rate errors: %d mixed blocks per row\n", 2 * perChannel);
     std::printf("  %-12s %14s %14s\n", "case", "Eb/N0 30 dB", "Eb/N0 12 dB");
     for (const Case& c : cases) {

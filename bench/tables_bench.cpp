@@ -71,8 +71,8 @@ int main()
 
     std::string flights;
     for (int i = 0; i < kFlightLines; ++i)
-        flights += flightNumber(i) + ',' + airport(i % kAirports) + airport((i * 7 + 1) % kAirports) +
-                   ",DAILY SERVICE " + std::to_string(i) + "\r\n";
+        flights += flightNumber(i) + ',' + airport(i % kAirports) + airport((i * 7 + 1) % kAirports) + ",DAILY SERVICE "
+                   + std::to_string(i) + "\r\n";
     std::string aircraft;
     for (int i = 0; i < kAircraftLines; ++i)
         aircraft += registration(i) + ",BOEING,B767-300ER\r\n";
@@ -82,8 +82,8 @@ int main()
     std::string letters;
     for (int i = 0; i < kLetterCodes; ++i)
         letters += twoLetters(i) + ',' + twoLetters(i) + "X,OPERATOR " + std::to_string(i) + "\r\n";
-    if (!writeFile(path("flight.csv"), flights) || !writeFile(path("aircraft.csv"), aircraft) ||
-        !writeFile(path("airport.csv"), airports) || !writeFile(path("letter.csv"), letters))
+    if (!writeFile(path("flight.csv"), flights) || !writeFile(path("aircraft.csv"), aircraft)
+        || !writeFile(path("airport.csv"), airports) || !writeFile(path("letter.csv"), letters))
         return 1;
     std::printf("flight table %d lines (%zu bytes), aircraft %d, airports %d, letter codes %d\n", kFlightLines,
                 flights.size(), kAircraftLines, kAirports, kLetterCodes);
@@ -112,8 +112,8 @@ int main()
     for (const std::string& f : dayFlights)
         found += tables.LookupFlight(f).found ? 1 : 0;
     double s = secondsSince(start);
-    std::printf("%-44s %9.4f s  %8.1f us/look-up  (%d found)\n", "1,500 flight look-ups", s,
-                s * 1e6 / kAircraftPerDay, found);
+    std::printf("%-44s %9.4f s  %8.1f us/look-up  (%d found)\n", "1,500 flight look-ups", s, s * 1e6 / kAircraftPerDay,
+                found);
 
     // What a new aircraft costs: its list row (type, flight) and its track
     // entry (two airport names, two three-letter labels).
@@ -123,10 +123,10 @@ int main()
         std::string type;
         tables.LookupAircraftType(dayRegistrations[static_cast<size_t>(i)], type);
         const varnesk::FlightInfo info = tables.LookupFlight(dayFlights[static_cast<size_t>(i)]);
-        bytes += type.size() + tables.LookupAirportName(info.departure).size() +
-                 tables.LookupAirportName(info.destination).size() +
-                 tables.DisplayFlightNumber(dayFlights[static_cast<size_t>(i)], true, false).size() +
-                 tables.DisplayFlightNumber(dayFlights[static_cast<size_t>(i)], true, true).size();
+        bytes += type.size() + tables.LookupAirportName(info.departure).size()
+                 + tables.LookupAirportName(info.destination).size()
+                 + tables.DisplayFlightNumber(dayFlights[static_cast<size_t>(i)], true, false).size()
+                 + tables.DisplayFlightNumber(dayFlights[static_cast<size_t>(i)], true, true).size();
     }
     s = secondsSince(start);
     std::printf("%-44s %9.4f s  %8.1f us/aircraft  (%zu bytes of text)\n", "1,500 new aircraft, 6 look-ups each", s,

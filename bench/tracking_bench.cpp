@@ -155,7 +155,7 @@ double decodeNsPerMessage(TrackStore& store, long messages)
 {
     struct Sink : FixSink {
         TrackStore& store;
-        explicit Sink(TrackStore& s) : store(s) {}
+        explicit Sink(TrackStore& s) : store(s) { }
         bool addFix(const TrackFix& f) override { return store.AddTrackPoint(f); }
         void sortTrack(std::string_view flight) override { store.SortTrackByTime(flight); }
     } sink(store);

@@ -23,10 +23,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         int32_t bitCount = static_cast<int32_t>(chars.size() * 8 + 16);
         // Bit counts off the frame's size: short, long, negative, past 512 characters.
         switch (framing & 7) {
-        case 5: bitCount -= 8 * (framing >> 3); break;
-        case 6: bitCount += 8 * (framing >> 3); break;
-        case 7: bitCount = static_cast<int32_t>(static_cast<int8_t>(framing)) * 97; break;
-        default: break;
+        case 5:
+            bitCount -= 8 * (framing >> 3);
+            break;
+        case 6:
+            bitCount += 8 * (framing >> 3);
+            break;
+        case 7:
+            bitCount = static_cast<int32_t>(static_cast<int8_t>(framing)) * 97;
+            break;
+        default:
+            break;
         }
         const bool etx = !chars.empty() && (static_cast<uint8_t>(chars.back()) & 0x7F) == 0x03;
         const std::string_view tag = kTags[source & 3];

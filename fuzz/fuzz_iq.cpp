@@ -20,12 +20,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const std::vector<std::string_view> parts = in.parts();
     std::string name;
     for (const char c : parts.front().substr(0, 80))
-        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' || c == '_' || c == '-')
+        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' || c == '_'
+            || c == '-')
             name.push_back(c);
     if (name.empty() || name == "." || name == "..")
         name = "in.cu8";
-    const std::string_view bytes = parts.size() > 1 ? in.rest().substr(parts.front().size() + fuzz::kPartSeparator.size())
-                                                    : std::string_view();
+    const std::string_view bytes =
+        parts.size() > 1 ? in.rest().substr(parts.front().size() + fuzz::kPartSeparator.size()) : std::string_view();
     const QString path = fuzz::workFile("iq/") + QString::fromStdString(name);
     QDir().mkpath(fuzz::workFile("iq"));
     fuzz::writeFile(path, bytes);

@@ -34,8 +34,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     frame.slots = slots;
     frame.bitCount = static_cast<int>(chars.size()) * 8 + 16;
     const std::vector<uint8_t> rebuilt = feedFrameChars(frame);
-    if (rebuilt.size() != chars.size() || !std::equal(rebuilt.begin(), rebuilt.end(), chars.begin(),
-                                                      [](uint8_t a, char b) { return a == static_cast<uint8_t>(b); }))
+    if (rebuilt.size() != chars.size()
+        || !std::equal(rebuilt.begin(), rebuilt.end(), chars.begin(),
+                       [](uint8_t a, char b) { return a == static_cast<uint8_t>(b); }))
         fuzz::fail("frame characters not rebuilt");
 
     FeedFrameInfo info;

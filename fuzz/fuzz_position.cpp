@@ -18,8 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     settings.setInteger(Key::MaxPlotData, 1 + ((options >> 3) & 7));
     settings.setBoolean(Key::ElsePosGet, (options & 0x40) == 0);
     settings.setBoolean(Key::TenPoint, (options & 0x80) != 0);
-    static const AppPaths paths = AppPaths::make(fuzz::appDir(), QStringLiteral("varnesk"), false,
-                                                 QDateTime(QDate(2026, 12, 10), QTime(9, 0)));
+    static const AppPaths paths =
+        AppPaths::make(fuzz::appDir(), QStringLiteral("varnesk"), false, QDateTime(QDate(2026, 12, 10), QTime(9, 0)));
     AircraftTracking tracking(settings, paths);
     tracking.clock = [] { return QTime(12, 34, 56); };
     for (std::string_view part : in.parts()) {

@@ -28,8 +28,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     for (size_t done = 0; done < total && samples > 0;) {
         for (size_t i = 0; i < block.size(); ++i, ++done) {
             const size_t s = (at++ % samples) * 2;
-            const auto raw = static_cast<int16_t>(static_cast<uint16_t>(static_cast<uint8_t>(bytes[s]) |
-                                                                        (static_cast<uint8_t>(bytes[s + 1]) << 8)));
+            const auto raw = static_cast<int16_t>(
+                static_cast<uint16_t>(static_cast<uint8_t>(bytes[s]) | (static_cast<uint8_t>(bytes[s + 1]) << 8)));
             int32_t v = raw;
             v = shift >= 0 ? v * (1 << shift) : v / (1 << -shift);
             block[i] = static_cast<int16_t>(std::clamp<int32_t>(v, INT16_MIN, INT16_MAX));

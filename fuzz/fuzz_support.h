@@ -74,7 +74,8 @@ inline const QString& appDir()
                 end = bytes.find('\n', end + 1);
             if (end != std::string::npos)
                 bytes.resize(end + 1);
-            bytes += table[5] == 'a' ? "RJTT,TOKYO INTL\r\nRJCC,NEW CHITOSE\r\n" : "JL,JAL,JAPAN AIRLINES\r\nNH,ANA,ALL NIPPON\r\n";
+            bytes += table[5] == 'a' ? "RJTT,TOKYO INTL\r\nRJCC,NEW CHITOSE\r\n"
+                                     : "JL,JAL,JAPAN AIRLINES\r\nNH,ANA,ALL NIPPON\r\n";
             writeFile(tablePath, bytes);
         }
         writeFile(dir.path() + QStringLiteral("/data/flight.csv"), "JL0012,RJTTRJCC,remark\r\nNH0001,RJCCRJTT,\r\n");
@@ -100,7 +101,7 @@ inline QString workFile(const char* name)
 // Takes option bytes and parts off the front of an input.
 class Input {
 public:
-    Input(const uint8_t* data, size_t size) : m_rest(reinterpret_cast<const char*>(data), size) {}
+    Input(const uint8_t* data, size_t size) : m_rest(reinterpret_cast<const char*>(data), size) { }
 
     // The next byte, 0 once the input is used up.
     uint8_t byte()

@@ -16,7 +16,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     }
     CaptureBlock block{};
-    for (int i = 0; i < 64 && reader->read(block); ++i) {
-    }
+    for (int i = 0; i < 64 && reader->read(block); ++i) { }
     return 0;
 }

@@ -29,8 +29,8 @@ public:
         m_settings.setInteger(Key::MaxPlotData, 8);
         // Built in the same static storage for every input: a fresh heap block
         // of this size costs more page faults than the whole decoding.
-        static const AppPaths paths = AppPaths::make(appDir(), QStringLiteral("varnesk"), false,
-                                                     QDateTime(QDate(2026, 12, 10), QTime(9, 0)));
+        static const AppPaths paths =
+            AppPaths::make(appDir(), QStringLiteral("varnesk"), false, QDateTime(QDate(2026, 12, 10), QTime(9, 0)));
         alignas(ReceivePipeline) static unsigned char storage[sizeof(ReceivePipeline)];
         m_pipeline = new (storage) ReceivePipeline(m_settings, paths);
         m_pipeline->decode().text.setClock([] { return QDateTime(QDate(2026, 12, 10), QTime(12, 34, 56)); });

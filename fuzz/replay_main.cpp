@@ -39,8 +39,7 @@ int main(int argc, char** argv)
         const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         // An empty input gets a valid pointer, as under libFuzzer.
         static const uint8_t empty = 0;
-        LLVMFuzzerTestOneInput(bytes.empty() ? &empty : reinterpret_cast<const uint8_t*>(bytes.data()),
-                               bytes.size());
+        LLVMFuzzerTestOneInput(bytes.empty() ? &empty : reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
     }
     std::printf("%zu inputs replayed\n", files.size());
     return 0;

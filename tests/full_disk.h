@@ -45,10 +45,8 @@ public:
             const QByteArray filler = QFile::encodeName(m_folder + QStringLiteral("/filler"));
             const int fd = ::open(filler.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
             const std::string chunk(65536, 'f');
-            while (fd >= 0 && ::write(fd, chunk.data(), chunk.size()) > 0) {
-            }
-            while (fd >= 0 && ::write(fd, "f", 1) > 0) {
-            }
+            while (fd >= 0 && ::write(fd, chunk.data(), chunk.size()) > 0) { }
+            while (fd >= 0 && ::write(fd, "f", 1) > 0) { }
             if (fd >= 0)
                 ::close(fd);
         } else {

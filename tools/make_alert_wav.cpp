@@ -1,8 +1,8 @@
 // Writes the alert sound played on a search hit: two short rising chimes,
 // 22050 Hz mono 16-bit PCM, about 0.6 s, faded in and out so it never clicks.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -44,17 +44,20 @@ int main(int argc, char** argv)
 
     std::vector<uint8_t> wav;
     const uint32_t dataBytes = static_cast<uint32_t>(samples.size() * 2);
-    for (char c : {'R', 'I', 'F', 'F'}) wav.push_back(static_cast<uint8_t>(c));
+    for (char c : {'R', 'I', 'F', 'F'})
+        wav.push_back(static_cast<uint8_t>(c));
     putLe(wav, 36 + dataBytes, 4);
-    for (char c : {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '}) wav.push_back(static_cast<uint8_t>(c));
+    for (char c : {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '})
+        wav.push_back(static_cast<uint8_t>(c));
     putLe(wav, 16, 4);
-    putLe(wav, 1, 2);            // PCM
-    putLe(wav, 1, 2);            // mono
+    putLe(wav, 1, 2); // PCM
+    putLe(wav, 1, 2); // mono
     putLe(wav, kRateHz, 4);
-    putLe(wav, kRateHz * 2, 4);  // bytes per second
-    putLe(wav, 2, 2);            // block alignment
-    putLe(wav, 16, 2);           // bits per sample
-    for (char c : {'d', 'a', 't', 'a'}) wav.push_back(static_cast<uint8_t>(c));
+    putLe(wav, kRateHz * 2, 4); // bytes per second
+    putLe(wav, 2, 2);           // block alignment
+    putLe(wav, 16, 2);          // bits per sample
+    for (char c : {'d', 'a', 't', 'a'})
+        wav.push_back(static_cast<uint8_t>(c));
     putLe(wav, dataBytes, 4);
     for (int16_t s : samples)
         putLe(wav, static_cast<uint16_t>(s), 2);

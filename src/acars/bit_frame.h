@@ -33,9 +33,9 @@ struct CapturedFrame {
     std::string_view rawLine;       // line-coded bytes from "+" through the end character
     int channel = 0;                // 0 = left, 1 = right
     Demodulator from = Demodulator::Classic;
-    int repairedBits = 0;           // bits the coherent demodulator's repair flipped
-    double repairPosterior = 1.0;   // of a repaired frame: how likely it is the frame sent
-    std::optional<double> levelDb{};  // the signal level, where a demodulator measures it
+    int repairedBits = 0;            // bits the coherent demodulator's repair flipped
+    double repairPosterior = 1.0;    // of a repaired frame: how likely it is the frame sent
+    std::optional<double> levelDb{}; // the signal level, where a demodulator measures it
 };
 
 // Slots as the receiver stores a frame, from characters (one per byte): seven

@@ -90,13 +90,27 @@ void appendJsonString(std::string& out, std::string_view utf8Text)
     for (const char ch : utf8Text) {
         const auto c = static_cast<uint8_t>(ch);
         switch (c) {
-        case '"': out.append("\\\""); break;
-        case '\\': out.append("\\\\"); break;
-        case '\n': out.append("\\n"); break;
-        case '\r': out.append("\\r"); break;
-        case '\t': out.append("\\t"); break;
-        case '\b': out.append("\\b"); break;
-        case '\f': out.append("\\f"); break;
+        case '"':
+            out.append("\\\"");
+            break;
+        case '\\':
+            out.append("\\\\");
+            break;
+        case '\n':
+            out.append("\\n");
+            break;
+        case '\r':
+            out.append("\\r");
+            break;
+        case '\t':
+            out.append("\\t");
+            break;
+        case '\b':
+            out.append("\\b");
+            break;
+        case '\f':
+            out.append("\\f");
+            break;
         default:
             if (c < 0x20 || c == 0x7F) {
                 out.append("\\u00");
@@ -132,8 +146,8 @@ std::optional<std::string> formatFeedLine(std::span<const uint8_t> chars, const 
     const qint64 ms = time.isValid() ? time.toMSecsSinceEpoch() : 0;
     o.fixed("timestamp", static_cast<double>(ms) / 1000.0, 3);
     if (!station.stationId.empty())
-        o.sjis("station_id", std::span(reinterpret_cast<const uint8_t*>(station.stationId.data()),
-                                       station.stationId.size()));
+        o.sjis("station_id",
+               std::span(reinterpret_cast<const uint8_t*>(station.stationId.data()), station.stationId.size()));
     o.integer("channel", info.channel);
     // Every reader requires the frequency: an unknown one is written 0.0, as
     // the other decoders do, since a wrong frequency is worse than none.

@@ -24,11 +24,11 @@ inline constexpr int kFeedMinChars = 18;
 
 // What is known about a frame besides its characters.
 struct FeedFrameInfo {
-    int channel = 0;                // 0 = left, 1 = right
-    bool endIsEtx = false;          // ETX (last block) or ETB (more follow: "end" true)
-    int repairedBits = 0;           // bits the coherent demodulator's repair flipped
-    std::optional<double> freqMhz;  // the channel's frequency; unknown is written 0.0
-    std::optional<double> levelDb;  // the signal level, when known
+    int channel = 0;               // 0 = left, 1 = right
+    bool endIsEtx = false;         // ETX (last block) or ETB (more follow: "end" true)
+    int repairedBits = 0;          // bits the coherent demodulator's repair flipped
+    std::optional<double> freqMhz; // the channel's frequency; unknown is written 0.0
+    std::optional<double> levelDb; // the signal level, when known
 };
 
 // Who sends the feed. stationId is Shift-JIS bytes as in the settings;

@@ -14,7 +14,7 @@ namespace {
 // the process (all use is on the main thread).
 class Converter {
 public:
-    Converter(const char* to, const char* from) : m_cd(iconv_open(to, from)) {}
+    Converter(const char* to, const char* from) : m_cd(iconv_open(to, from)) { }
     ~Converter()
     {
         if (m_cd != reinterpret_cast<iconv_t>(-1))
@@ -27,8 +27,7 @@ public:
 
     // Converts the whole input; a unit that cannot be converted (unitBytes
     // long) is replaced and skipped.
-    void run(const char* in, size_t inLen, std::string& out, size_t unitBytes,
-             const std::string_view replacement)
+    void run(const char* in, size_t inLen, std::string& out, size_t unitBytes, const std::string_view replacement)
     {
         iconv(m_cd, nullptr, nullptr, nullptr, nullptr);
         char buffer[1024];

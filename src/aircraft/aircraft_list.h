@@ -5,9 +5,9 @@
 
 #include "settings/file_write.h"
 
-#include <QTime>
 #include <QObject>
 #include <QString>
+#include <QTime>
 
 #include <array>
 #include <functional>
@@ -48,7 +48,7 @@ inline constexpr std::string_view kListLogSwitchHeader = "Flight No.,PICS,Reg. N
 
 struct ListRow {
     std::array<std::string, kListColumns> cells; // Shift-JIS texts by ListColumn
-    int lastSeconds = 0; // LastTime as seconds since midnight
+    int lastSeconds = 0;                         // LastTime as seconds since midnight
 
     const std::string& cell(int column) const { return cells[static_cast<size_t>(column)]; }
     bool hasPosition() const { return cells[kColPos] == kMarkYes; }
@@ -82,8 +82,7 @@ public:
 
     // Every accepted downlink block: refreshes LastTime and Access Sta. of
     // the (flight, registration) row, or creates the row from the tables.
-    void UpdateListEntry(std::string_view flight, std::string_view registration, std::string_view station,
-                         QTime now);
+    void UpdateListEntry(std::string_view flight, std::string_view registration, std::string_view station, QTime now);
     // After a stored position: the first row with this flight gets "○" in
     // POS and LastTime now.
     void MarkPosition(std::string_view flight, std::string_view registration, QTime now);

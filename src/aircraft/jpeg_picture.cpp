@@ -66,8 +66,8 @@ int decodeInto(const unsigned char* data, unsigned long size, ErrorJump& err, De
     }
     info.out_color_space = JCS_RGB;
     jpeg_start_decompress(&info);
-    *out.image = QImage(static_cast<int>(info.output_width), static_cast<int>(info.output_height),
-                        QImage::Format_RGB888);
+    *out.image =
+        QImage(static_cast<int>(info.output_width), static_cast<int>(info.output_height), QImage::Format_RGB888);
     if (out.image->isNull() || info.output_components != 3) {
         jpeg_destroy_decompress(&info);
         return 1;

@@ -135,11 +135,10 @@ struct ReferenceTables::ParsedTable {
                                  entries.push_back({*key, line});
                          });
         // Stable, so that of equal keys the first line of the file stays first.
-        std::stable_sort(entries.begin(), entries.end(),
-                         [](const Entry& a, const Entry& b) { return a.key < b.key; });
-        entries.erase(std::unique(entries.begin(), entries.end(),
-                                  [](const Entry& a, const Entry& b) { return a.key == b.key; }),
-                      entries.end());
+        std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.key < b.key; });
+        entries.erase(
+            std::unique(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.key == b.key; }),
+            entries.end());
     }
 
     std::string_view find(std::string_view key) const
@@ -177,7 +176,7 @@ std::string_view ReferenceTables::findLine(Table table, std::string_view key) co
     CachedTable& cached = m_cache[table];
     // The stamp is taken before the bytes are read: an edit landing between
     // the two is kept under the older stamp and so read again next time.
-    struct stat st {};
+    struct stat st { };
     if (::stat(QFile::encodeName(path).constData(), &st) != 0) {
         // A missing file has no lines; it is looked for again next time.
         cached = {};
@@ -228,8 +227,8 @@ ReferenceTables::ReferenceTables(const AppPaths& paths)
 {
 }
 
-ReferenceTables::ReferenceTables(QString flightTable, QString aircraftTable, QString airportTable,
-                                 QString letterTable, QString picsDir)
+ReferenceTables::ReferenceTables(QString flightTable, QString aircraftTable, QString airportTable, QString letterTable,
+                                 QString picsDir)
     : m_flight(std::move(flightTable)), m_aircraft(std::move(aircraftTable)), m_airport(std::move(airportTable)),
       m_letter(std::move(letterTable)), m_pics(std::move(picsDir))
 {
@@ -300,8 +299,8 @@ std::string ReferenceTables::DisplayFlightNumber(std::string_view flight, bool t
 
 QString ReferenceTables::AircraftPicturePath(std::string_view registration) const
 {
-    if (registration.empty() || registration == "." || registration == ".." ||
-        registration.find('/') != std::string_view::npos || registration.find('\0') != std::string_view::npos)
+    if (registration.empty() || registration == "." || registration == ".."
+        || registration.find('/') != std::string_view::npos || registration.find('\0') != std::string_view::npos)
         return {};
     const QByteArray name(registration.data(), static_cast<qsizetype>(registration.size()));
     return m_pics + QLatin1Char('/') + QFile::decodeName(name) + QStringLiteral(".jpg");

@@ -40,7 +40,7 @@ struct TableFileCheck {
 
 struct FlightInfo {
     bool found = false;
-    std::string departure = "----"; // characters 1–4 of the route field
+    std::string departure = "----";   // characters 1–4 of the route field
     std::string destination = "----"; // characters 5–8
     std::string remark = "-";
 };

@@ -11,12 +11,10 @@
 
 namespace varnesk {
 
-const QString kCaptureOpenFailed = QStringLiteral(
-    "録音デバイスをオープンできないためプログラムの実行ができません\n"
-    "デバイスが使用中か録音フォーマットに対応していない可能性があります");
-const QString kCaptureBufferFailed = QStringLiteral(
-    "バッファを確保できないためプログラムの実行ができません\n"
-    "メモリが不足している可能性があります");
+const QString kCaptureOpenFailed = QStringLiteral("録音デバイスをオープンできないためプログラムの実行ができません\n"
+                                                  "デバイスが使用中か録音フォーマットに対応していない可能性があります");
+const QString kCaptureBufferFailed = QStringLiteral("バッファを確保できないためプログラムの実行ができません\n"
+                                                    "メモリが不足している可能性があります");
 
 namespace {
 
@@ -38,7 +36,7 @@ std::optional<std::string> sdrDeviceArgs(const std::string& source)
     return std::nullopt;
 }
 
-CaptureInput::CaptureInput(Deliver deliver, Lost lost) : m_deliver(std::move(deliver)), m_lost(std::move(lost)) {}
+CaptureInput::CaptureInput(Deliver deliver, Lost lost) : m_deliver(std::move(deliver)), m_lost(std::move(lost)) { }
 
 CaptureInput::~CaptureInput() = default;
 
@@ -65,8 +63,8 @@ bool CaptureInput::open(const SettingsStore& settings, const QString& appDir, QS
         if (source.front() != '/')
             source = QFile::encodeName(appDir).toStdString() + "/" + source;
         if (!m_file)
-            m_file = std::make_unique<FileCaptureSource>(
-                m_deliver, [&settings](const std::string& path, QString& error) {
+            m_file =
+                std::make_unique<FileCaptureSource>(m_deliver, [&settings](const std::string& path, QString& error) {
                     return openCaptureFile(path, settings, error);
                 });
         if (!m_file->open(source, message))

@@ -21,8 +21,9 @@ std::string pathBytes(const QString& path)
 
 DecodeChain::DecodeChain(const SettingsStore& settings, const AppPaths& paths, AircraftTracking& tracking,
                          NetworkSharing& network)
-    : text(settings, log), relay(settings, [&network](std::string_view line) { network.SendToClients(line); }), sequencer(settings, text, tracking, relay),
-      decoder(settings, text, sequencer, groundStations, tracking, relay), intake(decoder), import(intake, log)
+    : text(settings, log), relay(settings, [&network](std::string_view line) { network.SendToClients(line); }),
+      sequencer(settings, text, tracking, relay), decoder(settings, text, sequencer, groundStations, tracking, relay),
+      intake(decoder), import(intake, log)
 {
     groundStations.LoadGroundStations(paths.groundTable);
     applyPaths(paths);

@@ -20,9 +20,9 @@
 
 #include <QCoreApplication>
 
-#include <array>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <array>
 
 #include <QElapsedTimer>
 
@@ -97,7 +97,7 @@ constexpr const char* kUsage =
 struct Options {
     QString iniPath; // empty: the program folder's varnesk.ini
     int dual = 2;
-    int view = -1; // [Txt] TxtType; -1: from --ini, else RAW
+    int view = -1;  // [Txt] TxtType; -1: from --ini, else RAW
     int demod = -1; // [Wave] Demodulator; -1: from --ini, else coherent
     bool help = false;
     bool positions = false;
@@ -147,14 +147,20 @@ std::optional<Options> parseOptions(const QStringList& args)
             }
         } else if (arg == QLatin1String("--view") && hasValue) {
             const QString v = args[++i];
-            options.view = v == QLatin1String("raw") ? 0 : v == QLatin1String("prc") ? 1 : v == QLatin1String("mes") ? 2 : -2;
+            options.view = v == QLatin1String("raw")   ? 0
+                           : v == QLatin1String("prc") ? 1
+                           : v == QLatin1String("mes") ? 2
+                                                       : -2;
             if (options.view < 0) {
                 std::fputs("varnesk-decode: --view takes raw, prc or mes\n", stderr);
                 return std::nullopt;
             }
         } else if (arg == QLatin1String("--demod") && hasValue) {
             const QString v = args[++i];
-            options.demod = v == QLatin1String("classic") ? 0 : v == QLatin1String("both") ? 1 : v == QLatin1String("coherent") ? 2 : -2;
+            options.demod = v == QLatin1String("classic")    ? 0
+                            : v == QLatin1String("both")     ? 1
+                            : v == QLatin1String("coherent") ? 2
+                                                             : -2;
             if (options.demod < 0) {
                 std::fputs("varnesk-decode: --demod takes classic, coherent or both\n", stderr);
                 return std::nullopt;
@@ -251,22 +257,22 @@ void printStats(const varnesk::ReceivePipeline& pipeline, uint64_t blocks, doubl
     };
     auto sourceName = [&](int s) {
         return s == static_cast<int>(varnesk::FrameSource::Network) ? std::string("network/RAW")
-            : s < 2 ? channelName(s) : channelName(s - 1);
+               : s < 2                                              ? channelName(s)
+                                                                    : channelName(s - 1);
     };
     const int channels = std::max(pipeline.channelCount(), 2);
     // Per channel, every sync found ends one way or is still open:
     // syncs = delivered + parity breaks + bad CRC + length-limit closes + overruns + open.
     for (int c = 0; c < channels; ++c) {
         const varnesk::ReceiverCounts& r = pipeline.receiver().counts(c);
-        std::fprintf(stderr,
-                     "receiver %s: syncs %llu, delivered %llu, parity breaks %llu, bad CRC %llu, "
-                     "length-limit closes %llu, buffer overruns %llu, capture open %llu\n",
-                     channelName(c).c_str(), static_cast<unsigned long long>(r.syncsFound),
-                     static_cast<unsigned long long>(r.framesDelivered),
-                     static_cast<unsigned long long>(r.parityBreaks), static_cast<unsigned long long>(r.badCrc),
-                     static_cast<unsigned long long>(r.lengthLimitCloses),
-                     static_cast<unsigned long long>(r.bufferOverruns),
-                     static_cast<unsigned long long>(r.capturesOpen));
+        std::fprintf(
+            stderr,
+            "receiver %s: syncs %llu, delivered %llu, parity breaks %llu, bad CRC %llu, "
+            "length-limit closes %llu, buffer overruns %llu, capture open %llu\n",
+            channelName(c).c_str(), static_cast<unsigned long long>(r.syncsFound),
+            static_cast<unsigned long long>(r.framesDelivered), static_cast<unsigned long long>(r.parityBreaks),
+            static_cast<unsigned long long>(r.badCrc), static_cast<unsigned long long>(r.lengthLimitCloses),
+            static_cast<unsigned long long>(r.bufferOverruns), static_cast<unsigned long long>(r.capturesOpen));
     }
     for (int c = 0; c < channels; ++c) {
         const varnesk::CoherentCounts& r = pipeline.coherent().counts(c);
@@ -290,9 +296,10 @@ void printStats(const varnesk::ReceivePipeline& pipeline, uint64_t blocks, doubl
         std::fprintf(stderr,
                      "decoder %s: frames %llu, downlinks %llu, uplinks %llu, chat lines %llu, too short %llu, "
                      "invalid flight number %llu\n",
-                     sourceName(s).c_str(), static_cast<unsigned long long>(d.frames), static_cast<unsigned long long>(d.downlinks),
-                     static_cast<unsigned long long>(d.uplinks), static_cast<unsigned long long>(d.chatLines),
-                     static_cast<unsigned long long>(d.tooShort), static_cast<unsigned long long>(d.badFlight));
+                     sourceName(s).c_str(), static_cast<unsigned long long>(d.frames),
+                     static_cast<unsigned long long>(d.downlinks), static_cast<unsigned long long>(d.uplinks),
+                     static_cast<unsigned long long>(d.chatLines), static_cast<unsigned long long>(d.tooShort),
+                     static_cast<unsigned long long>(d.badFlight));
     }
     const varnesk::NetLineIntake& intake = pipeline.decode().intake;
     const varnesk::RawImport& import = pipeline.decode().import;
@@ -360,8 +367,8 @@ int main(int argc, char** argv)
                                      tag += " " + std::to_string(frame.repairedBits) + " bits repaired";
                              }
                              const std::string line = "[" + std::string(varnesk::radioTag(frame.channel)) + "]"
-                                 + varnesk::dateTimeText(blockTime) + tag + ">"
-                                 + varnesk::renderFrameRawText(frame.slots, frame.bitCount) + "\n";
+                                                      + varnesk::dateTimeText(blockTime) + tag + ">"
+                                                      + varnesk::renderFrameRawText(frame.slots, frame.bitCount) + "\n";
                              std::fwrite(line.data(), 1, line.size(), stdout);
                          });
     } else if (options->json) {
@@ -453,12 +460,12 @@ int main(int argc, char** argv)
             continue;
         }
         for (size_t c = 0; c < channelMhz.size(); ++c)
-            channelMhz[c] = iq ? (c < iq->tuning().channelHz.size()
-                                      ? std::optional<double>(iq->tuning().channelHz[c] / 1e6)
-                                      : std::nullopt)
-                               : c < 2 ? std::optional<double>(settings.real(c == 0 ? varnesk::Key::WaveFreq1
-                                                                                    : varnesk::Key::WaveFreq2))
-                                       : std::nullopt;
+            channelMhz[c] =
+                iq ? (c < iq->tuning().channelHz.size() ? std::optional<double>(iq->tuning().channelHz[c] / 1e6)
+                                                        : std::nullopt)
+                : c < 2
+                    ? std::optional<double>(settings.real(c == 0 ? varnesk::Key::WaveFreq1 : varnesk::Key::WaveFreq2))
+                    : std::nullopt;
         auto next = [&] {
             if (iq)
                 return iq->read(block);
@@ -468,8 +475,8 @@ int main(int argc, char** argv)
             return true;
         };
         while (next()) {
-            const auto ms = static_cast<qint64>(std::llround(static_cast<double>(blocks) * varnesk::kFramesPerBlock
-                                                             * 1000.0 / varnesk::kSampleRateHz));
+            const auto ms = static_cast<qint64>(
+                std::llround(static_cast<double>(blocks) * varnesk::kFramesPerBlock * 1000.0 / varnesk::kSampleRateHz));
             blockTime = start.addMSecs(ms);
             pipeline.ProcessChannelBlock(block, blockTime);
             ++blocks;
@@ -483,8 +490,8 @@ int main(int argc, char** argv)
             varnesk::drawModemPanel(modemPanel, *indicators, true);
         }
         const QImage picture = varnesk::renderWindowPicture(
-            settings, pipeline.paths(), &pipeline.tracking().store(), options->mapWidth, options->mapHeight,
-            modemPanel, [&tables](std::string_view code) { return tables.LookupAirportName(code); });
+            settings, pipeline.paths(), &pipeline.tracking().store(), options->mapWidth, options->mapHeight, modemPanel,
+            [&tables](std::string_view code) { return tables.LookupAirportName(code); });
         if (!picture.save(options->mapPath, "PNG")) {
             std::fprintf(stderr, "varnesk-decode: cannot write %s\n", options->mapPath.toLocal8Bit().constData());
             status = 1;

@@ -21,7 +21,7 @@ namespace {
 // The receiver's WAV or IQ reader as the file source's block reader.
 class IqBlocks : public BlockReader {
 public:
-    explicit IqBlocks(std::unique_ptr<IqFileReader> source) : m_source(std::move(source)) {}
+    explicit IqBlocks(std::unique_ptr<IqFileReader> source) : m_source(std::move(source)) { }
     bool next(ChannelBlock& out) override { return m_source->read(out); }
 
 private:
@@ -30,7 +30,7 @@ private:
 
 class WavBlocks : public BlockReader {
 public:
-    explicit WavBlocks(std::unique_ptr<AudioFileReader> source) : m_source(std::move(source)) {}
+    explicit WavBlocks(std::unique_ptr<AudioFileReader> source) : m_source(std::move(source)) { }
     bool next(ChannelBlock& out) override
     {
         if (!m_source->read(m_stereo))
@@ -81,10 +81,10 @@ bool FileCaptureSource::open(const std::string& path, QString& message)
     close();
     m_atEnd = false;
     const QString shown = QFile::decodeName(QByteArray::fromStdString(path));
-    struct stat st {};
+    struct stat st { };
     if (::stat(path.c_str(), &st) != 0) {
-        message = QStringLiteral("音声ソースを開けません\n%1\n%2")
-                      .arg(shown, QString::fromLocal8Bit(std::strerror(errno)));
+        message =
+            QStringLiteral("音声ソースを開けません\n%1\n%2").arg(shown, QString::fromLocal8Bit(std::strerror(errno)));
         return false;
     }
     if (S_ISFIFO(st.st_mode)) {

@@ -3,9 +3,9 @@
 // main window closes. SIGINT and SIGTERM close the main window normally.
 #include "app/installed_data.h"
 #include "app/ui/main_window.h"
-#include "widgets/message_hub.h"
 #include "app/ui/shutdown.h"
 #include "app/ui/window_table.h"
+#include "widgets/message_hub.h"
 
 #include <QApplication>
 #include <QLibraryInfo>

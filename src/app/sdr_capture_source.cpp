@@ -19,7 +19,10 @@ constexpr size_t kReadElements = 16384; // I/Q pairs per read
 // At most this many reads per tick, so a backlog cannot starve the event loop.
 constexpr int kReadsPerTick = 64;
 
-QString deviceText(const std::string& args) { return QString::fromStdString(args); }
+QString deviceText(const std::string& args)
+{
+    return QString::fromStdString(args);
+}
 
 } // namespace
 
@@ -181,8 +184,7 @@ void SdrCaptureSource::onTick()
         const auto* bytes = reinterpret_cast<const std::byte*>(m_buffer.data());
         m_channelizer->push(IqFormat::Cs16, std::span<const std::byte>(bytes, size_t(got) * 2 * sizeof(int16_t)));
     }
-    if (generation == m_generation && m_stream
-        && QDateTime::currentMSecsSinceEpoch() - m_lastDataMs > m_silenceLimitMs)
+    if (generation == m_generation && m_stream && QDateTime::currentMSecsSinceEpoch() - m_lastDataMs > m_silenceLimitMs)
         fail(QStringLiteral("受信機から%1秒以上データが届きません").arg(m_silenceLimitMs / 1000.0));
 }
 

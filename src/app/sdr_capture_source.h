@@ -75,7 +75,7 @@ private:
     SoapySDR::Stream* m_stream = nullptr;
     std::unique_ptr<IqChannelizer> m_channelizer;
     std::vector<std::unique_ptr<IqChannelizer>> m_retired; // closed while handing on a block
-    std::vector<int16_t> m_buffer; // interleaved I/Q, CS16
+    std::vector<int16_t> m_buffer;                         // interleaved I/Q, CS16
     QTimer m_timer;
     qint64 m_lastDataMs = 0;
     int m_silenceLimitMs = 3000;

@@ -21,8 +21,6 @@ bool SdrCaptureSource::open(const SdrOptions& options, QString& message)
     return false;
 }
 
-void SdrCaptureSource::close()
-{
-}
+void SdrCaptureSource::close() { }
 
 } // namespace varnesk

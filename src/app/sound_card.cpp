@@ -39,7 +39,7 @@ QList<QAudioDevice> captureDevices()
     return QMediaDevices::audioInputs();
 }
 
-SoundCapture::SoundCapture(Deliver deliver) : m_deliver(std::move(deliver)) {}
+SoundCapture::SoundCapture(Deliver deliver) : m_deliver(std::move(deliver)) { }
 
 SoundCapture::~SoundCapture()
 {

@@ -62,8 +62,8 @@ bool Station::start()
         return false;
     }
     if (!m_options.installedData.isEmpty() && !seedUserData(m_options.installedData, m_options.dir))
-        m_say(QStringLiteral("cannot copy every data file from %1 into %2")
-                  .arg(m_options.installedData, m_options.dir));
+        m_say(
+            QStringLiteral("cannot copy every data file from %1 into %2").arg(m_options.installedData, m_options.dir));
     // The data and log folders are made here in any case; files present stay.
     for (const char* folder : {"data", "logs/EachLogs"})
         dir.mkpath(QLatin1String(folder));
@@ -100,11 +100,19 @@ bool Station::start()
     m_netLink = new NetLink(m_settings, m_pipeline->network(), m_pipeline->decode().intake);
     connect(m_netLink, &NetLink::notice, this, [this](NetLink::Notice what) {
         switch (what) {
-        case NetLink::Notice::Connected: m_say(QStringLiteral("connected to the server")); break;
-        case NetLink::Notice::CannotConnect: m_say(QStringLiteral("cannot connect to the server")); break;
+        case NetLink::Notice::Connected:
+            m_say(QStringLiteral("connected to the server"));
+            break;
+        case NetLink::Notice::CannotConnect:
+            m_say(QStringLiteral("cannot connect to the server"));
+            break;
         case NetLink::Notice::Disconnected:
-        case NetLink::Notice::DisconnectedByServer: m_say(QStringLiteral("disconnected from the server")); break;
-        case NetLink::Notice::AcceptFailed: m_say(QStringLiteral("refused an invalid connection request")); break;
+        case NetLink::Notice::DisconnectedByServer:
+            m_say(QStringLiteral("disconnected from the server"));
+            break;
+        case NetLink::Notice::AcceptFailed:
+            m_say(QStringLiteral("refused an invalid connection request"));
+            break;
         case NetLink::Notice::TooManyConnections:
             m_say(QStringLiteral("refused a connection: %1 clients already").arg(m_settings.integer(Key::MaxConnect)));
             break;
@@ -176,9 +184,9 @@ void Station::startServer()
         m_lastServerProblem.clear();
         return;
     }
-    sayOnce(m_lastServerProblem, QStringLiteral("cannot listen on port %1 (%2)")
-                                     .arg(QString::fromStdString(m_settings.text(Key::ServerPortNo)),
-                                          m_netLink->server().errorString()));
+    sayOnce(m_lastServerProblem,
+            QStringLiteral("cannot listen on port %1 (%2)")
+                .arg(QString::fromStdString(m_settings.text(Key::ServerPortNo)), m_netLink->server().errorString()));
     m_retry.start();
 }
 

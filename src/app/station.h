@@ -37,12 +37,12 @@ class Station : public QObject {
     Q_OBJECT
 public:
     struct Options {
-        QString dir;              // the folder of varnesk.ini, the data files and the logs
-        QString installedData;    // data files copied into dir when missing; empty: none
+        QString dir;           // the folder of varnesk.ini, the data files and the logs
+        QString installedData; // data files copied into dir when missing; empty: none
         QHostAddress listen = QHostAddress(QHostAddress::AnyIPv4); // the sharing server's address
         std::chrono::milliseconds statusInterval = kStationStatusInterval;
         std::chrono::milliseconds retryInterval = kStationRetry;
-        bool exitAtEnd = false;   // a file input's end ends the station
+        bool exitAtEnd = false; // a file input's end ends the station
     };
     // One line of what the station says (status, problems), without a newline.
     using Say = std::function<void(const QString& line)>;

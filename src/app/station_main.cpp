@@ -14,24 +14,22 @@
 
 namespace {
 
-const char kUsage[] =
-    "usage: varnesk-station [--dir FOLDER] [--listen ADDRESS] [--status-seconds N] [--exit-at-end]\n"
-    "  Runs the receiver of varnesk without windows, from FOLDER/varnesk.ini\n"
-    "  (default: the current folder; written with the defaults when missing):\n"
-    "  the input of [Wave] Source (empty: the sound card of [Wave] Input; a WAV\n"
-    "  file, IQ recording or named pipe; \"sdr\" for the receiver of [Sdr]), the\n"
-    "  logs, the sharing server of [Net], the feed of [Feed] and the e-mail of\n"
-    "  search-list hits. Status lines and problems go to standard error.\n"
-    "  --listen ADDRESS     the sharing server's address (default: every IPv4 address)\n"
-    "  --status-seconds N   a status line per channel every N seconds (default 60)\n"
-    "  --exit-at-end        stop when a file input has been played to its end\n"
-    "  SIGTERM or SIGINT stop it; the settings file is never written but at first start.\n";
+const char kUsage[] = "usage: varnesk-station [--dir FOLDER] [--listen ADDRESS] [--status-seconds N] [--exit-at-end]\n"
+                      "  Runs the receiver of varnesk without windows, from FOLDER/varnesk.ini\n"
+                      "  (default: the current folder; written with the defaults when missing):\n"
+                      "  the input of [Wave] Source (empty: the sound card of [Wave] Input; a WAV\n"
+                      "  file, IQ recording or named pipe; \"sdr\" for the receiver of [Sdr]), the\n"
+                      "  logs, the sharing server of [Net], the feed of [Feed] and the e-mail of\n"
+                      "  search-list hits. Status lines and problems go to standard error.\n"
+                      "  --listen ADDRESS     the sharing server's address (default: every IPv4 address)\n"
+                      "  --status-seconds N   a status line per channel every N seconds (default 60)\n"
+                      "  --exit-at-end        stop when a file input has been played to its end\n"
+                      "  SIGTERM or SIGINT stop it; the settings file is never written but at first start.\n";
 
 void say(const QString& line)
 {
     const QByteArray text = QStringLiteral("%1 varnesk-station: %2\n")
-                                .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")),
-                                     line)
+                                .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")), line)
                                 .toLocal8Bit();
     std::fwrite(text.constData(), 1, static_cast<size_t>(text.size()), stderr);
     std::fflush(stderr);

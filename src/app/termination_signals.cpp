@@ -3,8 +3,8 @@
 
 #include <QSocketNotifier>
 
-#include <csignal>
 #include <cerrno>
+#include <csignal>
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -53,7 +53,7 @@ bool TerminationSignals::install(std::function<void(int signalNumber)> onSignal)
                 callback(static_cast<unsigned char>(bytes[i]));
     });
 
-    struct sigaction action {};
+    struct sigaction action { };
     action.sa_handler = onSignalRaised;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;

@@ -54,9 +54,9 @@ enum class Direction { Downlink, Uplink };
 inline constexpr std::size_t kBlockTextCapacity = kMaxFrameChars;
 
 struct AcarsBlock {
-    BlockContext context;           // source tag, time and source of the frame
-    std::string_view rawText;       // the rendered raw line (RawText)
-    char mode = 0;                  // character 5 as received
+    BlockContext context;     // source tag, time and source of the frame
+    std::string_view rawText; // the rendered raw line (RawText)
+    char mode = 0;            // character 5 as received
     Direction direction = Direction::Downlink;
     std::string_view groundStation; // the ground station named by the latest known mode character (ModeStation)
     FixedText<kAddressWidth> address;
@@ -65,7 +65,7 @@ struct AcarsBlock {
     FixedText<4> messageNumber;
     FixedText<6> flight;
     FixedText<kBlockTextCapacity> text;
-    bool lastBlock = true;          // ended by ETX; false for ETB (more blocks follow)
+    bool lastBlock = true; // ended by ETX; false for ETB (more blocks follow)
 
     std::string_view modeText() const { return {&mode, 1}; }
     std::string_view blockIdText() const { return {&blockId, 1}; }

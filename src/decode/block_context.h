@@ -46,7 +46,7 @@ inline FrameSource radioSource(int channel)
 
 struct BlockContext {
     std::string_view sourceTag = kTagNet; // one of the tags above
-    QDateTime time;                        // the capture block's time; invalid: the clock's at the entry
+    QDateTime time;                       // the capture block's time; invalid: the clock's at the entry
     FrameSource source = FrameSource::Network;
 
     static BlockContext radio(int channel, const QDateTime& blockTime)

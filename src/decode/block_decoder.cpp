@@ -29,8 +29,7 @@ bool isDigit(char c)
 
 BlockDecoder::BlockDecoder(const SettingsStore& settings, ReceivedText& text, Sequencer& sequencer,
                            const GroundStations& ground, AircraftSink& tracking, FrameRelay& relay)
-    : m_settings(settings), m_text(text), m_sequencer(sequencer), m_ground(ground), m_tracking(tracking),
-      m_relay(relay)
+    : m_settings(settings), m_text(text), m_sequencer(sequencer), m_ground(ground), m_tracking(tracking), m_relay(relay)
 {
     m_rawText.reserve(kMaxFrameChars * 5);
 }

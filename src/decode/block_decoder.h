@@ -28,15 +28,14 @@ class SettingsStore;
 class BlockDecoder : public QObject {
     Q_OBJECT
 public:
-    BlockDecoder(const SettingsStore& settings, ReceivedText& text, Sequencer& sequencer,
-                 const GroundStations& ground, AircraftSink& tracking, FrameRelay& relay);
+    BlockDecoder(const SettingsStore& settings, ReceivedText& text, Sequencer& sequencer, const GroundStations& ground,
+                 AircraftSink& tracking, FrameRelay& relay);
 
     // frame: the BitFrame's slots, eight per character; bitCount = 8 × (the
     // characters from the first start character through the end character)
     // + 16; endFlag 1 for ETX, 0 for ETB. A bit count that reaches past the
     // slots given, or past 512 characters, drops the frame.
-    void DecodeBlock(const BlockContext& context, std::span<const int32_t> frame, int32_t bitCount,
-                     uint8_t endFlag);
+    void DecodeBlock(const BlockContext& context, std::span<const int32_t> frame, int32_t bitCount, uint8_t endFlag);
 
     // The raw text of the last frame (RawText).
     const std::string& rawText() const { return m_rawText; }

@@ -17,7 +17,7 @@ std::string dateTimeText(const QDateTime& local)
     timeFormat.remove(QStringLiteral("t "));
     timeFormat = timeFormat.trimmed();
     const QString text = locale.toString(local.date(), QLocale::ShortFormat) + QLatin1Char(' ')
-        + locale.toString(local.time(), timeFormat);
+                         + locale.toString(local.time(), timeFormat);
     return qstringToSjis(text);
 }
 

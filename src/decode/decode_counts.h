@@ -10,12 +10,12 @@
 namespace varnesk {
 
 struct DecodeCounts {
-    uint64_t frames = 0;        // frames handed to the decoder
-    uint64_t chatLines = 0;     // "[CHAT" lines
-    uint64_t tooShort = 0;      // 28 characters or fewer, or more than the frame holds
-    uint64_t badFlight = 0;     // downlinks whose flight number has no four digits
-    uint64_t downlinks = 0;     // accepted downlink blocks
-    uint64_t uplinks = 0;       // accepted uplink blocks
+    uint64_t frames = 0;    // frames handed to the decoder
+    uint64_t chatLines = 0; // "[CHAT" lines
+    uint64_t tooShort = 0;  // 28 characters or fewer, or more than the frame holds
+    uint64_t badFlight = 0; // downlinks whose flight number has no four digits
+    uint64_t downlinks = 0; // accepted downlink blocks
+    uint64_t uplinks = 0;   // accepted uplink blocks
 
     DecodeCounts& operator+=(const DecodeCounts& o)
     {

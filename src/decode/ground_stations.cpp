@@ -18,16 +18,18 @@ constexpr std::array<std::string_view, GroundStations::kCount> kKeys = {
 };
 
 constexpr std::array<std::string_view, GroundStations::kCount> kDefaults = {
-    "NARITA",   "KOBE",     "NOTO",      "KOMATSU",   "OKAYAMA",  "SASAYAMA", "HAKODATE ",
-    "AKITA",    "SENDAI",   "KANSAI",    "NIIGATA",   "TSUKUBA",  "HANEDA",   "HACHIJYO",
-    "TOYAMA",   "HANAMAKI", "MEMANBETSU", "OBIHIRO",  "HIROSHIMA", "FUKUSHIMA", "MISAWA",
-    "AOMORI",   "SHONAI",   "SHIBI",     "----",      "----",     "BROADCAST",
+    "NARITA",    "KOBE",      "NOTO",    "KOMATSU", "OKAYAMA",  "SASAYAMA", "HAKODATE ", "AKITA",      "SENDAI",
+    "KANSAI",    "NIIGATA",   "TSUKUBA", "HANEDA",  "HACHIJYO", "TOYAMA",   "HANAMAKI",  "MEMANBETSU", "OBIHIRO",
+    "HIROSHIMA", "FUKUSHIMA", "MISAWA",  "AOMORI",  "SHONAI",   "SHIBI",    "----",      "----",       "BROADCAST",
 };
 
 using ini::equalsNoCase;
 using ini::trim;
 
-char upper(char c) { return ini::upperAscii(c); }
+char upper(char c)
+{
+    return ini::upperAscii(c);
+}
 
 } // namespace
 

@@ -69,8 +69,7 @@ void ReceivedText::ShowRawBlock(const BlockContext& context, std::string_view ra
     finish(direction, flight, registration, station);
 }
 
-void ReceivedText::appendBody(std::string& out, std::string_view banner, std::string_view text,
-                              std::string_view eol)
+void ReceivedText::appendBody(std::string& out, std::string_view banner, std::string_view text, std::string_view eol)
 {
     if (!banner.empty()) {
         out.append(banner);
@@ -84,8 +83,8 @@ void ReceivedText::appendBody(std::string& out, std::string_view banner, std::st
 
 void ReceivedText::ShowDownlinkBlock(const BlockContext& context, std::string_view flight,
                                      std::string_view registration, std::string_view text, std::string_view mode,
-                                     std::string_view banner, std::string_view messageNumber,
-                                     std::string_view blockId, std::string_view label, std::string_view station)
+                                     std::string_view banner, std::string_view messageNumber, std::string_view blockId,
+                                     std::string_view label, std::string_view station)
 {
     if (view() == TextView::Raw)
         return;

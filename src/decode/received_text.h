@@ -82,12 +82,10 @@ private:
     void noteLogWrite(const std::optional<LogWriteFailure>& failure);
     WriteHealth m_logHealth;
     std::string dateTimeOf(const BlockContext& context) const;
-    void finish(Direction direction, std::string_view flight, std::string_view registration,
-                std::string_view station);
+    void finish(Direction direction, std::string_view flight, std::string_view registration, std::string_view station);
     void appendBody(std::string& out, std::string_view banner, std::string_view text, std::string_view eol);
-    void buildEntries(const BlockContext& context, std::string_view name, std::string_view gap,
-                      std::string_view who, std::string_view tag, std::string_view mode, std::string_view banner,
-                      std::string_view text);
+    void buildEntries(const BlockContext& context, std::string_view name, std::string_view gap, std::string_view who,
+                      std::string_view tag, std::string_view mode, std::string_view banner, std::string_view text);
 
     const SettingsStore& m_settings;
     TextLog& m_log;

@@ -23,8 +23,7 @@ int signedByte(char c)
 
 } // namespace
 
-Sequencer::Sequencer(const SettingsStore& settings, ReceivedText& text, AircraftSink& tracking,
-                     FrameRelay& relay)
+Sequencer::Sequencer(const SettingsStore& settings, ReceivedText& text, AircraftSink& tracking, FrameRelay& relay)
     : m_settings(settings), m_text(text), m_tracking(tracking), m_relay(relay)
 {
 }
@@ -179,7 +178,7 @@ void Sequencer::singleDownlink(const AcarsBlock& block)
     const std::string_view original = block.text;
     const SettingsStore& settings = m_settings;
     const bool filtered = (original.starts_with("FRQ") && settings.boolean(Key::FreqNoDisp))
-        || (original.starts_with("TIS") && settings.boolean(Key::TISNoDisp));
+                          || (original.starts_with("TIS") && settings.boolean(Key::TISNoDisp));
     const std::string_view text = blanked(block);
     showDown(Show::Prc, block, {}, text);
     if (filtered)

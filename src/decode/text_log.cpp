@@ -7,7 +7,6 @@
 #include <QFile>
 #include <QFileInfo>
 
-
 namespace varnesk {
 
 namespace {
@@ -61,7 +60,15 @@ bool TextLog::validFileName(std::string_view name)
         if (c < 0x20 || c == 0x7F)
             return false;
         switch (c) {
-        case '/': case '\\': case ':': case '*': case '?': case '"': case '<': case '>': case '|':
+        case '/':
+        case '\\':
+        case ':':
+        case '*':
+        case '?':
+        case '"':
+        case '<':
+        case '>':
+        case '|':
             return false;
         default:
             break;
@@ -79,15 +86,12 @@ std::string TextLog::guardImport(std::string path, std::string_view importFileNa
     return path;
 }
 
-std::string TextLog::entryPath(int type, Direction direction, std::string_view flight,
-                               std::string_view registration, std::string_view station,
-                               std::string_view importFileName) const
+std::string TextLog::entryPath(int type, Direction direction, std::string_view flight, std::string_view registration,
+                               std::string_view station, std::string_view importFileName) const
 {
     std::string path;
     if (type == 1 || type == 2) {
-        const std::string_view name = direction == Direction::Uplink ? station
-                                      : type == 1                    ? flight
-                                                                     : registration;
+        const std::string_view name = direction == Direction::Uplink ? station : type == 1 ? flight : registration;
         if (!validFileName(name))
             return {};
         path.reserve(m_eachLogsDir.size() + name.size() + 6);
@@ -104,8 +108,8 @@ std::optional<LogWriteFailure> TextLog::WriteLogEntry(const SettingsStore& setti
                                                       std::string_view flight, std::string_view registration,
                                                       std::string_view station, std::string_view entry) const
 {
-    const std::string path = entryPath(settings.integer(Key::TxtLogType), direction, flight, registration,
-                                       station, m_importFileName);
+    const std::string path =
+        entryPath(settings.integer(Key::TxtLogType), direction, flight, registration, station, m_importFileName);
     if (!settings.boolean(Key::TxtLog) || path.empty())
         return std::nullopt;
     const QString name = QFile::decodeName(QByteArray(path.data(), static_cast<qsizetype>(path.size())));

@@ -34,9 +34,8 @@ public:
     // The file an entry goes to under [Txt] Type (0 text log, 1 by flight,
     // 2 by registration; uplinks by ground station under 1 and 2), with the
     // import guard applied. Empty when the name is not a valid file name.
-    std::string entryPath(int type, Direction direction, std::string_view flight,
-                          std::string_view registration, std::string_view station,
-                          std::string_view importFileName) const;
+    std::string entryPath(int type, Direction direction, std::string_view flight, std::string_view registration,
+                          std::string_view station, std::string_view importFileName) const;
 
     // The RAW log being imported (file-system bytes), empty when none: no
     // entry is ever written into it (see guardImport). Set by the import.

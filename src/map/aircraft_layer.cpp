@@ -35,10 +35,10 @@ struct HeadGeometry {
     Offset route, type, rule0, rule1end, bar0, bar1;
 };
 
-constexpr HeadGeometry kNormalHead = {{0, 0},  {-2, -2}, {0, 0},   {4, 4},   {8, 8},   {10, -1}, 8, 8, -20, -26, 9,
-                                      {17, 9}, {17, 19}, {8, 8},   {70, 8},  {12, 10}, {12, 27}};
-constexpr HeadGeometry kShadowHead = {{1, 1},   {-1, -1}, {1, 1},  {4, 5},   {8, 9},   {11, 0}, 8, 9, -19, -25, 10,
-                                      {18, 10}, {18, 20}, {8, 9},  {71, 9},  {13, 11}, {13, 28}};
+constexpr HeadGeometry kNormalHead = {{0, 0}, {-2, -2}, {0, 0},  {4, 4},   {8, 8}, {10, -1}, 8,        8,       -20,
+                                      -26,    9,        {17, 9}, {17, 19}, {8, 8}, {70, 8},  {12, 10}, {12, 27}};
+constexpr HeadGeometry kShadowHead = {{1, 1}, {-1, -1}, {1, 1},   {4, 5},   {8, 9}, {11, 0}, 8,        9,       -19,
+                                      -25,    10,       {18, 10}, {18, 20}, {8, 9}, {71, 9}, {13, 11}, {13, 28}};
 
 struct Plotted {
     ProjectedPoint at;
@@ -87,7 +87,8 @@ public:
         m_c.text(x + 20, y + 35, degreesText(pt.latitude, 'N', 'S'), text);
         m_c.text(x + 20, y + 45, degreesText(pt.longitude, 'E', 'W'), text);
         m_c.text(x + 20, y + 55,
-                 pt.altitude < kBoxNoAltitude ? "ALT  " + std::to_string(pt.altitude) + "ft" : std::string("ALT  -----ft"),
+                 pt.altitude < kBoxNoAltitude ? "ALT  " + std::to_string(pt.altitude) + "ft"
+                                              : std::string("ALT  -----ft"),
                  text);
         m_c.text(x + 20, y + 65,
                  pt.temperature < kMapNoTemperature ? "TEMP " + std::to_string(pt.temperature) + "C"
@@ -202,8 +203,8 @@ private:
         // Texts run right from the plot: a route of two 62-byte airport
         // names is 760 pixels long; everything else stays within 100.
         constexpr int kTextReachPx = 800, kReachPx = 100;
-        return at.x > -kTextReachPx && at.y > -kReachPx && at.x < m_c.width() + kReachPx &&
-               at.y < m_c.height() + kReachPx;
+        return at.x > -kTextReachPx && at.y > -kReachPx && at.x < m_c.width() + kReachPx
+               && at.y < m_c.height() + kReachPx;
     }
 
     Canvas& m_c;

@@ -21,8 +21,8 @@ class Canvas;
 class TextMasks;
 
 // Sentinels as the map reads them.
-inline constexpr int kMapNoAltitude = 80000;     // this or more: no flight-level text
-inline constexpr int kBoxNoAltitude = 80001;     // this or more: "ALT  -----ft"
+inline constexpr int kMapNoAltitude = 80000; // this or more: no flight-level text
+inline constexpr int kBoxNoAltitude = 80001; // this or more: "ALT  -----ft"
 inline constexpr int kMapNoTemperature = 100;
 inline constexpr int kMapNoWindDirection = 361;
 inline constexpr int kMapMaxHeading = 360;
@@ -39,7 +39,7 @@ struct OperatorColours {
 };
 
 struct AircraftLayerOptions {
-    int plotType = 2;      // 0 none, 1 shadow, 2 surround
+    int plotType = 2; // 0 none, 1 shadow, 2 surround
     bool dottedLines = true;
     bool trackDisplay = true;
     bool showRegistration = false;
@@ -51,7 +51,7 @@ struct AircraftLayerOptions {
     PlotColours defaults;
     uint32_t selBack = 0x000000, selText = 0x808080;
     std::array<OperatorColours, 10> operators;
-    std::string companyFilter; // empty: "ALL"
+    std::string companyFilter;      // empty: "ALL"
     TextMasks* textMasks = nullptr; // labels drawn from masks kept by the caller
 
     static AircraftLayerOptions fromSettings(const SettingsStore& settings);

@@ -23,31 +23,28 @@ struct Run {
     int8_t dy, dx0, dx1;
 };
 
-constexpr Run kVorDme[] = {{-4, -5, 5}, {-3, -5, -5}, {-3, -2, -2}, {-3, 2, 2},  {-3, 5, 5},  {-2, -5, -5},
-                           {-2, -3, -3}, {-2, 3, 3},  {-2, 5, 5},   {-1, -5, -4}, {-1, 4, 5},  {0, -5, -5},
-                           {0, 0, 0},   {0, 5, 5},    {1, -5, -4},  {1, 4, 5},    {2, -5, -5}, {2, -3, -3},
-                           {2, 3, 3},   {2, 5, 5},    {3, -5, -5},  {3, -2, -2},  {3, 2, 2},   {3, 5, 5},
-                           {4, -5, 5}};
-constexpr Run kVortac[] = {{-5, -3, -3}, {-5, 3, 3},  {-4, -4, -2}, {-4, 2, 4},  {-3, -5, -3}, {-3, -1, 1},
-                           {-3, 3, 5},   {-2, -6, -4}, {-2, 4, 6},  {-1, -5, -5}, {-1, 5, 5},  {0, -4, -4},
-                           {0, 0, 0},    {0, 4, 4},    {1, -3, -3}, {1, 3, 3},    {2, -2, -2}, {2, 2, 2},
-                           {3, -2, 2},   {4, -2, 2}};
+constexpr Run kVorDme[] = {{-4, -5, 5},  {-3, -5, -5}, {-3, -2, -2}, {-3, 2, 2}, {-3, 5, 5},
+                           {-2, -5, -5}, {-2, -3, -3}, {-2, 3, 3},   {-2, 5, 5}, {-1, -5, -4},
+                           {-1, 4, 5},   {0, -5, -5},  {0, 0, 0},    {0, 5, 5},  {1, -5, -4},
+                           {1, 4, 5},    {2, -5, -5},  {2, -3, -3},  {2, 3, 3},  {2, 5, 5},
+                           {3, -5, -5},  {3, -2, -2},  {3, 2, 2},    {3, 5, 5},  {4, -5, 5}};
+constexpr Run kVortac[] = {{-5, -3, -3}, {-5, 3, 3}, {-4, -4, -2}, {-4, 2, 4}, {-3, -5, -3}, {-3, -1, 1}, {-3, 3, 5},
+                           {-2, -6, -4}, {-2, 4, 6}, {-1, -5, -5}, {-1, 5, 5}, {0, -4, -4},  {0, 0, 0},   {0, 4, 4},
+                           {1, -3, -3},  {1, 3, 3},  {2, -2, -2},  {2, 2, 2},  {3, -2, 2},   {4, -2, 2}};
 constexpr Run kWaypoint[] = {{-2, 0, 0}, {-1, -1, -1}, {-1, 1, 1}, {0, -2, -2}, {0, 2, 2}, {1, -3, 3}};
-constexpr Run kAirport[] = {{-8, -1, -1}, {-7, -1, -1}, {-6, -3, 3}, {-5, -3, -3}, {-5, 3, 3}, {-4, -2, 2},
-                            {-3, -2, -2}, {-3, 2, 2},   {-2, -2, -2}, {-2, 2, 2}, {-1, -2, -2}, {-1, 2, 2},
-                            {0, -2, 2}};
-constexpr Run kHome[] = {{-4, 0, 0}, {-3, -1, -1}, {-3, 1, 1}, {-2, -2, -2}, {-2, 2, 2}, {-1, -3, 3},
-                         {0, -4, -3}, {0, 3, 4},   {1, -3, -3}, {1, 3, 3},   {2, -3, -3}, {2, 3, 3},
-                         {3, -3, 3}};
-constexpr Run kBeacon[] = {{-4, 0, 0},  {-3, 0, 0},  {-2, -1, -1}, {-2, 1, 1}, {-1, -1, -1}, {-1, 1, 1},
-                           {0, -2, -2}, {0, 2, 2},   {1, -2, -2},  {1, 0, 0},  {1, 2, 2},    {2, -3, -3},
-                           {2, 3, 3},   {3, -3, -3}, {3, 3, 3}};
-constexpr Run kAntenna[] = {{-7, -3, 3}, {-6, -2, -2}, {-6, 0, 0}, {-6, 2, 2}, {-5, -1, 1}, {-4, 0, 0},
-                            {-3, 0, 0},  {-2, 0, 0},   {-1, 0, 0}, {0, 0, 0}};
-constexpr Run kMountain[] = {{-4, 1, 1},  {-3, 1, 1},  {-2, -2, -2}, {-2, 0, 0}, {-2, 2, 2}, {-1, -2, -2},
-                             {-1, 0, 0},  {-1, 2, 2},  {0, -3, -3},  {0, -1, -1}, {0, 3, 3}, {1, -3, -3},
-                             {1, -1, -1}, {1, 3, 3},   {2, -4, -4},  {2, 0, 0},  {2, 4, 4},  {3, -4, -4},
-                             {3, 0, 0},   {3, 4, 4}};
+constexpr Run kAirport[] = {{-8, -1, -1}, {-7, -1, -1}, {-6, -3, 3}, {-5, -3, -3}, {-5, 3, 3},
+                            {-4, -2, 2},  {-3, -2, -2}, {-3, 2, 2},  {-2, -2, -2}, {-2, 2, 2},
+                            {-1, -2, -2}, {-1, 2, 2},   {0, -2, 2}};
+constexpr Run kHome[] = {{-4, 0, 0}, {-3, -1, -1}, {-3, 1, 1}, {-2, -2, -2}, {-2, 2, 2}, {-1, -3, 3}, {0, -4, -3},
+                         {0, 3, 4},  {1, -3, -3},  {1, 3, 3},  {2, -3, -3},  {2, 3, 3},  {3, -3, 3}};
+constexpr Run kBeacon[] = {{-4, 0, 0}, {-3, 0, 0},  {-2, -1, -1}, {-2, 1, 1},  {-1, -1, -1},
+                           {-1, 1, 1}, {0, -2, -2}, {0, 2, 2},    {1, -2, -2}, {1, 0, 0},
+                           {1, 2, 2},  {2, -3, -3}, {2, 3, 3},    {3, -3, -3}, {3, 3, 3}};
+constexpr Run kAntenna[] = {{-7, -3, 3}, {-6, -2, -2}, {-6, 0, 0}, {-6, 2, 2}, {-5, -1, 1},
+                            {-4, 0, 0},  {-3, 0, 0},   {-2, 0, 0}, {-1, 0, 0}, {0, 0, 0}};
+constexpr Run kMountain[] = {{-4, 1, 1},  {-3, 1, 1},  {-2, -2, -2}, {-2, 0, 0},  {-2, 2, 2},  {-1, -2, -2}, {-1, 0, 0},
+                             {-1, 2, 2},  {0, -3, -3}, {0, -1, -1},  {0, 3, 3},   {1, -3, -3}, {1, -1, -1},  {1, 3, 3},
+                             {2, -4, -4}, {2, 0, 0},   {2, 4, 4},    {3, -4, -4}, {3, 0, 0},   {3, 4, 4}};
 
 template <size_t N>
 void drawRuns(Canvas& c, const Run (&runs)[N], int x, int y, QRgb rgb)
@@ -83,15 +80,18 @@ LabelOffset labelOffset(char type)
 class LabelSpace {
 public:
     LabelSpace(int width, int height)
-        : m_columns(std::max(1, (width + kCellPx - 1) / kCellPx)), m_rows(std::max(1, (height + kCellPx - 1) / kCellPx)),
+        : m_columns(std::max(1, (width + kCellPx - 1) / kCellPx)),
+          m_rows(std::max(1, (height + kCellPx - 1) / kCellPx)),
           m_cells(static_cast<size_t>(m_columns) * static_cast<size_t>(m_rows))
     {
     }
     // Takes the place when nothing drawn overlaps it; false otherwise.
     bool take(const QRect& r)
     {
-        const int c0 = std::clamp(r.left() / kCellPx, 0, m_columns - 1), c1 = std::clamp(r.right() / kCellPx, 0, m_columns - 1);
-        const int r0 = std::clamp(r.top() / kCellPx, 0, m_rows - 1), r1 = std::clamp(r.bottom() / kCellPx, 0, m_rows - 1);
+        const int c0 = std::clamp(r.left() / kCellPx, 0, m_columns - 1),
+                  c1 = std::clamp(r.right() / kCellPx, 0, m_columns - 1);
+        const int r0 = std::clamp(r.top() / kCellPx, 0, m_rows - 1),
+                  r1 = std::clamp(r.bottom() / kCellPx, 0, m_rows - 1);
         for (int row = r0; row <= r1; ++row)
             for (int c = c0; c <= c1; ++c)
                 for (const QRect& other : cell(c, row))
@@ -156,7 +156,7 @@ BackgroundOptions BackgroundOptions::fromSettings(const SettingsStore& s)
     o.airwayNav = s.colour(Key::MapAirwayNAV);
     // The keys of the five navaid colours carry other symbols' names; the
     // colour dialog edits each under the label of the type it draws.
-    o.point = {s.colour(Key::MapPointVORTAC), s.colour(Key::MapPointNDB),    s.colour(Key::MapPointNAV),
+    o.point = {s.colour(Key::MapPointVORTAC),  s.colour(Key::MapPointNDB),    s.colour(Key::MapPointNAV),
                s.colour(Key::MapPointAirPort), s.colour(Key::MapPointVORDME), s.colour(Key::MapPointHome),
                s.colour(Key::MapPointBeacon),  s.colour(Key::MapPointAnt),    s.colour(Key::MapPointMount),
                s.colour(Key::MapPointNone)};
@@ -235,8 +235,8 @@ bool MapData::refresh(const MapFilePaths& files)
         m_points.clear();
         m_names.clear();
         m_status.navaids = readNavPoints(files.navaids, [this](const NavPoint& p) {
-            m_points.push_back({p.type, p.lat, p.lon, static_cast<uint32_t>(m_names.size()),
-                                static_cast<uint32_t>(p.name.size())});
+            m_points.push_back(
+                {p.type, p.lat, p.lon, static_cast<uint32_t>(m_names.size()), static_cast<uint32_t>(p.name.size())});
             m_names.append(p.name);
         });
         m_stamps[2] = navaids;
@@ -253,8 +253,8 @@ BackgroundStatus renderBackground(QImage& image, const MapView& view, const Back
     return renderBackground(image, view, o, data, airportName);
 }
 
-BackgroundStatus renderBackground(QImage& image, const MapView& view, const BackgroundOptions& o,
-                                  const MapData& data, const AirportNameLookup& airportName)
+BackgroundStatus renderBackground(QImage& image, const MapView& view, const BackgroundOptions& o, const MapData& data,
+                                  const AirportNameLookup& airportName)
 {
     Canvas canvas(image, o.textMasks);
     canvas.fill(rgbOf(o.back));
@@ -303,9 +303,9 @@ BackgroundStatus renderBackground(QImage& image, const MapView& view, const Back
         const ProjectedPoint a = view.project(p.lat, p.lon);
         if (!view.isDrawable(a.x, a.y))
             continue;
-        const bool shown = (p.type == '1' && o.dispVor) || (p.type == '2' && o.dispTac) ||
-                           (p.type == '3' && o.dispNdb) || (p.type == '4' && o.dispWpt) ||
-                           (p.type == '5' && o.dispApt) || (p.type >= '6' && p.type <= '9') || p.type == '0';
+        const bool shown = (p.type == '1' && o.dispVor) || (p.type == '2' && o.dispTac) || (p.type == '3' && o.dispNdb)
+                           || (p.type == '4' && o.dispWpt) || (p.type == '5' && o.dispApt)
+                           || (p.type >= '6' && p.type <= '9') || p.type == '0';
         if (!shown)
             continue;
         const QRgb colour = rgbOf(o.point[static_cast<size_t>(pointIndex(p.type))]);

@@ -196,8 +196,8 @@ void Canvas::line(int x0, int y0, int x1, int y1, QRgb colour, Pen pen)
     if (n == 0)
         return;
     // Entirely beyond one edge: nothing to step through.
-    if ((x0 < 0 && x1 < 0) || (y0 < 0 && y1 < 0) || (x0 >= m_width && x1 >= m_width) ||
-        (y0 >= m_height && y1 >= m_height))
+    if ((x0 < 0 && x1 < 0) || (y0 < 0 && y1 < 0) || (x0 >= m_width && x1 >= m_width)
+        || (y0 >= m_height && y1 >= m_height))
         return;
 
     const bool xMajor = adx >= ady;
@@ -222,8 +222,8 @@ void Canvas::line(int x0, int y0, int x1, int y1, QRgb colour, Pen pen)
     // Steps whose minor coordinate can lie on the surface (one step of slack
     // for the rounding), from minor(i) ≈ n0 + smin · i · amin / amaj.
     if (amin > 0) {
-        const int64_t a = smin > 0 ? -n0 : n0 - (minLimit - 1);        // minor offset where the surface starts
-        const int64_t b = smin > 0 ? minLimit - 1 - n0 : n0;           // and where it ends
+        const int64_t a = smin > 0 ? -n0 : n0 - (minLimit - 1); // minor offset where the surface starts
+        const int64_t b = smin > 0 ? minLimit - 1 - n0 : n0;    // and where it ends
         lo = std::max(lo, floorDiv((2 * a - 1) * amaj, 2 * amin) - 1);
         hi = std::min(hi, floorDiv((2 * b + 1) * amaj, 2 * amin) + 1);
     } else if (n0 < 0 || n0 >= minLimit) {

@@ -20,8 +20,8 @@ namespace varnesk {
 // A settings colour (blue << 16 | green << 8 | red) as an opaque QRgb.
 constexpr QRgb rgbOf(uint32_t settingsColour)
 {
-    return 0xFF000000u | ((settingsColour & 0xFFu) << 16) | (settingsColour & 0xFF00u) |
-           ((settingsColour >> 16) & 0xFFu);
+    return 0xFF000000u | ((settingsColour & 0xFFu) << 16) | (settingsColour & 0xFF00u)
+           | ((settingsColour >> 16) & 0xFFu);
 }
 
 enum class Pen { Solid, Dotted };
@@ -66,8 +66,8 @@ public:
     void fill(QRgb colour);
     void pixel(int x, int y, QRgb colour)
     {
-        if (static_cast<unsigned>(x) < static_cast<unsigned>(m_width) &&
-            static_cast<unsigned>(y) < static_cast<unsigned>(m_height))
+        if (static_cast<unsigned>(x) < static_cast<unsigned>(m_width)
+            && static_cast<unsigned>(y) < static_cast<unsigned>(m_height))
             m_bits[static_cast<size_t>(y) * m_stride + static_cast<size_t>(x)] = colour;
     }
     // From (x0, y0) towards (x1, y1); the end pixel is not drawn.

@@ -20,10 +20,7 @@ constexpr size_t kMaxFields = 8;
 // One file read a byte at a time in text mode.
 class TextStream {
 public:
-    explicit TextStream(const QString& path)
-    {
-        m_file = std::fopen(QFile::encodeName(path).constData(), "rb");
-    }
+    explicit TextStream(const QString& path) { m_file = std::fopen(QFile::encodeName(path).constData(), "rb"); }
     ~TextStream()
     {
         if (m_file)
@@ -124,8 +121,8 @@ Fields splitFields(std::string_view line)
     size_t start = 0;
     for (;;) {
         const size_t comma = line.find(',', start);
-        const std::string_view piece = line.substr(start, comma == std::string_view::npos ? std::string_view::npos
-                                                                                          : comma - start);
+        const std::string_view piece =
+            line.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start);
         if (piece.size() > static_cast<size_t>(kMapFieldLimit))
             f.overlong = true;
         if (f.count < kMaxFields)
@@ -182,8 +179,8 @@ MapFileStatus readCoastline(const QString& path, const std::function<void(const 
     Polyline state = Polyline::NoPoint;
     double prevLon = 0, prevLat = 0;
     std::array<char, kMapLineLimit + 1> buf{};
-    int len = 0;       // bytes since the line start or the last TAB
-    int lineLen = 0;   // bytes of the whole line
+    int len = 0;     // bytes since the line start or the last TAB
+    int lineLen = 0; // bytes of the whole line
     bool tabSeen = false;
     bool lonOk = false;
     double lon = 0;
@@ -265,9 +262,9 @@ MapFileStatus readAirways(const QString& path, const std::function<void(const Ai
         const char kind = codeOf(a.field[0]);
         const Fields b = splitFields(second.view());
         AirwaySegment seg{kind, 0, 0, 0, 0};
-        const bool ok = !first.overlong && !second.overlong && !a.overlong && !b.overlong && a.count >= 3 &&
-                        b.count >= 3 && parseDegrees(a.field[1], seg.lat0) && parseDegrees(a.last, seg.lon0) &&
-                        parseDegrees(b.field[1], seg.lat1) && parseDegrees(b.last, seg.lon1);
+        const bool ok = !first.overlong && !second.overlong && !a.overlong && !b.overlong && a.count >= 3
+                        && b.count >= 3 && parseDegrees(a.field[1], seg.lat0) && parseDegrees(a.last, seg.lon0)
+                        && parseDegrees(b.field[1], seg.lat1) && parseDegrees(b.last, seg.lon1);
         // A well-formed pair of another kind is read but never drawn; a pair
         // that is not (garbage, whatever its first byte) is malformed.
         if (!ok)
@@ -300,8 +297,8 @@ MapFileStatus readNavPoints(const QString& path, const std::function<void(const 
         const Fields f = splitFields(line.view());
         const char type = codeOf(f.field[0]);
         NavPoint p{type, 0, 0, f.last};
-        const bool ok = !line.overlong && !f.overlong && f.count >= 4 && parseDegrees(f.field[1], p.lat) &&
-                        parseDegrees(f.field[2], p.lon);
+        const bool ok = !line.overlong && !f.overlong && f.count >= 4 && parseDegrees(f.field[1], p.lat)
+                        && parseDegrees(f.field[2], p.lon);
         // A well-formed point of another type is read but never drawn; an
         // empty line is no record.
         if (line.view().empty() && !line.overlong) {

@@ -2,8 +2,8 @@
 // renamed over it only when complete and synced.
 #include "map/map_picture_file.h"
 
-#include <QFileInfo>
 #include "settings/file_write.h"
+#include <QFileInfo>
 
 #include <QBuffer>
 #include <QImageWriter>
@@ -33,7 +33,8 @@ bool writeMapPicture(const QImage& picture, const QString& path, QString& reason
         reason = writer.errorString();
         return false;
     }
-    const WriteResult written = replaceFile(path, std::string_view(encoded.constData(), static_cast<size_t>(encoded.size())));
+    const WriteResult written =
+        replaceFile(path, std::string_view(encoded.constData(), static_cast<size_t>(encoded.size())));
     if (!written) {
         reason = written.reason;
         return false;

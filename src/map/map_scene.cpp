@@ -2,9 +2,9 @@
 // on every path out, so a malformed map file never leaves the map blocked.
 #include "map/map_scene.h"
 
-#include "settings/app_paths.h"
 #include "map/canvas.h"
 #include "map/pane_layout.h"
+#include "settings/app_paths.h"
 #include "settings/settings_store.h"
 #include "tracking/track_store.h"
 
@@ -82,8 +82,8 @@ void MapScene::updateShownFlags(int s)
 {
     if (!m_store || m_store->maxAircraft() == 0)
         return;
-    varnesk::updateShownFlags(m_selection,
-                              std::span<AircraftEntry>(&m_store->entry(0), static_cast<size_t>(m_store->maxAircraft())), s);
+    varnesk::updateShownFlags(
+        m_selection, std::span<AircraftEntry>(&m_store->entry(0), static_cast<size_t>(m_store->maxAircraft())), s);
 }
 
 bool MapScene::redrawAircraft(int s)

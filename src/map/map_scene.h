@@ -101,14 +101,14 @@ private:
 // The map area as the main window draws it, for a picture without a display:
 // background and aircraft layer at the given size, with the view and options
 // of the settings. Needs a QGuiApplication for the text.
-QImage renderMapPicture(SettingsStore& settings, const AppPaths& paths, TrackStore* store, int width,
-                        int height, AirportNameLookup airportName = {});
+QImage renderMapPicture(SettingsStore& settings, const AppPaths& paths, TrackStore* store, int width, int height,
+                        AirportNameLookup airportName = {});
 
 // The main window's area below the toolbar (width × height) as it would show:
 // the map and, as [Form] ShowRep, ShowAlt and ShowMod turn them on, the
 // report, altitude and modem panes in their sunken borders. modemPanel is
 // the modem pane's 198 × 46 surface (drawModemPanel); a null image leaves it blank.
-QImage renderWindowPicture(SettingsStore& settings, const AppPaths& paths, TrackStore* store, int width,
-                           int height, const QImage& modemPanel, AirportNameLookup airportName = {});
+QImage renderWindowPicture(SettingsStore& settings, const AppPaths& paths, TrackStore* store, int width, int height,
+                           const QImage& modemPanel, AirportNameLookup airportName = {});
 
 } // namespace varnesk

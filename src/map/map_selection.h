@@ -22,13 +22,13 @@ struct MapSelection {
     bool autoExclusive = false;   // auto-select made one aircraft the only shown one
     bool manualExclusive = false; // a click did: Ctrl-clicks now add and remove
     int lastAutoSelected = -1;
-    bool savedShown = false;      // the last auto-selected aircraft's shown flag before
-    int hitPlot = -1;             // the plot the last hit test found (the Alt data box)
-    bool shift = false;           // keys held at the last mouse release over a map pane
+    bool savedShown = false; // the last auto-selected aircraft's shown flag before
+    int hitPlot = -1;        // the plot the last hit test found (the Alt data box)
+    bool shift = false;      // keys held at the last mouse release over a map pane
     bool alt = false;
     bool ctrl = false;
-    bool newReport = false;       // a position report was just plotted
-    bool autoSelectDown = false;  // the auto-select button's state
+    bool newReport = false;      // a position report was just plotted
+    bool autoSelectDown = false; // the auto-select button's state
 
     // The redraw's argument: the selected index, or −1 without a selection.
     int redrawTarget() const { return hasSelection ? selected : -1; }

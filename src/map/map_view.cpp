@@ -81,8 +81,8 @@ bool MapView::isDrawable(int x, int y) const
 {
     // "or", not "and": skipped only when beyond the left or top edge and at
     // the same time beyond the right or bottom edge.
-    return (x > -kDrawableMarginPx && y > -kDrawableMarginPx) ||
-           (x < width + kDrawableMarginPx && y < height + kDrawableMarginPx);
+    return (x > -kDrawableMarginPx && y > -kDrawableMarginPx)
+           || (x < width + kDrawableMarginPx && y < height + kDrawableMarginPx);
 }
 
 bool MapView::setScaleIndex(int index)

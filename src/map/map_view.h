@@ -26,11 +26,11 @@ struct ProjectedPoint {
 };
 
 struct MapView {
-    double centreLat = 36.5;   // degrees, north positive
-    double centreLon = 139.0;  // degrees, east positive, kept in −180 … +180 by pans
+    double centreLat = 36.5;  // degrees, north positive
+    double centreLon = 139.0; // degrees, east positive, kept in −180 … +180 by pans
     int scaleIndex = kDefaultScaleIndex;
     double scale = kScaleList[kDefaultScaleIndex]; // pixels per degree
-    int width = 0;  // pixels
+    int width = 0;                                 // pixels
     int height = 0;
 
     // Reads [Map] MapCentN, MapCentE, MapScale; an index outside 0 … 13 falls

@@ -71,14 +71,12 @@ void ClockFace::draw(const std::string& text, bool utc, uint32_t back, uint32_t 
     textAt(p, 90, 10, utc ? QStringLiteral(" UTC") : QStringLiteral("LOCAL"));
 }
 
-ModemIndicators::ModemIndicators(const SettingsStore& settings) : m_settings(settings)
-{
-}
+ModemIndicators::ModemIndicators(const SettingsStore& settings) : m_settings(settings) { }
 
 ModemIndicators::BlockResult ModemIndicators::blockDone(Receiver& receiver,
-                                                         std::span<const double, kSpectrumPoints> left,
-                                                         std::span<const double, kSpectrumPoints> right,
-                                                         const QDateTime& now, bool modemShown)
+                                                        std::span<const double, kSpectrumPoints> left,
+                                                        std::span<const double, kSpectrumPoints> right,
+                                                        const QDateTime& now, bool modemShown)
 {
     BlockResult result;
     const int refresh = m_settings.integer(Key::Refresh);
@@ -119,8 +117,8 @@ void ModemIndicators::drawSpectrum(std::span<const double, kSpectrumPoints> left
 bool ModemIndicators::drawClock(const QDateTime& now)
 {
     const bool utc = m_settings.boolean(Key::DispTime);
-    return m_clock.refresh(clockText(now, utc, m_settings.integer(Key::Local)), utc,
-                           m_settings.colour(Key::ClockBack), m_settings.colour(Key::ClockText));
+    return m_clock.refresh(clockText(now, utc, m_settings.integer(Key::Local)), utc, m_settings.colour(Key::ClockBack),
+                           m_settings.colour(Key::ClockText));
 }
 
 void ModemIndicators::repaintClock(const QDateTime& now)

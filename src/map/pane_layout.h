@@ -9,13 +9,13 @@
 
 namespace varnesk {
 
-inline constexpr int kToolBarRowPx = 30;       // the map and the panes start below it
+inline constexpr int kToolBarRowPx = 30; // the map and the panes start below it
 inline constexpr int kReportPaneWidthPx = 204;
 inline constexpr int kAltitudePaneHeightPx = 202;
 inline constexpr int kModemPaneWidthPx = 202;
 inline constexpr int kModemPaneHeightPx = 50;
-inline constexpr int kModemPaneBottomPx = 81;  // the report pane's top under the modem pane
-inline constexpr int kPaneBorderPx = 2;        // sunken border; the surface is 4 px smaller
+inline constexpr int kModemPaneBottomPx = 81; // the report pane's top under the modem pane
+inline constexpr int kPaneBorderPx = 2;       // sunken border; the surface is 4 px smaller
 
 struct PaneSwitches {
     bool report = true;

@@ -68,8 +68,8 @@ std::vector<FeedAddress> parseFeedTargets(const QString& text, QStringList* reje
 
 QString feedTargetText(const FeedAddress& address)
 {
-    const QString host = address.host.contains(QLatin1Char(':')) ? QLatin1Char('[') + address.host + QLatin1Char(']')
-                                                                   : address.host;
+    const QString host =
+        address.host.contains(QLatin1Char(':')) ? QLatin1Char('[') + address.host + QLatin1Char(']') : address.host;
     return QStringLiteral("%1:%2:%3")
         .arg(address.protocol == FeedProtocol::Tcp ? QLatin1String("tcp") : QLatin1String("udp"), host)
         .arg(address.port);
@@ -79,13 +79,12 @@ std::vector<FeedAddress> feedTargetsOf(const SettingsStore& settings, QStringLis
 {
     const std::string& targets = settings.text(Key::FeedTargets);
     if (!QString::fromLatin1(targets.data(), static_cast<qsizetype>(targets.size())).trimmed().isEmpty())
-        return parseFeedTargets(QString::fromLatin1(targets.data(), static_cast<qsizetype>(targets.size())),
-                                rejected);
+        return parseFeedTargets(QString::fromLatin1(targets.data(), static_cast<qsizetype>(targets.size())), rejected);
     const std::string& host = settings.text(Key::FeedHost);
     const QString protocol = QString::fromLatin1(settings.text(Key::FeedProtocol).c_str()).trimmed();
     FeedAddress address;
-    address.protocol = protocol.compare(QLatin1String("TCP"), Qt::CaseInsensitive) == 0 ? FeedProtocol::Tcp
-                                                                                         : FeedProtocol::Udp;
+    address.protocol =
+        protocol.compare(QLatin1String("TCP"), Qt::CaseInsensitive) == 0 ? FeedProtocol::Tcp : FeedProtocol::Udp;
     address.host = QString::fromLatin1(host.data(), static_cast<qsizetype>(host.size())).trimmed();
     const int port = settings.integer(Key::FeedPort);
     if (address.host.isEmpty() || port < 1 || port > 65535) {
@@ -243,8 +242,8 @@ void FeedSender::setReconnectDelays(std::chrono::milliseconds first, std::chrono
 
 void FeedSender::feedFrame(const CapturedFrame& frame, const QDateTime& blockTime)
 {
-    const bool anyOn = std::any_of(m_targets.begin(), m_targets.end(),
-                                   [](const auto& t) { return t->state() != State::Off; });
+    const bool anyOn =
+        std::any_of(m_targets.begin(), m_targets.end(), [](const auto& t) { return t->state() != State::Off; });
     if (!anyOn)
         return;
     const std::optional<std::string> line =
@@ -323,9 +322,8 @@ void FeedTarget::hostFound(const QHostInfo& info)
         return;
     }
     // IPv4 first: the aggregators listen there by default.
-    const auto v4 = std::find_if(addresses.begin(), addresses.end(), [](const QHostAddress& a) {
-        return a.protocol() == QAbstractSocket::IPv4Protocol;
-    });
+    const auto v4 = std::find_if(addresses.begin(), addresses.end(),
+                                 [](const QHostAddress& a) { return a.protocol() == QAbstractSocket::IPv4Protocol; });
     m_udpTarget = v4 != addresses.end() ? *v4 : addresses.front();
     becomeReady();
 }

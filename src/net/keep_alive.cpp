@@ -23,9 +23,9 @@ bool enableKeepAlive(QAbstractSocket& socket)
     const int on = 1;
     const int handle = static_cast<int>(fd);
     return setsockopt(handle, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on) == 0
-        && setsockopt(handle, IPPROTO_TCP, TCP_KEEPIDLE, &idle, sizeof idle) == 0
-        && setsockopt(handle, IPPROTO_TCP, TCP_KEEPINTVL, &interval, sizeof interval) == 0
-        && setsockopt(handle, IPPROTO_TCP, TCP_KEEPCNT, &probes, sizeof probes) == 0;
+           && setsockopt(handle, IPPROTO_TCP, TCP_KEEPIDLE, &idle, sizeof idle) == 0
+           && setsockopt(handle, IPPROTO_TCP, TCP_KEEPINTVL, &interval, sizeof interval) == 0
+           && setsockopt(handle, IPPROTO_TCP, TCP_KEEPCNT, &probes, sizeof probes) == 0;
 }
 
 } // namespace varnesk

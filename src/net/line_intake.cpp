@@ -16,9 +16,7 @@ constexpr size_t kMinLineBytes = 6;
 
 } // namespace
 
-NetLineIntake::NetLineIntake(BlockDecoder& decoder) : m_decoder(decoder)
-{
-}
+NetLineIntake::NetLineIntake(BlockDecoder& decoder) : m_decoder(decoder) { }
 
 void NetLineIntake::storeChar(int index, int value)
 {

@@ -49,8 +49,7 @@ NetLink::NetLink(SettingsStore& settings, NetworkSharing& network, NetLineIntake
         m_acceptFailureShown = false;
         Q_EMIT connectionsChanged(count);
     });
-    connect(&m_server, &ShareServer::connectionRefused, this,
-            [this] { Q_EMIT notice(Notice::TooManyConnections); });
+    connect(&m_server, &ShareServer::connectionRefused, this, [this] { Q_EMIT notice(Notice::TooManyConnections); });
     connect(&m_server, &ShareServer::acceptFailed, this, [this] {
         // One box for a run of failures; the server keeps listening.
         if (m_acceptFailureShown)
@@ -82,8 +81,8 @@ bool NetLink::isServer() const
 
 bool NetLink::StartServer(const QHostAddress& address)
 {
-    const bool ok = m_server.StartServer(portOf(m_settings.text(Key::ServerPortNo)),
-                                         m_settings.integer(Key::MaxConnect), address);
+    const bool ok =
+        m_server.StartServer(portOf(m_settings.text(Key::ServerPortNo)), m_settings.integer(Key::MaxConnect), address);
     m_network.setNetActive(ok);
     return ok;
 }

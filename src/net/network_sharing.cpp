@@ -7,9 +7,7 @@
 
 namespace varnesk {
 
-NetworkSharing::NetworkSharing(const SettingsStore& settings) : m_settings(settings)
-{
-}
+NetworkSharing::NetworkSharing(const SettingsStore& settings) : m_settings(settings) { }
 
 void NetworkSharing::setNetActive(bool active)
 {

@@ -52,7 +52,8 @@ bool RawRecordReader::push(uint8_t byte)
     const std::string_view r(m_record.data(), m_size);
     // A record with no end name for 4096 bytes ends there; a transmission
     // never comes near that length.
-    if ((m_size > 5 && (r.ends_with(controlCharName(kCharEtx)) || r.ends_with(controlCharName(kCharEtb)))) || m_size == kRawRecordBytes) {
+    if ((m_size > 5 && (r.ends_with(controlCharName(kCharEtx)) || r.ends_with(controlCharName(kCharEtb))))
+        || m_size == kRawRecordBytes) {
         endRecord();
         return true;
     }
@@ -64,9 +65,7 @@ void RawRecordReader::finish()
     endRecord();
 }
 
-RawImport::RawImport(NetLineIntake& intake, TextLog& log) : m_intake(intake), m_log(log)
-{
-}
+RawImport::RawImport(NetLineIntake& intake, TextLog& log) : m_intake(intake), m_log(log) { }
 
 void RawImport::setFileName(std::string name)
 {

@@ -82,7 +82,7 @@ void ShareClient::onError()
     if (m_phase == Phase::Connecting) {
         const QAbstractSocket::SocketError error = m_socket->error();
         dropSocket();
-        Q_EMIT connectFailed(error == QAbstractSocket::HostNotFoundError ? Failure::HostNotFound
+        Q_EMIT connectFailed(error == QAbstractSocket::HostNotFoundError        ? Failure::HostNotFound
                              : error == QAbstractSocket::ConnectionRefusedError ? Failure::Refused
                                                                                 : Failure::Other);
         return;

@@ -21,8 +21,14 @@ constexpr int kKernelSteps = 512;
 constexpr double kKaiserBeta = 8.6;
 constexpr double kCutoffMargin = 0.95;
 
-uint32_t le32(const uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24); }
-uint16_t le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+uint32_t le32(const uint8_t* p)
+{
+    return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+uint16_t le16(const uint8_t* p)
+{
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
 
 int16_t toSample(double v)
 {
@@ -34,7 +40,10 @@ int16_t toSample(double v)
     return static_cast<int16_t>(r);
 }
 
-bool readExact(std::FILE* f, void* dst, size_t n) { return std::fread(dst, 1, n, f) == n; }
+bool readExact(std::FILE* f, void* dst, size_t n)
+{
+    return std::fread(dst, 1, n, f) == n;
+}
 
 // Skips n bytes, also on a stream that cannot seek.
 bool skipBytes(std::FILE* f, uint64_t n)
@@ -185,11 +194,15 @@ size_t AudioFileReader::pullFrames(size_t frames)
         m_eof = true;
     auto sampleAt = [&](const uint8_t* p) -> double {
         switch (m_encoding) {
-        case Encoding::Int8: return (static_cast<int>(p[0]) - 128) * 256.0;
-        case Encoding::Int16: return static_cast<int16_t>(le16(p));
+        case Encoding::Int8:
+            return (static_cast<int>(p[0]) - 128) * 256.0;
+        case Encoding::Int16:
+            return static_cast<int16_t>(le16(p));
         case Encoding::Int24:
-            return static_cast<int32_t>((uint32_t{p[0]} << 8) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 24)) / 65536.0;
-        case Encoding::Int32: return static_cast<int32_t>(le32(p)) / 65536.0;
+            return static_cast<int32_t>((uint32_t{p[0]} << 8) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 24))
+                   / 65536.0;
+        case Encoding::Int32:
+            return static_cast<int32_t>(le32(p)) / 65536.0;
         case Encoding::Float32: {
             float v;
             std::memcpy(&v, p, 4);

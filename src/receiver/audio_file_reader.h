@@ -66,10 +66,10 @@ private:
     std::array<std::vector<double>, 2> m_in;
     int64_t m_inBase = 0;
     int64_t m_outIndex = 0;
-    double m_cutoff = 1.0;    // in units of the source Nyquist frequency
-    double m_halfWidth = 0.0; // kernel half width in source samples
+    double m_cutoff = 1.0;        // in units of the source Nyquist frequency
+    double m_halfWidth = 0.0;     // kernel half width in source samples
     std::vector<double> m_kernel; // windowed sinc, sampled finely from 0 to its edge
-    int64_t m_sourceFrames = -1; // total, when known
+    int64_t m_sourceFrames = -1;  // total, when known
 };
 
 } // namespace varnesk

@@ -84,7 +84,8 @@ struct Tables {
             }
             // A symbol of baseband amplitude 1 gives 1 (the audio peak P gives P / 2).
             for (int i = 0; i < kTaps; ++i)
-                pulse[static_cast<size_t>(q)][static_cast<size_t>(i)] = static_cast<float>(p[static_cast<size_t>(i)] / sum);
+                pulse[static_cast<size_t>(q)][static_cast<size_t>(i)] =
+                    static_cast<float>(p[static_cast<size_t>(i)] / sum);
         }
         // Eight pre-key 1 bits, then "+" "*" SYN SYN SOH with odd parity
         // ("+", 0x2B, has four ones); least significant bit first.
@@ -249,7 +250,7 @@ namespace {
 
 class ChannelRun {
 public:
-    ChannelRun(CoherentState& s, SoftRepair& repair, int channel) : m_s(s), m_repair(repair), m_channel(channel) {}
+    ChannelRun(CoherentState& s, SoftRepair& repair, int channel) : m_s(s), m_repair(repair), m_channel(channel) { }
 
     std::optional<CapturedFrame> run()
     {
@@ -331,7 +332,8 @@ void ChannelRun::search()
             const float den = s.peakBefore - 2 * s.peakMetric + s.peakAfter;
             const float delta = den < 0 ? std::clamp(0.5f * (s.peakBefore - s.peakAfter) / den, -0.5f, 0.5f) : 0.0f;
             const float amplitude = std::sqrt(s.peakRe * s.peakRe + s.peakIm * s.peakIm) / kSyncSymbols;
-            const float noise = std::max(s.peakEnergy / kSyncSymbols - amplitude * amplitude, 0.01f * amplitude * amplitude) / 2;
+            const float noise =
+                std::max(s.peakEnergy / kSyncSymbols - amplitude * amplitude, 0.01f * amplitude * amplitude) / 2;
             const double time = (static_cast<double>(s.peakPoint) + delta) * (kT / 2);
             if (s.tracking)
                 finish();
@@ -398,8 +400,8 @@ void ChannelRun::track()
             const float phaseError = std::clamp(residual * sign(prevU) / a, -1.0f, 1.0f);
             s.phaseRate += kRateGain * phaseError;
             s.phase += kPhaseGain * phaseError;
-            const double timingError =
-                std::clamp(static_cast<double>(prevV) * 0.5 * (after + before) * (2 * kT / std::numbers::pi) / a, -2.0, 2.0);
+            const double timingError = std::clamp(
+                static_cast<double>(prevV) * 0.5 * (after + before) * (2 * kT / std::numbers::pi) / a, -2.0, 2.0);
             s.symbolTime -= kTimingGain * timingError;
             s.symbolPeriod = std::clamp(s.symbolPeriod - kPeriodGain * timingError, kT * 0.999, kT * 1.001);
             s.noiseSum += residual * residual;
@@ -496,9 +498,11 @@ bool ChannelRun::attempt(int endChar, uint8_t endByte)
     for (int k = 0; k < held; ++k)
         s.llr[static_cast<size_t>(k)] *= scale;
     const std::span<const float> frame(s.llr.data(), static_cast<size_t>(bits));
-    const std::span<const float> del = held >= bits + 8 ? std::span<const float>(s.llr.data() + bits, 8) : std::span<const float>();
+    const std::span<const float> del =
+        held >= bits + 8 ? std::span<const float>(s.llr.data() + bits, 8) : std::span<const float>();
     const double odds = wrongEndOdds(frame, endChar, endByte, del);
-    const int budget = static_cast<int>(std::clamp(s.repairCredit, static_cast<double>(kRepairMinPops), static_cast<double>(kRepairPops)));
+    const int budget = static_cast<int>(
+        std::clamp(s.repairCredit, static_cast<double>(kRepairMinPops), static_cast<double>(kRepairPops)));
     const RepairResult r = m_repair.repair(frame, endChar + 1, endByte, otherEnds, s.chars, odds, budget);
     s.repairCredit -= r.pops;
     if (!r.ok) {
@@ -584,7 +588,8 @@ double ChannelRun::smoothedNoise(int bits) const
     };
     double sum = 0;
     for (int k = 0; k < bits; ++k) {
-        const double r = s.turnedQuadrature[static_cast<size_t>(k)] - kNeighbour * a * (decision(k + 1) - decision(k - 1));
+        const double r =
+            s.turnedQuadrature[static_cast<size_t>(k)] - kNeighbour * a * (decision(k + 1) - decision(k - 1));
         sum += r * r;
     }
     return sum / bits;
@@ -673,7 +678,8 @@ std::optional<CapturedFrame> CoherentReceiver::processChannel(int c, std::span<c
     const bool whitened = w.process(samples, filtered);
     const bool wasTracking = s.tracking;
     const uint64_t syncs = s.counts.syncsFound;
-    s.repairCredit = std::min(s.repairCredit + kRepairPopsPerSecond * kFramesPerBlock / kSampleRateHz, kRepairSavedPops);
+    s.repairCredit =
+        std::min(s.repairCredit + kRepairPopsPerSecond * kFramesPerBlock / kSampleRateHz, kRepairSavedPops);
     mix(s, whitened ? std::span<const double, kFramesPerBlock>(filtered) : samples);
     ChannelRun run(s, m_repair, c);
     std::optional<CapturedFrame> frame = run.run();

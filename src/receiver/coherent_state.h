@@ -77,26 +77,26 @@ struct CoherentState {
 
     // Symbol tracking of the frame being received.
     bool tracking = false;
-    double symbolTime = 0;   // absolute sample time of the next symbol
-    double symbolPeriod = 0; // samples
-    int64_t symbolPoint = 0; // half-bit index of the next symbol (sets its quadrant)
+    double symbolTime = 0;          // absolute sample time of the next symbol
+    double symbolPeriod = 0;        // samples
+    int64_t symbolPoint = 0;        // half-bit index of the next symbol (sets its quadrant)
     float phase = 0, phaseRate = 0; // radians, radians per symbol
     float amplitude = 0;
     std::array<float, 2> prevRe{}, prevIm{}; // the last two derotated symbols
-    int pendingSymbols = 0;                   // symbols taken since sync (0, 1, 2…)
-    float energySum = 0;                      // Σ re² over the recent window (presence test)
+    int pendingSymbols = 0;                  // symbols taken since sync (0, 1, 2…)
+    float energySum = 0;                     // Σ re² over the recent window (presence test)
     std::array<float, 64> recentEnergy{};
-    float noiseSum = 0, signalSum = 0;        // Σ residual², Σ re² over the frame
+    float noiseSum = 0, signalSum = 0; // Σ residual², Σ re² over the frame
     int noiseCount = 0;
     int softCount = 0;
     std::array<float, coherent::kMaxSoftBits> soft{};
-    std::array<float, coherent::kMaxSoftBits> quadrature{}; // the other axis of each bit's sample
-    std::array<float, coherent::kMaxSoftBits> phaseUsed{};  // the carrier phase each bit was taken with
-    std::array<double, coherent::kMaxSoftBits + 1> phaseSums{};  // running sums of the phases measured at each bit…
+    std::array<float, coherent::kMaxSoftBits> quadrature{};        // the other axis of each bit's sample
+    std::array<float, coherent::kMaxSoftBits> phaseUsed{};         // the carrier phase each bit was taken with
+    std::array<double, coherent::kMaxSoftBits + 1> phaseSums{};    // running sums of the phases measured at each bit…
     std::array<double, coherent::kMaxSoftBits + 1> phaseMoments{}; // …and of the phases times the bit index
-    int nextChar = 0;       // next character index to examine for an end character
+    int nextChar = 0; // next character index to examine for an end character
     int endTries = 0;
-    bool guardRefused = false; // a CRC match was found but was not likely enough
+    bool guardRefused = false;              // a CRC match was found but was not likely enough
     double repairCredit = kRepairSavedPops; // what the repair may still spend (see kRepairPopsPerSecond)
     std::array<int, coherent::kMaxEndTries> triedEnds{};
 

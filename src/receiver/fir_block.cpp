@@ -97,8 +97,8 @@ void firSymmetric(const std::array<double, chain::kTaps>& h, FilterHistory& hist
 }
 
 VARNESK_TARGET_CLONES
-void firAntisymmetric(const std::array<double, chain::kTaps>& h, FilterHistory& history, BlockIn in,
-                      BlockOut out, BlockOut delayed)
+void firAntisymmetric(const std::array<double, chain::kTaps>& h, FilterHistory& history, BlockIn in, BlockOut out,
+                      BlockOut delayed)
 {
     WorkRow w;
     loadRow(w, history, in);

@@ -19,7 +19,7 @@ void firSymmetric(const std::array<double, chain::kTaps>& h, FilterHistory& hist
 
 // h[50 − k] = −h[k], h[25] = 0 (a quadrature filter). Also writes the input
 // delayed by 25 samples (the filter's own delay) to delayed.
-void firAntisymmetric(const std::array<double, chain::kTaps>& h, FilterHistory& history, BlockIn in,
-                      BlockOut out, BlockOut delayed);
+void firAntisymmetric(const std::array<double, chain::kTaps>& h, FilterHistory& history, BlockIn in, BlockOut out,
+                      BlockOut delayed);
 
 } // namespace varnesk

@@ -14,9 +14,9 @@ namespace varnesk {
 // SYN SOH as raw bits when the decoded bit before them is 0.
 inline constexpr std::array<int, 16> kSyncPattern = {1, 0, 1, 0, 0, 0, 1, 1, 0, 0, 1, 1, 1, 1, 1, 1};
 // "+" "*" SYN with odd parity, least significant bit first.
-inline constexpr std::array<int32_t, 24> kFrameTemplate = {1, 1, 0, 1, 0, 1, 0, 1, 0, 1, 0, 1, 0, 1, 0, 0,
-                                                          0, 1, 1, 0, 1, 0, 0, 0};
-inline constexpr int kFirstCrcSlot = 40;      // the mode character, character 5
+inline constexpr std::array<int32_t, 24> kFrameTemplate = {1, 1, 0, 1, 0, 1, 0, 1, 0, 1, 0, 1,
+                                                           0, 1, 0, 0, 0, 1, 1, 0, 1, 0, 0, 0};
+inline constexpr int kFirstCrcSlot = 40;       // the mode character, character 5
 inline constexpr int kCaptureLimitSlot = 1936; // end slot of a capture without an end character
 
 // Runs the block's raw bits (state.blockBits) through the synchroniser. When a

@@ -21,7 +21,8 @@ FrameLevel::FrameLevel()
     }
 }
 
-void FrameLevel::addBlock(int channel, std::span<const double, kFramesPerBlock> samples, std::optional<double> carrierDbfs)
+void FrameLevel::addBlock(int channel, std::span<const double, kFramesPerBlock> samples,
+                          std::optional<double> carrierDbfs)
 {
     if (channel < 0 || channel >= kMaxRadioChannels)
         return;

@@ -177,8 +177,8 @@ using F8 = float __attribute__((vector_size(32)));
 
 // outputs × (taps8 real taps against complex input), stepping factor inputs per output.
 VARNESK_TARGET_CLONES
-void firDecimate(const float* h, int taps8, const float* re, const float* im, size_t outputs, int factor,
-                 float* outRe, float* outIm)
+void firDecimate(const float* h, int taps8, const float* re, const float* im, size_t outputs, int factor, float* outRe,
+                 float* outIm)
 {
     for (size_t k = 0; k < outputs; ++k) {
         const float* xr = re + k * static_cast<size_t>(factor);
@@ -364,8 +364,10 @@ struct IqChannelizer::Stage {
         const size_t outputs = (fill - taps) / static_cast<size_t>(factor) + 1;
         firDecimate(h.data(), static_cast<int>(taps), re.data(), im.data(), outputs, factor, outRe, outIm);
         const size_t used = outputs * static_cast<size_t>(factor);
-        std::copy(re.begin() + static_cast<std::ptrdiff_t>(used), re.begin() + static_cast<std::ptrdiff_t>(fill), re.begin());
-        std::copy(im.begin() + static_cast<std::ptrdiff_t>(used), im.begin() + static_cast<std::ptrdiff_t>(fill), im.begin());
+        std::copy(re.begin() + static_cast<std::ptrdiff_t>(used), re.begin() + static_cast<std::ptrdiff_t>(fill),
+                  re.begin());
+        std::copy(im.begin() + static_cast<std::ptrdiff_t>(used), im.begin() + static_cast<std::ptrdiff_t>(fill),
+                  im.begin());
         fill -= used;
         return outputs;
     }
@@ -421,8 +423,8 @@ std::string CheckIqTuning(const IqTuning& t)
     if (t.channelHz.empty())
         return "no channel frequency given";
     if (t.channelHz.size() > static_cast<size_t>(kMaxRadioChannels))
-        return std::to_string(t.channelHz.size()) + " frequencies given; at most "
-            + std::to_string(kMaxRadioChannels) + " channels are taken from one receiver";
+        return std::to_string(t.channelHz.size()) + " frequencies given; at most " + std::to_string(kMaxRadioChannels)
+               + " channels are taken from one receiver";
     const double reach = t.sampleRateHz / 2 * kIqUsableBandShare - kIqChannelMarginHz;
     double low = INFINITY, high = -INFINITY;
     for (const double f : t.channelHz)
@@ -431,16 +433,17 @@ std::string CheckIqTuning(const IqTuning& t)
             high = std::max(high, f);
         }
     if (high - low > 2 * reach)
-        return "frequencies " + mhz(low) + " ... " + mhz(high) + " span " + std::to_string(std::lround((high - low) / 1e3))
-            + " kHz, more than the " + std::to_string(std::lround(2 * reach / 1e3)) + " kHz that "
-            + std::to_string(static_cast<long long>(t.sampleRateHz)) + " samples per second can hold";
+        return "frequencies " + mhz(low) + " ... " + mhz(high) + " span "
+               + std::to_string(std::lround((high - low) / 1e3)) + " kHz, more than the "
+               + std::to_string(std::lround(2 * reach / 1e3)) + " kHz that "
+               + std::to_string(static_cast<long long>(t.sampleRateHz)) + " samples per second can hold";
     for (size_t c = 0; c < t.channelHz.size(); ++c) {
         const double f = t.channelHz[c];
         if (!std::isfinite(f) || std::fabs(f - t.centreHz) > reach)
-            return "frequency " + std::to_string(c + 1) + " (" + (std::isfinite(f) ? mhz(f) : std::string("not a number"))
-                + ") is outside the usable band " + mhz(t.centreHz - reach) + " ... " + mhz(t.centreHz + reach)
-                + " of centre " + mhz(t.centreHz) + " at " + std::to_string(static_cast<long long>(t.sampleRateHz))
-                + " samples per second";
+            return "frequency " + std::to_string(c + 1) + " ("
+                   + (std::isfinite(f) ? mhz(f) : std::string("not a number")) + ") is outside the usable band "
+                   + mhz(t.centreHz - reach) + " ... " + mhz(t.centreHz + reach) + " of centre " + mhz(t.centreHz)
+                   + " at " + std::to_string(static_cast<long long>(t.sampleRateHz)) + " samples per second";
     }
     return {};
 }
@@ -520,9 +523,12 @@ int iqBytesPerSample(IqFormat format)
 {
     switch (format) {
     case IqFormat::Cu8:
-    case IqFormat::Cs8: return 2;
-    case IqFormat::Cs16: return 4;
-    case IqFormat::Cf32: return 8;
+    case IqFormat::Cs8:
+        return 2;
+    case IqFormat::Cs16:
+        return 4;
+    case IqFormat::Cf32:
+        return 8;
     }
     return 2;
 }
@@ -530,10 +536,14 @@ int iqBytesPerSample(IqFormat format)
 std::string_view iqFormatName(IqFormat format)
 {
     switch (format) {
-    case IqFormat::Cu8: return "cu8";
-    case IqFormat::Cs8: return "cs8";
-    case IqFormat::Cs16: return "cs16";
-    case IqFormat::Cf32: return "cf32";
+    case IqFormat::Cu8:
+        return "cu8";
+    case IqFormat::Cs8:
+        return "cs8";
+    case IqFormat::Cs16:
+        return "cs16";
+    case IqFormat::Cf32:
+        return "cf32";
     }
     return "cu8";
 }
@@ -564,8 +574,7 @@ IqChannelizer::IqChannelizer(const IqTuning& tuning, Sink sink) : m_sink(std::mo
     if (bins > 1) {
         // Flat over half a spacing plus the channel's ±10 kHz; 70 dB down
         // wherever it would fold onto a channel's ±12 kHz at the bin rate.
-        const std::vector<float> proto =
-            lowPass(spacing / 2 + kPassHz, 1.5 * spacing - kStopHz, kStopDb, rate);
+        const std::vector<float> proto = lowPass(spacing / 2 + kPassHz, 1.5 * spacing - kStopHz, kStopDb, rate);
         int n = static_cast<int>(proto.size());
         while (n > 0 && proto[static_cast<size_t>(n - 1)] == 0.0f)
             --n;
@@ -712,8 +721,10 @@ void IqChannelizer::push(IqFormat format, std::span<const std::byte> data)
             q = static_cast<float>(static_cast<int8_t>(p[1])) / 128.0f;
             break;
         case IqFormat::Cs16: {
-            const auto ri = static_cast<int16_t>(static_cast<uint16_t>(static_cast<uint8_t>(p[0]) | (static_cast<uint8_t>(p[1]) << 8)));
-            const auto rq = static_cast<int16_t>(static_cast<uint16_t>(static_cast<uint8_t>(p[2]) | (static_cast<uint8_t>(p[3]) << 8)));
+            const auto ri = static_cast<int16_t>(
+                static_cast<uint16_t>(static_cast<uint8_t>(p[0]) | (static_cast<uint8_t>(p[1]) << 8)));
+            const auto rq = static_cast<int16_t>(
+                static_cast<uint16_t>(static_cast<uint8_t>(p[2]) | (static_cast<uint8_t>(p[3]) << 8)));
             i = static_cast<float>(ri) / 32768.0f;
             q = static_cast<float>(rq) / 32768.0f;
             break;
@@ -806,8 +817,8 @@ size_t IqChannelizer::runBank(size_t samples)
         static thread_local std::vector<float> sr, si;
         sr.resize(bins * kLanes);
         si.resize(bins * kLanes);
-        bankSums(m_bankTaps.data(), m_rows, m_bins, m_histRe.data(), m_histIm.data(), starts.data(), lanes,
-                 sr.data(), si.data());
+        bankSums(m_bankTaps.data(), m_rows, m_bins, m_histRe.data(), m_histIm.data(), starts.data(), lanes, sr.data(),
+                 si.data());
         // Few channels: each bin on its own; many: the whole transform, the
         // input in bit-reversed order (the run is read oldest first: index q
         // holds p = bins − 1 − q).
@@ -847,8 +858,10 @@ size_t IqChannelizer::runBank(size_t samples)
         frames += static_cast<size_t>(lanes);
     }
     m_framesMade += frames;
-    std::copy(m_histRe.begin() + static_cast<std::ptrdiff_t>(start), m_histRe.begin() + static_cast<std::ptrdiff_t>(m_histFill), m_histRe.begin());
-    std::copy(m_histIm.begin() + static_cast<std::ptrdiff_t>(start), m_histIm.begin() + static_cast<std::ptrdiff_t>(m_histFill), m_histIm.begin());
+    std::copy(m_histRe.begin() + static_cast<std::ptrdiff_t>(start),
+              m_histRe.begin() + static_cast<std::ptrdiff_t>(m_histFill), m_histRe.begin());
+    std::copy(m_histIm.begin() + static_cast<std::ptrdiff_t>(start),
+              m_histIm.begin() + static_cast<std::ptrdiff_t>(m_histFill), m_histIm.begin());
     m_histFill -= start;
     for (Channel& ch : m_channels) {
         const double a = 2 * std::numbers::pi * ch.phaseCycles;
@@ -971,7 +984,8 @@ void IqChannelizer::processChunk(size_t samples)
             for (size_t c = 0; c < m_channels.size(); ++c) {
                 Channel& ch = m_channels[c];
                 if (ch.envCount > 0)
-                    ch.lastCarrierDb = static_cast<float>(20 * std::log10(std::max(ch.envSum / static_cast<double>(ch.envCount), 1e-12)));
+                    ch.lastCarrierDb = static_cast<float>(
+                        20 * std::log10(std::max(ch.envSum / static_cast<double>(ch.envCount), 1e-12)));
                 ch.envSum = 0;
                 ch.envCount = 0;
                 m_block.carrierDb[c] = ch.lastCarrierDb;
@@ -989,7 +1003,8 @@ void IqChannelizer::flush()
     if (m_blockFrames == 0)
         return;
     for (size_t c = 0; c < m_channels.size(); ++c) {
-        std::fill(m_block.samples[c].begin() + static_cast<std::ptrdiff_t>(m_blockFrames), m_block.samples[c].end(), int16_t{0});
+        std::fill(m_block.samples[c].begin() + static_cast<std::ptrdiff_t>(m_blockFrames), m_block.samples[c].end(),
+                  int16_t{0});
         m_block.carrierDb[c] = m_channels[c].lastCarrierDb;
     }
     m_blockFrames = 0;

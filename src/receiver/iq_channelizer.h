@@ -111,8 +111,8 @@ private:
     std::vector<float> m_histRe, m_histIm;
     size_t m_histFill = 0;
     uint64_t m_framesMade = 0;
-    std::vector<float> m_binRe, m_binIm;   // one frame batch: [bin][lane]
-    std::vector<float> m_twRe, m_twIm;     // e^(+j2πi/bins)
+    std::vector<float> m_binRe, m_binIm; // one frame batch: [bin][lane]
+    std::vector<float> m_twRe, m_twIm;   // e^(+j2πi/bins)
     std::vector<int> m_bitReverse;
     std::vector<Channel> m_channels;
     int m_channelCount = 0;
@@ -123,9 +123,9 @@ private:
     size_t m_partialBytes = 0;
     IqFormat m_partialFormat = IqFormat::Cu8;
 
-    std::vector<float> m_inRe, m_inIm;             // one chunk of input, planar
+    std::vector<float> m_inRe, m_inIm; // one chunk of input, planar
     size_t m_inFill = 0;
-    std::vector<std::vector<int16_t>> m_audio;     // one chunk of output per channel
+    std::vector<std::vector<int16_t>> m_audio; // one chunk of output per channel
     std::vector<size_t> m_audioFill;
     ChannelBlock m_block{};
     size_t m_blockFrames = 0;

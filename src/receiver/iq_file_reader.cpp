@@ -184,7 +184,7 @@ std::unique_ptr<IqFileReader> IqFileReader::open(const std::string& path, const 
     }
     std::unique_ptr<IqFileReader> reader(new IqFileReader);
     reader->m_file = f;
-    struct stat st {};
+    struct stat st { };
     const auto bytesPerSample = static_cast<uint64_t>(iqBytesPerSample(format));
     if (::fstat(::fileno(f), &st) != 0 || !S_ISREG(st.st_mode)) {
         error = path + ": not a regular file";
@@ -196,8 +196,8 @@ std::unique_ptr<IqFileReader> IqFileReader::open(const std::string& path, const 
         return nullptr;
     }
     if (size % bytesPerSample != 0) {
-        error = path + ": " + std::to_string(size) + " bytes is not a whole number of " + std::string(iqFormatName(format))
-            + " samples (" + std::to_string(bytesPerSample) + " bytes each)";
+        error = path + ": " + std::to_string(size) + " bytes is not a whole number of "
+                + std::string(iqFormatName(format)) + " samples (" + std::to_string(bytesPerSample) + " bytes each)";
         return nullptr;
     }
     reader->m_tuning = tuning;

@@ -47,7 +47,7 @@ struct IqFileSettings {
     double sampleRateHz = 2'400'000;
     double centreHz = 0; // 0: midway between the lowest and highest channel
     std::vector<double> channelHz{131'450'000, 131'950'000};
-    std::string frequencyError; // the settings' list could not be read: why
+    std::string frequencyError;      // the settings' list could not be read: why
     IqFormat format = IqFormat::Cu8; // of .raw, .iq and .bin files
     // Given on a command line: these win over the file name.
     bool rateGiven = false;

@@ -213,8 +213,9 @@ void NoiseWhitener::design()
     for (int n = 0; n < kTaps; ++n) {
         double v = gRe[0] + gRe[kN / 2] * (n % 2 ? -1 : 1);
         for (int k = 1; k < kN / 2; ++k)
-            v += 2 * (gRe[static_cast<size_t>(k)] * t.cos(static_cast<long>(k) * n)
-                      - gIm[static_cast<size_t>(k)] * t.sin(static_cast<long>(k) * n));
+            v += 2
+                 * (gRe[static_cast<size_t>(k)] * t.cos(static_cast<long>(k) * n)
+                    - gIm[static_cast<size_t>(k)] * t.sin(static_cast<long>(k) * n));
         m_taps[static_cast<size_t>(n)] = v / kN;
     }
 }

@@ -20,8 +20,8 @@ namespace varnesk {
 class NoiseWhitener {
 public:
     static constexpr int kBlock = kFramesPerBlock;
-    static constexpr int kLags = 64;  // noise autocorrelation lags (about 350 Hz resolution)
-    static constexpr int kTaps = 96;  // the inverse filter
+    static constexpr int kLags = 64;   // noise autocorrelation lags (about 350 Hz resolution)
+    static constexpr int kTaps = 96;   // the inverse filter
     static constexpr int kPending = 6; // blocks held back before they count as noise (a pre-key and sync fit)
 
     // Takes the noise statistics of the raw block (held back until it is

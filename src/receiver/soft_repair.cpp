@@ -69,7 +69,6 @@ uint8_t hardByte(const float* l)
     return hard;
 }
 
-
 // The value held at character c (the end character, and STX when a text
 // follows the block id), −1 for a character the repair may choose.
 int heldValue(int c, int charCount, uint8_t endChar)
@@ -328,7 +327,8 @@ const std::vector<uint8_t>& SoftRepair::standing(int c, Side side)
     return table[static_cast<size_t>(std::clamp(c, 0, kTextClass))][static_cast<size_t>(side)];
 }
 
-double SoftRepair::logWeightOfAll(std::span<const float> llr, int charCount, bool coupled, int fieldEnd, uint8_t endChar)
+double SoftRepair::logWeightOfAll(std::span<const float> llr, int charCount, bool coupled, int fieldEnd,
+                                  uint8_t endChar)
 {
     // Every odd-parity value of character c that may stand there on the given
     // side, weighted by the bits it overrules.
@@ -399,9 +399,7 @@ void SoftRepair::searchSide(std::span<const float> llr, int charCount, uint8_t e
 {
     const CrcTables& t = crcTables();
     const int messageBits = (charCount + 2) * 8;
-    auto column = [&](int byte, int bit) {
-        return t.column[static_cast<size_t>(messageBits - 1 - (byte * 8 + bit))];
-    };
+    auto column = [&](int byte, int bit) { return t.column[static_cast<size_t>(messageBits - 1 - (byte * 8 + bit))]; };
 
     // Base word, its cost against the hard decisions, and the moves.
     m_base.assign(static_cast<size_t>(charCount + 2), 0);
@@ -528,12 +526,12 @@ void SoftRepair::searchSide(std::span<const float> llr, int charCount, uint8_t e
         }
         if (node.move >= 0) {
             const Move& last = m_moves[static_cast<size_t>(node.move)];
-            m_nodes.push_back({node.cost - last.cost + mv.cost, node.parent, next,
-                               static_cast<uint16_t>(node.syndrome ^ last.syndrome ^ mv.syndrome),
-                               static_cast<int16_t>(node.fixes - last.fixes + mv.fixes),
-                               (node.oddBcsFlips != (last.charIndex < 0)) != (mv.charIndex < 0),
-                               (node.parent >= 0 ? m_nodes[static_cast<size_t>(node.parent)].charBits : 0)
-                                   | charBit(mv.charIndex)});
+            m_nodes.push_back(
+                {node.cost - last.cost + mv.cost, node.parent, next,
+                 static_cast<uint16_t>(node.syndrome ^ last.syndrome ^ mv.syndrome),
+                 static_cast<int16_t>(node.fixes - last.fixes + mv.fixes),
+                 (node.oddBcsFlips != (last.charIndex < 0)) != (mv.charIndex < 0),
+                 (node.parent >= 0 ? m_nodes[static_cast<size_t>(node.parent)].charBits : 0) | charBit(mv.charIndex)});
             m_heap.push_back({m_nodes.back().cost, static_cast<int>(m_nodes.size()) - 1});
             std::push_heap(m_heap.begin(), m_heap.end(), byCost);
         }

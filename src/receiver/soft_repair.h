@@ -40,7 +40,7 @@ inline constexpr int kRepairMaxChars = 240;
 
 struct RepairResult {
     bool ok = false;
-    int flippedBits = 0;    // bits changed from the hard decisions (0: the frame was right as received)
+    int flippedBits = 0; // bits changed from the hard decisions (0: the frame was right as received)
     int candidatesTried = 0;
     int pops = 0;           // subsets taken from the search's heap: the search's cost
     bool refused = false;   // a match was found but its posterior fell short
@@ -98,15 +98,17 @@ private:
     // c from kTextClass on: a text character past the downlink fields.
     static constexpr int kTextClass = 23;
     static const std::vector<uint8_t>& standing(int c, Side side);
-    static double logWeightOfAll(std::span<const float> llr, int charCount, bool coupled, int fieldEnd, uint8_t endChar);
+    static double logWeightOfAll(std::span<const float> llr, int charCount, bool coupled, int fieldEnd,
+                                 uint8_t endChar);
     // Tries the candidates of one side in order of increasing cost until the
     // decision is made or the budget is spent; a match cheaper than the best
     // so far goes to m_best.
-    void searchSide(std::span<const float> llr, int charCount, uint8_t endChar, Side side, int fieldEnd, Search& search);
+    void searchSide(std::span<const float> llr, int charCount, uint8_t endChar, Side side, int fieldEnd,
+                    Search& search);
     void applyMoves(int found, int charCount, std::vector<uint8_t>& word) const;
 
     struct Move {
-        float cost;       // added to the cost of the base word
+        float cost; // added to the cost of the base word
         uint16_t syndrome;
         int16_t charIndex; // −1: a BCS bit
         uint8_t flipMask;  // bits of the character flipped relative to the base word
@@ -114,17 +116,17 @@ private:
     };
     struct Node {
         double cost;
-        int parent;    // index into m_nodes, −1 for none
-        int move;      // index into m_moves
+        int parent; // index into m_nodes, −1 for none
+        int move;   // index into m_moves
         uint16_t syndrome;
-        int16_t fixes; // moves on characters whose base value may not stay
-        bool oddBcsFlips; // an odd number of BCS bits flipped
+        int16_t fixes;     // moves on characters whose base value may not stay
+        bool oddBcsFlips;  // an odd number of BCS bits flipped
         uint64_t charBits; // bit c % 64 for every character c a move of the chain is on
     };
     static uint64_t charBit(int c) { return c < 0 ? 0 : uint64_t{1} << (c % 64); }
     bool conflicts(int node, int move) const;
 
-    std::vector<Move> m_moves;     // capacity kept: no allocation per frame
+    std::vector<Move> m_moves; // capacity kept: no allocation per frame
     std::vector<Node> m_nodes;
     // The heap keeps each node's cost beside its index: its comparisons then
     // stay within the heap's own memory.

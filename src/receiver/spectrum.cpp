@@ -98,8 +98,8 @@ uint32_t Waterfall::colourOf(int v)
     const int q = v / 255; // towards zero
     const int r = v - 255 * q;
     auto rgb = [](int red, int green, int blue) {
-        return static_cast<uint32_t>(red & 0xFF) << 16 | static_cast<uint32_t>(green & 0xFF) << 8 |
-               static_cast<uint32_t>(blue & 0xFF);
+        return static_cast<uint32_t>(red & 0xFF) << 16 | static_cast<uint32_t>(green & 0xFF) << 8
+               | static_cast<uint32_t>(blue & 0xFF);
     };
     switch (q) {
     case 0:

@@ -29,13 +29,20 @@ constexpr size_t kBase64Line = 76;
 char32_t jisForm(char32_t c)
 {
     switch (c) {
-    case 0xFF5E: return 0x301C; // ～ wave dash
-    case 0x2225: return 0x2016; // ∥ double vertical line
-    case 0xFF0D: return 0x2212; // － minus sign
-    case 0xFFE0: return 0x00A2; // ￠
-    case 0xFFE1: return 0x00A3; // ￡
-    case 0xFFE2: return 0x00AC; // ￢
-    default: return c;
+    case 0xFF5E:
+        return 0x301C; // ～ wave dash
+    case 0x2225:
+        return 0x2016; // ∥ double vertical line
+    case 0xFF0D:
+        return 0x2212; // － minus sign
+    case 0xFFE0:
+        return 0x00A2; // ￠
+    case 0xFFE1:
+        return 0x00A3; // ￡
+    case 0xFFE2:
+        return 0x00AC; // ￢
+    default:
+        return c;
     }
 }
 
@@ -148,8 +155,8 @@ std::string Base64Encode(std::string_view bytes)
     size_t i = 0;
     for (; i + 3 <= bytes.size(); i += 3) {
         const uint32_t v = (static_cast<uint32_t>(static_cast<unsigned char>(bytes[i])) << 16)
-            | (static_cast<uint32_t>(static_cast<unsigned char>(bytes[i + 1])) << 8)
-            | static_cast<uint32_t>(static_cast<unsigned char>(bytes[i + 2]));
+                           | (static_cast<uint32_t>(static_cast<unsigned char>(bytes[i + 1])) << 8)
+                           | static_cast<uint32_t>(static_cast<unsigned char>(bytes[i + 2]));
         put(kAlphabet[(v >> 18) & 63]);
         put(kAlphabet[(v >> 12) & 63]);
         put(kAlphabet[(v >> 6) & 63]);

@@ -64,8 +64,7 @@ MailMessage BuildHitMail(const HitMailArgs& args, const SettingsStore& settings,
     return mail;
 }
 
-SearchWatch::SearchWatch(SettingsStore& settings, const AppPaths& paths, const ReferenceTables& tables,
-                         QObject* parent)
+SearchWatch::SearchWatch(SettingsStore& settings, const AppPaths& paths, const ReferenceTables& tables, QObject* parent)
     : QObject(parent), m_settings(settings), m_paths(paths), m_tables(tables), m_retryTimer(this)
 {
     setObjectName(QStringLiteral("SearchWatch"));
@@ -139,7 +138,7 @@ void SearchWatch::NotifyHit(std::string_view registration, std::string_view flig
         destName = m_tables.LookupAirportName(dest);
     }
     hit.logLine = hit.registration + " " + hit.flight + " " + dept + "->" + dest + " " + timeOfDay(now) + " ("
-        + deptName + sjis("→") + destName + ") " + hit.remark;
+                  + deptName + sjis("→") + destName + ") " + hit.remark;
     Q_EMIT hitFound(hit);
 
     if (!m_hitLog.empty() && m_hitLog.back() != '\n')
@@ -223,7 +222,7 @@ WriteResult SearchWatch::SaveSearchList()
 bool SearchWatch::mailConfigured() const
 {
     return !m_settings.text(Key::MailHost).empty() && !m_settings.text(Key::MailFrom).empty()
-        && !m_settings.text(Key::MailTo).empty();
+           && !m_settings.text(Key::MailTo).empty();
 }
 
 bool SearchWatch::mailSend() const
@@ -316,7 +315,8 @@ void SearchWatch::SendHitMail(const HitMailArgs& args)
     m_current = args;
     setSending(true);
     SmtpAccount account;
-    account.port = m_portOverride != 0 ? m_portOverride : static_cast<quint16>(std::clamp(m_settings.integer(Key::MailPort), 0, 65535));
+    account.port = m_portOverride != 0 ? m_portOverride
+                                       : static_cast<quint16>(std::clamp(m_settings.integer(Key::MailPort), 0, 65535));
     account.startTls = m_settings.boolean(Key::MailTls);
     account.auth = static_cast<SmtpAuth>(std::clamp(m_settings.integer(Key::MailAuth), 0, 2));
     account.user = m_settings.text(Key::MailUser);

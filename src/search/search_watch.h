@@ -6,9 +6,9 @@
 // Shift-JIS bytes.
 #pragma once
 
-#include "settings/app_paths.h"
 #include "search/search_list.h"
 #include "search/smtp_client.h"
+#include "settings/app_paths.h"
 #include "settings/file_write.h"
 
 #include <QDateTime>
@@ -17,10 +17,10 @@
 #include <QTimer>
 
 #include <deque>
-#include <unordered_map>
 #include <functional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 namespace varnesk {
 
@@ -42,9 +42,9 @@ struct SearchHit {
     std::string registration;
     std::string flight;
     std::string remark;
-    std::string logLine;     // the line added to the hit log
-    bool popUp = false;      // the pop-up switch is on: show the search window
-    QString alertSound;      // the sound to play; empty: none (switch off or no file)
+    std::string logLine; // the line added to the hit log
+    bool popUp = false;  // the pop-up switch is on: show the search window
+    QString alertSound;  // the sound to play; empty: none (switch off or no file)
 };
 
 // Time-outs and retry interval of the mail, in milliseconds.
@@ -171,8 +171,8 @@ private:
     SmtpClient m_smtp;
     QTimer m_retryTimer;
     int m_retryCount = 0;
-    HitMailArgs m_current;    // the mail being sent
-    HitMailArgs m_retryArgs;  // the mail the retry timer sends again
+    HitMailArgs m_current;   // the mail being sent
+    HitMailArgs m_retryArgs; // the mail the retry timer sends again
     std::deque<HitMailArgs> m_pending;
     bool m_sending = false;
     std::string m_status;

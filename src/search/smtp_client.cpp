@@ -13,8 +13,8 @@
 #include <QSslConfiguration>
 #include <QSslSocket>
 
-#include <netdb.h>
 #include <arpa/inet.h>
+#include <netdb.h>
 
 namespace varnesk {
 
@@ -100,8 +100,8 @@ std::string MakeMessageId(std::string_view from)
     if (domain.empty())
         domain = "varnesk.invalid";
     const quint64 random = QRandomGenerator::global()->generate64();
-    return "<" + std::to_string(QDateTime::currentMSecsSinceEpoch()) + "." + QByteArray::number(random, 16).toStdString()
-        + "@" + domain + ">";
+    return "<" + std::to_string(QDateTime::currentMSecsSinceEpoch()) + "."
+           + QByteArray::number(random, 16).toStdString() + "@" + domain + ">";
 }
 
 SmtpClient::SmtpClient(QObject* parent) : QObject(parent)
@@ -149,7 +149,8 @@ bool SmtpClient::SmtpSend(const std::string& server, const MailMessage& message)
     connect(m_socket, &QSslSocket::disconnected, this, &SmtpClient::onClosed);
     connect(m_socket, &QSslSocket::encrypted, this, &SmtpClient::onEncrypted);
     connect(m_socket, &QSslSocket::sslErrors, this, [this](const QList<QSslError>& errors) {
-        fail("** ERROR ** TLS: " + (errors.isEmpty() ? std::string("handshake failed") : errors.front().errorString().toStdString()));
+        fail("** ERROR ** TLS: "
+             + (errors.isEmpty() ? std::string("handshake failed") : errors.front().errorString().toStdString()));
     });
     connect(m_socket, &QSslSocket::errorOccurred, this, [this](QAbstractSocket::SocketError) {
         if (m_step == Step::Connecting)
@@ -162,10 +163,13 @@ bool SmtpClient::SmtpSend(const std::string& server, const MailMessage& message)
     m_timer.start(m_timing.connectMs);
     if (m_server.empty()) {
         // Reported from the event loop, like every other result.
-        QMetaObject::invokeMethod(this, [this] {
-            if (m_step == Step::Connecting)
-                fail("Invalid Socket");
-        }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (m_step == Step::Connecting)
+                    fail("Invalid Socket");
+            },
+            Qt::QueuedConnection);
         return true;
     }
     m_socket->connectToHost(QString::fromLatin1(m_server.data(), static_cast<qsizetype>(m_server.size())),
@@ -252,14 +256,30 @@ void SmtpClient::onReply(const QByteArray& reply)
     }
     int want = 250;
     switch (m_step) {
-    case Step::Greeting: want = 220; break;
-    case Step::StartTls: want = 220; break;
-    case Step::AuthPlain: want = 235; break;
-    case Step::AuthLogin: want = 334; break;
-    case Step::AuthUser: want = 334; break;
-    case Step::AuthPassword: want = 235; break;
-    case Step::Data: want = 354; break;
-    default: want = 250; break;
+    case Step::Greeting:
+        want = 220;
+        break;
+    case Step::StartTls:
+        want = 220;
+        break;
+    case Step::AuthPlain:
+        want = 235;
+        break;
+    case Step::AuthLogin:
+        want = 334;
+        break;
+    case Step::AuthUser:
+        want = 334;
+        break;
+    case Step::AuthPassword:
+        want = 235;
+        break;
+    case Step::Data:
+        want = 354;
+        break;
+    default:
+        want = 250;
+        break;
     }
     const bool accepted = code == want || (m_step == Step::RcptTo && code == 251);
     if (!accepted) {

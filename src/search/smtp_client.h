@@ -95,8 +95,23 @@ Q_SIGNALS:
 
 private:
     enum class Step {
-        Idle, Connecting, Greeting, Helo, Ehlo, StartTls, Handshake, EhloTls, AuthPlain, AuthLogin, AuthUser,
-        AuthPassword, MailFrom, RcptTo, Data, EndOfData, Quit
+        Idle,
+        Connecting,
+        Greeting,
+        Helo,
+        Ehlo,
+        StartTls,
+        Handshake,
+        EhloTls,
+        AuthPlain,
+        AuthLogin,
+        AuthUser,
+        AuthPassword,
+        MailFrom,
+        RcptTo,
+        Data,
+        EndOfData,
+        Quit
     };
 
     void onConnected();

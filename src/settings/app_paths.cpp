@@ -23,8 +23,8 @@ AppPaths AppPaths::make(const QString& appDir, const QString& programName, bool 
     p.airways = d + QStringLiteral("/lines/airway.txt");
     p.eachLogsDir = d + QStringLiteral("/logs/EachLogs");
     p.picsDir = d + QStringLiteral("/pics");
-    const QString prefix = datedLogNames ? startLocal.toString(QStringLiteral("yyyyMMddHHmm")) + QLatin1Char('_')
-                                         : QString();
+    const QString prefix =
+        datedLogNames ? startLocal.toString(QStringLiteral("yyyyMMddHHmm")) + QLatin1Char('_') : QString();
     p.textLog = d + QStringLiteral("/logs/") + prefix + QStringLiteral("text.log");
     p.searchLog = d + QStringLiteral("/logs/") + prefix + QStringLiteral("search.log");
     p.listLog = d + QStringLiteral("/logs/") + prefix + QStringLiteral("list.csv");

@@ -63,7 +63,7 @@ WriteResult replaceFile(const QString& path, std::string_view bytes, bool ownerO
     const QByteArray target = QFile::encodeName(path);
     const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
     mode_t mode = 0644;
-    struct stat old {};
+    struct stat old { };
     if (::stat(target.constData(), &old) == 0)
         mode = old.st_mode & 07777;
     if (ownerOnly)
@@ -94,7 +94,7 @@ WriteResult appendWhole(const QString& path, std::string_view bytes)
     const int fd = ::open(name.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0)
         return failed(errno);
-    struct stat before {};
+    struct stat before { };
     int error = 0;
     if (::fstat(fd, &before) != 0) {
         error = errno;
@@ -130,7 +130,8 @@ WriteResult keepPreviousLog(const QString& path)
     const QString suffix = stampedInfo.suffix();
     const QString base = suffix.isEmpty() ? stamped : stamped.left(stamped.size() - suffix.size() - 1);
     for (int n = 2; QFileInfo::exists(target); ++n)
-        target = base + QLatin1Char('-') + QString::number(n) + (suffix.isEmpty() ? QString() : QLatin1Char('.') + suffix);
+        target =
+            base + QLatin1Char('-') + QString::number(n) + (suffix.isEmpty() ? QString() : QLatin1Char('.') + suffix);
     if (::rename(QFile::encodeName(path).constData(), QFile::encodeName(target).constData()) != 0)
         return failed(errno);
     return {};

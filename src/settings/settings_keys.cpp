@@ -52,8 +52,8 @@ constexpr std::array<KeyDef, kKeyCount> kTable{{
     {Key::SJISConv, "Mail", "SJISConv", T::Boolean, "1"},
     {Key::MIMEConv, "Mail", "MIMEConv", T::Boolean, "1"},
     {Key::MailPort, "Mail", "MailPort", T::Integer, "25"},
-    {Key::MailTls, "Mail", "MailTls", T::Boolean, "0"},    // STARTTLS
-    {Key::MailAuth, "Mail", "MailAuth", T::Integer, "0"},  // 0 none, 1 PLAIN, 2 LOGIN
+    {Key::MailTls, "Mail", "MailTls", T::Boolean, "0"},   // STARTTLS
+    {Key::MailAuth, "Mail", "MailAuth", T::Integer, "0"}, // 0 none, 1 PLAIN, 2 LOGIN
     {Key::MailUser, "Mail", "MailUser", T::Text, ""},
     {Key::MailPass, "Mail", "MailPass", T::Text, ""},
     {Key::MailHold, "Mail", "MailHold", T::Integer, "30"}, // minutes between mails of one registration
@@ -222,12 +222,15 @@ constexpr bool tableInKeyOrder()
 }
 static_assert(tableInKeyOrder(), "the settings table must list the keys in Key order");
 
-constexpr std::array<std::string_view, 14> kSections{
-    "Map", "Txt", "Mail", "Spec", "List", "Color", "Pos", "Form", "Net", "Wave", "Etc", "UserSettings", "Sdr", "Feed"};
+constexpr std::array<std::string_view, 14> kSections{"Map",  "Txt", "Mail", "Spec", "List",         "Color", "Pos",
+                                                     "Form", "Net", "Wave", "Etc",  "UserSettings", "Sdr",   "Feed"};
 
 } // namespace
 
-std::span<const KeyDef> keyTable() { return kTable; }
+std::span<const KeyDef> keyTable()
+{
+    return kTable;
+}
 
 const KeyDef& keyDef(Key key)
 {
@@ -236,6 +239,9 @@ const KeyDef& keyDef(Key key)
     return kTable[i];
 }
 
-std::span<const std::string_view> sectionOrder() { return kSections; }
+std::span<const std::string_view> sectionOrder()
+{
+    return kSections;
+}
 
 } // namespace varnesk

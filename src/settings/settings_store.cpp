@@ -9,8 +9,8 @@
 
 #include <algorithm>
 #include <cassert>
-#include <cmath>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <unordered_set>
@@ -71,9 +71,15 @@ std::string formatReal(double v)
 
 // Ports are read as numbers the way a C program reads them: leading digits,
 // anything else counts as 0.
-long portNumber(const std::string& text) { return std::strtol(text.c_str(), nullptr, 10); }
+long portNumber(const std::string& text)
+{
+    return std::strtol(text.c_str(), nullptr, 10);
+}
 
-std::string operatorTextKey(int row) { return "UserText" + std::to_string(row); }
+std::string operatorTextKey(int row)
+{
+    return "UserText" + std::to_string(row);
+}
 std::string operatorColourKey(int colour, int row)
 {
     return "UserColor" + std::to_string(colour) + std::to_string(row);
@@ -166,11 +172,16 @@ std::string SettingsStore::valueText(Key key) const
     if (key == Key::Dual && m_dualAside)
         return std::to_string(*m_dualAside);
     switch (def.type) {
-    case ValueType::Integer: return std::to_string(m_number[i]);
-    case ValueType::Boolean: return m_number[i] ? "1" : "0";
-    case ValueType::Real: return formatReal(m_real[i]);
-    case ValueType::Text: return oneLine(m_text[i]);
-    case ValueType::Colour: return FormatColour(static_cast<uint32_t>(m_number[i]));
+    case ValueType::Integer:
+        return std::to_string(m_number[i]);
+    case ValueType::Boolean:
+        return m_number[i] ? "1" : "0";
+    case ValueType::Real:
+        return formatReal(m_real[i]);
+    case ValueType::Text:
+        return oneLine(m_text[i]);
+    case ValueType::Colour:
+        return FormatColour(static_cast<uint32_t>(m_number[i]));
     }
     return {};
 }

@@ -56,7 +56,10 @@ public:
     void restoreSetAsideDual();
     bool dualSetAside() const { return m_dualAside.has_value(); }
     // The user's decoder choice: the set-aside value while it is set aside.
-    int userDual() const { return m_dualAside ? *m_dualAside : static_cast<int>(m_number[static_cast<int>(Key::Dual)]); }
+    int userDual() const
+    {
+        return m_dualAside ? *m_dualAside : static_cast<int>(m_number[static_cast<int>(Key::Dual)]);
+    }
 
     int integer(Key key) const;
     bool boolean(Key key) const;

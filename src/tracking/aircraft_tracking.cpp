@@ -25,15 +25,13 @@ bool AircraftTracking::removeTrackOf(std::string_view flight)
     return m_store.removeEntry(found - 1).removed;
 }
 
-void AircraftTracking::UpdateListEntry(std::string_view flight, std::string_view registration,
-                                       std::string_view station)
+void AircraftTracking::UpdateListEntry(std::string_view flight, std::string_view registration, std::string_view station)
 {
     m_list.UpdateListEntry(flight, registration, station, clock());
 }
 
-bool AircraftTracking::DecodePosition(std::string_view text, std::string_view flight,
-                                      std::string_view messageNumber, std::string_view label,
-                                      std::string_view registration)
+bool AircraftTracking::DecodePosition(std::string_view text, std::string_view flight, std::string_view messageNumber,
+                                      std::string_view label, std::string_view registration)
 {
     PositionOptions options;
     options.elsePosGet = m_settings.boolean(Key::ElsePosGet);

@@ -204,12 +204,12 @@ void Decoder::storeFix(const Reading& r, Conversion conversion, bool nhCorrectio
     double longitude;
     if (conversion == Conversion::Minutes) {
         latitude = value(a[0]) * 10 + value(a[1]) + (value(a[2]) * 10 + value(a[3]) + value(a[4]) / 10.0) / 60.0;
-        longitude = value(o[0]) * 100 + value(o[1]) * 10 + value(o[2]) +
-                    (value(o[3]) * 10 + value(o[4]) + value(o[5]) / 10.0) / 60.0;
+        longitude = value(o[0]) * 100 + value(o[1]) * 10 + value(o[2])
+                    + (value(o[3]) * 10 + value(o[4]) + value(o[5]) / 10.0) / 60.0;
     } else {
         latitude = value(a[0]) * 10 + value(a[1]) + (value(a[2]) * 100 + value(a[3]) * 10 + value(a[4])) / 1000.0;
-        longitude = value(o[0]) * 100 + value(o[1]) * 10 + value(o[2]) +
-                    (value(o[3]) * 100 + value(o[4]) * 10 + value(o[5])) / 1000.0;
+        longitude = value(o[0]) * 100 + value(o[1]) * 10 + value(o[2])
+                    + (value(o[3]) * 100 + value(o[4]) * 10 + value(o[5])) / 1000.0;
     }
     if (!r.north)
         latitude = -latitude;
@@ -564,8 +564,8 @@ void Decoder::format7(std::string_view label)
     Reading r;
     int r0 = opening[0];
     r.north = at(r0 + 1) == 'N';
-    const bool latOk = at(r0 + 6) == '.' ? coordinateRun(r.lat, r0 + 2, 4)
-                                         : coordinate(r.lat, {r0 + 3, r0 + 4, r0 + 6, r0 + 7});
+    const bool latOk =
+        at(r0 + 6) == '.' ? coordinateRun(r.lat, r0 + 2, 4) : coordinate(r.lat, {r0 + 3, r0 + 4, r0 + 6, r0 + 7});
     int r1 = opening[1];
     r.east = at(r1 + 1) == 'E';
     const bool lonOk = at(r1 + 7) == '.' ? coordinateRun(r.lon, r1 + 2, 5)
@@ -742,8 +742,8 @@ void Decoder::format12()
             ok = coordinateRun(r.lat, q + 1, 4) && coordinateRun(r.lon, q + 7, 5);
         } else if (isEastWest(at(q + 9))) {
             r.east = at(q + 9) == 'E';
-            ok = coordinate(r.lat, {q + 1, q + 2, q + 4, q + 5}) &&
-                 coordinate(r.lon, {q + 10, q + 11, q + 12, q + 14, q + 15});
+            ok = coordinate(r.lat, {q + 1, q + 2, q + 4, q + 5})
+                 && coordinate(r.lon, {q + 10, q + 11, q + 12, q + 14, q + 15});
         } else if (c == 'N' && at(q + 8) == 'E') {
             r.east = true;
             ok = coordinateRun(r.lat, q + 1, 4) && coordinateRun(r.lon, q + 9, 5);
@@ -761,17 +761,9 @@ struct Dispatch {
 };
 
 constexpr std::array<Dispatch, 24> kDispatch{{
-    {"JL", 1}, {"JC", 1}, {"NU", 1}, {"Nu", 1}, {"JO", 1}, {"EG", 1}, {"00", 1},
-    {"NH", 2}, {"EL", 2}, {"KZ", 2}, {"NQ", 2},
-    {"FX", 3},
-    {"NW", 4},
-    {"UA", 5}, {"CI", 5}, {"AA", 5}, {"CO", 5},
-    {"UP", 6},
-    {"KE", 7},
-    {"OZ", 8},
-    {"MU", 9},
-    {"CA", 10},
-    {"BR", 11}, {"FM", 11},
+    {"JL", 1}, {"JC", 1}, {"NU", 1}, {"Nu", 1}, {"JO", 1}, {"EG", 1},  {"00", 1},  {"NH", 2},
+    {"EL", 2}, {"KZ", 2}, {"NQ", 2}, {"FX", 3}, {"NW", 4}, {"UA", 5},  {"CI", 5},  {"AA", 5},
+    {"CO", 5}, {"UP", 6}, {"KE", 7}, {"OZ", 8}, {"MU", 9}, {"CA", 10}, {"BR", 11}, {"FM", 11},
 }};
 
 } // namespace
@@ -796,16 +788,36 @@ bool DecodePositionReport(std::string_view text, std::string_view flight, std::s
         if (d.stored() > 0)
             sink.sortTrack(flight);
         break;
-    case 2: d.format2(label); break;
-    case 3: d.format3(label); break;
-    case 4: d.format4(label); break;
-    case 5: d.format5(label); break;
-    case 6: d.format6(label); break;
-    case 7: d.format7(label); break;
-    case 8: d.format8(label); break;
-    case 9: d.format9(label); break;
-    case 10: d.format10(label); break;
-    case 11: d.format11(label); break;
+    case 2:
+        d.format2(label);
+        break;
+    case 3:
+        d.format3(label);
+        break;
+    case 4:
+        d.format4(label);
+        break;
+    case 5:
+        d.format5(label);
+        break;
+    case 6:
+        d.format6(label);
+        break;
+    case 7:
+        d.format7(label);
+        break;
+    case 8:
+        d.format8(label);
+        break;
+    case 9:
+        d.format9(label);
+        break;
+    case 10:
+        d.format10(label);
+        break;
+    case 11:
+        d.format11(label);
+        break;
     default:
         if (options.elsePosGet)
             d.format12();

@@ -167,7 +167,7 @@ bool TrackStore::AddTrackPoint(const TrackFix& fix)
         writePoint(e.points[static_cast<size_t>(e.newestPoint)], fix, time);
         if (fix.altitude <= kMaxKnownAltitude) {
             const int level = flightLevel(fix.altitude);
-            e.trend = level == e.lastFlightLevel ? kTrendLevel
+            e.trend = level == e.lastFlightLevel  ? kTrendLevel
                       : level < e.lastFlightLevel ? kTrendDescending
                                                   : kTrendClimbing;
             e.lastFlightLevel = level;

@@ -22,7 +22,7 @@ class SettingsStore;
 
 // Markers for missing values. A marker is never a separate flag: a value
 // beyond the limit below is "missing".
-inline constexpr int kNoAltitude = 90000;          // feet; anything above kMaxKnownAltitude is missing
+inline constexpr int kNoAltitude = 90000; // feet; anything above kMaxKnownAltitude is missing
 inline constexpr int kMaxKnownAltitude = 89999;
 inline constexpr int kUnusedPointAltitude = 100000; // altitude of a point never written
 inline constexpr int kNoTemperature = 100;          // °C; 100 or more is missing
@@ -31,19 +31,19 @@ inline constexpr int kNoWindDirection = 400;        // degrees; above 360 is mis
 inline constexpr int kMaxKnownDirection = 360;
 
 // AircraftEntry::trend
-inline constexpr int kTrendNone = 0;       // no known altitude yet
-inline constexpr int kTrendFirst = 1;      // first known altitude
+inline constexpr int kTrendNone = 0;  // no known altitude yet
+inline constexpr int kTrendFirst = 1; // first known altitude
 inline constexpr int kTrendLevel = 2;
 inline constexpr int kTrendDescending = 3;
 inline constexpr int kTrendClimbing = 4;
 
 // Size limits of the entry texts (bytes, without the terminating NUL).
-inline constexpr size_t kIdentLength = 7;         // flight number, registration, time text
+inline constexpr size_t kIdentLength = 7; // flight number, registration, time text
 inline constexpr size_t kAirportNameLength = 62;
 inline constexpr size_t kRouteNamesLength = 2 * kAirportNameLength + 1;
-inline constexpr size_t kRouteCodesLength = 9;    // "XXXX>XXXX"
+inline constexpr size_t kRouteCodesLength = 9; // "XXXX>XXXX"
 inline constexpr size_t kAircraftTypeLength = 31;
-inline constexpr size_t kLabelLength = 63 + 4;    // three-letter designator + four digits
+inline constexpr size_t kLabelLength = 63 + 4; // three-letter designator + four digits
 
 // A NUL-terminated Shift-JIS text in a fixed array; longer input is cut at
 // the limit (never past it).
@@ -65,14 +65,14 @@ struct EntryText {
 
 // One position fix as stored.
 struct PlotPoint {
-    double latitude = 0;   // degrees, north positive
-    double longitude = 0;  // degrees, east positive
-    double time = 0;       // local time of day as a fraction of a day; 0 (00:00) when unknown
-    int heading = 0;       // degrees; kNoHeading when missing
-    int altitude = kUnusedPointAltitude; // feet; above kMaxKnownAltitude is missing
-    int temperature = kNoTemperature;    // °C
+    double latitude = 0;                  // degrees, north positive
+    double longitude = 0;                 // degrees, east positive
+    double time = 0;                      // local time of day as a fraction of a day; 0 (00:00) when unknown
+    int heading = 0;                      // degrees; kNoHeading when missing
+    int altitude = kUnusedPointAltitude;  // feet; above kMaxKnownAltitude is missing
+    int temperature = kNoTemperature;     // °C
     int windDirection = kNoWindDirection; // degrees
-    int windSpeed = 0;     // meaningful only with a known wind direction
+    int windSpeed = 0;                    // meaningful only with a known wind direction
 };
 
 // One tracked aircraft (a slot of the store).
@@ -80,15 +80,15 @@ struct AircraftEntry {
     EntryText<kIdentLength> flight;       // normalised flight number, "-------" when unused
     EntryText<kIdentLength> registration; // address of the block, "-------" when unused
     EntryText<kIdentLength> lastTime;     // local time of the newest fix "HH:MM", or "--:--"
-    int age = 1;          // fixes (of any aircraft) stored since this entry was updated; 0 = the newest
-    int newestPoint = 0;  // index of the newest point: points 0 … newestPoint are in use
-    int lastFlightLevel = 0; // trunc(altitude / 1000 + 0.5) × 10 of the last known altitude
+    int age = 1;                          // fixes (of any aircraft) stored since this entry was updated; 0 = the newest
+    int newestPoint = 0;                  // index of the newest point: points 0 … newestPoint are in use
+    int lastFlightLevel = 0;              // trunc(altitude / 1000 + 0.5) × 10 of the last known altitude
     int trend = kTrendNone;
-    bool shown = true;    // display switch, owned by the map's selection logic
+    bool shown = true; // display switch, owned by the map's selection logic
 
-    EntryText<kRouteNamesLength> routeNames;   // "XXX>XXX", "NO INFO" or "<name>><name>"
-    EntryText<kRouteCodesLength> routeCodes;   // "XXXX>XXXX", "NO INFO" or "DEPT>DEST"
-    EntryText<kAircraftTypeLength> aircraftType; // "XXXX-XXX" or the list's Aircraft column
+    EntryText<kRouteNamesLength> routeNames;       // "XXX>XXX", "NO INFO" or "<name>><name>"
+    EntryText<kRouteCodesLength> routeCodes;       // "XXXX>XXXX", "NO INFO" or "DEPT>DEST"
+    EntryText<kAircraftTypeLength> aircraftType;   // "XXXX-XXX" or the list's Aircraft column
     EntryText<kLabelLength> labelThreeLetter;      // DisplayFlightNumber(three-letter on, zero deletion off)
     EntryText<kLabelLength> labelThreeLetterShort; // three-letter on, zero deletion on
     EntryText<kLabelLength> labelTwoLetter;        // three-letter off, zero deletion off
@@ -107,7 +107,7 @@ struct AircraftEntry {
 struct TrackFix {
     std::string_view flight;
     std::string_view registration;
-    std::string_view time;  // "HHMM" as reported (UTC), or starting with "-" when unknown
+    std::string_view time; // "HHMM" as reported (UTC), or starting with "-" when unknown
     int windSpeed = 0;
     int windDirection = kNoWindDirection;
     int temperature = kNoTemperature;
@@ -162,8 +162,8 @@ public:
     // drops by one, and k's operator code leaves companyItems() when no
     // remaining aircraft has it.
     struct Removal {
-        bool removed = false;             // false when k is not an entry in use
-        bool companyItemRemoved = false;  // the selector should return to "ALL"
+        bool removed = false;            // false when k is not an entry in use
+        bool companyItemRemoved = false; // the selector should return to "ALL"
     };
     Removal removeEntry(int k);
 

@@ -32,10 +32,14 @@ HubState& state()
 QMessageBox::Icon iconFor(MessageHub::Kind kind)
 {
     switch (kind) {
-    case MessageHub::Kind::Warning: return QMessageBox::Warning;
-    case MessageHub::Kind::Error: return QMessageBox::Critical;
-    case MessageHub::Kind::Information: return QMessageBox::Information;
-    case MessageHub::Kind::Confirmation: return QMessageBox::Question;
+    case MessageHub::Kind::Warning:
+        return QMessageBox::Warning;
+    case MessageHub::Kind::Error:
+        return QMessageBox::Critical;
+    case MessageHub::Kind::Information:
+        return QMessageBox::Information;
+    case MessageHub::Kind::Confirmation:
+        return QMessageBox::Question;
     }
     return QMessageBox::NoIcon;
 }
@@ -88,8 +92,8 @@ bool MessageHub::show(QWidget* parent, Kind kind, const QString& text, bool beep
     const bool question = kind == Kind::Confirmation;
     // A parent that is hidden would centre the box on nothing; use it only when shown.
     QWidget* owner = (parent && parent->isVisible()) ? parent : nullptr;
-    QPointer<QMessageBox> box = new QMessageBox(iconFor(kind), title(), text,
-        question ? (QMessageBox::Yes | QMessageBox::No) : QMessageBox::Ok, owner);
+    QPointer<QMessageBox> box = new QMessageBox(
+        iconFor(kind), title(), text, question ? (QMessageBox::Yes | QMessageBox::No) : QMessageBox::Ok, owner);
     box->setAttribute(Qt::WA_DeleteOnClose, false);
     // Texts may carry received data (flight numbers): never read as markup.
     box->setTextFormat(Qt::PlainText);

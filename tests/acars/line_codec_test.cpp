@@ -27,7 +27,7 @@ TEST(LineCodec, KnownCodes)
         uint8_t byte;
     };
     const Case cases[] = {{'+', 0x2C}, {0x03, 0x04}, {0x17, 0x18}, {0x16, 0x17}, {0x01, 0x02}, {0, 0x01},
-                          {126, 0x7F}, {127, 0xFF}, {128, 0xFE}, {0x82, 0xFC}, {254, 0x80}};
+                          {126, 0x7F}, {127, 0xFF},  {128, 0xFE},  {0x82, 0xFC}, {254, 0x80}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.value);
         EXPECT_EQ(encodeLineChar(c.value), c.byte);

@@ -14,9 +14,9 @@ TEST(RawText, ControlCharactersBecomeTheirNames)
         int value;
         const char* want;
     };
-    const Case cases[] = {{0, "<NUL>"}, {1, "<SOH>"}, {2, "<STX>"}, {3, "<ETX>"}, {10, "<VF>"}, {13, "<CR>"},
-                          {21, "<NAK>"}, {22, "<SYN>"}, {23, "<ETB>"}, {27, "<ESC>"}, {31, "<US>"}, {127, "<DEL>"},
-                          {32, " "}, {'A', "A"}, {126, "~"}, {0x82, "\x82"}, {0xFE, "\xFE"}};
+    const Case cases[] = {{0, "<NUL>"},  {1, "<SOH>"},  {2, "<STX>"},  {3, "<ETX>"},   {10, "<VF>"},  {13, "<CR>"},
+                          {21, "<NAK>"}, {22, "<SYN>"}, {23, "<ETB>"}, {27, "<ESC>"},  {31, "<US>"},  {127, "<DEL>"},
+                          {32, " "},     {'A', "A"},    {126, "~"},    {0x82, "\x82"}, {0xFE, "\xFE"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.value);
         const uint8_t v = static_cast<uint8_t>(c.value);

@@ -25,7 +25,9 @@ TEST(Sjis, JapaneseRoundTripAndBadBytes)
     // A lead byte without its trail byte and an undefined byte become U+FFFD;
     // the rest is kept.
     EXPECT_EQ(sjisToQString("A\x82"), QStringLiteral("A\uFFFD"));
-    EXPECT_EQ(sjisToQString("\xA0" "B"), QStringLiteral("\uFFFDB"));
+    EXPECT_EQ(sjisToQString("\xA0"
+                            "B"),
+              QStringLiteral("\uFFFDB"));
     // A character CP932 lacks becomes "?".
     EXPECT_EQ(qstringToSjis(QStringLiteral("a\u20ACb")), "a?b");
 }

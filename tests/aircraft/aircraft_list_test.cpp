@@ -59,7 +59,7 @@ protected:
     int redraws = 0;
     // Only JL0503 has a track.
     struct Remover : TrackRemover {
-        explicit Remover(std::vector<std::string>& log) : asked(log) {}
+        explicit Remover(std::vector<std::string>& log) : asked(log) { }
         bool removeTrackOf(std::string_view flight) override
         {
             asked.emplace_back(flight);
@@ -75,8 +75,8 @@ TEST_F(List, NewRowsFromTheTablesInFlightOrder)
     list.UpdateListEntry("JL0503", ".JA8089", "SAPPORO", QTime(10, 0, 1));
     list.UpdateListEntry("JL0503", ".JA8090", "SAPPORO", QTime(10, 0, 2));
     list.UpdateListEntry("AA0001", ".JA8089", "NARITA", QTime(10, 0, 3));
-    EXPECT_EQ(flights(), (std::vector<std::string>{"AA0001/.JA8089", "JL0503/.JA8089", "JL0503/.JA8090",
-                                                   "NH0001/.JA0001"}));
+    EXPECT_EQ(flights(),
+              (std::vector<std::string>{"AA0001/.JA8089", "JL0503/.JA8089", "JL0503/.JA8090", "NH0001/.JA0001"}));
     const ListRow& jl = list.row(1);
     EXPECT_EQ(jl.cell(kColPic), kMarkYes);
     EXPECT_EQ(jl.cell(kColPos), kMarkNo);
@@ -143,7 +143,7 @@ TEST_F(List, AutoDeleteWithTheMidnightRule)
     EXPECT_EQ(AircraftList::elapsedSeconds(23 * 3600 + 58 * 60, 3 * 60), 4 * 60 + 59);
     EXPECT_EQ(AircraftList::elapsedSeconds(100, 400), 300);
 
-    list.UpdateListEntry("AA0001", ".JA0001", "S", QTime(9, 55, 0)); // 5 min 0 s at 10:00:00
+    list.UpdateListEntry("AA0001", ".JA0001", "S", QTime(9, 55, 0));  // 5 min 0 s at 10:00:00
     list.UpdateListEntry("BB0001", ".JA0002", "S", QTime(9, 54, 59)); // 5 min 1 s
     list.UpdateListEntry("CC0001", ".JA0003", "S", QTime(9, 54, 0));  // adjacent silent row
     list.UpdateListEntry("DD0001", ".JA0004", "S", QTime(9, 59, 0));

@@ -4,9 +4,9 @@
 
 #include "aircraft/ui/aircraft_list_model.h"
 #include "settings/app_paths.h"
-#include "widgets/message_hub.h"
 #include "settings/settings_store.h"
 #include "tracking/aircraft_tracking.h"
+#include "widgets/message_hub.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -186,10 +186,10 @@ TEST_F(Tables, DisplayFlightNumber)
         bool zero;
         const char* want;
     };
-    for (const C& c : {C{"JL0023", true, false, "JAL0023"}, C{"JL0023", true, true, "JAL23"},
-                       C{"JL0023", false, false, "JL0023"}, C{"JL0023", false, true, "JL23"},
-                       C{"JL0000", false, true, "JL"}, C{"XY0012", true, true, "XY0012"},
-                       C{"XY0012", true, false, "XY0012"}, C{"NH0100", true, true, "ANA100"}, C{"J", false, true, "J"}})
+    for (const C& c :
+         {C{"JL0023", true, false, "JAL0023"}, C{"JL0023", true, true, "JAL23"}, C{"JL0023", false, false, "JL0023"},
+          C{"JL0023", false, true, "JL23"}, C{"JL0000", false, true, "JL"}, C{"XY0012", true, true, "XY0012"},
+          C{"XY0012", true, false, "XY0012"}, C{"NH0100", true, true, "ANA100"}, C{"J", false, true, "J"}})
         EXPECT_EQ(tables.DisplayFlightNumber(c.flight, c.three, c.zero), c.want) << c.flight << c.three << c.zero;
     EXPECT_EQ(tables.LookupOperatorName("JL0023"), "JAPAN AIRLINES");
     EXPECT_EQ(tables.LookupOperatorName("XY0023"), "-");

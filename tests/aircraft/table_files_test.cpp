@@ -2,8 +2,8 @@
 // say so when the file is missing.
 #include "aircraft/ui/table_files.h"
 
-#include "widgets/message_hub.h"
 #include "settings/app_paths.h"
+#include "widgets/message_hub.h"
 
 #include <QDesktopServices>
 #include <QDir>

@@ -3,9 +3,9 @@
 // cut into whole blocks; the monitor plays only while its button is down.
 // Skipped where no pulseaudio program is installed.
 #include "app/receive_pipeline.h"
+#include "app/sound_card.h"
 #include "app/ui/main_window.h"
 #include "widgets/message_hub.h"
-#include "app/sound_card.h"
 
 #include "app_test_support.h"
 
@@ -29,8 +29,14 @@ using namespace varnesk;
 namespace {
 
 // Frame n of the test signal: left counts up, right counts down.
-int16_t leftOf(int64_t n) { return static_cast<int16_t>(1 + n % 30000); }
-int16_t rightOf(int64_t n) { return static_cast<int16_t>(-1 - n % 30000); }
+int16_t leftOf(int64_t n)
+{
+    return static_cast<int16_t>(1 + n % 30000);
+}
+int16_t rightOf(int64_t n)
+{
+    return static_cast<int16_t>(-1 - n % 30000);
+}
 
 class PulseServer {
 public:
@@ -45,18 +51,20 @@ public:
         m_env = QProcessEnvironment::systemEnvironment();
         m_server.setProcessEnvironment(m_env);
         m_server.setProcessChannelMode(QProcess::MergedChannels);
-        m_server.start(QStringLiteral("pulseaudio"),
-                       // A server left behind by a crashed test ends itself once idle.
-                       {QStringLiteral("-n"), QStringLiteral("--daemonize=no"), QStringLiteral("--exit-idle-time=10"),
-                        QStringLiteral("--load=module-native-protocol-unix"),
-                        QStringLiteral("--load=module-null-sink sink_name=nullsink"),
-                        QStringLiteral("--load=module-pipe-source source_name=fifosrc file=%1 format=s16le rate=22050 channels=2").arg(fifo)});
+        m_server.start(
+            QStringLiteral("pulseaudio"),
+            // A server left behind by a crashed test ends itself once idle.
+            {QStringLiteral("-n"), QStringLiteral("--daemonize=no"), QStringLiteral("--exit-idle-time=10"),
+             QStringLiteral("--load=module-native-protocol-unix"),
+             QStringLiteral("--load=module-null-sink sink_name=nullsink"),
+             QStringLiteral("--load=module-pipe-source source_name=fifosrc file=%1 format=s16le rate=22050 channels=2")
+                 .arg(fifo)});
         if (!m_server.waitForStarted(5000))
             return false;
         for (int i = 0; i < 100; ++i) {
             if (pactl({QStringLiteral("info")}))
                 return pactl({QStringLiteral("set-default-source"), QStringLiteral("fifosrc")})
-                    && pactl({QStringLiteral("set-default-sink"), QStringLiteral("nullsink")});
+                       && pactl({QStringLiteral("set-default-sink"), QStringLiteral("nullsink")});
             QThread::msleep(50);
         }
         return false;

@@ -1,8 +1,8 @@
 // The headless pieces of the shell: block assembly, the WAV/pipe source and
 // the termination signals.
 #include "app/block_assembler.h"
-#include "app/termination_signals.h"
 #include "app/file_capture_source.h"
+#include "app/termination_signals.h"
 #include "receiver/audio_file_reader.h"
 #include "settings/settings_store.h"
 
@@ -16,8 +16,8 @@
 
 #include <cmath>
 #include <csignal>
-#include <numbers>
 #include <fcntl.h>
+#include <numbers>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -37,7 +37,7 @@ QCoreApplication& app()
 
 class AudioFileBlockReader : public BlockReader {
 public:
-    explicit AudioFileBlockReader(std::unique_ptr<AudioFileReader> s) : m_source(std::move(s)) {}
+    explicit AudioFileBlockReader(std::unique_ptr<AudioFileReader> s) : m_source(std::move(s)) { }
     bool next(ChannelBlock& out) override
     {
         CaptureBlock stereo;
@@ -105,8 +105,12 @@ TEST(FileCaptureSource, FilePlaysAtRealTimePaceInOrderAndStopsAtItsEnd)
     ASSERT_TRUE(apptest::writeWav(path, kBlocks));
 
     std::vector<std::vector<int16_t>> got;
-    FileCaptureSource source([&](const ChannelBlock& channelBlock) {
-        const CaptureBlock s = channelBlock.stereo(); got.emplace_back(s.begin(), s.end()); }, openWav);
+    FileCaptureSource source(
+        [&](const ChannelBlock& channelBlock) {
+            const CaptureBlock s = channelBlock.stereo();
+            got.emplace_back(s.begin(), s.end());
+        },
+        openWav);
     QString message;
     ASSERT_TRUE(source.open(path.toStdString(), message)) << message.toStdString();
     QElapsedTimer clock;
@@ -131,10 +135,12 @@ TEST(FileCaptureSource, ClosingStopsDeliveryAtOnce)
     ASSERT_TRUE(apptest::writeWav(path, 200));
     int delivered = 0;
     FileCaptureSource* self = nullptr;
-    FileCaptureSource source([&](const ChannelBlock&) {
-        if (++delivered == 3)
-            self->close(); // closed from inside the block handler
-    }, openWav);
+    FileCaptureSource source(
+        [&](const ChannelBlock&) {
+            if (++delivered == 3)
+                self->close(); // closed from inside the block handler
+        },
+        openWav);
     self = &source;
     // A second source on the same file, opened just after, keeps playing: by
     // the time it has delivered 12 blocks the first would have delivered
@@ -162,15 +168,17 @@ TEST(FileCaptureSource, HandlerWithANestedEventLoopKeepsBlocksInOrder)
     std::vector<int> order;
     int depth = 0;
     bool nested = false;
-    FileCaptureSource source([&](const ChannelBlock& channelBlock) {
-        const CaptureBlock s = channelBlock.stereo();
-        nested = nested || depth > 0;
-        ++depth;
-        order.push_back(s[0] / 10);
-        if (order.size() == 2)
-            apptest::waitFor([] { return false; }, 150); // as a modal box would
-        --depth;
-    }, openWav);
+    FileCaptureSource source(
+        [&](const ChannelBlock& channelBlock) {
+            const CaptureBlock s = channelBlock.stereo();
+            nested = nested || depth > 0;
+            ++depth;
+            order.push_back(s[0] / 10);
+            if (order.size() == 2)
+                apptest::waitFor([] { return false; }, 150); // as a modal box would
+            --depth;
+        },
+        openWav);
     QString message;
     ASSERT_TRUE(source.open(path.toStdString(), message));
     ASSERT_TRUE(apptest::waitFor([&] { return source.atEnd(); }, 5000));
@@ -208,8 +216,12 @@ TEST(FileCaptureSource, ProgramOpensIqRecordingsWithTheSdrSettingsAndWavFilesAsB
     auto open = [&](const std::string& path, QString& error) { return openCaptureFile(path, settings, error); };
 
     std::vector<int16_t> got;
-    FileCaptureSource source([&](const ChannelBlock& channelBlock) {
-        const CaptureBlock s = channelBlock.stereo(); got.insert(got.end(), s.begin(), s.end()); }, open);
+    FileCaptureSource source(
+        [&](const ChannelBlock& channelBlock) {
+            const CaptureBlock s = channelBlock.stereo();
+            got.insert(got.end(), s.begin(), s.end());
+        },
+        open);
     QString message;
     ASSERT_TRUE(source.open(iq.toStdString(), message)) << message.toStdString();
     ASSERT_TRUE(apptest::waitFor([&] { return source.atEnd(); }, 5000));
@@ -246,7 +258,10 @@ TEST(FileCaptureSource, UnopenableSourcesGiveAMessage)
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write("this is not audio at all, just some words in a file\n");
     }
-    struct Case { const char* name; QString path; };
+    struct Case {
+        const char* name;
+        QString path;
+    };
     const Case cases[] = {{"missing", dir.filePath(QStringLiteral("nope.wav"))},
                           {"not a WAV", notWav},
                           {"a folder", dir.path()},
@@ -272,8 +287,12 @@ TEST(FileCaptureSource, PipeIsReadAsDataArrivesAndSurvivesAWriterLeaving)
     ASSERT_EQ(::mkfifo(fifo.constData(), 0600), 0);
 
     std::vector<std::vector<int16_t>> got;
-    FileCaptureSource source([&](const ChannelBlock& channelBlock) {
-        const CaptureBlock s = channelBlock.stereo(); got.emplace_back(s.begin(), s.end()); }, openWav);
+    FileCaptureSource source(
+        [&](const ChannelBlock& channelBlock) {
+            const CaptureBlock s = channelBlock.stereo();
+            got.emplace_back(s.begin(), s.end());
+        },
+        openWav);
     QString message;
     ASSERT_TRUE(source.open(fifo.toStdString(), message)) << message.toStdString();
     EXPECT_TRUE(source.isPipe());

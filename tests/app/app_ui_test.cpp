@@ -7,35 +7,35 @@
 #include "app/receive_pipeline.h"
 #include "app/ui/input_device_dialog.h"
 #include "app/ui/main_window.h"
-#include "widgets/message_hub.h"
 #include "app/ui/shutdown.h"
 #include "app/ui/window_table.h"
 #include "map/map_scene.h"
 #include "map/ui/map_area.h"
+#include "widgets/message_hub.h"
 
 #include "app_test_support.h"
 
+#include <QActionGroup>
 #include <QApplication>
 #include <QAudioDevice>
 #include <QButtonGroup>
-#include <QActionGroup>
 #include <QClipboard>
-#include <QDeadlineTimer>
 #include <QComboBox>
+#include <QDeadlineTimer>
 #include <QDialog>
 #include <QDoubleSpinBox>
 #include <QFile>
 #include <QGuiApplication>
-#include <QScreen>
 #include <QMediaDevices>
 #include <QMenu>
 #include <QPlainTextEdit>
-#include <QToolBar>
 #include <QProcess>
+#include <QPushButton>
+#include <QScreen>
+#include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
-#include <QPushButton>
-#include <QTemporaryDir>
+#include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
 
@@ -50,9 +50,8 @@ using namespace varnesk;
 
 namespace {
 
-const QString kCaptureOpenFailed = QStringLiteral(
-    "録音デバイスをオープンできないためプログラムの実行ができません\n"
-    "デバイスが使用中か録音フォーマットに対応していない可能性があります");
+const QString kCaptureOpenFailed = QStringLiteral("録音デバイスをオープンできないためプログラムの実行ができません\n"
+                                                  "デバイスが使用中か録音フォーマットに対応していない可能性があります");
 const QString kPlaybackOpenFailed = QStringLiteral("再生デバイスをオープンできません");
 
 void ensureApp()
@@ -284,14 +283,15 @@ TEST_F(AppShell, EveryToolbarButtonAndMenuEntryDoesSomething)
             filesOpened << name; // opened in the desktop's own program; checked by the path table tests
         a->trigger();
         QApplication::processEvents();
-        const bool acted = !(shellState(main) == before) || !lastModal.isEmpty() || !MessageHub::records().empty()
-            || filesOpened.size() > files || cleared > clearedBefore
-            || !QApplication::clipboard()->image().isNull()
+        const bool acted =
+            !(shellState(main) == before) || !lastModal.isEmpty() || !MessageHub::records().empty()
+            || filesOpened.size() > files || cleared > clearedBefore || !QApplication::clipboard()->image().isNull()
             || (a->isCheckable() && a->isChecked() && a->actionGroup() && a->actionGroup()->isExclusive());
         EXPECT_TRUE(acted) << "dead entry";
         if (!lastModal.isEmpty())
             modalsSeen << lastModal;
-        if (a->isCheckable() && name != QLatin1String("FlightLabelItem") && name != QLatin1String("RegistrationLabelItem"))
+        if (a->isCheckable() && name != QLatin1String("FlightLabelItem")
+            && name != QLatin1String("RegistrationLabelItem"))
             a->trigger(); // back as it was
     }
     EXPECT_TRUE(modalsSeen.contains(QStringLiteral("TForm11")));
@@ -319,8 +319,8 @@ TEST_F(AppShell, NetworkMenuEntriesFollowSharingAndChatWhenTheMenuOpens)
         bool netActive, chatOn, wantChat;
     };
     // In this order each change of Chat is seen only when the menu opens.
-    const Case cases[] = {{false, true, false}, {true, false, false}, {true, true, true},
-                          {true, false, false}, {false, false, false}};
+    const Case cases[] = {
+        {false, true, false}, {true, false, false}, {true, true, true}, {true, false, false}, {false, false, false}};
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "sharing " << c.netActive << ", chat " << c.chatOn);
         main.pipeline().network().setNetActive(c.netActive);
@@ -343,7 +343,8 @@ TEST_F(AppShell, ReceivedTrafficReachesTheOpenTextWindow)
     auto* area = text->findChild<QPlainTextEdit*>();
     ASSERT_NE(area, nullptr);
     std::string line;
-    for (char c : std::string_view("+*\x16\x16\x01" "2.JA8089\x15H11\x02M01AJL0012HELLO\x03"))
+    for (char c : std::string_view("+*\x16\x16\x01"
+                                   "2.JA8089\x15H11\x02M01AJL0012HELLO\x03"))
         line.push_back(static_cast<char>(encodeLineChar(static_cast<uint8_t>(c))));
     main.pipeline().decode().intake.LineIntake(line);
     EXPECT_TRUE(apptest::waitFor([&] { return area->toPlainText().contains(QStringLiteral("HELLO")); }, 5000));
@@ -357,13 +358,24 @@ TEST_F(AppShell, WindowsAreCreatedInOrderHiddenWithTheirNamesAndCaptions)
     EXPECT_EQ(main.windowTitle(), QStringLiteral("Varnesk"));
     const std::vector<QWidget*> windows = createSecondaryWindows(main);
 
-    const char* const want[][2] = {
-        {"TForm2", "航空機サーチ"}, {"TForm3", "設定"}, {"TForm4", "基本表示色設定"},
-        {"TForm5", "受信航空機リスト"}, {"TForm6", "登録航空機リスト編集"}, {"TForm7", "メール設定"},
-        {"TForm8", "入力デバイスの選択"}, {"TForm9", "録音デバイス変更"}, {"TForm10", "受信テキスト表示"},
-        {"TForm11", "バージョン情報"}, {"TForm12", "チャット画面"}, {"TForm13", "パケット状態測定"},
-        {"TForm14", "IP接続"}, {"TForm15", "再接続"}, {"TForm16", "RAWデータ取り込み中"},
-        {"TForm17", "航空機情報"}, {"TForm18", "色設定"}, {"TForm19", "オペレーターカラー設定"}};
+    const char* const want[][2] = {{"TForm2", "航空機サーチ"},
+                                   {"TForm3", "設定"},
+                                   {"TForm4", "基本表示色設定"},
+                                   {"TForm5", "受信航空機リスト"},
+                                   {"TForm6", "登録航空機リスト編集"},
+                                   {"TForm7", "メール設定"},
+                                   {"TForm8", "入力デバイスの選択"},
+                                   {"TForm9", "録音デバイス変更"},
+                                   {"TForm10", "受信テキスト表示"},
+                                   {"TForm11", "バージョン情報"},
+                                   {"TForm12", "チャット画面"},
+                                   {"TForm13", "パケット状態測定"},
+                                   {"TForm14", "IP接続"},
+                                   {"TForm15", "再接続"},
+                                   {"TForm16", "RAWデータ取り込み中"},
+                                   {"TForm17", "航空機情報"},
+                                   {"TForm18", "色設定"},
+                                   {"TForm19", "オペレーターカラー設定"}};
     ASSERT_EQ(windows.size(), std::size(want));
     for (size_t i = 0; i < windows.size(); ++i) {
         SCOPED_TRACE(want[i][0]);
@@ -482,13 +494,15 @@ TEST_F(AppShell, HandEditedFileLoadsCorrected)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        writeText(iniPath(),
-                  "[MAP]\r\n3Letter=1\r\nZeroDel=1\r\n[Map]\r\nMapScale=5\r\n"
-                  "[Color]\r\nTextBack=ffffff\r\nListBack=FFFFFF\r\n"
-                  "[Txt]\r\nMaxBytes=" + c.maxBytes + "\r\n"
-                  "[Net]\r\nTcpIp=1\r\nServer=1\r\nServerDec=0\r\nMaxConnect=" + c.maxConnect +
-                  "\r\nServerPortNo=" + c.port + "\r\nClientPortNo=" + c.port + "\r\n"
-                  "[Wave]\r\nDual=2\r\n");
+        writeText(iniPath(), "[MAP]\r\n3Letter=1\r\nZeroDel=1\r\n[Map]\r\nMapScale=5\r\n"
+                             "[Color]\r\nTextBack=ffffff\r\nListBack=FFFFFF\r\n"
+                             "[Txt]\r\nMaxBytes="
+                                 + c.maxBytes
+                                 + "\r\n"
+                                   "[Net]\r\nTcpIp=1\r\nServer=1\r\nServerDec=0\r\nMaxConnect="
+                                 + c.maxConnect + "\r\nServerPortNo=" + c.port + "\r\nClientPortNo=" + c.port
+                                 + "\r\n"
+                                   "[Wave]\r\nDual=2\r\n");
         {
             MainWindow main(options());
             SettingsStore& s = main.settings();
@@ -642,7 +656,8 @@ TEST_F(AppShell, FileSourceBlocksReachThePipelineInOrderAndNoneAfterClosingBegin
         bool whole = true;
         const int b = block[0] / 10;
         for (int f = 0; f < 512; ++f)
-            whole = whole && block[2 * f] == apptest::sampleAt(b, f, 0) && block[2 * f + 1] == apptest::sampleAt(b, f, 1);
+            whole =
+                whole && block[2 * f] == apptest::sampleAt(b, f, 0) && block[2 * f + 1] == apptest::sampleAt(b, f, 1);
         seen.push_back(whole ? b : -1);
     });
     ASSERT_TRUE(apptest::waitFor([&] { return seen.size() >= 12; }, 5000));

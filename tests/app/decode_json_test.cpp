@@ -124,11 +124,12 @@ TEST(DecodeJson, EveryFrameOfTheOffAirRecordings)
         EXPECT_FALSE(lines[i].contains(QLatin1String("text"))) << i;
 
     // The option wins over the settings; without either the host name is sent.
-    const std::vector<QJsonObject> named = decodeJson({QStringLiteral("--ini"), ini, QStringLiteral("--station-id"),
-                                                       QStringLiteral("東京")});
+    const std::vector<QJsonObject> named =
+        decodeJson({QStringLiteral("--ini"), ini, QStringLiteral("--station-id"), QStringLiteral("東京")});
     ASSERT_EQ(named.size(), std::size(want));
     EXPECT_EQ(named[0].value(QLatin1String("station_id")).toString(), QStringLiteral("東京"));
-    const std::vector<QJsonObject> plain = decodeJson({QStringLiteral("--ini"), dir.filePath(QStringLiteral("none.ini"))});
+    const std::vector<QJsonObject> plain =
+        decodeJson({QStringLiteral("--ini"), dir.filePath(QStringLiteral("none.ini"))});
     ASSERT_EQ(plain.size(), std::size(want));
     EXPECT_EQ(plain[0].value(QLatin1String("station_id")).toString(), QHostInfo::localHostName());
     EXPECT_FALSE(QHostInfo::localHostName().isEmpty());
@@ -142,14 +143,14 @@ TEST(DecodeJson, IqRecordingLinesCarryTheirFrequency)
     const QString iq = dir.filePath(QStringLiteral("two_131700000Hz_1024000sps.cu8"));
     QProcess gen;
     gen.start(QStringLiteral(VARNESK_APP_DIR "/varnesk-gen"),
-              {QStringLiteral("--iq"), QStringLiteral("--iq-rate"), QStringLiteral("1024000"), QStringLiteral("--random"),
-               QStringLiteral("3"), QStringLiteral("--ebn0"), QStringLiteral("30"), iq});
+              {QStringLiteral("--iq"), QStringLiteral("--iq-rate"), QStringLiteral("1024000"),
+               QStringLiteral("--random"), QStringLiteral("3"), QStringLiteral("--ebn0"), QStringLiteral("30"), iq});
     ASSERT_TRUE(gen.waitForFinished(120000));
     ASSERT_EQ(gen.exitCode(), 0) << gen.readAllStandardError().toStdString();
 
-    const std::vector<QJsonObject> lines = decodeJson(
-        {QStringLiteral("--ini"), dir.filePath(QStringLiteral("none.ini"))},
-        {iq, QString::fromStdString(recording("-ch0ch1-22050-stereo.wav"))});
+    const std::vector<QJsonObject> lines =
+        decodeJson({QStringLiteral("--ini"), dir.filePath(QStringLiteral("none.ini"))},
+                   {iq, QString::fromStdString(recording("-ch0ch1-22050-stereo.wav"))});
     int withFrequency = 0;
     for (const QJsonObject& o : lines) {
         ASSERT_TRUE(o.value(QLatin1String("freq")).isDouble());

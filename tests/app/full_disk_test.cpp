@@ -2,9 +2,9 @@
 // picture keep their old content, each failure is told in a box with the
 // system's reason, and everything is written again once space returns.
 #include "app/ui/main_window.h"
-#include "widgets/message_hub.h"
 #include "map/ui/map_area.h"
 #include "search/search_watch.h"
+#include "widgets/message_hub.h"
 
 #include "../full_disk.h"
 #include "../gui_app.h"

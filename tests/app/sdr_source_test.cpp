@@ -80,7 +80,7 @@ std::string deviceArgs(const std::string& extra = {})
 {
     const Recording& r = recording();
     return "driver=varnesk_test,format=cs16,speed=50,file=" + r.path
-        + ",centre=" + std::to_string(static_cast<long long>(r.centreHz)) + extra;
+           + ",centre=" + std::to_string(static_cast<long long>(r.centreHz)) + extra;
 }
 
 SdrOptions options(const std::string& args)
@@ -92,7 +92,8 @@ SdrOptions options(const std::string& args)
 }
 
 // Runs the event loop until done() or the time is up.
-template <typename Done> bool runUntil(Done done, int ms)
+template <typename Done>
+bool runUntil(Done done, int ms)
 {
     QElapsedTimer clock;
     clock.start();
@@ -150,7 +151,9 @@ TEST(SdrSource, LiveAudioEqualsTheIqFilePathAndDecodesBothFrequencies)
     int lost = 0;
     SdrCaptureSource source(
         [&](const ChannelBlock& channelBlock) {
-        const CaptureBlock block = channelBlock.stereo(); std::copy(block.begin(), block.end(), live.emplace_back().begin()); },
+            const CaptureBlock block = channelBlock.stereo();
+            std::copy(block.begin(), block.end(), live.emplace_back().begin());
+        },
         [&](const QString&) { ++lost; });
     QString message;
     ASSERT_TRUE(source.open(options(deviceArgs()), message)) << message.toStdString();
@@ -203,14 +206,16 @@ TEST(SdrSource, UnpluggedOrSilentDeviceClosesWithItsMessage)
         SCOPED_TRACE(failure);
         int delivered = 0;
         std::vector<QString> lost;
-        SdrCaptureSource source([&](const ChannelBlock&) { ++delivered; }, [&](const QString& m) { lost.push_back(m); });
+        SdrCaptureSource source([&](const ChannelBlock&) { ++delivered; },
+                                [&](const QString& m) { lost.push_back(m); });
         source.setSilenceLimitMs(300);
         QString message;
         ASSERT_TRUE(source.open(options(deviceArgs(failure)), message)) << message.toStdString();
         ASSERT_TRUE(runUntil([&] { return !lost.empty(); }, 20000));
         runUntil([] { return false; }, 100);
         ASSERT_EQ(lost.size(), 1u);
-        EXPECT_TRUE(lost[0].startsWith(QStringLiteral("SDR受信機からのデータが止まりました\n"))) << lost[0].toStdString();
+        EXPECT_TRUE(lost[0].startsWith(QStringLiteral("SDR受信機からのデータが止まりました\n")))
+            << lost[0].toStdString();
         EXPECT_FALSE(source.isOpen());
         EXPECT_GT(delivered, 0);
         // It can be opened again (a device plugged back in).

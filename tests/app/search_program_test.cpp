@@ -6,9 +6,9 @@
 #include "acars/sjis.h"
 #include "app/receive_pipeline.h"
 #include "app/ui/main_window.h"
-#include "widgets/message_hub.h"
 #include "app/ui/window_table.h"
 #include "search/search_watch.h"
+#include "widgets/message_hub.h"
 
 #include "../search/search_test_support.h"
 
@@ -43,7 +43,7 @@ protected:
         for (int i = 0; i < 8; ++i) {
             const std::string reg = i == 0 ? ".JA8089" : ".JA810" + std::to_string(i);
             blocks += "L " + std::to_string(0.5 + i) + " 2 " + reg + " NAK H1 " + std::to_string(i % 10) + " ETX M0"
-                + std::to_string(i) + "AJL00" + std::to_string(10 + i) + "BLOCK" + std::to_string(i) + "\n";
+                      + std::to_string(i) + "AJL00" + std::to_string(10 + i) + "BLOCK" + std::to_string(i) + "\n";
         }
         test::writeFile(m_dir.filePath(QStringLiteral("blocks.txt")), blocks);
         QProcess gen;
@@ -74,8 +74,8 @@ TEST_F(SearchProgram, HitPopsUpLogsAndMailsThroughARealServer)
 {
     test::TestCertificate certificate;
     ASSERT_FALSE(certificate.certificates().isEmpty()) << certificate.errors().toStdString();
-    test::SmtpSink sink({QStringLiteral("--tls"), certificate.certPath(), certificate.keyPath(), QStringLiteral("--auth"),
-                         QStringLiteral("station:s3cret")});
+    test::SmtpSink sink({QStringLiteral("--tls"), certificate.certPath(), certificate.keyPath(),
+                         QStringLiteral("--auth"), QStringLiteral("station:s3cret")});
     ASSERT_NE(sink.port(), 0) << sink.errors().toStdString();
     MainWindow main(options());
     createSecondaryWindows(main);

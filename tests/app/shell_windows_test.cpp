@@ -7,33 +7,33 @@
 #include "aircraft/ui/aircraft_list_window.h"
 #include "app/receive_pipeline.h"
 #include "app/ui/main_window.h"
-#include "widgets/message_hub.h"
 #include "app/ui/settings_dialogs.h"
 #include "app/ui/status_indicators.h"
 #include "app/ui/window_table.h"
 #include "decode/ui/text_colour_dialog.h"
-#include "settings/settings_store.h"
-#include "tracking/aircraft_tracking.h"
 #include "map/modem_indicators.h"
 #include "program_version.h"
+#include "settings/settings_store.h"
+#include "tracking/aircraft_tracking.h"
+#include "widgets/message_hub.h"
 
 #include "app_test_support.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QElapsedTimer>
-#include <QFileDialog>
-#include <QLabel>
-#include <QMenu>
-#include <QRegularExpression>
-#include <QTimer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QFileDialog>
 #include <QFrame>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeView>
@@ -68,7 +68,8 @@ QByteArray picture(QRgb colour)
 
 bool near(QRgb a, QRgb b)
 {
-    return std::abs(qRed(a) - qRed(b)) < 12 && std::abs(qGreen(a) - qGreen(b)) < 12 && std::abs(qBlue(a) - qBlue(b)) < 12;
+    return std::abs(qRed(a) - qRed(b)) < 12 && std::abs(qGreen(a) - qGreen(b)) < 12
+           && std::abs(qBlue(a) - qBlue(b)) < 12;
 }
 
 class Shell : public ::testing::Test {
@@ -166,7 +167,8 @@ TEST_F(Shell, PicturesComeFromPicsAndDamagedOrMissingOnesNeverShowTheWrongAircra
     m_card->ShowAircraft(list.FindRow("JA8089", "JL0023") - 1);
     EXPECT_TRUE(near(m_card->picture().pixel(100, 66), qRgb(200, 0, 0)));
     m_card->ShowAircraft(list.FindRow("JA8001", "NH0001") - 1);
-    EXPECT_TRUE(near(m_card->picture().pixel(100, 66), qRgb(0, 200, 0))) << "the truncated picture gives the no-picture image";
+    EXPECT_TRUE(near(m_card->picture().pixel(100, 66), qRgb(0, 200, 0)))
+        << "the truncated picture gives the no-picture image";
     m_card->ShowAircraft(list.FindRow("JA8002", "NH0002") - 1);
     EXPECT_TRUE(near(m_card->picture().pixel(100, 66), qRgb(0, 200, 0)));
 
@@ -262,8 +264,9 @@ TEST_F(Shell, ANewOperatorStartsFromTheBaseColours)
 {
     start();
     SettingsStore& s = m_main->settings();
-    const std::array<Key, kOperatorColours> base{Key::PlotOnColor, Key::PlotOffColor, Key::PlotMarkUpColor,
-                                                 Key::PlotBackColor, Key::OnColor, Key::MarkUpColor, Key::BackColor};
+    const std::array<Key, kOperatorColours> base{Key::PlotOnColor,   Key::PlotOffColor, Key::PlotMarkUpColor,
+                                                 Key::PlotBackColor, Key::OnColor,      Key::MarkUpColor,
+                                                 Key::BackColor};
     for (size_t c = 0; c < base.size(); ++c)
         s.setColour(base[c], 0x101010u * static_cast<uint32_t>(c + 1));
     // Row 1 was filled in before: its colours stay its own.
@@ -387,7 +390,8 @@ TEST_F(Shell, ImportingAFileWithNoTransmissionsSaysSo)
     MessageHub::clearRecords();
     import->trigger();
     ASSERT_EQ(MessageHub::records().size(), 1u);
-    EXPECT_TRUE(MessageHub::records()[0].text.startsWith(QStringLiteral("このファイルには取り込める受信データがありません")));
+    EXPECT_TRUE(
+        MessageHub::records()[0].text.startsWith(QStringLiteral("このファイルには取り込める受信データがありません")));
 }
 
 TEST_F(Shell, TheLampsShowAtTheMinimumWidth)

@@ -14,10 +14,10 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdint>
-#include <stdexcept>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -35,10 +35,8 @@ class TestDevice : public SoapySDR::Device {
 public:
     explicit TestDevice(const SoapySDR::Kwargs& args)
         : m_path(args.count("file") ? args.at("file") : std::string()),
-          m_fileCentre(double(argNumber(args, "centre", 0))),
-          m_speed(double(argNumber(args, "speed", 1))),
-          m_unplugAfter(argNumber(args, "unplug_after", -1)),
-          m_stallAfter(argNumber(args, "stall_after", -1)),
+          m_fileCentre(double(argNumber(args, "centre", 0))), m_speed(double(argNumber(args, "speed", 1))),
+          m_unplugAfter(argNumber(args, "unplug_after", -1)), m_stallAfter(argNumber(args, "stall_after", -1)),
           m_cs16(args.count("format") && args.at("format") == "cs16")
     {
     }
@@ -52,8 +50,8 @@ public:
     void setFrequency(int, size_t, double frequency, const SoapySDR::Kwargs&) override { m_frequency = frequency; }
     double getFrequency(int, size_t) const override { return m_frequency; }
     bool hasGainMode(int, size_t) const override { return true; }
-    void setGainMode(int, size_t, bool) override {}
-    void setGain(int, size_t, double) override {}
+    void setGainMode(int, size_t, bool) override { }
+    void setGain(int, size_t, double) override { }
 
     std::vector<std::string> getStreamFormats(int, size_t) const override { return {SOAPY_SDR_CS16}; }
 
@@ -137,7 +135,10 @@ SoapySDR::KwargsList findTestDevice(const SoapySDR::Kwargs& args)
     return {args};
 }
 
-SoapySDR::Device* makeTestDevice(const SoapySDR::Kwargs& args) { return new TestDevice(args); }
+SoapySDR::Device* makeTestDevice(const SoapySDR::Kwargs& args)
+{
+    return new TestDevice(args);
+}
 
 const SoapySDR::Registry registerTestDevice("varnesk_test", &findTestDevice, &makeTestDevice, SOAPY_SDR_ABI_VERSION);
 

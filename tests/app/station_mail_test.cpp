@@ -23,7 +23,7 @@ TEST(StationMail, SearchHitIsLoggedAndMailed)
     for (int i = 0; i < 4; ++i) {
         const std::string reg = i == 1 ? ".JA8089" : ".JA810" + std::to_string(i);
         blocks += "L " + std::to_string(0.5 + i) + " 2 " + reg + " NAK H1 " + std::to_string(i) + " ETX M0"
-            + std::to_string(i) + "AJL00" + std::to_string(10 + i) + "BLOCK" + std::to_string(i) + "\n";
+                  + std::to_string(i) + "AJL00" + std::to_string(10 + i) + "BLOCK" + std::to_string(i) + "\n";
     }
     test::writeFile(dir.filePath(QStringLiteral("blocks.txt")), blocks);
     QProcess gen;

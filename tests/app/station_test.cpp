@@ -70,9 +70,9 @@ TEST(Station, ServesEveryBlockToAClientTaggedNetAndStopsCleanly)
     const QString iq = QStringLiteral("two_131700000Hz_1024000sps.cu8");
     QProcess gen;
     gen.start(QStringLiteral(VARNESK_APP_DIR "/varnesk-gen"),
-              {QStringLiteral("--iq"), QStringLiteral("--iq-rate"), QStringLiteral("1024000"), QStringLiteral("--blocks"),
-               dir.filePath(QStringLiteral("blocks.txt")), QStringLiteral("--ebn0"), QStringLiteral("25"),
-               QStringLiteral("--duration"), QStringLiteral("5.5"), dir.filePath(iq)});
+              {QStringLiteral("--iq"), QStringLiteral("--iq-rate"), QStringLiteral("1024000"),
+               QStringLiteral("--blocks"), dir.filePath(QStringLiteral("blocks.txt")), QStringLiteral("--ebn0"),
+               QStringLiteral("25"), QStringLiteral("--duration"), QStringLiteral("5.5"), dir.filePath(iq)});
     ASSERT_TRUE(gen.waitForFinished(120000));
     ASSERT_EQ(gen.exitCode(), 0) << gen.readAllStandardError().toStdString();
 
@@ -81,7 +81,7 @@ TEST(Station, ServesEveryBlockToAClientTaggedNetAndStopsCleanly)
     ASSERT_NE(port, 0);
     probe.close();
     const QByteArray ini = "[Net]\nTcpIp=1\nServer=1\nServerPortNo=" + QByteArray::number(port)
-        + "\n[Wave]\nDual=2\nSource=" + iq.toLatin1() + "\n[Txt]\nLog=1\n";
+                           + "\n[Wave]\nDual=2\nSource=" + iq.toLatin1() + "\n[Txt]\nLog=1\n";
     writeFile(dir.filePath(QStringLiteral("varnesk.ini")), ini);
 
     QProcess station;
@@ -136,7 +136,8 @@ TEST(Station, SaysWhatCannotBeOpenedInOneLine)
     // The settings file is written once, with the defaults: the sound card.
     // Then the input is a file that is not there.
     QProcess station;
-    const QStringList args{QStringLiteral("--dir"), dir.path(), QStringLiteral("--listen"), QStringLiteral("127.0.0.1")};
+    const QStringList args{QStringLiteral("--dir"), dir.path(), QStringLiteral("--listen"),
+                           QStringLiteral("127.0.0.1")};
     station.start(kStation, args);
     QByteArray said;
     ASSERT_TRUE(waitForSay(station, said, "running in")) << said.toStdString();
@@ -146,16 +147,18 @@ TEST(Station, SaysWhatCannotBeOpenedInOneLine)
     const QString iniPath = dir.filePath(QStringLiteral("varnesk.ini"));
     ASSERT_TRUE(QFile::exists(iniPath));
 
-    const QByteArray ini = "[Net]\nTcpIp=1\nServer=1\nServerPortNo=" + QByteArray::number(port)
-        + "\n[Wave]\nSource=missing.wav\n";
+    const QByteArray ini =
+        "[Net]\nTcpIp=1\nServer=1\nServerPortNo=" + QByteArray::number(port) + "\n[Wave]\nSource=missing.wav\n";
     writeFile(iniPath, ini);
     said.clear();
     station.start(kStation, args);
     ASSERT_TRUE(waitForSay(station, said, "running in")) << said.toStdString();
-    waitFor([&] {
-        said += station.readAllStandardError();
-        return false;
-    }, 500);
+    waitFor(
+        [&] {
+            said += station.readAllStandardError();
+            return false;
+        },
+        500);
     const QList<QByteArray> lines = said.split('\n');
     int aboutFile = 0;
     int aboutPort = 0;

@@ -48,7 +48,8 @@ TEST_F(BlockDecoderTest, FrameLongerThanItsSlotsIsDropped)
     BlockDecoder& decoder = rig.decode().decoder;
     const BlockContext net = BlockContext::line(kTagNet);
     decoder.DecodeBlock(net, frame, static_cast<int32_t>(frame.size() * 8 + 64), 1);
-    decoder.DecodeBlock(net, std::span<const int32_t>(frame.data(), 40), static_cast<int32_t>(block.size() * 8 + 16), 1);
+    decoder.DecodeBlock(net, std::span<const int32_t>(frame.data(), 40), static_cast<int32_t>(block.size() * 8 + 16),
+                        1);
     decoder.DecodeBlock(net, frame, -80, 1);
     EXPECT_TRUE(rig.entries.empty());
     EXPECT_EQ(decoder.counts(FrameSource::Network).tooShort, 3u);
@@ -193,7 +194,7 @@ TEST_F(BlockDecoderTest, ModeCharacterSelectsTheGroundStation)
         char mode;
         std::string_view want;
     };
-    const Case cases[] = {{'Z', "----"}, {'z', "----"}, {'2', "BROADCAST"}, {'M', "HANEDA"},
+    const Case cases[] = {{'Z', "----"},   {'z', "----"},      {'2', "BROADCAST"}, {'M', "HANEDA"},
                           {'m', "HANEDA"}, {'G', "HAKODATE "}, {'!', "HAKODATE "}};
     int n = 0;
     for (const Case& c : cases) {

@@ -32,8 +32,8 @@ inline std::vector<int32_t> makeFrame(std::string_view chars)
 // message number or flight: its text follows STX, and needs ten characters
 // to reach the 29 characters of the shortest block.
 inline std::string downlink(std::string_view address7, std::string_view msg, std::string_view flight,
-                            std::string_view text, char end = kEtx, std::string_view label = "H1",
-                            char mode = '2', char blockId = '1')
+                            std::string_view text, char end = kEtx, std::string_view label = "H1", char mode = '2',
+                            char blockId = '1')
 {
     std::string s(kStart);
     s.push_back(mode);
@@ -109,10 +109,7 @@ public:
     std::vector<std::string> entries;
 
 private:
-    void prepare()
-    {
-        QDir(m_dir.path()).mkpath(QStringLiteral("logs/EachLogs"));
-    }
+    void prepare() { QDir(m_dir.path()).mkpath(QStringLiteral("logs/EachLogs")); }
 
     QTemporaryDir m_dir;
     SettingsStore m_settings;

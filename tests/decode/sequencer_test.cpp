@@ -150,14 +150,14 @@ TEST_F(SequencerTest, ShowPosHidesPositionMessagesFromMesOnly)
     rig.settings().setBoolean(Key::ShowPos, true);
     rig.feed(downlink(".JA8089", "M01A", "XY0012", text));
     const TrackStore& store = rig.pipeline().tracking().store();
-    ASSERT_EQ(store.count(), 1); // the position was found and stored
+    ASSERT_EQ(store.count(), 1);       // the position was found and stored
     ASSERT_EQ(rig.entries.size(), 1u); // PRC
     EXPECT_EQ(body(rig.entries[0]), std::string(text) + "\r\n");
 
     rig.settings().setInteger(Key::TxtType, 2);
     rig.feed(downlink(".JA8089", "M02A", "XY0012", text));
     EXPECT_EQ(store.entry(0).newestPoint, 1); // a second fix
-    EXPECT_EQ(rig.entries.size(), 1u); // nothing in MES
+    EXPECT_EQ(rig.entries.size(), 1u);        // nothing in MES
     rig.settings().setBoolean(Key::ShowPos, false);
     rig.feed(downlink(".JA8089", "M03A", "XY0012", text));
     EXPECT_EQ(rig.entries.size(), 2u);

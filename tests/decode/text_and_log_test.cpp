@@ -105,7 +105,10 @@ TEST_F(TextLogTest, NameThatIsNoFileNameLosesThatEntryOnly)
     EXPECT_EQ(QDir(rig.dir() + QStringLiteral("/logs/EachLogs")).entryList(QDir::Files | QDir::Hidden),
               QStringList{QStringLiteral("JA8089.log")});
     for (std::string_view bad : {"", ".", "..", "a/b", "a\\b", "a:b", "a*b", "a?b", "a\"b", "a<b", "a>b", "a|b",
-                                 "a\x01" "b", "a\x7F" "b"})
+                                 "a\x01"
+                                 "b",
+                                 "a\x7F"
+                                 "b"})
         EXPECT_FALSE(TextLog::validFileName(bad)) << bad;
     EXPECT_TRUE(TextLog::validFileName("HAKODATE "));
     EXPECT_TRUE(TextLog::validFileName("\x93\x8C\x8B\x9E")); // Shift-JIS bytes
@@ -129,7 +132,8 @@ TEST_F(TextLogTest, LogStartBeginsAFreshTextLogAndKeepsTheLastOne)
     // The log as it was, under the time of its last write.
     const QStringList kept = QDir(rig.dir() + QStringLiteral("/logs")).entryList({QStringLiteral("text_*.log")});
     ASSERT_EQ(kept.size(), 1);
-    EXPECT_TRUE(QRegularExpression(QStringLiteral("^text_\\d{12}\\.log$")).match(kept[0]).hasMatch()) << kept[0].toStdString();
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^text_\\d{12}\\.log$")).match(kept[0]).hasMatch())
+        << kept[0].toStdString();
     EXPECT_EQ(rig.readFile(QStringLiteral("logs/") + kept[0]), old);
     ASSERT_TRUE(text.WriteLogStart(true));
     EXPECT_EQ(rig.readFile(QStringLiteral("logs/text.log")),
@@ -149,7 +153,8 @@ TEST_F(TextLogTest, AFailedWriteIsToldOnceCountedAndRetried)
     rig.settings().setBoolean(Key::TxtLog, true);
     ReceivedText& text = rig.decode().text;
     std::vector<QString> told;
-    QObject::connect(&text, &ReceivedText::logWriteFailed, [&](const QString& path, const QString&) { told.push_back(path); });
+    QObject::connect(&text, &ReceivedText::logWriteFailed,
+                     [&](const QString& path, const QString&) { told.push_back(path); });
     // A folder where the log should be: no entry can be written.
     const QString log = rig.dir() + QStringLiteral("/logs/text.log");
     ASSERT_TRUE(QDir().mkpath(log));

@@ -5,8 +5,8 @@
 #include "decode/ui/text_colour_dialog.h"
 #include "decode/ui/text_window.h"
 
-#include "widgets/message_hub.h"
 #include "decode_rig.h"
+#include "widgets/message_hub.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -25,7 +25,6 @@ using namespace varnesk;
 using namespace varnesk::testing;
 
 namespace {
-
 
 class TextWindowTest : public ::testing::Test {
 protected:
@@ -54,8 +53,9 @@ TEST_F(TextWindowTest, ControlsFollowTheSettings)
     EXPECT_FALSE(button(w, 5)->isChecked());
     for (int n : {6, 7, 8})
         EXPECT_FALSE(button(w, n)->isEnabled()) << n;
-    const char* hints[] = {"RAW生データ表示", "PRC処理データ表示", "MESメッセージ表示", "ログ", "常に手前に表示",
-                           "そのまま保存", "便名別に保存", "登録番号別に保存", "フォント設定", "カラー設定"};
+    const char* hints[] = {"RAW生データ表示", "PRC処理データ表示", "MESメッセージ表示", "ログ",
+                           "常に手前に表示",  "そのまま保存",      "便名別に保存",      "登録番号別に保存",
+                           "フォント設定",    "カラー設定"};
     for (int n = 1; n <= 10; ++n)
         EXPECT_EQ(button(w, n)->toolTip(), QString::fromUtf8(hints[n - 1])) << n;
     QPlainTextEdit* text = w.textArea();

@@ -1,10 +1,10 @@
 // The aircraft layer: passes and colours, the track, head block geometry,
 // labels, annotations, the company filter and the data boxes.
 #include "map/aircraft_layer.h"
-#include "settings/app_paths.h"
 #include "map/canvas.h"
 #include "map/map_scene.h"
 #include "map_test_env.h"
+#include "settings/app_paths.h"
 #include "settings/settings_store.h"
 #include "tracking/track_store.h"
 
@@ -18,7 +18,7 @@ namespace {
 using test::countColour;
 using test::countColourIn;
 
-constexpr uint32_t kHead = 0x0000F0;      // settings colours (blue, green, red)
+constexpr uint32_t kHead = 0x0000F0; // settings colours (blue, green, red)
 constexpr uint32_t kPlot = 0x00F000;
 constexpr uint32_t kHighlight = 0xF0F0F0;
 constexpr uint32_t kShadow = 0xF00000;
@@ -100,18 +100,18 @@ TEST(AircraftLayerTest, ASinglePlotShowsOnlyTheHead)
     const QImage img = draw({&a.entry}, options());
     EXPECT_EQ(countColour(img, rgbOf(kPlot)), 0);
     EXPECT_GT(countColour(img, rgbOf(kHead)), 0);
-    EXPECT_TRUE(is(img, 310, 200, kHead));     // the centre dot
-    EXPECT_TRUE(is(img, 308, 199, kHead));     // the head circle
+    EXPECT_TRUE(is(img, 310, 200, kHead)); // the centre dot
+    EXPECT_TRUE(is(img, 308, 199, kHead)); // the head circle
 }
 
 TEST(AircraftLayerTest, TrackCirclesAndLinesStopAtTheNewestPlot)
 {
     const Aircraft a("JL0123", 3); // x 310, 330, 350
     const QImage img = draw({&a.entry}, options());
-    EXPECT_TRUE(is(img, 308, 199, kPlot));  // circle around plot 0
-    EXPECT_TRUE(is(img, 328, 199, kPlot));  // circle around plot 1
-    EXPECT_TRUE(is(img, 340, 200, kPlot));  // line 1 → 2
-    EXPECT_TRUE(is(img, 348, 199, kHead));  // plot 2 has the head, not a track circle
+    EXPECT_TRUE(is(img, 308, 199, kPlot));                              // circle around plot 0
+    EXPECT_TRUE(is(img, 328, 199, kPlot));                              // circle around plot 1
+    EXPECT_TRUE(is(img, 340, 200, kPlot));                              // line 1 → 2
+    EXPECT_TRUE(is(img, 348, 199, kHead));                              // plot 2 has the head, not a track circle
     EXPECT_EQ(countColourIn(img, rgbOf(kPlot), 350, 190, 360, 210), 0); // the line ends at x 349
 
     AircraftLayerOptions o = options();
@@ -166,9 +166,8 @@ TEST(AircraftLayerTest, FlightLevelTexts)
         int altitude;
         const char* want;
     };
-    const Case cases[] = {{35000, "FL350"}, {35499, "FL350"}, {35500, "FL360"}, {10000, "FL100"},
-                          {9999, "9999ft"}, {9500, "9500ft"}, {0, "0ft"},      {79999, "FL800"},
-                          {80000, ""},      {90000, ""}};
+    const Case cases[] = {{35000, "FL350"}, {35499, "FL350"}, {35500, "FL360"}, {10000, "FL100"}, {9999, "9999ft"},
+                          {9500, "9500ft"}, {0, "0ft"},       {79999, "FL800"}, {80000, ""},      {90000, ""}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.altitude);
         EXPECT_EQ(flightLevelText(c.altitude), c.want);
@@ -284,9 +283,9 @@ TEST(AircraftLayerTest, SubDisplayModesDrawTheirAnnotations)
     AircraftLayerOptions o = options();
     o.subDisplay = SubDisplay::Data;
     QImage img = draw({&a.entry}, o);
-    EXPECT_TRUE(is(img, 318, 208, kHead) && is(img, 379, 208, kHead)); // rule to x + 70
-    EXPECT_TRUE(is(img, 322, 210, kHead) && is(img, 322, 226, kHead)); // bar at x + 12
-    EXPECT_GT(countColourIn(img, rgbOf(kHead), 327, 219, 400, 232), 0);  // the type line
+    EXPECT_TRUE(is(img, 318, 208, kHead) && is(img, 379, 208, kHead));  // rule to x + 70
+    EXPECT_TRUE(is(img, 322, 210, kHead) && is(img, 322, 226, kHead));  // bar at x + 12
+    EXPECT_GT(countColourIn(img, rgbOf(kHead), 327, 219, 400, 232), 0); // the type line
     o.subDisplay = SubDisplay::Time;
     img = draw({&a.entry}, o);
     EXPECT_FALSE(is(img, 322, 215, kHead));
@@ -323,7 +322,7 @@ TEST(MapPictureTest, PictureOfTheStoreHasTheAskedSizeAndShowsItsAircraft)
     const ProjectedPoint head = view.project(36.5, 140.0);
     EXPECT_NEAR(first.x, 320, 1);
     EXPECT_TRUE(is(picture, first.x - 2, first.y - 1, kPlot)); // track circle of the first fix
-    EXPECT_TRUE(is(picture, head.x, head.y, kHighlight));     // the one aircraft is the newest
+    EXPECT_TRUE(is(picture, head.x, head.y, kHighlight));      // the one aircraft is the newest
     EXPECT_EQ(store.entry(0).shown, true);
 }
 

@@ -1,11 +1,11 @@
 // The background rebuild: symbols pixel by pixel, name positions, layer
 // toggles, dotted airways, the drawable rule, airport names, the drawing
 // guard, and the shipped map files at the default view.
-#include "settings/app_paths.h"
 #include "map/background_renderer.h"
 #include "map/canvas.h"
 #include "map/map_scene.h"
 #include "map_test_env.h"
+#include "settings/app_paths.h"
 #include "settings/settings_store.h"
 
 #include <gtest/gtest.h>
@@ -105,16 +105,16 @@ TEST(BackgroundTest, WithAllTogglesUpOnlyFillCoastAndUntoggledPointsRemain)
     const QByteArray airway = "1,37.0,135.0\n1,37.0,139.0\n2,37.5,135.0\n2,37.5,139.0\n3,38.0,135.0\n3,38.0,139.0\n";
     const QImage img = render(view800x400(), o, "135.0\t34.0\n139.0\t34.0\n", airway, nav);
     EXPECT_GT(countColour(img, rgbOf(o.coast)), 30);
-    for (uint32_t gone : {o.airwayVor, o.airwayNdb, o.airwayNav, o.point[0], o.point[1], o.point[2], o.point[3],
-                          o.point[4]})
+    for (uint32_t gone :
+         {o.airwayVor, o.airwayNdb, o.airwayNav, o.point[0], o.point[1], o.point[2], o.point[3], o.point[4]})
         EXPECT_EQ(countColour(img, rgbOf(gone)), 0) << std::hex << gone;
     for (size_t i = 5; i < 10; ++i)
         EXPECT_GT(countColour(img, rgbOf(o.point[i])), 0) << i;
 
     o.dispVor = o.dispTac = o.dispNdb = o.dispWpt = o.dispApt = o.lineVor = o.lineNdb = o.lineNav = true;
     const QImage all = render(view800x400(), o, "", airway, nav);
-    for (uint32_t shown : {o.airwayVor, o.airwayNdb, o.airwayNav, o.point[0], o.point[1], o.point[2], o.point[3],
-                           o.point[4]})
+    for (uint32_t shown :
+         {o.airwayVor, o.airwayNdb, o.airwayNav, o.point[0], o.point[1], o.point[2], o.point[3], o.point[4]})
         EXPECT_GT(countColour(all, rgbOf(shown)), 0) << std::hex << shown;
 }
 
@@ -171,8 +171,8 @@ TEST(BackgroundTest, DeclutterSkipsALabelOverAnotherAndAirportsComeFirst)
 {
     BackgroundOptions o = defaults();
     ASSERT_TRUE(o.declutter); // on by default
-    o.point[3] = 0x00FF00; // waypoints
-    o.point[4] = 0x0000FF; // airports
+    o.point[3] = 0x00FF00;    // waypoints
+    o.point[4] = 0x0000FF;    // airports
     const QRgb waypoint = rgbOf(o.point[3]), airport = rgbOf(o.point[4]);
     const MapView v = view800x400();
     // Two waypoints on one spot: the second name would be drawn over the first.
@@ -221,8 +221,8 @@ TEST(BackgroundTest, ShippedFilesDrawJapanAtTheDefaultView)
 {
     SettingsStore settings;
     const QString dir = QStringLiteral(VARNESK_SOURCE_DIR "/appdata");
-    const AppPaths paths = pathsFor(dir + QStringLiteral("/lines/coastline.dat"), dir + QStringLiteral("/lines/airway.txt"),
-                                    dir + QStringLiteral("/points/nav.txt"));
+    const AppPaths paths = pathsFor(dir + QStringLiteral("/lines/coastline.dat"),
+                                    dir + QStringLiteral("/lines/airway.txt"), dir + QStringLiteral("/points/nav.txt"));
     MapScene scene(settings, paths);
     scene.resize(766, 470);
     scene.fullRedraw();

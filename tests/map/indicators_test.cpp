@@ -93,9 +93,9 @@ TEST(Spectrum, ColourScale)
         int v;
         uint32_t want; // 0xRRGGBB
     };
-    const Case cases[] = {{0, 0x000000},       {100, 0x000064},     {265, 0x000AFF},    {520, 0x00FFF5},
-                          {775, 0x0AFF00},     {1030, 0xFFFF0A},    {1274, 0xFFFFFE},   {1275, 0xFF0000},
-                          {-1, 0x0000FF},      {-254, 0x000002},    {-255, 0xFF0000},   {100000, 0xFF0000}};
+    const Case cases[] = {{0, 0x000000},   {100, 0x000064},  {265, 0x000AFF},  {520, 0x00FFF5},
+                          {775, 0x0AFF00}, {1030, 0xFFFF0A}, {1274, 0xFFFFFE}, {1275, 0xFF0000},
+                          {-1, 0x0000FF},  {-254, 0x000002}, {-255, 0xFF0000}, {100000, 0xFF0000}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.v);
         EXPECT_EQ(Waterfall::colourOf(c.v), c.want);

@@ -10,22 +10,22 @@
 #include "map/ui/map_area.h"
 #include "map/ui/pane_widget.h"
 #include "settings/app_paths.h"
-#include "widgets/message_hub.h"
 #include "settings/settings_store.h"
 #include "tracking/track_store.h"
+#include "widgets/message_hub.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QContextMenuEvent>
+#include <QFileInfo>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QTemporaryDir>
-#include <QFileInfo>
-#include <QAction>
-#include <QKeyEvent>
 #include <QToolBar>
-#include <QWheelEvent>
 #include <QToolButton>
+#include <QWheelEvent>
 
 #include "../gui_app.h"
 
@@ -411,7 +411,8 @@ TEST(MapAreaInstallTest, MainWindowGetsTheMapAndItsControls)
     // The map leaves the context menu to the main window's popup menu.
     window.show();
     QApplication::processEvents();
-    QContextMenuEvent menu(QContextMenuEvent::Mouse, QPoint(50, 50), window.mapArea()->widget()->mapToGlobal(QPoint(50, 50)));
+    QContextMenuEvent menu(QContextMenuEvent::Mouse, QPoint(50, 50),
+                           window.mapArea()->widget()->mapToGlobal(QPoint(50, 50)));
     QApplication::sendEvent(window.mapArea()->widget(), &menu);
     EXPECT_TRUE(window.popupMenu()->isVisible());
     window.popupMenu()->hide();
@@ -558,7 +559,8 @@ TEST_F(MapSelectionTest, ClearAsksFirstThenEmptiesStoreAndSelector)
     MessageHub::clearRecords();
     item("ClearPlotsItem")->trigger();
     ASSERT_FALSE(MessageHub::records().empty());
-    EXPECT_EQ(MessageHub::records()[0].text, QStringLiteral("プロット画面・受信リストを消去します。\nよろしいですか？"));
+    EXPECT_EQ(MessageHub::records()[0].text,
+              QStringLiteral("プロット画面・受信リストを消去します。\nよろしいですか？"));
     EXPECT_EQ(store->count(), 0);
     EXPECT_EQ(company->count(), 1);
     EXPECT_EQ(company->currentText(), QStringLiteral("ALL"));
@@ -658,7 +660,8 @@ TEST_F(MapAreaTest, MalformedMapAndTableRecordsAreToldInOneBoxAtStart)
     ASSERT_EQ(told.size(), 1u);
     EXPECT_TRUE(told[0].contains(files.airways + QStringLiteral(": 2 件 (最初は 3 行目)"))) << told[0].toStdString();
     EXPECT_TRUE(told[0].contains(files.navaids + QStringLiteral(": 2 件 (最初は 2 行目)"))) << told[0].toStdString();
-    EXPECT_TRUE(told[0].contains(files.flightTable + QStringLiteral(": 3 件 (最初は 2 行目)"))) << told[0].toStdString();
+    EXPECT_TRUE(told[0].contains(files.flightTable + QStringLiteral(": 3 件 (最初は 2 行目)")))
+        << told[0].toStdString();
     EXPECT_FALSE(told[0].contains(files.coastline));
     EXPECT_FALSE(told[0].contains(files.airportTable));
     // The good records are drawn.

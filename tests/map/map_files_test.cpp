@@ -56,7 +56,7 @@ TEST(MapFilesTest, CoastlinePolylinesDrawOneSegmentFewerThanPoints)
 {
     MapFileStatus st;
     const auto segs = coast("# -b\n139.0\t35.0\n139.5\t35.5\n140.0\t36.0\n"
-                            "# -b\n141.0\t37.0\n"          // a single point: nothing
+                            "# -b\n141.0\t37.0\n" // a single point: nothing
                             "# -b\n142.0\t38.0\n142.5\t38.5\n",
                             &st);
     ASSERT_EQ(segs.size(), 3u);
@@ -133,7 +133,7 @@ TEST(MapFilesTest, NavPointTypesNamesAndTheTrailingEmptyLine)
     EXPECT_EQ(p[0].lon, 135.5);
     EXPECT_EQ(p[1].type, '0');
     EXPECT_EQ(p[1].name, "\x93\x8c\x8b\x9e"); // Shift-JIS bytes as they stand
-    EXPECT_EQ(p[2].name, "FUJI");               // the last line counts without its line end
+    EXPECT_EQ(p[2].name, "FUJI");             // the last line counts without its line end
     EXPECT_EQ(st.formatErrors, 0);
 
     MapFileStatus ended;
@@ -175,7 +175,8 @@ TEST(MapFilesTest, GarbageIsCountedWhateverItsFirstByte)
     for (const QByteArray& good : {QByteArray("1,35.0,139.0\n1,36.0,140.0\n"), QByteArray("4,35.0,139.0,OK\n")}) {
         MapFileStatus st;
         const bool pairs = good.startsWith("1,");
-        const size_t drawn = pairs ? airways(garbage + "\n" + good, &st).size() : points(garbage + "\n" + good, &st).size();
+        const size_t drawn =
+            pairs ? airways(garbage + "\n" + good, &st).size() : points(garbage + "\n" + good, &st).size();
         if (!pairs) { // pairs after an odd number of garbage lines are split
             EXPECT_EQ(drawn, 1u);
         }
@@ -190,9 +191,9 @@ TEST(MapFilesTest, NumbersAreDecimalDegrees)
         bool ok;
         double value;
     };
-    const Case cases[] = {{"139.5", true, 139.5}, {"-20.25", true, -20.25}, {"+1", true, 1},  {" 35.0 ", true, 35},
-                          {"", false, 0},          {"1,5", false, 0},        {"35.0x", false, 0}, {"nan", false, 0},
-                          {"inf", false, 0},       {"-", false, 0}};
+    const Case cases[] = {{"139.5", true, 139.5}, {"-20.25", true, -20.25}, {"+1", true, 1},     {" 35.0 ", true, 35},
+                          {"", false, 0},         {"1,5", false, 0},        {"35.0x", false, 0}, {"nan", false, 0},
+                          {"inf", false, 0},      {"-", false, 0}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
         double v = -1;
@@ -207,8 +208,8 @@ TEST(MapFilesTest, OverlongLinesAndFieldsAreDroppedWithoutOverrun)
 {
     MapFileStatus st;
     const QByteArray longName(40, 'N');
-    const auto p = points("4,35.0,139.0," + longName + "\n4,35.0,139.0,ABCDEFGHIJKLMNOP\n4,35.0,139.0,ABCDEFGHIJKLMNO\n",
-                          &st);
+    const auto p =
+        points("4,35.0,139.0," + longName + "\n4,35.0,139.0,ABCDEFGHIJKLMNOP\n4,35.0,139.0,ABCDEFGHIJKLMNO\n", &st);
     ASSERT_EQ(p.size(), 1u); // a 15-byte name is the limit
     EXPECT_EQ(p[0].name, "ABCDEFGHIJKLMNO");
     EXPECT_EQ(st.formatErrors, 2);
@@ -225,8 +226,14 @@ TEST(MapFilesTest, OverlongLinesAndFieldsAreDroppedWithoutOverrun)
 
 TEST(MapFilesTest, ByteFFEndsTheFileAndMissingFilesAreSkipped)
 {
-    EXPECT_EQ(points("4,35.0,139.0,AB\n\xff" "4,36.0,139.0,CD\n").size(), 1u);
-    EXPECT_EQ(coast("139.0\t35.0\n139.5\t35.5\n\xff" "140.0\t36.0\n").size(), 1u);
+    EXPECT_EQ(points("4,35.0,139.0,AB\n\xff"
+                     "4,36.0,139.0,CD\n")
+                  .size(),
+              1u);
+    EXPECT_EQ(coast("139.0\t35.0\n139.5\t35.5\n\xff"
+                    "140.0\t36.0\n")
+                  .size(),
+              1u);
     const MapFileStatus st = readNavPoints(test::missingFile(), [](const NavPoint&) { FAIL(); });
     EXPECT_FALSE(st.opened);
 }

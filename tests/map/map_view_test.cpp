@@ -76,9 +76,9 @@ TEST(MapViewTest, DrawableRuleJoinsItsHalvesWithOr)
         bool want;
     };
     const Case cases[] = {
-        {400, 200, true},  {-20, 200, true},   {-9, -9, true},   {-10, 200, true}, // left only: second half holds
-        {-20, 420, false}, {820, -20, false},  {-10, 410, false}, {810, -10, false},
-        {809, 409, true},  {810, 300, true},   {2000, 2000, true}, {-500, -500, true},
+        {400, 200, true},  {-20, 200, true},  {-9, -9, true},     {-10, 200, true}, // left only: second half holds
+        {-20, 420, false}, {820, -20, false}, {-10, 410, false},  {810, -10, false},
+        {809, 409, true},  {810, 300, true},  {2000, 2000, true}, {-500, -500, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.x << "," << c.y);

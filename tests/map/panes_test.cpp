@@ -207,9 +207,9 @@ TEST(AltitudePane, PlotsNeedAKnownAltitudeAndAPlaceOnTheMap)
 {
     const MapView view = testView();
     Fleet fleet;
-    fleet.add("JL0001", 36.5, 135.0, 25000);  // x 360
-    fleet.add("JL0002", 36.5, 140.0, 80000);  // x 410: no altitude
-    fleet.add("JL0003", 60.0, 145.0, 25000);  // x 460, above the map's top edge
+    fleet.add("JL0001", 36.5, 135.0, 25000); // x 360
+    fleet.add("JL0002", 36.5, 140.0, 80000); // x 410: no altitude
+    fleet.add("JL0003", 60.0, 145.0, 25000); // x 460, above the map's top edge
     AircraftLayerOptions o;
     o.plotType = 0;
     o.defaults.head = 0x0000F0;
@@ -351,8 +351,8 @@ TEST(MapPictureFile, FormatFollowsTheExtension)
         const char* name;
         QByteArray magic;
     };
-    for (const Case& c : {Case{"m.bmp", "BM"}, Case{"m.png", "\x89PNG"}, Case{"m.jpg", "\xFF\xD8\xFF"},
-                          Case{"m.BMP", "BM"}}) {
+    for (const Case& c :
+         {Case{"m.bmp", "BM"}, Case{"m.png", "\x89PNG"}, Case{"m.jpg", "\xFF\xD8\xFF"}, Case{"m.BMP", "BM"}}) {
         SCOPED_TRACE(c.name);
         const QString path = dir.filePath(QLatin1String(c.name));
         QString reason;
@@ -364,7 +364,11 @@ TEST(MapPictureFile, FormatFollowsTheExtension)
     }
     // Unknown formats and unwritable places fail with a reason; an existing file stays.
     const QString existing = dir.filePath(QStringLiteral("m.png"));
-    const QByteArray before = [&] { QFile f(existing); f.open(QIODevice::ReadOnly); return f.readAll(); }();
+    const QByteArray before = [&] {
+        QFile f(existing);
+        f.open(QIODevice::ReadOnly);
+        return f.readAll();
+    }();
     QString reason;
     EXPECT_FALSE(writeMapPicture(picture, dir.filePath(QStringLiteral("m.xyz")), reason));
     EXPECT_TRUE(reason.contains(QStringLiteral("xyz")));

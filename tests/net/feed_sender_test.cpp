@@ -2,8 +2,8 @@
 // both channels through the whole receive pipeline, received over UDP and
 // over TCP and checked field by field against the blocks sent; a target that
 // is down and comes up later; a name to resolve; a peer that never reads.
-#include "net_test_support.h"
 #include "net/feed_sender.h"
+#include "net_test_support.h"
 #include "program_version.h"
 
 #include "acars_signal.h"
@@ -75,9 +75,9 @@ QJsonObject expected(const gen::Burst& burst)
         o[QStringLiteral("text")] = text(rest);
     if (!b.etx)
         o[QStringLiteral("end")] = true;
-    o[QStringLiteral("app")] = QJsonObject{
-        {QStringLiteral("name"), QStringLiteral("varnesk")},
-        {QStringLiteral("ver"), QString::fromLatin1(kProgramVersion.data(), kProgramVersion.size())}};
+    o[QStringLiteral("app")] =
+        QJsonObject{{QStringLiteral("name"), QStringLiteral("varnesk")},
+                    {QStringLiteral("ver"), QString::fromLatin1(kProgramVersion.data(), kProgramVersion.size())}};
     return o;
 }
 
@@ -200,7 +200,10 @@ TEST(FeedSender, UdpDatagramPerFrameReceivedHereOnly)
     station.receive(bursts);
     // A block from the network is not fed: it was not received here.
     station.rig.decode().intake.LineIntake(encode(testing::downlink(".JA8089", "M01A", "JL0012", "NET")));
-    EXPECT_TRUE(waitFor([&] { collect(); return lines.size() >= bursts.size(); }));
+    EXPECT_TRUE(waitFor([&] {
+        collect();
+        return lines.size() >= bursts.size();
+    }));
     settle(100);
     collect();
     for (const std::string& line : lines)
@@ -289,7 +292,7 @@ TEST(FeedSender, EveryTargetGetsEveryLineWithItsOwnCounts)
     ASSERT_EQ(targets.size(), 3u);
     ASSERT_TRUE(waitFor([&] {
         return targets[1]->state() == FeedSender::State::Ready && tcp.hasPendingConnections()
-            && targets[2]->state() == FeedSender::State::Waiting;
+               && targets[2]->state() == FeedSender::State::Waiting;
     }));
     std::unique_ptr<QTcpSocket> peer(tcp.nextPendingConnection());
 
@@ -396,7 +399,8 @@ TEST(FeedSender, TcpLinesOfEveryFrame)
     FeedStation station("TCP", server.serverPort());
     station.feed().applySettings();
     EXPECT_EQ(station.feed().state(), FeedSender::State::Connecting);
-    ASSERT_TRUE(waitFor([&] { return station.feed().state() == FeedSender::State::Ready && server.hasPendingConnections(); }));
+    ASSERT_TRUE(
+        waitFor([&] { return station.feed().state() == FeedSender::State::Ready && server.hasPendingConnections(); }));
     std::unique_ptr<QTcpSocket> peer(server.nextPendingConnection());
 
     const std::vector<gen::Burst> bursts = traffic(11, 6);
@@ -440,7 +444,8 @@ TEST(FeedSender, TcpTargetDownThenUp)
 
     QTcpServer server;
     ASSERT_TRUE(server.listen(QHostAddress(QHostAddress::LocalHost), port));
-    ASSERT_TRUE(waitFor([&] { return station.feed().state() == FeedSender::State::Ready && server.hasPendingConnections(); }));
+    ASSERT_TRUE(
+        waitFor([&] { return station.feed().state() == FeedSender::State::Ready && server.hasPendingConnections(); }));
     std::unique_ptr<QTcpSocket> peer(server.nextPendingConnection());
     const std::vector<gen::Burst> up = traffic(17, 4);
     station.receive(up);

@@ -91,27 +91,44 @@ TEST(JsonFeed, EveryFieldOfBlocks)
         QJsonObject want;
     };
     const std::vector<Case> cases = {
-        {"downlink, left, frequency known", gen::blockChars(down), {0, true, 0, 131.45, std::nullopt}, "",
+        {"downlink, left, frequency known",
+         gen::blockChars(down),
+         {0, true, 0, 131.45, std::nullopt},
+         "",
          want(R"({"timestamp":1765359296.789,"channel":0,"freq":131.45,"error":0,"mode":"2","label":"H1",
                   "block_id":"1","ack":false,"tail":"JA8089","flight":"JL0012","msgno":"M01A",
                   "text":"POS N3540.1E13945.2,123456\r\n")")},
-        {"downlink, ETB, right, repaired, level and station", gen::blockChars(more), {1, false, 3, 131.95, -12.5},
+        {"downlink, ETB, right, repaired, level and station",
+         gen::blockChars(more),
+         {1, false, 3, 131.95, -12.5},
          "RJTT-1",
          want(R"({"timestamp":1765359296.789,"station_id":"RJTT-1","channel":1,"freq":131.95,"level":-12.5,
                   "error":3,"mode":"2","label":"H1","block_id":"1","ack":false,"tail":"JA8089",
                   "flight":"JL0012","msgno":"M02A","end":true)")},
-        {"uplink, letter block id: no flight", gen::blockChars(up), {0, true, 0, std::nullopt, std::nullopt}, "",
+        {"uplink, letter block id: no flight",
+         gen::blockChars(up),
+         {0, true, 0, std::nullopt, std::nullopt},
+         "",
          want(R"({"timestamp":1765359296.789,"channel":0,"freq":0.0,"error":0,"mode":"m","label":"_d","block_id":"B",
                   "ack":"3","tail":"JA803","text":"UPLINK \"QUOTED\" \\ TEXT")")},
-        {"squitter, all dots", gen::blockChars(squitter), {0, true, 0, std::nullopt, std::nullopt}, "",
+        {"squitter, all dots",
+         gen::blockChars(squitter),
+         {0, true, 0, std::nullopt, std::nullopt},
+         "",
          want(R"({"timestamp":1765359296.789,"channel":0,"freq":0.0,"error":0,"mode":"2","label":"SQ","block_id":"0",
                   "ack":"a","tail":"","flight":"HND","msgno":"02XA")")},
         // Off the air: the shortest block, no STX and no text.
-        {"no text", std::string(testing::kStart) + "x.LN-DYY5_\x7f" "A\x03", {0, true, 0, std::nullopt, std::nullopt},
+        {"no text",
+         std::string(testing::kStart)
+             + "x.LN-DYY5_\x7f"
+               "A\x03",
+         {0, true, 0, std::nullopt, std::nullopt},
          "",
          want(R"({"timestamp":1765359296.789,"channel":0,"freq":0.0,"error":0,"mode":"x","label":"_d","block_id":"A",
                   "ack":"5","tail":"LN-DYY")")},
-        {"station id in Shift-JIS", gen::blockChars(more), {0, false, 0, std::nullopt, std::nullopt},
+        {"station id in Shift-JIS",
+         gen::blockChars(more),
+         {0, false, 0, std::nullopt, std::nullopt},
          "\x93\x8c\x8b\x9e", // 東京
          want(R"({"timestamp":1765359296.789,"station_id":"東京","channel":0,"freq":0.0,"error":0,"mode":"2",
                   "label":"H1","block_id":"1","ack":false,"tail":"JA8089","flight":"JL0012","msgno":"M02A",
@@ -144,7 +161,9 @@ TEST(JsonFeed, LineBytesInTheirOrder)
 
 TEST(JsonFeed, ShortFramesAndUnmeasurableValues)
 {
-    const std::string shortest = std::string(testing::kStart) + "x.LN-DYY5_\x7f" "A\x03";
+    const std::string shortest = std::string(testing::kStart)
+                                 + "x.LN-DYY5_\x7f"
+                                   "A\x03";
     EXPECT_TRUE(formatFeedLine(bytes(shortest), {}, kTime, {}));
     EXPECT_FALSE(formatFeedLine(bytes(shortest).first(kFeedMinChars - 1), {}, kTime, {}));
     EXPECT_FALSE(formatFeedLine({}, {}, kTime, {}));
@@ -166,8 +185,8 @@ TEST(JsonFeed, ShortFramesAndUnmeasurableValues)
         double freqMhz;
         double levelDb;
     };
-    for (const Bad bad : {Bad{nan, nan}, Bad{inf, inf}, Bad{-inf, -inf}, Bad{1e300, 1e300}, Bad{-1.0, -1e300},
-                          Bad{0.0, 1e20}}) {
+    for (const Bad bad :
+         {Bad{nan, nan}, Bad{inf, inf}, Bad{-inf, -inf}, Bad{1e300, 1e300}, Bad{-1.0, -1e300}, Bad{0.0, 1e20}}) {
         SCOPED_TRACE(bad.freqMhz);
         FeedFrameInfo info;
         info.freqMhz = bad.freqMhz;
@@ -189,7 +208,8 @@ TEST(JsonFeed, AnyBytesGiveValidJsonAndTheTextRoundTrips)
     std::vector<std::string> lines;
     std::vector<std::string> texts;
     auto add = [&](std::string_view chars, std::string_view text) {
-        const std::optional<std::string> line = formatFeedLine(bytes(chars), {}, kTime, {"\x82\xa0\"\\", "varnesk", "1"});
+        const std::optional<std::string> line =
+            formatFeedLine(bytes(chars), {}, kTime, {"\x82\xa0\"\\", "varnesk", "1"});
         ASSERT_TRUE(line);
         lines.push_back(*line);
         texts.emplace_back(text);

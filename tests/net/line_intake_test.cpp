@@ -32,7 +32,7 @@ protected:
 TEST_F(IntakeTest, TwoLinesInOneChunkInOrder)
 {
     const std::string text = "noise" + encode(downlink(".JA0001", "M01A", "JL0001", "ONE")) + "\x20\x30"
-        + encode(downlink(".JA0002", "M01A", "JL0002", "TWO", kEtb));
+                             + encode(downlink(".JA0002", "M01A", "JL0002", "TWO", kEtb));
     intake().LineIntake(text);
     ASSERT_EQ(rig.entries.size(), 2u);
     EXPECT_TRUE(rig.entries[0].starts_with("[NET]"));
@@ -141,7 +141,8 @@ TEST(RawRecordReader, RecordsEndAtEndNames)
     r.finish();
     lines.emplace_back(r.line());
     ASSERT_EQ(lines.size(), 2u);
-    EXPECT_EQ(lines[0], encode("[Lch]2026/12/10 1:2:3>+*\x16\x16\x01" "2.JA1234\x03"));
+    EXPECT_EQ(lines[0], encode("[Lch]2026/12/10 1:2:3>+*\x16\x16\x01"
+                               "2.JA1234\x03"));
     EXPECT_EQ(lines[1], encode("\r\r\nrest"));
 }
 
@@ -189,10 +190,8 @@ TEST_F(IntakeTest, RawLogDecodedAgainGivesTheSameEntries)
     // PRC view: the entries match those of decoding the blocks directly.
     rig.settings().setBoolean(Key::TxtLog, true);
     const std::vector<std::string> blocks = {
-        downlink(".JA8089", "M01A", "JL0012", "FIRST\r\n", kEtb),
-        downlink(".JA8089", "M01B", "JL0012", "M01BSECOND"),
-        downlink(".JA8089", "M01B", "JL0012", "M01BSECOND"),
-        uplink(".JA8089", 'A', "UPLINK TEXT"),
+        downlink(".JA8089", "M01A", "JL0012", "FIRST\r\n", kEtb), downlink(".JA8089", "M01B", "JL0012", "M01BSECOND"),
+        downlink(".JA8089", "M01B", "JL0012", "M01BSECOND"),      uplink(".JA8089", 'A', "UPLINK TEXT"),
         downlink(".JA8090", "M05A", "NH123 ", "", kEtx, "Q0"),
     };
     for (const std::string& b : blocks)
@@ -224,12 +223,13 @@ TEST_F(IntakeTest, ImportCancelAndMissingFile)
     rig.entries.clear();
     int records = 0;
     RawImport& import = rig.decode().import;
-    import.importFile(rig.dir() + QStringLiteral("/logs/text.log"), [&] { return ++records < 2; });
-    EXPECT_EQ(records, 2);
-    EXPECT_EQ(rig.entries.size(), 2u);
-    EXPECT_TRUE(import.ImportFileName().empty());
-    EXPECT_FALSE(import.importFile(rig.dir() + QStringLiteral("/logs/none.log")));
-    EXPECT_TRUE(import.ImportFileName().empty());
+    import.importFile(rig.dir() + QStringLiteral("/logs/text.log"), [&] { return ++records < 2;
+});
+EXPECT_EQ(records, 2);
+EXPECT_EQ(rig.entries.size(), 2u);
+EXPECT_TRUE(import.ImportFileName().empty());
+EXPECT_FALSE(import.importFile(rig.dir() + QStringLiteral("/logs/none.log")));
+EXPECT_TRUE(import.ImportFileName().empty());
 }
 
 TEST_F(IntakeTest, RandomTextAndRecords)

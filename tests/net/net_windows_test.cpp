@@ -5,7 +5,6 @@
 #include "acars/line_codec.h"
 #include "app/receive_pipeline.h"
 #include "app/ui/main_window.h"
-#include "widgets/message_hub.h"
 #include "app/ui/window_table.h"
 #include "net/feed_sender.h"
 #include "net/net_link.h"
@@ -14,6 +13,7 @@
 #include "net/ui/feed_dialog.h"
 #include "net/ui/import_progress_window.h"
 #include "net/ui/packet_window.h"
+#include "widgets/message_hub.h"
 
 #include <QAction>
 #include <QApplication>
@@ -129,8 +129,8 @@ TEST_F(NetWindows, ServerAndClientShareTrafficAndChatThroughTheirWindows)
     ASSERT_NE(port, 0);
     const std::string portText = std::to_string(port);
     Folder serverFolder("[Net]\nTcpIp=1\nServer=1\nChat=1\nServerPortNo=" + portText + "\n");
-    Folder clientFolder("[Net]\nTcpIp=1\nServer=0\nChat=1\nName=JA\nServerName=127.0.0.1\nClientPortNo=" +
-                        portText + "\n");
+    Folder clientFolder("[Net]\nTcpIp=1\nServer=0\nChat=1\nName=JA\nServerName=127.0.0.1\nClientPortNo=" + portText
+                        + "\n");
     MainWindow server(serverFolder.options());
     createSecondaryWindows(server);
     MainWindow client(clientFolder.options());
@@ -167,7 +167,9 @@ TEST_F(NetWindows, ServerAndClientShareTrafficAndChatThroughTheirWindows)
     const std::string line = encode(chars);
     CapturedFrame frame{slots, static_cast<int>(chars.size() * 8 + 16), true, line, 0};
     client.pipeline().onFrameCaptured(frame, QDateTime());
-    const auto downlinks = [](MainWindow& m) { return m.pipeline().decode().decoder.counts(FrameSource::Network).downlinks; };
+    const auto downlinks = [](MainWindow& m) {
+        return m.pipeline().decode().decoder.counts(FrameSource::Network).downlinks;
+    };
     EXPECT_TRUE(waitFor([&] { return downlinks(client) == 1; }));
     EXPECT_EQ(downlinks(server), 1u);
 
@@ -318,8 +320,8 @@ TEST_F(NetWindows, RawImportShowsItsWindowFillsTheViewsAndCancels)
     Folder folder("[Net]\nTcpIp=0\n");
     std::string log;
     for (int n = 0; n < 20; ++n)
-        log += "[Lch]2026/12/10 12:34:56\r\n+*<SYN><SYN><SOH>2.JA80" + std::to_string(10 + n) +
-               "<NAK>H11<STX>M01AJL0012HELLO" + std::to_string(n) + "<ETX>\r\n\r\n";
+        log += "[Lch]2026/12/10 12:34:56\r\n+*<SYN><SYN><SOH>2.JA80" + std::to_string(10 + n)
+               + "<NAK>H11<STX>M01AJL0012HELLO" + std::to_string(n) + "<ETX>\r\n\r\n";
     QFile file(folder.path("day.log"));
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(log.data(), static_cast<qint64>(log.size()));
@@ -405,13 +407,12 @@ TEST_F(NetWindows, FeedStartsWithTheProgramAndFollowsItsDialog)
     EXPECT_EQ(QString::fromStdString(main.settings().text(Key::FeedTargets)), udpText + QStringLiteral(", ") + tcpText);
     EXPECT_EQ(main.settings().text(Key::FeedStationId), "\x93\x8c\x8b\x9e");
     ASSERT_EQ(feed.targets().size(), 2u);
-    EXPECT_TRUE(waitFor([&] {
-        return feed.targets()[1]->state() == FeedSender::State::Ready && tcpTarget.hasPendingConnections();
-    }));
+    EXPECT_TRUE(waitFor(
+        [&] { return feed.targets()[1]->state() == FeedSender::State::Ready && tcpTarget.hasPendingConnections(); }));
     // The counts line has one line per target; the target kept keeps its counts.
     entry->trigger();
-    EXPECT_EQ(child<QLabel>(*dialog, "FeedCounts")->text(),
-              udpText + QStringLiteral("  送信中  送信 1  破棄 0\n") + tcpText + QStringLiteral("  送信中  送信 0  破棄 0"));
+    EXPECT_EQ(child<QLabel>(*dialog, "FeedCounts")->text(), udpText + QStringLiteral("  送信中  送信 1  破棄 0\n")
+                                                                + tcpText + QStringLiteral("  送信中  送信 0  破棄 0"));
     dialog->reject();
 
     // Off: the connection is closed and nothing more is sent.

@@ -167,8 +167,14 @@ TEST(AudioFileReader, OtherRatesAreResampledTo22050)
         std::vector<uint8_t> data;
         const int frames = rate; // one second
         for (int i = 0; i < frames; ++i) {
-            put(data, static_cast<uint16_t>(static_cast<int16_t>(std::lround(10000 * std::sin(2 * std::numbers::pi * 1200.0 * i / rate)))), 2);
-            put(data, static_cast<uint16_t>(static_cast<int16_t>(std::lround(10000 * std::sin(2 * std::numbers::pi * 2400.0 * i / rate)))), 2);
+            put(data,
+                static_cast<uint16_t>(
+                    static_cast<int16_t>(std::lround(10000 * std::sin(2 * std::numbers::pi * 1200.0 * i / rate)))),
+                2);
+            put(data,
+                static_cast<uint16_t>(
+                    static_cast<int16_t>(std::lround(10000 * std::sin(2 * std::numbers::pi * 2400.0 * i / rate)))),
+                2);
         }
         TempFile file(wavBytes(1, 2, rate, 16, data));
         std::string error;
@@ -279,7 +285,6 @@ TEST(AudioFileReader, TruncatedDataEndsCleanly)
     EXPECT_EQ(blocks, 2); // 749 whole frames: 512 + 237
     EXPECT_EQ(got[2 * 748 + 1], 0x1111);
     EXPECT_EQ(got[2 * 749], 0); // the three bytes of a partial frame are not a sample
-
 }
 
 } // namespace

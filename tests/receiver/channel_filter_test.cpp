@@ -20,14 +20,10 @@ TEST(ChannelFilter, OverloadNeedsElevenSamplesBeyond32700)
         bool want;
     };
     const Case cases[] = {
-        {"ten at full scale", 32767, 10, false},
-        {"eleven at full scale", 32767, 11, true},
-        {"eleven at -32768", -32768, 11, true},
-        {"eleven at -32701", -32701, 11, true},
-        {"eleven at 32701", 32701, 11, true},
-        {"eleven at 32700", 32700, 11, false},
-        {"eleven at -32700", -32700, 11, false},
-        {"all at 32700", 32700, 512, false},
+        {"ten at full scale", 32767, 10, false}, {"eleven at full scale", 32767, 11, true},
+        {"eleven at -32768", -32768, 11, true},  {"eleven at -32701", -32701, 11, true},
+        {"eleven at 32701", 32701, 11, true},    {"eleven at 32700", 32700, 11, false},
+        {"eleven at -32700", -32700, 11, false}, {"all at 32700", 32700, 512, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

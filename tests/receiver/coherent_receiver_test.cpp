@@ -390,7 +390,8 @@ TEST(SoftRepair, AMatchWithARivalAsLikelyIsRefused)
     std::vector<Flip> flips;
     for (int c = 23; c < sent.chars - 1; ++c)
         for (int mask = 0; mask < 128; ++mask) {
-            if (std::popcount(static_cast<unsigned>(mask)) != 2 || !plausibleChar(c, sent.bytes[static_cast<size_t>(c)] ^ mask))
+            if (std::popcount(static_cast<unsigned>(mask)) != 2
+                || !plausibleChar(c, sent.bytes[static_cast<size_t>(c)] ^ mask))
                 continue;
             std::vector<uint8_t> e(sent.bytes.size(), 0);
             e[static_cast<size_t>(c)] = static_cast<uint8_t>(mask);
@@ -446,7 +447,8 @@ TEST(SoftRepair, AMatchWithARivalAsLikelyIsRefused)
 TEST(SoftRepair, ARepairKeepsNoCharacterThatCannotStand)
 {
     gen::BlockSpec block;
-    block.text = "M12AJ\x0b" "0123 POSITION REPORT 35N139E";
+    block.text = "M12AJ\x0b"
+                 "0123 POSITION REPORT 35N139E";
     const RepairFrame sent(block);
     std::vector<uint8_t> out(static_cast<size_t>(sent.chars));
     SoftRepair repair;
@@ -522,16 +524,13 @@ TEST(FrameMerge, OneCopyOfEachTransmissionPasses)
     };
     const Demodulator s = Demodulator::Classic, c = Demodulator::Coherent;
     const Step steps[] = {
-        {0, "A", c, 10, true},  // the coherent demodulator is first
-        {0, "A", s, 11, false}, // the classic chain's copy a block later
-        {0, "A", s, 12, true},  // a third copy is a new transmission
-        {1, "A", c, 12, true},  // the other channel
-        {0, "B", s, 20, true},
-        {0, "B", c, 23, true},  // three blocks later: too far apart
-        {0, "C", s, 30, true},
-        {0, "C", s, 30, true},  // the same demodulator twice is never a duplicate
-        {0, "D", s, 40, true},
-        {0, "E", c, 40, true},  // different characters
+        {0, "A", c, 10, true},                         // the coherent demodulator is first
+        {0, "A", s, 11, false},                        // the classic chain's copy a block later
+        {0, "A", s, 12, true},                         // a third copy is a new transmission
+        {1, "A", c, 12, true},                         // the other channel
+        {0, "B", s, 20, true},  {0, "B", c, 23, true}, // three blocks later: too far apart
+        {0, "C", s, 30, true},  {0, "C", s, 30, true}, // the same demodulator twice is never a duplicate
+        {0, "D", s, 40, true},  {0, "E", c, 40, true}, // different characters
     };
     FrameMerge merge;
     for (const Step& step : steps) {

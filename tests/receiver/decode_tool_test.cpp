@@ -47,17 +47,17 @@ TEST(DecodeTool, FramesOfTheOffAirRecordings)
               (std::vector<std::string>{
                   "[Rch]" + syn + "E.PH-BXR<NAK>5V4<STX>S53AKL1681<ETX>",
                   "[Rch]" + syn + "E.LN-DYY<NAK>Q06<STX>S47ADY083J<ETX>",
-                  "[Lch]" + syn + "G.F-GTAE<NAK>H13<STX>D65CAF7728#DFB00000/V206,05,124,183,02,00,00000/"
-                                  "V3XX,XX,XXX,XXX,XXXX/V4XX,XX,XXX,XXX,XXXX/V5XX,XX,XXX,XXX,XXXX/V6XX,XX,XXX,XXX,XXXX/"
-                                  "V7044,078,00081,22222222222111/V8042,083,00061,22222222222111/<ETX>",
+                  "[Lch]" + syn
+                      + "G.F-GTAE<NAK>H13<STX>D65CAF7728#DFB00000/V206,05,124,183,02,00,00000/"
+                        "V3XX,XX,XXX,XXX,XXXX/V4XX,XX,XXX,XXX,XXXX/V5XX,XX,XXX,XXX,XXXX/V6XX,XX,XXX,XXX,XXXX/"
+                        "V7044,078,00081,22222222222111/V8042,083,00061,22222222222111/<ETX>",
                   "[Lch]" + syn + "x.LN-DYY5_<DEL>A<ETX>",
               }));
-    EXPECT_EQ(framesOf("-ch2ch3-22050-stereo.wav"),
-              (std::vector<std::string>{
-                  "[Rch]" + syn + "2.LN-DYY<NAK>Q04<STX>S46ADY083J<ETX>",
-                  "[Lch]" + syn + "2.G-DBCKW_<DEL>0<STX>S64ABA031T<ETX>",
-                  "[Lch]" + syn + "E.G-DBCK<NAK>Q09<STX>S63ABA031T<ETX>",
-              }));
+    EXPECT_EQ(framesOf("-ch2ch3-22050-stereo.wav"), (std::vector<std::string>{
+                                                        "[Rch]" + syn + "2.LN-DYY<NAK>Q04<STX>S46ADY083J<ETX>",
+                                                        "[Lch]" + syn + "2.G-DBCKW_<DEL>0<STX>S64ABA031T<ETX>",
+                                                        "[Lch]" + syn + "E.G-DBCK<NAK>Q09<STX>S63ABA031T<ETX>",
+                                                    }));
 }
 
 TEST(DecodeTool, StatsAccountForEverySync)
@@ -75,14 +75,15 @@ TEST(DecodeTool, StatsAccountForEverySync)
 
     QProcess tool;
     tool.start(QStringLiteral(VARNESK_APP_DIR "/varnesk-decode"),
-               {QStringLiteral("--demod"), QStringLiteral("classic"), QStringLiteral("--frames"), QStringLiteral("--stats"), wav});
+               {QStringLiteral("--demod"), QStringLiteral("classic"), QStringLiteral("--frames"),
+                QStringLiteral("--stats"), wav});
     ASSERT_TRUE(tool.waitForFinished(60000));
     ASSERT_EQ(tool.exitCode(), 0);
     const qsizetype printed = tool.readAllStandardOutput().count('\n');
     const QString stats = QString::fromUtf8(tool.readAllStandardError());
-    const QRegularExpression receiver(QStringLiteral(
-        "receiver (\\w+): syncs (\\d+), delivered (\\d+), parity breaks (\\d+), bad CRC (\\d+), "
-        "length-limit closes (\\d+), buffer overruns (\\d+), capture open (\\d+)"));
+    const QRegularExpression receiver(
+        QStringLiteral("receiver (\\w+): syncs (\\d+), delivered (\\d+), parity breaks (\\d+), bad CRC (\\d+), "
+                       "length-limit closes (\\d+), buffer overruns (\\d+), capture open (\\d+)"));
     qulonglong delivered = 0, lost = 0;
     int channels = 0;
     for (auto m = receiver.globalMatch(stats); m.hasNext();) {
@@ -124,7 +125,8 @@ TEST(DecodeTool, BothDemodulatorsPrintEveryFrameOnceWithItsSource)
 
     QProcess tool;
     tool.start(QStringLiteral(VARNESK_APP_DIR "/varnesk-decode"),
-               {QStringLiteral("--demod"), QStringLiteral("both"), QStringLiteral("--frames"), QStringLiteral("--stats"), wav});
+               {QStringLiteral("--demod"), QStringLiteral("both"), QStringLiteral("--frames"),
+                QStringLiteral("--stats"), wav});
     ASSERT_TRUE(tool.waitForFinished(60000));
     ASSERT_EQ(tool.exitCode(), 0);
     const QString stats = QString::fromUtf8(tool.readAllStandardError());

@@ -211,7 +211,8 @@ TEST(IqChannelizer, PiecesOfAnySizeGiveTheSameAudio)
     // A sample cut across pushes waits for its other bytes; the result is the
     // same bit for bit as one push of everything.
     IqTuning t{250e3, 131.5e6, {131.45e6, 131.55e6}};
-    const std::vector<std::byte> bytes = cs16Carriers(250e3, 0.3, {Carrier{-50e3, 5000, 0.5}, Carrier{52e3, 700, 0.8}}, 30);
+    const std::vector<std::byte> bytes =
+        cs16Carriers(250e3, 0.3, {Carrier{-50e3, 5000, 0.5}, Carrier{52e3, 700, 0.8}}, 30);
     const std::vector<int16_t> whole = channelize(t, IqFormat::Cs16, bytes);
     ASSERT_GT(toneAmplitude(whole, 1, 2000), 1000);
     for (const std::vector<size_t>& pieces :
@@ -229,7 +230,8 @@ TEST(IqChannelizer, FloatSamplesThatAreNotNumbersOrHugeAreForgottenAtOnce)
     const std::vector<std::byte> cs16 = cs16Carriers(250e3, 0.5, {Carrier{-50e3, 3000, 0.5}, Carrier{}}, 3);
     std::vector<std::byte> bytes(cs16.size() * 2);
     for (size_t k = 0; k < cs16.size() / 2; ++k) {
-        auto v = static_cast<int16_t>(static_cast<uint16_t>(static_cast<uint8_t>(cs16[2 * k]) | (static_cast<uint8_t>(cs16[2 * k + 1]) << 8)));
+        auto v = static_cast<int16_t>(
+            static_cast<uint16_t>(static_cast<uint8_t>(cs16[2 * k]) | (static_cast<uint8_t>(cs16[2 * k + 1]) << 8)));
         float f = static_cast<float>(v) / 32768.0f;
         if (k == 2000 || k == 2001)
             f = NAN;

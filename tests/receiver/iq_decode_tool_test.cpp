@@ -71,15 +71,16 @@ TEST(IqDecodeTool, EveryFormatGivesExactlyTheBlocksSentOnTheirChannels)
     for (const char* format : {"cu8", "cs8", "cs16"}) {
         SCOPED_TRACE(format);
         const ToolRun gen = run(QStringLiteral("varnesk-gen"),
-                            QStringList(kTraffic) << QStringLiteral("--iq") << QStringLiteral("--iq-format")
-                                                  << QLatin1String(format) << QStringLiteral("--expect") << expectPath
-                                                  << dir.filePath(QStringLiteral("traffic")));
+                                QStringList(kTraffic) << QStringLiteral("--iq") << QStringLiteral("--iq-format")
+                                                      << QLatin1String(format) << QStringLiteral("--expect")
+                                                      << expectPath << dir.filePath(QStringLiteral("traffic")));
         ASSERT_EQ(gen.exitCode, 0) << gen.err.toStdString();
         const QString path = QString::fromUtf8(gen.out.split('\n').front());
         EXPECT_TRUE(path.endsWith(QStringLiteral("traffic_131700000Hz_1024000sps.") + QLatin1String(format)));
         const std::vector<QByteArray> sent = expected(expectPath);
         ASSERT_EQ(sent.size(), 16u);
-        EXPECT_EQ(std::count_if(sent.begin(), sent.end(), [](const QByteArray& l) { return l.startsWith("[Rch]"); }), 8);
+        EXPECT_EQ(std::count_if(sent.begin(), sent.end(), [](const QByteArray& l) { return l.startsWith("[Rch]"); }),
+                  8);
 
         const ToolRun decode = run(QStringLiteral("varnesk-decode"), {QStringLiteral("--frames"), path});
         ASSERT_EQ(decode.exitCode, 0) << decode.err.toStdString();
@@ -98,34 +99,35 @@ TEST(IqDecodeTool, OptionsTellWhatTheNameDoesNot)
     const QString expectPath = dir.filePath(QStringLiteral("expect.txt"));
     // Frequencies 131.475 and 131.725 MHz about a centre of 131.5 MHz.
     const ToolRun gen = run(QStringLiteral("varnesk-gen"),
-                        QStringList(kTraffic) << QStringLiteral("--iq") << QStringLiteral("--freq1")
-                                              << QStringLiteral("131.475") << QStringLiteral("--freq2")
-                                              << QStringLiteral("131.725") << QStringLiteral("--iq-centre")
-                                              << QStringLiteral("131.5") << QStringLiteral("--expect") << expectPath
-                                              << dir.filePath(QStringLiteral("x.cs16")));
+                            QStringList(kTraffic)
+                                << QStringLiteral("--iq") << QStringLiteral("--freq1") << QStringLiteral("131.475")
+                                << QStringLiteral("--freq2") << QStringLiteral("131.725")
+                                << QStringLiteral("--iq-centre") << QStringLiteral("131.5")
+                                << QStringLiteral("--expect") << expectPath << dir.filePath(QStringLiteral("x.cs16")));
     ASSERT_EQ(gen.exitCode, 0) << gen.err.toStdString();
     // The name tells nothing: the tool says what to pass.
     EXPECT_TRUE(gen.out.contains("--iq-rate 1024000 --iq-centre 131.500000 --freqs \"131.475000 131.725000\""))
         << gen.out.toStdString();
     ASSERT_TRUE(QFile::rename(dir.filePath(QStringLiteral("x.cs16")), plain));
 
-    const ToolRun decode =
-        run(QStringLiteral("varnesk-decode"),
-            {QStringLiteral("--frames"), QStringLiteral("--iq-format"), QStringLiteral("cs16"), QStringLiteral("--iq-rate"),
-             QStringLiteral("1024k"), QStringLiteral("--iq-centre"), QStringLiteral("131.5"), QStringLiteral("--freq1"),
-             QStringLiteral("131.475"), QStringLiteral("--freq2"), QStringLiteral("131.725"), plain});
+    const ToolRun decode = run(QStringLiteral("varnesk-decode"),
+                               {QStringLiteral("--frames"), QStringLiteral("--iq-format"), QStringLiteral("cs16"),
+                                QStringLiteral("--iq-rate"), QStringLiteral("1024k"), QStringLiteral("--iq-centre"),
+                                QStringLiteral("131.5"), QStringLiteral("--freq1"), QStringLiteral("131.475"),
+                                QStringLiteral("--freq2"), QStringLiteral("131.725"), plain});
     ASSERT_EQ(decode.exitCode, 0) << decode.err.toStdString();
     EXPECT_EQ(frames(decode.out), expected(expectPath));
 
     // The settings' frequencies (131.45 and 131.95) about that centre: the
     // second is outside the band, and nothing is decoded.
     const ToolRun refused = run(QStringLiteral("varnesk-decode"),
-                            {QStringLiteral("--frames"), QStringLiteral("--iq-format"), QStringLiteral("cs16"),
-                             QStringLiteral("--iq-rate"), QStringLiteral("1024000"), QStringLiteral("--iq-centre"),
-                             QStringLiteral("131.5"), plain});
+                                {QStringLiteral("--frames"), QStringLiteral("--iq-format"), QStringLiteral("cs16"),
+                                 QStringLiteral("--iq-rate"), QStringLiteral("1024000"), QStringLiteral("--iq-centre"),
+                                 QStringLiteral("131.5"), plain});
     EXPECT_EQ(refused.exitCode, 1);
     EXPECT_TRUE(refused.out.isEmpty());
-    EXPECT_TRUE(refused.err.contains("frequency 2 (131.950000 MHz) is outside the usable band")) << refused.err.toStdString();
+    EXPECT_TRUE(refused.err.contains("frequency 2 (131.950000 MHz) is outside the usable band"))
+        << refused.err.toStdString();
 }
 
 TEST(IqDecodeTool, BadRecordingsGiveOneLineAndNoOutput)
@@ -148,7 +150,8 @@ TEST(IqDecodeTool, BadRecordingsGiveOneLineAndNoOutput)
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(QByteArray(c.bytes, '\x80'));
         f.close();
-        const ToolRun decode = run(QStringLiteral("varnesk-decode"), {QStringLiteral("--frames"), QStringLiteral("--stats"), path});
+        const ToolRun decode =
+            run(QStringLiteral("varnesk-decode"), {QStringLiteral("--frames"), QStringLiteral("--stats"), path});
         EXPECT_EQ(decode.exitCode, 1);
         EXPECT_TRUE(decode.out.isEmpty());
         const QList<QByteArray> lines = decode.err.split('\n');
@@ -172,7 +175,8 @@ std::vector<std::pair<int, double>> jsonLevels(const QByteArray& out)
         const qsizetype c = line.indexOf("\"channel\":");
         const qsizetype l = line.indexOf("\"level\":");
         if (c >= 0 && l >= 0)
-            levels.emplace_back(line.mid(c + 10).split(',')[0].toInt(), line.mid(l + 8).split(',')[0].split('}')[0].toDouble());
+            levels.emplace_back(line.mid(c + 10).split(',')[0].toInt(),
+                                line.mid(l + 8).split(',')[0].split('}')[0].toDouble());
     }
     return levels;
 }
@@ -186,12 +190,12 @@ TEST(IqDecodeTool, ManyFrequenciesEachGiveAChannelWithItsTagAndItsCarriersLevel)
     QTemporaryDir dir;
     const QString expectPath = dir.filePath(QStringLiteral("expect.txt"));
     const QString freqs = QStringLiteral("131.550 130.025 130.425 130.450 131.125");
-    const ToolRun gen = run(QStringLiteral("varnesk-gen"),
-                            {QStringLiteral("--iq"), QStringLiteral("--freqs"), freqs, QStringLiteral("--levels"),
-                             QStringLiteral("0 -20 0 -6 0"), QStringLiteral("--random"), QStringLiteral("4"),
-                             QStringLiteral("--ebn0"), QStringLiteral("30"), QStringLiteral("--ppm"),
-                             QStringLiteral("20"), QStringLiteral("--seed"), QStringLiteral("5"),
-                             QStringLiteral("--expect"), expectPath, dir.filePath(QStringLiteral("five"))});
+    const ToolRun gen =
+        run(QStringLiteral("varnesk-gen"),
+            {QStringLiteral("--iq"), QStringLiteral("--freqs"), freqs, QStringLiteral("--levels"),
+             QStringLiteral("0 -20 0 -6 0"), QStringLiteral("--random"), QStringLiteral("4"), QStringLiteral("--ebn0"),
+             QStringLiteral("30"), QStringLiteral("--ppm"), QStringLiteral("20"), QStringLiteral("--seed"),
+             QStringLiteral("5"), QStringLiteral("--expect"), expectPath, dir.filePath(QStringLiteral("five"))});
     ASSERT_EQ(gen.exitCode, 0) << gen.err.toStdString();
     const QString file = QString::fromUtf8(gen.out.split('\n')[0]);
     const std::vector<QByteArray> want = expected(expectPath);
@@ -203,8 +207,8 @@ TEST(IqDecodeTool, ManyFrequenciesEachGiveAChannelWithItsTagAndItsCarriersLevel)
     ASSERT_EQ(decode.exitCode, 0) << decode.err.toStdString();
     EXPECT_EQ(frames(decode.out), want);
 
-    const ToolRun json = run(QStringLiteral("varnesk-decode"),
-                             {QStringLiteral("--json"), QStringLiteral("--freqs"), freqs, file});
+    const ToolRun json =
+        run(QStringLiteral("varnesk-decode"), {QStringLiteral("--json"), QStringLiteral("--freqs"), freqs, file});
     ASSERT_EQ(json.exitCode, 0) << json.err.toStdString();
     const std::vector<std::pair<int, double>> levels = jsonLevels(json.out);
     ASSERT_EQ(levels.size(), 20u);

@@ -138,7 +138,8 @@ TEST(MskDemodulator, FastSinMatchesTheLibrary)
     double worst = 0;
     for (double x = -1200.0; x < 1200.0; x += 0.0137)
         worst = std::max(worst, std::fabs(fastSin(x) - std::sin(x)));
-    for (const double x : {0.0, 1e-300, chain::kTwoPi, -chain::kTwoPi, 9999.0, -12345.6, 654321.0, 3e8, -7.5e8, 2e9, -1e12})
+    for (const double x :
+         {0.0, 1e-300, chain::kTwoPi, -chain::kTwoPi, 9999.0, -12345.6, 654321.0, 3e8, -7.5e8, 2e9, -1e12})
         worst = std::max(worst, std::fabs(fastSin(x) - std::sin(x)));
     EXPECT_LT(worst, 1e-12);
 }

@@ -116,7 +116,8 @@ TEST(ReceiverChain, OffAirRecordingsDecodeToTheSevenListedBlocks)
         {"-ch0ch1-22050-stereo.wav",
          {{"Rch", syn + "E.PH-BXR<NAK>5V4<STX>S53AKL1681<ETX>"},
           {"Rch", syn + "E.LN-DYY<NAK>Q06<STX>S47ADY083J<ETX>"},
-          {"Lch", syn + "G.F-GTAE<NAK>H13<STX>D65CAF7728#DFB00000/V206,05,124,183,02,00,00000/"
+          {"Lch", syn
+                      + "G.F-GTAE<NAK>H13<STX>D65CAF7728#DFB00000/V206,05,124,183,02,00,00000/"
                         "V3XX,XX,XXX,XXX,XXXX/V4XX,XX,XXX,XXX,XXXX/V5XX,XX,XXX,XXX,XXXX/V6XX,XX,XXX,XXX,XXXX/"
                         "V7044,078,00081,22222222222111/V8042,083,00061,22222222222111/<ETX>"},
           {"Lch", syn + "x.LN-DYY5_<DEL>A<ETX>"}}},
@@ -168,11 +169,8 @@ TEST(ReceiverChain, DecodesEveryBlockAcrossLevelsRateErrorsAndOffsets)
         double dc;
     };
     const Case cases[] = {
-        {"peak 30", 30, 0, 0},
-        {"peak 30000", 30000, 0, 0},
-        {"+200 ppm", 8000, 200, 0},
-        {"-200 ppm", 8000, -200, 0},
-        {"DC offset 3000", 8000, 0, 3000},
+        {"peak 30", 30, 0, 0},       {"peak 30000", 30000, 0, 0},       {"+200 ppm", 8000, 200, 0},
+        {"-200 ppm", 8000, -200, 0}, {"DC offset 3000", 8000, 0, 3000},
     };
     const std::vector<gen::Burst> bursts = traffic(21, 25);
     for (const Case& c : cases) {
@@ -295,8 +293,10 @@ TEST(ReceiverChain, HandOffFollowsTheNetworkRole)
         std::vector<std::string> toServer;
         std::vector<std::string> toClients;
         NetworkSharing& net = chain.station().network();
-        QObject::connect(&net, &NetworkSharing::lineToServer, [&](std::string_view line) { toServer.emplace_back(line); });
-        QObject::connect(&net, &NetworkSharing::lineToClients, [&](std::string_view line) { toClients.emplace_back(line); });
+        QObject::connect(&net, &NetworkSharing::lineToServer,
+                         [&](std::string_view line) { toServer.emplace_back(line); });
+        QObject::connect(&net, &NetworkSharing::lineToClients,
+                         [&](std::string_view line) { toClients.emplace_back(line); });
         chain.run(audio);
         EXPECT_EQ(chain.lines.size(), 2u);
         EXPECT_EQ(static_cast<int>(toServer.size()), c.toServer);

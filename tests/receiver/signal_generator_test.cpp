@@ -23,7 +23,7 @@ TEST(SignalGenerator, OnAirBytesCarryOddParityStartCharactersAndDelSuffix)
     block.text = "M01AJL0001HELLO";
     const std::vector<uint8_t> bytes = gen::onAirBytes(block);
     const std::string chars = gen::blockChars(block);
-    ASSERT_EQ(bytes.size(), chars.size() + 3); // two BCS bytes and DEL
+    ASSERT_EQ(bytes.size(), chars.size() + 3);              // two BCS bytes and DEL
     const uint8_t start[] = {0xAB, 0x2A, 0x16, 0x16, 0x01}; // "+" "*" SYN SYN SOH with odd parity
     EXPECT_TRUE(std::equal(std::begin(start), std::end(start), bytes.begin()));
     for (size_t i = 0; i < chars.size(); ++i) {
@@ -96,7 +96,7 @@ struct FixCollector : FixSink {
         tracks[std::string(f.flight)].emplace_back(f.latitude, f.longitude);
         return true;
     }
-    void sortTrack(std::string_view) override {}
+    void sortTrack(std::string_view) override { }
 };
 
 // The on-air mix: every kind in about its share, and every position report
@@ -138,7 +138,8 @@ TEST(SignalGenerator, AirTrafficMixesKindsAndFliesTracksOverJapan)
             EXPECT_GT(track[i].second, 122.0);
             EXPECT_LT(track[i].second, 146.0);
             if (i > 0) { // a few minutes of flight: moved, and not far
-                const double step = std::hypot(track[i].first - track[i - 1].first, track[i].second - track[i - 1].second);
+                const double step =
+                    std::hypot(track[i].first - track[i - 1].first, track[i].second - track[i - 1].second);
                 EXPECT_GT(step, 0.01) << flight;
                 EXPECT_LT(step, 1.5) << flight;
             }

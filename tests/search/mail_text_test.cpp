@@ -38,8 +38,8 @@ TEST(Base64Encode, PaddingAndLines)
     const Case cases[] = {
         {"", ""},
         {"A", "QQ=="},
-        {"ABCDE", "QUJDREU="},   // five bytes: seven characters and one "="
-        {"ABCDEF", "QUJDREVG"},  // six bytes: eight characters, no "="
+        {"ABCDE", "QUJDREU="},  // five bytes: seven characters and one "="
+        {"ABCDEF", "QUJDREVG"}, // six bytes: eight characters, no "="
         {std::string("\xFF\xFE\x00", 3), "//4A"},
     };
     for (const Case& c : cases) {
@@ -117,9 +117,9 @@ TEST(ShiftJisToJis, GivesSevenBitTextEndingInAscii)
     };
     const Case cases[] = {
         {"JA8089を受信しました！", "JA8089を受信しました！"},
-        {"波～線", "波～線"},            // CP932's wave dash goes as JIS's (not 〓)
-        {"ｶﾞｲﾄﾞ", "ガイド"},             // half-width katakana widened
-        {"①番", "〓番"},                // no JIS X 0208 form
+        {"波～線", "波～線"}, // CP932's wave dash goes as JIS's (not 〓)
+        {"ｶﾞｲﾄﾞ", "ガイド"},  // half-width katakana widened
+        {"①番", "〓番"},      // no JIS X 0208 form
         {"abc", "abc"},
     };
     for (const Case& c : cases) {
@@ -216,8 +216,9 @@ TEST_F(HitMail, SubjectEncodedOrPlain)
         EXPECT_EQ(mail.from, "station@example.jp");
         if (c.encoded) {
             ASSERT_EQ(mail.subject.rfind("=?iso-2022-jp?B?", 0), 0u);
-            const std::string jis = QByteArray::fromBase64(QByteArray::fromStdString(
-                mail.subject.substr(16, mail.subject.size() - 18))).toStdString();
+            const std::string jis =
+                QByteArray::fromBase64(QByteArray::fromStdString(mail.subject.substr(16, mail.subject.size() - 18)))
+                    .toStdString();
             EXPECT_EQ(fromJis(jis), QString::fromUtf8(c.subject));
         } else {
             EXPECT_EQ(mail.subject, sjis(c.subject));
@@ -229,8 +230,8 @@ TEST_F(HitMail, BodyLines)
 {
     const MailMessage mail = BuildHitMail(args, settings, now);
     EXPECT_EQ(sjisToQString(mail.body).split(QLatin1Char('\n')), test::hitMailBodyLines());
-    EXPECT_TRUE(QString::fromLatin1(kFlightSearchUrl.data(), kFlightSearchUrl.size())
-                    .endsWith(QStringLiteral("/air/?F=")));
+    EXPECT_TRUE(
+        QString::fromLatin1(kFlightSearchUrl.data(), kFlightSearchUrl.size()).endsWith(QStringLiteral("/air/?F=")));
 }
 
 TEST_F(HitMail, ReceivedTextCannotAddHeadersOrLines)

@@ -22,23 +22,16 @@ TEST(Matches, StarIsOneCharacterOrTheEnd)
         bool want;
     };
     const Case cases[] = {
-        {"JA8***", "JA8089", true},
-        {"JA8***", "JA8001", true},
-        {"JA8***", "JA80891", false}, // one position longer than the pattern
-        {"JA8****", "JA80891", true},
-        {"JA8****", "JA8089", true},  // '*' also stands for the end
-        {"JL*", "JL", true},
-        {"JL*", "JL0", true},
-        {"JL*", "JL0001", false},
-        {"JA8089", "JA8089", true},
-        {"JA8089", "JA8088", false},
-        {"JA8089", "JA808", false},
-        {"*******", "", true},
-        {"*******", "JA80891", true},
-        {"JA80891X", "JA80891", true}, // only seven positions are compared
-        {"", "JA8089", false},
-        {"", "", false},              // an empty pattern matches nothing
-        {"ja8089", "JA8089", false},  // letter case counts
+        {"JA8***", "JA8089", true},    {"JA8***", "JA8001", true},
+        {"JA8***", "JA80891", false},                               // one position longer than the pattern
+        {"JA8****", "JA80891", true},  {"JA8****", "JA8089", true}, // '*' also stands for the end
+        {"JL*", "JL", true},           {"JL*", "JL0", true},
+        {"JL*", "JL0001", false},      {"JA8089", "JA8089", true},
+        {"JA8089", "JA8088", false},   {"JA8089", "JA808", false},
+        {"*******", "", true},         {"*******", "JA80891", true},
+        {"JA80891X", "JA80891", true},                  // only seven positions are compared
+        {"", "JA8089", false},         {"", "", false}, // an empty pattern matches nothing
+        {"ja8089", "JA8089", false},                    // letter case counts
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.pattern) + " / " + c.key);

@@ -101,15 +101,14 @@ public:
     explicit SmtpSink(const QStringList& options = {})
     {
         m_process.setProgram(QStringLiteral(VARNESK_PYTHON));
-        m_process.setArguments(QStringList{QStringLiteral(VARNESK_SOURCE_DIR "/tests/search/smtp_sink.py"), m_dir.path()}
-                               + options);
+        m_process.setArguments(
+            QStringList{QStringLiteral(VARNESK_SOURCE_DIR "/tests/search/smtp_sink.py"), m_dir.path()} + options);
         m_process.setProcessChannelMode(QProcess::SeparateChannels);
         m_process.start();
         if (!m_process.waitForStarted(10000))
             return;
         QDeadlineTimer deadline(20000);
-        while (!m_process.canReadLine() && !deadline.hasExpired()
-               && m_process.state() == QProcess::Running)
+        while (!m_process.canReadLine() && !deadline.hasExpired() && m_process.state() == QProcess::Running)
             m_process.waitForReadyRead(200);
         m_port = static_cast<quint16>(m_process.readLine().trimmed().toUInt());
     }
@@ -155,8 +154,8 @@ public:
         openssl.start(QStringLiteral("openssl"),
                       {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"), QStringLiteral("ec"),
                        QStringLiteral("-pkeyopt"), QStringLiteral("ec_paramgen_curve:prime256v1"),
-                       QStringLiteral("-nodes"), QStringLiteral("-days"), QStringLiteral("2"),
-                       QStringLiteral("-subj"), QStringLiteral("/CN=127.0.0.1"), QStringLiteral("-addext"),
+                       QStringLiteral("-nodes"), QStringLiteral("-days"), QStringLiteral("2"), QStringLiteral("-subj"),
+                       QStringLiteral("/CN=127.0.0.1"), QStringLiteral("-addext"),
                        QStringLiteral("subjectAltName=IP:127.0.0.1"), QStringLiteral("-keyout"), keyPath(),
                        QStringLiteral("-out"), certPath()});
         openssl.waitForFinished(30000);
@@ -219,9 +218,9 @@ private:
 
     static QByteArray usualReply(int step)
     {
-        static const char* const replies[] = {"220 scripted ready\r\n", "250 hello\r\n", "250 sender ok\r\n",
-                                              "250 recipient ok\r\n", "354 go ahead\r\n", "250 queued\r\n",
-                                              "221 bye\r\n"};
+        static const char* const replies[] = {
+            "220 scripted ready\r\n", "250 hello\r\n",  "250 sender ok\r\n", "250 recipient ok\r\n",
+            "354 go ahead\r\n",       "250 queued\r\n", "221 bye\r\n"};
         return QByteArray(replies[step < 7 ? step : 6]);
     }
 
@@ -240,8 +239,8 @@ private:
     void answer(const std::shared_ptr<Peer>& peer)
     {
         const int step = peer->step;
-        const Step s = static_cast<size_t>(step) < peer->script.size() ? peer->script[static_cast<size_t>(step)]
-                                                                       : Step{};
+        const Step s =
+            static_cast<size_t>(step) < peer->script.size() ? peer->script[static_cast<size_t>(step)] : Step{};
         if (s.act == Act::Silent)
             return;
         if (s.act == Act::Close) {

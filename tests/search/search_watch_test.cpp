@@ -197,7 +197,7 @@ TEST_F(Watch, ChimeAndMailOfOneRegistrationWaitTheHoldTime)
     settings.setInteger(Key::MailHold, 30);
     SearchWatch& w = make("JA8***,x\r\n");
     struct Step {
-        int minutes;          // since the start
+        int minutes; // since the start
         const char* reg;
         const char* flight;
         bool chime;
@@ -205,11 +205,9 @@ TEST_F(Watch, ChimeAndMailOfOneRegistrationWaitTheHoldTime)
     // Each row is a new hit (another flight or aircraft): panel and log see
     // every one; the chime only the first of a registration in 30 minutes.
     const Step steps[] = {
-        {0, "JA8089", "JL0001", true},
-        {1, "JA8089", "JL0002", false},
-        {2, "JA8001", "JL0099", true},   // another aircraft
-        {29, "JA8089", "JL0003", false},
-        {30, "JA8089", "JL0004", true},  // the hold is over
+        {0, "JA8089", "JL0001", true},   {1, "JA8089", "JL0002", false},
+        {2, "JA8001", "JL0099", true},                                   // another aircraft
+        {29, "JA8089", "JL0003", false}, {30, "JA8089", "JL0004", true}, // the hold is over
         {31, "JA8089", "JL0005", false},
     };
     const QDateTime start = now;

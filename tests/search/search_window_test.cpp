@@ -5,14 +5,15 @@
 
 #include "acars/sjis.h"
 #include "aircraft/reference_tables.h"
-#include "widgets/message_hub.h"
 #include "search/search_watch.h"
 #include "search/ui/mail_settings_dialog.h"
 #include "search/ui/search_entry_dialog.h"
 #include "search_test_support.h"
 #include "settings/settings_store.h"
+#include "widgets/message_hub.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -20,7 +21,6 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QToolButton>
-#include <QKeyEvent>
 #include <QTreeWidget>
 
 #include "../gui_app.h"
@@ -129,11 +129,15 @@ TEST_F(SearchUi, ControlsAndStartState)
     settings.setBoolean(Key::SpecSound, false);
     SearchWindow& w = make();
     EXPECT_EQ(w.windowTitle(), QStringLiteral("航空機サーチ"));
-    const std::pair<const char*, const char*> hints[] = {
-        {"SpeedButton1", "メール通知"}, {"SpeedButton2", "削除"}, {"SpeedButton3", "編集"},
-        {"SpeedButton4", "新規追加"}, {"SpeedButton5", "メール通知設定"}, {"SpeedButton6", "テストメール送信"},
-        {"SpeedButton7", "受信時にポップアップ"}, {"SpeedButton8", "受信時にサウンドを鳴らす"},
-        {"SpeedButton9", "ログ"}};
+    const std::pair<const char*, const char*> hints[] = {{"SpeedButton1", "メール通知"},
+                                                         {"SpeedButton2", "削除"},
+                                                         {"SpeedButton3", "編集"},
+                                                         {"SpeedButton4", "新規追加"},
+                                                         {"SpeedButton5", "メール通知設定"},
+                                                         {"SpeedButton6", "テストメール送信"},
+                                                         {"SpeedButton7", "受信時にポップアップ"},
+                                                         {"SpeedButton8", "受信時にサウンドを鳴らす"},
+                                                         {"SpeedButton9", "ログ"}};
     for (const auto& [name, hint] : hints)
         EXPECT_EQ(button(name)->toolTip(), QString::fromUtf8(hint)) << name;
     for (const char* name : {"Panel1", "Panel2", "Panel3"})
@@ -246,7 +250,8 @@ TEST_F(SearchUi, AddEditAndDeleteThroughTheEditor)
     button("SpeedButton3")->click();
     EXPECT_EQ(list()->topLevelItem(0)->text(3), QStringLiteral("ab"));
     EXPECT_EQ(list()->topLevelItem(0)->text(1), QStringLiteral("JL0123")); // Hit kept
-    EXPECT_EQ(readFile(folder.paths.searchList), "JA8***,ab\r\nJL0456,vip\r\nJA01**," + qstringToSjis(QStringLiteral("新塗装")) + "\r\n");
+    EXPECT_EQ(readFile(folder.paths.searchList),
+              "JA8***,ab\r\nJL0456,vip\r\nJA01**," + qstringToSjis(QStringLiteral("新塗装")) + "\r\n");
 
     // Delete: No keeps the row, Yes removes it.
     MessageHub::clearRecords();

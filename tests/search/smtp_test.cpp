@@ -34,8 +34,9 @@ QStringList lines(const QJsonObject& mail)
 
 const QStringList kHeaderOrder{QStringLiteral("MIME-Version"), QStringLiteral("Content-Transfer-Encoding"),
                                QStringLiteral("Content-Type"), QStringLiteral("X-Mailer"),
-                               QStringLiteral("Subject"), QStringLiteral("To"), QStringLiteral("From"),
-                               QStringLiteral("Date"), QStringLiteral("Message-ID")};
+                               QStringLiteral("Subject"),      QStringLiteral("To"),
+                               QStringLiteral("From"),         QStringLiteral("Date"),
+                               QStringLiteral("Message-ID")};
 
 QStringList strings(const QJsonValue& array)
 {
@@ -84,8 +85,7 @@ protected:
         settings.setText(Key::MailTo, "me@example.jp");
         settings.setBoolean(Key::MailSend, true);
         test::writeFile(folder.paths.flightTable, "JL0123,RJTTRJCC,x\r\n");
-        test::writeFile(folder.paths.airportTable,
-                        "RJTT," + sjis("羽田") + "\r\nRJCC," + sjis("新千歳") + "\r\n");
+        test::writeFile(folder.paths.airportTable, "RJTT," + sjis("羽田") + "\r\nRJCC," + sjis("新千歳") + "\r\n");
     }
     std::unique_ptr<SearchWatch> watch(const std::string& searchCsv)
     {
@@ -204,7 +204,8 @@ TEST_F(Scripted, EachStepWantsItsOwnReply)
         const Act acts[] = {
             {"4xx", ScriptedServer::reply({"451 try later\r\n"}), afterBody ? "" : "** ERROR ** 451 try later\r\n"},
             {"5xx", ScriptedServer::reply({"554 refused\r\n"}), afterBody ? "" : "** ERROR ** 554 refused\r\n"},
-            {"another step's code", ScriptedServer::reply({other}), afterBody ? "" : "** ERROR ** " + other.toStdString()},
+            {"another step's code", ScriptedServer::reply({other}),
+             afterBody ? "" : "** ERROR ** " + other.toStdString()},
             {"no code", ScriptedServer::reply({"ok\r\n"}), afterBody ? "" : "** ERROR ** ok\r\n"},
             {"close", ScriptedServer::close(), afterBody ? "" : "** ERROR ** connection closed"},
             {"silent", ScriptedServer::silent(), afterBody ? "" : "** ERROR ** no reply"},
@@ -260,13 +261,22 @@ TEST_F(Scripted, SplitAndMultiLineRepliesAreReadWhole)
         EXPECT_EQ(run.statuses[i], want[i]);
     // The commands and header lines in their order.
     const QByteArray sent = server.received[0];
-    const char* const order[] = {"HELO 127.0.0.1 \r\n", "MAIL FROM:<station@example.jp>\r\n",
-                                 "RCPT TO:<me@example.jp>\r\n", "DATA\r\n", "MIME-Version: 1.0\r\n",
+    const char* const order[] = {"HELO 127.0.0.1 \r\n",
+                                 "MAIL FROM:<station@example.jp>\r\n",
+                                 "RCPT TO:<me@example.jp>\r\n",
+                                 "DATA\r\n",
+                                 "MIME-Version: 1.0\r\n",
                                  "Content-Transfer-Encoding: 7bit\r\n",
-                                 "Content-Type: text/plain; charset=\"ISO-2022-JP\"\r\n", "X-Mailer: Varnesk\r\n",
-                                 "Subject: =?iso-2022-jp?B?UmVnTm8=?=\r\n", "To: me@example.jp\r\n",
-                                 "From: station@example.jp\r\n", "Date: ", "Message-ID: <", "@example.jp>\r\n",
-                                 "\r\nbody\r\n.\r\n", "QUIT\r\n"};
+                                 "Content-Type: text/plain; charset=\"ISO-2022-JP\"\r\n",
+                                 "X-Mailer: Varnesk\r\n",
+                                 "Subject: =?iso-2022-jp?B?UmVnTm8=?=\r\n",
+                                 "To: me@example.jp\r\n",
+                                 "From: station@example.jp\r\n",
+                                 "Date: ",
+                                 "Message-ID: <",
+                                 "@example.jp>\r\n",
+                                 "\r\nbody\r\n.\r\n",
+                                 "QUIT\r\n"};
     qsizetype at = 0;
     for (const char* part : order) {
         const qsizetype found = sent.indexOf(part, at);
@@ -306,9 +316,8 @@ protected:
         watch = std::make_unique<SearchWatch>(settings, folder.paths, tables);
         watch->setSmtpPort(server.port());
         watch->setMailTiming(MailTiming{2000, 150, 50});
-        QObject::connect(watch.get(), &SearchWatch::mailStatusChanged, [this](const std::string& s) {
-            statuses << sjisToQString(s);
-        });
+        QObject::connect(watch.get(), &SearchWatch::mailStatusChanged,
+                         [this](const std::string& s) { statuses << sjisToQString(s); });
         QObject::connect(watch.get(), &SearchWatch::mailSendingChanged, [this](bool on) { sending.push_back(on); });
     }
     bool waitDone()

@@ -51,12 +51,13 @@ TEST(FileWrite, FullDiskKeepsOldFilesAndWholeEntries)
         ++written;
     EXPECT_FALSE(appended);
     EXPECT_LT(written, 100);
-    EXPECT_EQ(readAll(log), "start\r\n" + [&] {
-        std::string all;
-        for (int i = 0; i < written; ++i)
-            all += entry;
-        return all;
-    }());
+    EXPECT_EQ(
+        readAll(log), "start\r\n" + [&] {
+            std::string all;
+            for (int i = 0; i < written; ++i)
+                all += entry;
+            return all;
+        }());
     EXPECT_EQ(QDir(folder).entryList({QStringLiteral("varnesk.ini.*")}, QDir::Files), QStringList());
 
     disk.free();
@@ -100,7 +101,7 @@ TEST(FileWrite, SettingsWithAMailPasswordAreTheOwnersOnly)
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("varnesk.ini"));
     auto mode = [&] {
-        struct stat st {};
+        struct stat st { };
         return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? (st.st_mode & 0777) : 0u;
     };
     SettingsStore s;

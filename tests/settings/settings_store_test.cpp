@@ -54,7 +54,7 @@ TEST(SettingsStore, DefaultsOnFirstStartAndEveryKeyWritten)
         ASSERT_NE(at, std::string::npos);
         const size_t next = text.find("\n[", at + 1);
         const std::string body = text.substr(at, next == std::string::npos ? std::string::npos : next - at);
-        EXPECT_NE(body.find("\n" + std::string(def.name) + "=" ), std::string::npos);
+        EXPECT_NE(body.find("\n" + std::string(def.name) + "="), std::string::npos);
     }
     EXPECT_NE(text.find("\nUserColor79=000000\n"), std::string::npos);
     EXPECT_NE(text.find("\nMapCoastColor=804000\n"), std::string::npos);
@@ -72,12 +72,13 @@ TEST(SettingsStore, DefaultsOnFirstStartAndEveryKeyWritten)
 TEST(SettingsStore, HandEditedFileLoadsWithCorrections)
 {
     QTemporaryDir dir;
-    const QString path = writeFile(dir, "v.ini",
-        "[MAP]\r\n3Letter=1\r\nshowregno = 1\r\nZeroDel=1\r\nMapCentN=abc\r\n"
-        "[color]\r\nTextBack=ffffff\r\nListBack=FFFFFF\r\nUserColor35=00FF00\r\nUserText5=JL\r\n"
-        "[Txt]\r\nMaxBytes=500\r\n"
-        "[Net]\r\nMaxConnect=0\r\nClientPortNo=1024\r\nServerPortNo=70000\r\nServer=1\r\nServerDec=0\r\n"
-        "[Wave]\r\nDual=2\r\n[Extra]\r\nKeep=me\r\n");
+    const QString path =
+        writeFile(dir, "v.ini",
+                  "[MAP]\r\n3Letter=1\r\nshowregno = 1\r\nZeroDel=1\r\nMapCentN=abc\r\n"
+                  "[color]\r\nTextBack=ffffff\r\nListBack=FFFFFF\r\nUserColor35=00FF00\r\nUserText5=JL\r\n"
+                  "[Txt]\r\nMaxBytes=500\r\n"
+                  "[Net]\r\nMaxConnect=0\r\nClientPortNo=1024\r\nServerPortNo=70000\r\nServer=1\r\nServerDec=0\r\n"
+                  "[Wave]\r\nDual=2\r\n[Extra]\r\nKeep=me\r\n");
     SettingsStore s;
     ASSERT_TRUE(s.Load(path));
     s.applyStartupCorrections();
@@ -106,7 +107,10 @@ TEST(SettingsStore, HandEditedFileLoadsWithCorrections)
 
 TEST(SettingsStore, MaxBytesBounds)
 {
-    struct Case { int in; int want; } cases[] = {{500, 1000}, {999, 1000}, {1000, 1000}, {64000, 64000}, {64001, 63999}, {100000, 63999}};
+    struct Case {
+        int in;
+        int want;
+    } cases[] = {{500, 1000}, {999, 1000}, {1000, 1000}, {64000, 64000}, {64001, 63999}, {100000, 63999}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.in);
         SettingsStore s;
@@ -129,8 +133,8 @@ TEST(SettingsStore, EditorArtefactsAndUnusableValues)
 {
     QTemporaryDir dir;
     // A byte order mark before the first section, and reals that parse but mean nothing.
-    const QString path = writeFile(dir, "bom.ini",
-        "\xEF\xBB\xBF[Map]\r\nMapScale=7\r\nMapCentN=nan\r\nMapCentE=inf\r\n");
+    const QString path =
+        writeFile(dir, "bom.ini", "\xEF\xBB\xBF[Map]\r\nMapScale=7\r\nMapCentN=nan\r\nMapCentE=inf\r\n");
     SettingsStore s;
     ASSERT_TRUE(s.Load(path));
     EXPECT_EQ(s.integer(Key::MapScale), 7);
@@ -149,7 +153,8 @@ TEST(SettingsStore, EditorArtefactsAndUnusableValues)
 
     // A lone carriage return inside a value (an editor's old line end) reads
     // as the blank a save writes, so a second start reads the same values.
-    writeFile(dir, "cr.ini", "[Net]\r\nName=A\rB\r\n[Color]\r\nUserText0=JL\rMaxBytes=1\r\n[X]\r\nK=1\r2\r\nL=\r=3\r\n");
+    writeFile(dir, "cr.ini",
+              "[Net]\r\nName=A\rB\r\n[Color]\r\nUserText0=JL\rMaxBytes=1\r\n[X]\r\nK=1\r2\r\nL=\r=3\r\n");
     SettingsStore first;
     ASSERT_TRUE(first.Load(dir.filePath(QStringLiteral("cr.ini"))));
     EXPECT_EQ(first.text(Key::Name), "A B");

@@ -52,7 +52,10 @@ std::string layout(size_t n, std::initializer_list<std::pair<size_t, std::string
     return t;
 }
 
-constexpr double minutes(int deg, double min) { return deg + min / 60.0; }
+constexpr double minutes(int deg, double min)
+{
+    return deg + min / 60.0;
+}
 
 struct Case {
     const char* name;
@@ -92,18 +95,17 @@ void check(const std::vector<Case>& cases, PositionOptions options = {})
 TEST(PositionDispatch, AirlineCodesChooseTheReader)
 {
     const std::vector<std::pair<const char*, int>> table{
-        {"JL0012", 1}, {"JC0001", 1}, {"NU0001", 1}, {"Nu0001", 1}, {"JO0001", 1}, {"EG0001", 1}, {"000001", 1},
-        {"NH0001", 2}, {"EL0001", 2}, {"KZ0001", 2}, {"NQ0001", 2}, {"FX0001", 3}, {"NW0001", 4},
-        {"UA0001", 5}, {"CI0001", 5}, {"AA0001", 5}, {"CO0001", 5}, {"UP0001", 6}, {"KE0001", 7},
-        {"OZ0001", 8}, {"MU0001", 9}, {"CA0001", 10}, {"BR0001", 11}, {"FM0001", 11},
-        {"jl0012", 12}, {"XY0001", 12}, {"J", 12}, {"", 12}};
+        {"JL0012", 1},  {"JC0001", 1},  {"NU0001", 1},  {"Nu0001", 1},  {"JO0001", 1},  {"EG0001", 1}, {"000001", 1},
+        {"NH0001", 2},  {"EL0001", 2},  {"KZ0001", 2},  {"NQ0001", 2},  {"FX0001", 3},  {"NW0001", 4}, {"UA0001", 5},
+        {"CI0001", 5},  {"AA0001", 5},  {"CO0001", 5},  {"UP0001", 6},  {"KE0001", 7},  {"OZ0001", 8}, {"MU0001", 9},
+        {"CA0001", 10}, {"BR0001", 11}, {"FM0001", 11}, {"jl0012", 12}, {"XY0001", 12}, {"J", 12},     {"", 12}};
     for (const auto& [flight, format] : table)
         EXPECT_EQ(PositionFormatFor(flight), format) << flight;
 }
 
 // Format 1, the PNT layout.
-const std::string kPnt = layout(80, {{4, "PNT"}, {31, "N35403E139455"}, {44, "0312"}, {48, "35000"},
-                                     {53, "-45"}, {56, "270085"}, {69, "123"}});
+const std::string kPnt = layout(
+    80, {{4, "PNT"}, {31, "N35403E139455"}, {44, "0312"}, {48, "35000"}, {53, "-45"}, {56, "270085"}, {69, "123"}});
 
 TEST(PositionFormat1, PntLayout)
 {
@@ -134,8 +136,10 @@ TEST(PositionFormat1, PntLayout)
 TEST(PositionFormat1, ScanFindsEveryFixAndSortsTheTrack)
 {
     // altitude, N/S, latitude, E/W, longitude, time, sign, tens, units, wind.
-    const std::string text = layout(120, {{4, "WDC"}, {20, "35000N35403E1394550312-45270085"},
-                                          {60, "12345S01000W0050000400 M1"}, {90, "N12345E123456XX12"}});
+    const std::string text = layout(120, {{4, "WDC"},
+                                          {20, "35000N35403E1394550312-45270085"},
+                                          {60, "12345S01000W0050000400 M1"},
+                                          {90, "N12345E123456XX12"}});
     Recorder r;
     EXPECT_TRUE(DecodePositionReport(text, "JL0012", "1", "H1", ".JA8089", {}, r));
     ASSERT_EQ(r.fixes.size(), 2u);
@@ -186,8 +190,12 @@ TEST(PositionFormat1, ScanTemperatureRules)
 // Format 2: POS and PO6 at t[4], PO7/POQ at t[0].
 std::string nhText(std::string_view marker, size_t markerAt, size_t b, int s)
 {
-    return layout(110, {{markerAt, marker}, {b - 1, "N35403E139455"}, {b + 12, "0312"},
-                        {b + s + 18, "35000"}, {b + s + 23, "M45"}, {b + s + 26, "270085"}});
+    return layout(110, {{markerAt, marker},
+                        {b - 1, "N35403E139455"},
+                        {b + 12, "0312"},
+                        {b + s + 18, "35000"},
+                        {b + s + 23, "M45"},
+                        {b + s + 26, "270085"}});
 }
 
 TEST(PositionFormat2, ThreeLayouts)
@@ -199,14 +207,27 @@ TEST(PositionFormat2, ThreeLayouts)
     spaces.replace(68, 6, "13945 ");
     check({
         {"POS", "NH0012", "H1", nhText("POS", 4, 62, 0), {{lat, lon, "0312", 35000, -45, kNoHeading, 270, 85}}},
-        {"POS label 16", "NH0012", "16", nhText("POS", 4, 62, 0), {{lat, lon, "0312", 35000, -45, kNoHeading, 270, 85}}},
-        {"PO6 shifted, NH correction", "NH0012", "H1", nhText("PO6", 4, 62, 1),
+        {"POS label 16",
+         "NH0012",
+         "16",
+         nhText("POS", 4, 62, 0),
+         {{lat, lon, "0312", 35000, -45, kNoHeading, 270, 85}}},
+        {"PO6 shifted, NH correction",
+         "NH0012",
+         "H1",
+         nhText("PO6", 4, 62, 1),
          {{lat - 0.07, lon - 0.27, "0312", 35000, -45, kNoHeading, 270, 85}}},
-        {"PO6 other airline: no correction", "EL0012", "H1", nhText("PO6", 4, 62, 1),
+        {"PO6 other airline: no correction",
+         "EL0012",
+         "H1",
+         nhText("PO6", 4, 62, 1),
          {{lat, lon, "0312", 35000, -45, kNoHeading, 270, 85}}},
         {"PO7", "KZ0012", "H1", nhText("PO7", 0, 58, 0), {{lat, lon, "0312", 35000, -45, kNoHeading, 270, 85}}},
         {"POQ", "NQ0012", "H1", nhText("POQ", 0, 58, 0), {{lat, lon, "0312", 35000, -45, kNoHeading, 270, 85}}},
-        {"spaces in coordinates are zeros", "NH0012", "H1", spaces,
+        {"spaces in coordinates are zeros",
+         "NH0012",
+         "H1",
+         spaces,
          {{minutes(35, 40), minutes(139, 45), "0312", 35000, -45, kNoHeading, 270, 85}}},
         {"wrong marker", "NH0012", "H1", nhText("PXS", 4, 62, 0), {}},
         {"wrong label", "NH0012", "H2", nhText("POS", 4, 62, 0), {}},
@@ -225,9 +246,15 @@ TEST(PositionFormat3, ScanWithFxCorrection)
     const double lon = minutes(139, 45);
     check({
         {"FX", "FX0012", "H1", text, {{lat, lon, "0312", 35000, -45, kNoHeading, 270, 85}}},
-        {"south west, plus sign", "FX0012", "H1", plus,
+        {"south west, plus sign",
+         "FX0012",
+         "H1",
+         plus,
          {{-minutes(35, 40) + 0.01, -lon, "0312", 35000, 5, kNoHeading, 270, 85}}},
-        {"other sign: no temperature", "FX0012", "H1", noSign,
+        {"other sign: no temperature",
+         "FX0012",
+         "H1",
+         noSign,
          {{lat, lon, "0312", 35000, kNoTemperature, kNoHeading, 270, 85}}},
         {"wrong marker", "FX0012", "H1", layout(80, {{4, "*WX"}, {20, "N3540E13945"}}), {}},
         {"wrong label", "FX0012", "16", text, {}},
@@ -248,11 +275,20 @@ TEST(PositionFormat4, ScanNorthEastOnly)
     positiveTens.replace(20, 3, " 15");
     check({
         {"NW", "NW0012", "31", layout(60, {{10, base}}), {{lat, lon, "0312", 35000, -45, kNoHeading, 270, 85}}},
-        {"space in altitude counts 0, temperature kept", "NW0012", "31", layout(60, {{10, spaceInAltitude}}),
+        {"space in altitude counts 0, temperature kept",
+         "NW0012",
+         "31",
+         layout(60, {{10, spaceInAltitude}}),
          {{lat, lon, "0312", 30000, -45, kNoHeading, 270, 85}}},
-        {"positive below ten", "NW0012", "31", layout(60, {{10, positive}}),
+        {"positive below ten",
+         "NW0012",
+         "31",
+         layout(60, {{10, positive}}),
          {{lat, lon, "0312", 35000, 5, kNoHeading, 270, 85}}},
-        {"positive ten or more is missing", "NW0012", "31", layout(60, {{10, positiveTens}}),
+        {"positive ten or more is missing",
+         "NW0012",
+         "31",
+         layout(60, {{10, positiveTens}}),
          {{lat, lon, "0312", 35000, kNoTemperature, kNoHeading, 270, 85}}},
         {"south is not read", "NW0012", "31", layout(60, {{10, "S35403E1394550312350-45.270085"}}), {}},
         {"wrong label", "NW0012", "H1", layout(60, {{10, base}}), {}},
@@ -266,15 +302,30 @@ TEST(PositionFormat5, CommaFields)
     const double lat = minutes(35, 40.3);
     const double lon = -minutes(122, 34.5);
     check({
-        {"full", "UA0837", "H1", text(",ABC,0312,350,A,B,C,M45,270085"),
+        {"full",
+         "UA0837",
+         "H1",
+         text(",ABC,0312,350,A,B,C,M45,270085"),
          {{lat, lon, "0312", 35000, -45, kNoHeading, 270, 85}}},
-        {"two altitude characters are thousands and hundreds", "UA0837", "H1", text(",ABC,0312,35,A,B,C,M45,270085"),
+        {"two altitude characters are thousands and hundreds",
+         "UA0837",
+         "H1",
+         text(",ABC,0312,35,A,B,C,M45,270085"),
          {{lat, lon, "0312", 3500, -45, kNoHeading, 270, 85}}},
-        {"one temperature digit, short wind speed", "CI0100", "H1", text(",ABC,0312,350,A,B,C,-5,27015"),
+        {"one temperature digit, short wind speed",
+         "CI0100",
+         "H1",
+         text(",ABC,0312,350,A,B,C,-5,27015"),
          {{lat, lon, "0312", 35000, -5, kNoHeading, 270, 15}}},
-        {"positive temperature, one-digit speed", "AA0001", "H1", text(",ABC,0312,350,A,B,C,P12,2705"),
+        {"positive temperature, one-digit speed",
+         "AA0001",
+         "H1",
+         text(",ABC,0312,350,A,B,C,P12,2705"),
          {{lat, lon, "0312", 35000, 12, kNoHeading, 270, 5}}},
-        {"space is a bad digit in a field", "CO0001", "H1", text(",ABC,0312,3 0,A,B,C,M45,270085"),
+        {"space is a bad digit in a field",
+         "CO0001",
+         "H1",
+         text(",ABC,0312,3 0,A,B,C,M45,270085"),
          {{lat, lon, "0312", kNoAltitude, -45, kNoHeading, 270, 85}}},
         {"fields missing", "UA0837", "H1", text(",ABC,0312"), {{lat, lon, "0312"}}},
         {"wrong marker", "UA0837", "H1", layout(20, {{3, "BPOX"}}) + ",ABC,0312,350", {}},
@@ -294,7 +345,11 @@ TEST(PositionFormat6, FixedColumns)
     const double lon = minutes(139, 45);
     check({
         {"UP", "UP0001", "H1", text, {{lat, lon, "0312", 35000, -45, kNoHeading, 270, 85}}},
-        {"space as units is bad", "UP0001", "H1", plus, {{lat, lon, "0312", 35000, kNoTemperature, kNoHeading, 270, 85}}},
+        {"space as units is bad",
+         "UP0001",
+         "H1",
+         plus,
+         {{lat, lon, "0312", 35000, kNoTemperature, kNoHeading, 270, 85}}},
         {"P sign, space tens", "UP0001", "H1", p, {{lat, lon, "0312", 35000, 5, kNoHeading, 270, 85}}},
         {"wrong marker", "UP0001", "H1", layout(50, {{4, "POS"}, {14, "0312N3540E13945350270085"}}), {}},
     });
@@ -309,7 +364,10 @@ TEST(PositionFormat7, SlashFieldsAndH2)
         {"label 33", "KE0001", "33", fields33, {{35.4, 139.45, "-", 35000}}},
         {"label 33 dotted forms, short altitude", "KE0001", "33", dotted, {{35.4, 139.45, "-", 350}}},
         {"label 41", "KE0001", "41", "/1/2/3/4/5/6/7/8/S012.50/W001.25/12000/", {{-12.5, -1.25, "-", 12000}}},
-        {"label 40", "KE0001", "40", "/1/2/3/4/5/6/7/8/9/10/11/12/N035.40/E139.45/60000",
+        {"label 40",
+         "KE0001",
+         "40",
+         "/1/2/3/4/5/6/7/8/9/10/11/12/N035.40/E139.45/60000",
          {{35.4, 139.45, "-", kNoAltitude}}},
         {"altitude field missing", "KE0001", "33", "KE/A/B/C/N035.40/E139.45", {{35.4, 139.45}}},
         {"too few fields", "KE0001", "33", "KE/A/B/N035.40/E139.45", {}},
@@ -323,8 +381,8 @@ TEST(PositionFormat7, SlashFieldsAndH2)
 TEST(PositionFormat8, TwoLayouts)
 {
     const std::string e99 = layout(100, {{4, "E99"}, {58, "N35403E139455"}, {71, "0312"}, {78, "35000"}, {84, "M45"}});
-    const std::string ozr = layout(110, {{4, "OZR"}, {71, "N35403E139455"}, {84, "0312"}, {90, "35000"},
-                                        {95, "-45"}, {98, "270085"}});
+    const std::string ozr =
+        layout(110, {{4, "OZR"}, {71, "N35403E139455"}, {84, "0312"}, {90, "35000"}, {95, "-45"}, {98, "270085"}});
     std::string spaces = e99;
     spaces.replace(58, 13, "N3540 E13945 ");
     check({
@@ -339,8 +397,10 @@ TEST(PositionFormat8, TwoLayouts)
 TEST(PositionFormat9, BackwardAltitude)
 {
     const std::string base = layout(60, {{0, "POS"}, {17, "N.35.403"}, {30, "E139.455"}, {43, "35000"}, {53, "0312"}});
-    const std::string skipped = layout(60, {{0, "POS"}, {17, "N.35.403"}, {30, "E139.455"}, {43, ",3500"}, {52, "0312"}});
-    const std::string twoSkipped = layout(60, {{0, "POS"}, {17, "S.35.403"}, {30, "W139.455"}, {43, "U,980"}, {51, "2359"}});
+    const std::string skipped =
+        layout(60, {{0, "POS"}, {17, "N.35.403"}, {30, "E139.455"}, {43, ",3500"}, {52, "0312"}});
+    const std::string twoSkipped =
+        layout(60, {{0, "POS"}, {17, "S.35.403"}, {30, "W139.455"}, {43, "U,980"}, {51, "2359"}});
     check({
         {"five digits", "MU0001", "11", base, {{35.403, 139.455, "0312", 35000}}},
         {"one skipped", "MU0001", "11", skipped, {{35.403, 139.455, "0312", 3500}}},
@@ -365,11 +425,19 @@ TEST(PositionFormat10, AltitudeFromCommaField)
 // Format 11 (BR, FM): fixed columns.
 TEST(PositionFormat11, FixedColumns)
 {
-    const std::string text = layout(100, {{4, "POS"}, {63, "N35403E139455"}, {76, "0312"}, {82, "35000"},
-                                          {87, "M45270085"}});
+    const std::string text =
+        layout(100, {{4, "POS"}, {63, "N35403E139455"}, {76, "0312"}, {82, "35000"}, {87, "M45270085"}});
     check({
-        {"BR", "BR0001", "H1", text, {{minutes(35, 40.3), minutes(139, 45.5), "0312", 35000, -45, kNoHeading, 270, 85}}},
-        {"FM", "FM0001", "H1", text, {{minutes(35, 40.3), minutes(139, 45.5), "0312", 35000, -45, kNoHeading, 270, 85}}},
+        {"BR",
+         "BR0001",
+         "H1",
+         text,
+         {{minutes(35, 40.3), minutes(139, 45.5), "0312", 35000, -45, kNoHeading, 270, 85}}},
+        {"FM",
+         "FM0001",
+         "H1",
+         text,
+         {{minutes(35, 40.3), minutes(139, 45.5), "0312", 35000, -45, kNoHeading, 270, 85}}},
         {"wrong label", "BR0001", "16", text, {}},
     });
 }
@@ -437,8 +505,12 @@ TEST(PositionFormats, TextsThatGiveNoFix)
          run(65, 70)},
         {"8 OZR", "OZ0102", "H1", layout(110, {{4, "OZR"}, {71, "N35403E139455"}, {84, "0312"}}), run(72, 76),
          run(78, 83)},
-        {"9", "MU0001", "11", layout(60, {{0, "POS"}, {17, "N.35.403"}, {30, "E139.455"}, {43, "35000"}, {53, "0312"}}),
-         {19, 20, 22, 23, 24}, {31, 32, 33, 35, 36, 37}},
+        {"9",
+         "MU0001",
+         "11",
+         layout(60, {{0, "POS"}, {17, "N.35.403"}, {30, "E139.455"}, {43, "35000"}, {53, "0312"}}),
+         {19, 20, 22, 23, 24},
+         {31, 32, 33, 35, 36, 37}},
         {"10", "CA0925", "10", "POS N 35.403 E139.455,A,B,C,D,ALT35000,X", {6, 7, 9, 10, 11}, {14, 15, 16, 18, 19, 20}},
         {"11", "BR0001", "H1", layout(100, {{4, "POS"}, {63, "N35403E139455"}, {76, "0312"}}), run(64, 68),
          run(70, 75)},
@@ -492,32 +564,46 @@ TEST(PositionFormats, OutOfRangeFixesAreDropped)
     const std::string fxPort = layout(80, {{4, "*WT"}, {14, "0312..N3540E13945.35000M45.270085"}});
     check({
         {"FX garbled south west", "FX0012", "H1", fx("S9998W99999"), {}},
-        {"FX garbled, then a good fix", "FX0012", "H1", fx("S9998W99999") + "....0312..N3540E13945",
+        {"FX garbled, then a good fix",
+         "FX0012",
+         "H1",
+         fx("S9998W99999") + "....0312..N3540E13945",
          {{minutes(35, 40) + 0.01, minutes(139, 45), "0312"}}},
-        {"FX 89 59 kept", "FX0012", "H1", fx("N8959E17959"),
+        {"FX 89 59 kept",
+         "FX0012",
+         "H1",
+         fx("N8959E17959"),
          {{minutes(89, 59) + 0.01, minutes(179, 59), "0312", 35000, -45, kNoHeading, 270, 85}}},
         {"FX north pole pushed past 90 by the correction", "FX0012", "H1", fx("N9000E13945"), {}},
-        {"FX south pole kept after the correction", "FX0012", "H1", fx("S9000E13945"),
+        {"FX south pole kept after the correction",
+         "FX0012",
+         "H1",
+         fx("S9000E13945"),
          {{-90 + 0.01, minutes(139, 45), "0312", 35000, -45, kNoHeading, 270, 85}}},
         {"FX minutes 60", "FX0012", "H1", fx("N3560E13945"), {}},
-        {"FX control", "FX0012", "H1", fxPort, {{minutes(35, 40) + 0.01, minutes(139, 45), "0312", 35000, -45,
-                                                 kNoHeading, 270, 85}}},
+        {"FX control",
+         "FX0012",
+         "H1",
+         fxPort,
+         {{minutes(35, 40) + 0.01, minutes(139, 45), "0312", 35000, -45, kNoHeading, 270, 85}}},
         {"limits 90 and 180 kept", "XY0001", "H1", "N9000E18000 S9000W18000", {{90, 180}, {-90, -180}}},
         {"latitude 90 and a minute", "XY0001", "H1", "N9001E13945", {}},
         {"longitude 180 and a minute", "XY0001", "H1", "N3540W18001", {}},
         {"latitude minutes 60", "XY0001", "H1", "N3560E13945", {}},
         {"longitude minutes 99", "XY0001", "H1", "N3540E13999", {}},
         {"minutes 59 kept", "XY0001", "H1", "N3559E13959", {{minutes(35, 59), minutes(139, 59)}}},
-        {"tenths 59.9 kept", "JL0012", "H1", pnt("N35599E139599"),
-         {{minutes(35, 59.9), minutes(139, 59.9), "0312"}}},
+        {"tenths 59.9 kept", "JL0012", "H1", pnt("N35599E139599"), {{minutes(35, 59.9), minutes(139, 59.9), "0312"}}},
         {"tenths 60.0", "JL0012", "H1", pnt("N35600E139455"), {}},
         {"NH correction past 180", "NH0012", "H1", nhText("PO6", 4, 62, 1).replace(67, 7, "W180000"), {}},
         // Decimal readers have no minutes: .70 is seven tenths of a degree.
         {"decimal .70 kept", "KE0001", "H2", "POS N3570 E13945 X", {{35.7, 139.45}}},
         {"decimal latitude 91", "KE0001", "H2", "POS N9100 E13945 X", {}},
         {"decimal longitude 181", "KE0001", "H2", "POS N3540 E18100 X", {}},
-        {"decimal limits kept", "OZ0102", "H1",
-         layout(100, {{4, "E99"}, {58, "S90000W180000"}, {71, "0312"}}), {{-90, -180, "0312"}}},
+        {"decimal limits kept",
+         "OZ0102",
+         "H1",
+         layout(100, {{4, "E99"}, {58, "S90000W180000"}, {71, "0312"}}),
+         {{-90, -180, "0312"}}},
     });
 }
 
@@ -544,9 +630,12 @@ TEST(PositionScan, TruncatedAndRandomTextsAreSafe)
 {
     // Every prefix of every layout, and random bytes, must be read without
     // touching anything past the text.
-    const std::vector<std::pair<std::string, std::string>> samples{
-        {"JL0012", kPnt}, {"NH0012", nhText("PO6", 4, 62, 1)}, {"UA0837", "...BPOSN35403W122345,A,0312,35,A,B,C,M"},
-        {"KE0001", "KE/A/B/C/N035.40/E139.45/35"}, {"MU0001", "POS"}, {"CA0925", "POS N 35.403 E139.455,A,B,C,D,AL"}};
+    const std::vector<std::pair<std::string, std::string>> samples{{"JL0012", kPnt},
+                                                                   {"NH0012", nhText("PO6", 4, 62, 1)},
+                                                                   {"UA0837", "...BPOSN35403W122345,A,0312,35,A,B,C,M"},
+                                                                   {"KE0001", "KE/A/B/C/N035.40/E139.45/35"},
+                                                                   {"MU0001", "POS"},
+                                                                   {"CA0925", "POS N 35.403 E139.455,A,B,C,D,AL"}};
     const char* labels[] = {"H1", "16", "31", "40", "41", "33", "H2", "11", "10"};
     for (const auto& [flight, text] : samples)
         for (size_t n = 0; n <= text.size(); ++n)

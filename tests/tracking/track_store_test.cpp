@@ -18,8 +18,8 @@
 namespace varnesk {
 namespace {
 
-TrackFix fix(std::string_view flight, std::string_view reg, std::string_view time = "0312",
-             int altitude = kNoAltitude, double lat = 35.5)
+TrackFix fix(std::string_view flight, std::string_view reg, std::string_view time = "0312", int altitude = kNoAltitude,
+             double lat = 35.5)
 {
     TrackFix f;
     f.flight = flight;

@@ -24,10 +24,10 @@ std::string layout(size_t n, std::initializer_list<std::pair<size_t, std::string
 }
 
 // Format 1 (PNT), format 2 (PO6) and format 12 reports.
-const std::string kPnt = layout(80, {{4, "PNT"}, {31, "N35403E139455"}, {44, "0312"}, {48, "35000"},
-                                     {53, "-45"}, {56, "270085"}, {69, "123"}});
-const std::string kPo6 = layout(100, {{4, "PO6"}, {61, "N34300E135200"}, {74, "0500"}, {81, "12000"},
-                                      {86, " 05"}, {89, "180020"}});
+const std::string kPnt = layout(
+    80, {{4, "PNT"}, {31, "N35403E139455"}, {44, "0312"}, {48, "35000"}, {53, "-45"}, {56, "270085"}, {69, "123"}});
+const std::string kPo6 =
+    layout(100, {{4, "PO6"}, {61, "N34300E135200"}, {74, "0500"}, {81, "12000"}, {86, " 05"}, {89, "180020"}});
 const std::string kOther = "POS N3330E13030,FL350";
 
 TEST(TrackingPipeline, DecodedBlocksFillTheListAndTheStore)

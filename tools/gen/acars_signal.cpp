@@ -86,7 +86,8 @@ std::vector<int16_t> renderStereo(std::span<const Burst> bursts, const SignalOpt
     double duration = options.durationSeconds;
     if (duration <= 0.0) {
         for (const Burst& b : bursts)
-            duration = std::max(duration, b.startSeconds + burstSeconds(b.block, options.preKeyBits) * (bitSeconds * kBitRate));
+            duration = std::max(duration,
+                                b.startSeconds + burstSeconds(b.block, options.preKeyBits) * (bitSeconds * kBitRate));
         duration += 0.5;
     }
     const auto frames = static_cast<size_t>(std::ceil(duration * kRateHz));
@@ -114,7 +115,8 @@ std::vector<int16_t> renderStereo(std::span<const Burst> bursts, const SignalOpt
             const double inBurst = t - burst.startSeconds;
             const auto k = std::min(static_cast<size_t>(inBurst / bitSeconds), data.size() - 1);
             const double tau = inBurst - static_cast<double>(k) * bitSeconds;
-            mix[2 * n + static_cast<size_t>(ch)] += options.peak * std::sin(phase[k] + 2.0 * std::numbers::pi * freq[k] * tau);
+            mix[2 * n + static_cast<size_t>(ch)] +=
+                options.peak * std::sin(phase[k] + 2.0 * std::numbers::pi * freq[k] * tau);
         }
     }
 
@@ -147,12 +149,12 @@ bool writeWav(const std::string& path, std::span<const int16_t> interleaved, std
     put32(head, 36 + dataBytes);
     head.insert(head.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
     put32(head, 16);
-    put16(head, 1);              // PCM
-    put16(head, 2);              // channels
+    put16(head, 1); // PCM
+    put16(head, 2); // channels
     put32(head, kRateHz);
-    put32(head, kRateHz * 4);    // bytes per second
-    put16(head, 4);              // block alignment
-    put16(head, 16);             // bits
+    put32(head, kRateHz * 4); // bytes per second
+    put16(head, 4);           // block alignment
+    put16(head, 16);          // bits
     head.insert(head.end(), {'d', 'a', 't', 'a'});
     put32(head, dataBytes);
     std::FILE* f = std::fopen(path.c_str(), "wb");
@@ -167,7 +169,7 @@ bool writeWav(const std::string& path, std::span<const int16_t> interleaved, std
         body[2 * i + 1] = static_cast<uint8_t>(v >> 8);
     }
     const bool ok = std::fwrite(head.data(), 1, head.size(), f) == head.size()
-        && std::fwrite(body.data(), 1, body.size(), f) == body.size();
+                    && std::fwrite(body.data(), 1, body.size(), f) == body.size();
     if (std::fclose(f) != 0 || !ok) {
         error = "cannot write " + path;
         return false;
@@ -248,12 +250,18 @@ namespace varnesk::gen {
 const char* blockKindName(BlockKind kind)
 {
     switch (kind) {
-    case BlockKind::Downlink: return "downlink";
-    case BlockKind::PositionReport: return "position";
-    case BlockKind::GeneralResponse: return "general response";
-    case BlockKind::Squitter: return "squitter";
-    case BlockKind::Mode2Uplink: return "mode-2 uplink";
-    case BlockKind::Uplink: return "uplink";
+    case BlockKind::Downlink:
+        return "downlink";
+    case BlockKind::PositionReport:
+        return "position";
+    case BlockKind::GeneralResponse:
+        return "general response";
+    case BlockKind::Squitter:
+        return "squitter";
+    case BlockKind::Mode2Uplink:
+        return "mode-2 uplink";
+    case BlockKind::Uplink:
+        return "uplink";
     }
     return "?";
 }
@@ -366,7 +374,7 @@ BlockSpec AirTraffic::positionReport(Aircraft& a)
         a = newAircraft();
         a.from = landed;
         a.to = (landed + 1 + std::uniform_int_distribution<int>(0, static_cast<int>(std::size(kAirports)) - 2)(m_rng))
-            % static_cast<int>(std::size(kAirports));
+               % static_cast<int>(std::size(kAirports));
         a.step = routeStep(a);
         a.along = a.step;
     }
@@ -375,9 +383,10 @@ BlockSpec AirTraffic::positionReport(Aircraft& a)
     const double lat = f.lat + (t.lat - f.lat) * a.along;
     const double lon = f.lon + (t.lon - f.lon) * a.along;
     const int altitude = static_cast<int>(std::min({1.0, a.along * 6, (1.0 - a.along) * 6}) * 350) * 100;
-    const double heading = std::fmod(
-        std::atan2((t.lon - f.lon) * std::cos(lat * std::numbers::pi / 180), t.lat - f.lat) * 180 / std::numbers::pi + 360,
-        360);
+    const double heading = std::fmod(std::atan2((t.lon - f.lon) * std::cos(lat * std::numbers::pi / 180), t.lat - f.lat)
+                                             * 180 / std::numbers::pi
+                                         + 360,
+                                     360);
     const std::string time = printf2("%02d%02d", a.minutes / 60, a.minutes % 60);
     // Degrees and tenths of minutes ("N35403" is 35° 40.3'), and thousandths of degrees.
     const int latTenths = static_cast<int>(std::lround(lat * 600));
@@ -394,21 +403,32 @@ BlockSpec AirTraffic::positionReport(Aircraft& a)
     std::string report;
     if (a.airline == "JL") {
         b = downlink(a, "H1");
-        report = layout(80, {{4, "PNT"}, {31, latMin + lonMin}, {44, time}, {48, printf2("%05d", altitude)},
-                             {53, printf2("%03d", temperature)}, {56, wind}, {69, printf2("%03d", static_cast<int>(heading))}});
+        report = layout(80, {{4, "PNT"},
+                             {31, latMin + lonMin},
+                             {44, time},
+                             {48, printf2("%05d", altitude)},
+                             {53, printf2("%03d", temperature)},
+                             {56, wind},
+                             {69, printf2("%03d", static_cast<int>(heading))}});
     } else if (a.airline == "NH") {
         b = downlink(a, "H1");
-        report = layout(110, {{4, "POS"}, {61, latMin + lonMin}, {74, time}, {80, printf2("%05d", altitude)},
-                              {85, signedTemperature}, {88, wind}});
+        report = layout(110, {{4, "POS"},
+                              {61, latMin + lonMin},
+                              {74, time},
+                              {80, printf2("%05d", altitude)},
+                              {85, signedTemperature},
+                              {88, wind}});
     } else if (a.airline == "UA") {
         b = downlink(a, "H1");
         report = layout(20, {{3, "BPOS" + latMin + lonMin}}) + "," + a.flight.substr(2) + "," + time + ","
-            + printf2("%03d", altitude / 100) + ",,,," + signedTemperature + "," + wind;
+                 + printf2("%03d", altitude / 100) + ",,,," + signedTemperature + "," + wind;
     } else {
         b = downlink(a, "11");
-        report = layout(60, {{0, "POS"}, {17, printf2("N.%02d.%03d", latMilli / 1000, latMilli % 1000)},
+        report = layout(60, {{0, "POS"},
+                             {17, printf2("N.%02d.%03d", latMilli / 1000, latMilli % 1000)},
                              {30, printf2("E%03d.%03d", lonMilli / 1000, lonMilli % 1000)},
-                             {43, printf2("%05d", altitude)}, {53, time}});
+                             {43, printf2("%05d", altitude)},
+                             {53, time}});
     }
     b.text += report;
     return b;
@@ -442,10 +462,14 @@ Burst AirTraffic::next()
         b = positionReport(a);
     } else if (roll < 55) {
         out.kind = BlockKind::Downlink;
-        b = downlink(a, kDownlinkLabels[static_cast<size_t>(uniform(0, static_cast<int>(std::size(kDownlinkLabels)) - 1))]);
+        b = downlink(
+            a, kDownlinkLabels[static_cast<size_t>(uniform(0, static_cast<int>(std::size(kDownlinkLabels)) - 1))]);
         // Every length: short, report-sized, the longest and anything between.
         const int style = uniform(0, 3);
-        const int extra = style == 0 ? uniform(0, 6) : style == 1 ? uniform(50, 70) : style == 2 ? 210 : uniform(0, 200);
+        const int extra = style == 0   ? uniform(0, 6)
+                          : style == 1 ? uniform(50, 70)
+                          : style == 2 ? 210
+                                       : uniform(0, 200);
         for (int i = 0; i < extra; ++i)
             b.text.push_back(printable());
         b.etx = uniform(0, 6) != 0;
@@ -470,16 +494,17 @@ Burst AirTraffic::next()
         b.blockId = '\0';
         const int latTenths = static_cast<int>(std::lround(at.lat * 600));
         const int lonTenths = static_cast<int>(std::lround(at.lon * 600));
-        b.text = std::string("02X") + (uniform(0, 1) ? 'S' : 'A') + at.city + at.icao + kDigits[static_cast<size_t>(uniform(1, 9))]
-            + printf2("N%02d%03d", latTenths / 600, latTenths % 600) + printf2("E%03d%03d", lonTenths / 600, lonTenths % 600)
-            + printf2("V1%05d/", uniform(30000, 36975));
+        b.text = std::string("02X") + (uniform(0, 1) ? 'S' : 'A') + at.city + at.icao
+                 + kDigits[static_cast<size_t>(uniform(1, 9))] + printf2("N%02d%03d", latTenths / 600, latTenths % 600)
+                 + printf2("E%03d%03d", lonTenths / 600, lonTenths % 600) + printf2("V1%05d/", uniform(30000, 36975));
     } else {
         const bool mode2 = roll < 90;
         out.kind = mode2 ? BlockKind::Mode2Uplink : BlockKind::Uplink;
         b.mode = mode2 ? '2' : static_cast<char>(uniform('`', '}'));
         b.address = a.address;
         b.ack = uniform(0, 9) < 4 ? static_cast<char>(kNak) : kDigits[static_cast<size_t>(uniform(0, 9))];
-        b.label = std::string(kUplinkLabels[static_cast<size_t>(uniform(0, static_cast<int>(std::size(kUplinkLabels)) - 1))]);
+        b.label =
+            std::string(kUplinkLabels[static_cast<size_t>(uniform(0, static_cast<int>(std::size(kUplinkLabels)) - 1))]);
         b.blockId = kUpper[static_cast<size_t>(uniform(0, 25))];
         b.text = uplinkText();
         b.etx = uniform(0, 6) != 0;

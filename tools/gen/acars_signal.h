@@ -25,10 +25,10 @@ struct BlockSpec {
     char mode = '2';
     std::string address = ".JA8089"; // 7 characters, right-aligned with leading "."
     char ack = static_cast<char>(kNak);
-    std::string label = "H1";        // 2 characters
+    std::string label = "H1"; // 2 characters
     char blockId = '1';
-    std::string text;                // after STX; empty: no STX is sent
-    bool etx = true;                 // ETX (last block) or ETB
+    std::string text; // after STX; empty: no STX is sent
+    bool etx = true;  // ETX (last block) or ETB
 };
 
 // The block's characters from "+" through the end character (7-bit values):
@@ -58,9 +58,9 @@ inline constexpr int kBlockKinds = 6;
 const char* blockKindName(BlockKind kind);
 
 struct Burst {
-    int channel = 0;          // 0 = left, 1 = right
+    int channel = 0; // 0 = left, 1 = right
     double startSeconds = 0.0;
-    double startPhase = 0.0;  // radians: the tone's phase at the burst's start
+    double startPhase = 0.0; // radians: the tone's phase at the burst's start
     BlockSpec block;
     BlockKind kind = BlockKind::Downlink;
 };
@@ -69,10 +69,10 @@ struct SignalOptions {
     double durationSeconds = 0.0; // 0: the end of the last burst plus 0.5 s
     double peak = 8000.0;         // peak of the tones, in counts
     bool noise = false;
-    double ebN0Db = 30.0;         // Eb/N0 = (peak² / 2) / 2400 / N0, N0 one-sided
-    double rateErrorPpm = 0.0;    // bit-rate error
-    double dcOffset = 0.0;        // counts added to every sample
-    int preKeyBits = 128;         // ones before "+", a steady upper tone
+    double ebN0Db = 30.0;      // Eb/N0 = (peak² / 2) / 2400 / N0, N0 one-sided
+    double rateErrorPpm = 0.0; // bit-rate error
+    double dcOffset = 0.0;     // counts added to every sample
+    int preKeyBits = 128;      // ones before "+", a steady upper tone
     uint32_t seed = 1;
 };
 

@@ -6,8 +6,8 @@
 #include "acars/raw_text.h"
 #include "acars_signal.h"
 #include "iq_signal.h"
-#include "scanner_path.h"
 #include "receiver/iq_file_reader.h"
+#include "scanner_path.h"
 
 #include <algorithm>
 #include <cctype>
@@ -248,7 +248,7 @@ int main(int argc, char** argv)
             while (in >> db)
                 iq.levelDb.push_back(db);
             ok = in.eof() && !iq.levelDb.empty() && iq.levelDb.size() <= 16
-                && std::all_of(iq.levelDb.begin(), iq.levelDb.end(), [](double x) { return std::fabs(x) <= 60; });
+                 && std::all_of(iq.levelDb.begin(), iq.levelDb.end(), [](double x) { return std::fabs(x) <= 60; });
         } else if (arg == "--depth" && hasValue) {
             ok = number(iq.depth) && iq.depth > 0 && iq.depth <= 1;
         } else if (arg == "--expect" && hasValue) {
@@ -311,8 +311,8 @@ int main(int argc, char** argv)
             outPath = varnesk::gen::iqFileName(outPath, iq);
         std::FILE* f = std::fopen(outPath.c_str(), "wb");
         const bool written = f && varnesk::gen::renderIq(bursts, options, iq, [f](std::span<const std::byte> piece) {
-            return std::fwrite(piece.data(), 1, piece.size(), f) == piece.size();
-        });
+                                 return std::fwrite(piece.data(), 1, piece.size(), f) == piece.size();
+                             });
         if (!f || std::fclose(f) != 0 || !written) {
             std::fprintf(stderr, "varnesk-gen: cannot write %s\n", outPath.c_str());
             return 1;

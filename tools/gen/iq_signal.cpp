@@ -5,8 +5,8 @@
 #include "iq_signal.h"
 
 #include <algorithm>
-#include <cstring>
 #include <cmath>
+#include <cstring>
 #include <numbers>
 #include <random>
 #include <vector>
@@ -15,7 +15,7 @@ namespace varnesk::gen {
 
 namespace {
 
-constexpr size_t kPiece = 65536; // complex samples per write
+constexpr size_t kPiece = 65536;            // complex samples per write
 constexpr double kKeyMarginSeconds = 0.002; // carrier up before the pre-key and down after the last bit
 // Full scale of the format: noise of a tenth of it per component, the carrier
 // at most 0.27 of it (both carriers at full modulation and the noise still fit).
@@ -38,7 +38,9 @@ double cubicAt(const std::vector<int16_t>& stereo, double x)
     const auto frames = static_cast<int64_t>(stereo.size() / 2);
     const auto i = static_cast<int64_t>(std::floor(x));
     const double u = x - static_cast<double>(i);
-    auto at = [&](int64_t k) { return k < 0 || k >= frames ? 0.0 : static_cast<double>(stereo[static_cast<size_t>(2 * k)]); };
+    auto at = [&](int64_t k) {
+        return k < 0 || k >= frames ? 0.0 : static_cast<double>(stereo[static_cast<size_t>(2 * k)]);
+    };
     const double p0 = at(i - 1), p1 = at(i), p2 = at(i + 1), p3 = at(i + 2);
     return p1 + 0.5 * u * (p2 - p0 + u * (2 * p0 - 5 * p1 + 4 * p2 - p3 + u * (3 * (p1 - p2) + p3 - p0)));
 }
@@ -75,7 +77,8 @@ bool renderIq(std::span<const Burst> bursts, const SignalOptions& audioOptions, 
     for (const Burst& b : bursts)
         if (b.channel >= 0 && static_cast<size_t>(b.channel) < channels)
             keyed[static_cast<size_t>(b.channel)].push_back(
-                {b.startSeconds - kKeyMarginSeconds, b.startSeconds + burstSeconds(b.block, a.preKeyBits) * bitScale + kKeyMarginSeconds});
+                {b.startSeconds - kKeyMarginSeconds,
+                 b.startSeconds + burstSeconds(b.block, a.preKeyBits) * bitScale + kKeyMarginSeconds});
     for (auto& k : keyed)
         std::sort(k.begin(), k.end(), [](const Keyed& x, const Keyed& y) { return x.from < y.from; });
 
@@ -101,7 +104,8 @@ bool renderIq(std::span<const Burst> bursts, const SignalOptions& audioOptions, 
         sigma = std::sqrt(std::pow(carrier * depth, 2) / 2 / kBitRate / ebN0 * iq.rateHz / 2);
     }
 
-    const auto total = static_cast<uint64_t>(std::llround(static_cast<double>(audio.empty() ? 0 : audio[0].size() / 2) / kRateHz * iq.rateHz));
+    const auto total = static_cast<uint64_t>(
+        std::llround(static_cast<double>(audio.empty() ? 0 : audio[0].size() / 2) / kRateHz * iq.rateHz));
     std::mt19937 rng(iq.seed);
     std::normal_distribution<double> gauss(0.0, sigma);
     std::uniform_real_distribution<double> uniform(0.0, 1.0);
@@ -153,12 +157,16 @@ bool renderIq(std::span<const Burst> bursts, const SignalOptions& audioOptions, 
                 p[1] = static_cast<std::byte>(static_cast<uint8_t>(std::clamp(std::floor(q + 128.0), 0.0, 255.0)));
                 break;
             case IqFormat::Cs8:
-                p[0] = static_cast<std::byte>(static_cast<uint8_t>(static_cast<int8_t>(std::clamp(std::nearbyint(i), -128.0, 127.0))));
-                p[1] = static_cast<std::byte>(static_cast<uint8_t>(static_cast<int8_t>(std::clamp(std::nearbyint(q), -128.0, 127.0))));
+                p[0] = static_cast<std::byte>(
+                    static_cast<uint8_t>(static_cast<int8_t>(std::clamp(std::nearbyint(i), -128.0, 127.0))));
+                p[1] = static_cast<std::byte>(
+                    static_cast<uint8_t>(static_cast<int8_t>(std::clamp(std::nearbyint(q), -128.0, 127.0))));
                 break;
             case IqFormat::Cs16: {
-                const auto vi = static_cast<uint16_t>(static_cast<int16_t>(std::clamp(std::nearbyint(i), -32768.0, 32767.0)));
-                const auto vq = static_cast<uint16_t>(static_cast<int16_t>(std::clamp(std::nearbyint(q), -32768.0, 32767.0)));
+                const auto vi =
+                    static_cast<uint16_t>(static_cast<int16_t>(std::clamp(std::nearbyint(i), -32768.0, 32767.0)));
+                const auto vq =
+                    static_cast<uint16_t>(static_cast<int16_t>(std::clamp(std::nearbyint(q), -32768.0, 32767.0)));
                 p[0] = static_cast<std::byte>(vi & 0xFF);
                 p[1] = static_cast<std::byte>(vi >> 8);
                 p[2] = static_cast<std::byte>(vq & 0xFF);
@@ -182,7 +190,7 @@ bool renderIq(std::span<const Burst> bursts, const SignalOptions& audioOptions, 
 std::string iqFileName(const std::string& stem, const IqOptions& iq)
 {
     return stem + "_" + std::to_string(std::llround(iq.centreHz)) + "Hz_" + std::to_string(std::llround(iq.rateHz))
-        + "sps." + std::string(iqFormatName(iq.format));
+           + "sps." + std::string(iqFormatName(iq.format));
 }
 
 } // namespace varnesk::gen

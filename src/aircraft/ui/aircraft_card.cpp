@@ -1,8 +1,8 @@
 // TForm17: a card of labelled fields, two toolbar switches, the flight search
 // box and the 200 × 133 picture area.
 #include "aircraft/ui/aircraft_card.h"
-#include "widgets/frame_position.h"
 #include "aircraft/ui/table_files.h"
+#include "widgets/frame_position.h"
 
 #include "acars/sjis.h"
 #include "aircraft/aircraft_list.h"
@@ -88,8 +88,7 @@ QString AircraftCard::flightStatusUrl(std::string_view flight)
     if (!digits)
         return {};
     return QStringLiteral("%1/go/FlightStatus/flightStatusByFlight.do?airline=%28%2%29&flightNumber=%3")
-        .arg(QLatin1String(kFlightStatusHost), sjisToQString(flight.substr(0, 2)),
-             QString::number(number));
+        .arg(QLatin1String(kFlightStatusHost), sjisToQString(flight.substr(0, 2)), QString::number(number));
 }
 
 QString AircraftCard::aircraftPhotoUrl(std::string_view registration)
@@ -97,7 +96,7 @@ QString AircraftCard::aircraftPhotoUrl(std::string_view registration)
     if (registration.empty())
         return {};
     return QLatin1String(kAircraftPhotoHost) + QStringLiteral("/search/photo.search?regsearch=")
-        + QString::fromLatin1(QUrl::toPercentEncoding(sjisToQString(registration)));
+           + QString::fromLatin1(QUrl::toPercentEncoding(sjisToQString(registration)));
 }
 
 QString AircraftCard::normaliseFlightSearch(const QString& text)

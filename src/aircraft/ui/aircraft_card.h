@@ -5,8 +5,8 @@
 #pragma once
 
 #include <QImage>
-#include <QString>
 #include <QPoint>
+#include <QString>
 #include <QWidget>
 
 #include <functional>

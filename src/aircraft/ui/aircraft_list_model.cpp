@@ -8,15 +8,13 @@ namespace varnesk {
 const QStringList& aircraftListCaptions()
 {
     static const QStringList captions{
-        QStringLiteral("Flight"), QStringLiteral("PIC"),      QStringLiteral("Reg. No."),
-        QStringLiteral("POS"),    QStringLiteral("DEPT"),     QStringLiteral("DEST"),
-        QStringLiteral("Aircraft"), QStringLiteral("Remarks"), QStringLiteral("Access Sta."),
-        QStringLiteral("LastTime")};
+        QStringLiteral("Flight"),      QStringLiteral("PIC"),     QStringLiteral("Reg. No."), QStringLiteral("POS"),
+        QStringLiteral("DEPT"),        QStringLiteral("DEST"),    QStringLiteral("Aircraft"), QStringLiteral("Remarks"),
+        QStringLiteral("Access Sta."), QStringLiteral("LastTime")};
     return captions;
 }
 
-AircraftListModel::AircraftListModel(AircraftList& list, QObject* parent)
-    : QAbstractTableModel(parent), m_list(list)
+AircraftListModel::AircraftListModel(AircraftList& list, QObject* parent) : QAbstractTableModel(parent), m_list(list)
 {
     connect(&m_list, &AircraftList::rowAboutToBeInserted, this, &AircraftListModel::rowAboutToBeInserted);
     connect(&m_list, &AircraftList::rowInserted, this, &AircraftListModel::rowInserted);

@@ -1,8 +1,8 @@
 // TForm5: toolbar panel (auto delete, delete time, log, font, colours), the
 // list ListView1 and the status bar with the row count.
 #include "aircraft/ui/aircraft_list_window.h"
-#include "widgets/frame_position.h"
 #include "aircraft/ui/table_files.h"
+#include "widgets/frame_position.h"
 
 #include "acars/sjis.h"
 #include "aircraft/ui/aircraft_list_model.h"
@@ -88,8 +88,8 @@ AircraftListWindow::AircraftListWindow(SettingsStore& settings, AircraftTracking
         w->setGeometry(x, 2, width, kToolPanelHeight - 4);
         x += width + 2;
     };
-    m_autoDelete = makeToolButton(m_toolPanel, "SpeedButton3", QStringLiteral("自動削除"),
-                                  QStringLiteral("自動削除機能"), true);
+    m_autoDelete =
+        makeToolButton(m_toolPanel, "SpeedButton3", QStringLiteral("自動削除"), QStringLiteral("自動削除機能"), true);
     place(m_autoDelete, 64);
     m_deleteTimeText = new QLabel(m_toolPanel);
     m_deleteTimeText->setObjectName(QStringLiteral("Panel1"));
@@ -109,8 +109,8 @@ AircraftListWindow::AircraftListWindow(SettingsStore& settings, AircraftTracking
     auto* font = makeToolButton(m_toolPanel, "FontButton", QStringLiteral("フォント設定"),
                                 QStringLiteral("フォント設定"), false);
     place(font, 84);
-    auto* colours = makeToolButton(m_toolPanel, "ColourButton", QStringLiteral("カラー設定"),
-                                   QStringLiteral("カラー設定"), false);
+    auto* colours =
+        makeToolButton(m_toolPanel, "ColourButton", QStringLiteral("カラー設定"), QStringLiteral("カラー設定"), false);
     place(colours, 74);
 
     m_model = new AircraftListModel(m_tracking.list(), this);
@@ -283,8 +283,8 @@ void AircraftListWindow::chooseColours()
 
 bool AircraftListWindow::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_view && event->type() == QEvent::KeyRelease &&
-        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
+    if (watched == m_view && event->type() == QEvent::KeyRelease
+        && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
         deleteSelectedRow();
         return true;
     }

@@ -3,8 +3,8 @@
 #pragma once
 
 #include <QFont>
-#include <QString>
 #include <QPoint>
+#include <QString>
 #include <QWidget>
 
 #include <functional>

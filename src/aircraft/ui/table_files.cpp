@@ -2,8 +2,8 @@
 // the desktop's associated applications, with a box for every failure.
 #include "aircraft/ui/table_files.h"
 
-#include "widgets/message_hub.h"
 #include "settings/app_paths.h"
+#include "widgets/message_hub.h"
 
 #include <QDesktopServices>
 #include <QFileInfo>

@@ -1,15 +1,15 @@
 // The input device dialog and its notice window.
 #include "app/ui/input_device_dialog.h"
 
-#include "app/ui/main_window.h"
 #include "app/sound_card.h"
+#include "app/ui/main_window.h"
 #include "widgets/centre_dialog.h"
 
 #include <QAudioDevice>
 #include <QCoreApplication>
 #include <QDoubleSpinBox>
-#include <QGridLayout>
 #include <QEventLoop>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>

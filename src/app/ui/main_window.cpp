@@ -3,17 +3,17 @@
 // sequence (processing off, Dual put back, settings saved, server, capture, playback).
 #include "app/ui/main_window.h"
 
+#include "app/capture_input.h"
 #include "app/file_capture_source.h"
 #include "app/receive_pipeline.h"
 #include "app/sdr_capture_source.h"
-#include "widgets/message_hub.h"
-#include "app/ui/program_wiring.h"
-#include "app/capture_input.h"
 #include "app/sound_card.h"
+#include "app/ui/program_wiring.h"
 #include "app/ui/window_table.h"
 #include "receiver/audio_format.h"
 #include "receiver/iq_file_reader.h"
 #include "widgets/frame_position.h"
+#include "widgets/message_hub.h"
 #include "widgets/tool_button.h"
 
 #include <QCloseEvent>
@@ -24,8 +24,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QScreen>
 #include <QMenu>
+#include <QScreen>
 #include <QToolBar>
 #include <QToolButton>
 
@@ -51,15 +51,14 @@ MainWindow::MainWindow(const Options& options, QWidget* parent) : QMainWindow(pa
     // The application directory, where the settings, data and logs live.
     m_appDir = options.appDir.isEmpty() ? QCoreApplication::applicationDirPath() : options.appDir;
     m_programName = options.programName.isEmpty()
-        ? QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName()
-        : options.programName;
+                        ? QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName()
+                        : options.programName;
     const QString& programName = m_programName;
     // Settings; everything below reads them.
     m_settings.Load(QDir(m_appDir).filePath(programName + QStringLiteral(".ini")));
     // The path table, and the pipeline that uses it: the ground-station
     // table, the decoder's tables and the track store sized by the settings.
-    m_paths = AppPaths::make(m_appDir, programName, m_settings.boolean(Key::LogName),
-                             QDateTime::currentDateTime());
+    m_paths = AppPaths::make(m_appDir, programName, m_settings.boolean(Key::LogName), QDateTime::currentDateTime());
     m_pipeline = std::make_unique<ReceivePipeline>(m_settings, m_paths);
     // Dual set aside for a server that does not decode; MaxBytes,
     // MaxConnect and the two ports brought into range.
@@ -119,7 +118,8 @@ void MainWindow::buildWindow()
     m_toolBar->setIconSize(QSize(16, 16));
     addToolBar(Qt::TopToolBarArea, m_toolBar);
 
-    m_monitorButton = makeToolButton(m_toolBar, "SpeedButton17", QStringLiteral("モニター"), QStringLiteral("モニター"), true);
+    m_monitorButton =
+        makeToolButton(m_toolBar, "SpeedButton17", QStringLiteral("モニター"), QStringLiteral("モニター"), true);
 
     m_operatorSelector = new QComboBox(m_toolBar);
     m_operatorSelector->setObjectName(QStringLiteral("ComboBox2"));
@@ -145,14 +145,14 @@ QComboBox* MainWindow::scaleSelector() const
 const std::vector<const char*>& MainWindow::toolBarOrder()
 {
     static const std::vector<const char*> order{
-        "SpeedButton12", "SpeedButton15", "SpeedButton13", "SpeedButton14", // pans
-        "SpeedButton3",  "SpeedButton4",                                    // list, search
-        "SpeedButton16", "SpeedButton9",  "SpeedButton10", "SpeedButton11", // tracks, sub-display
-        "SpeedButton19", "SpeedButton20", "ComboBox1",                      // zoom, scale
+        "SpeedButton12", "SpeedButton15", "SpeedButton13", "SpeedButton14",                  // pans
+        "SpeedButton3",  "SpeedButton4",                                                     // list, search
+        "SpeedButton16", "SpeedButton9",  "SpeedButton10", "SpeedButton11",                  // tracks, sub-display
+        "SpeedButton19", "SpeedButton20", "ComboBox1",                                       // zoom, scale
         "SpeedButton21", "SpeedButton22", "SpeedButton23", "SpeedButton24", "SpeedButton28", // symbols
-        "SpeedButton25", "SpeedButton26", "SpeedButton27",                  // airways
-        "SpeedButton6",  "SpeedButton7",  "SpeedButton8",                   // text, information, auto-select
-        "SpeedButton1",  "SpeedButton17", "ComboBox2",                      // TCP/IP, monitor, company
+        "SpeedButton25", "SpeedButton26", "SpeedButton27",                                   // airways
+        "SpeedButton6",  "SpeedButton7",  "SpeedButton8", // text, information, auto-select
+        "SpeedButton1",  "SpeedButton17", "ComboBox2",    // TCP/IP, monitor, company
     };
     return order;
 }
@@ -160,16 +160,41 @@ const std::vector<const char*>& MainWindow::toolBarOrder()
 const std::vector<const char*>& MainWindow::menuOrder()
 {
     static const std::vector<const char*> order{
-        "SaveMapItem", "CopyMapItem", "-",
-        "ClearPlotsItem", "DeleteSelectedItem", "-",
-        "ReportPaneItem", "AltitudePaneItem", "N27", "AirportNamesItem", "ThreeLetterItem",
-        "ZeroDeleteItem", "-",
-        "FlightLabelItem", "RegistrationLabelItem", "DeclutterItem", "-",
-        "SettingsItem", "BasicColoursItem", "OperatorColoursItem", "InputDeviceItem", "FeedItem", "-",
-        "OpenFlightFileItem", "OpenAircraftFileItem", "OpenFolderItem", "-",
-        "ClearEachLogsItem", "RawImportItem", "-",
-        "ChatItem", "PacketTestItem", "-",
-        "VersionItem", "QuitItem",
+        "SaveMapItem",
+        "CopyMapItem",
+        "-",
+        "ClearPlotsItem",
+        "DeleteSelectedItem",
+        "-",
+        "ReportPaneItem",
+        "AltitudePaneItem",
+        "N27",
+        "AirportNamesItem",
+        "ThreeLetterItem",
+        "ZeroDeleteItem",
+        "-",
+        "FlightLabelItem",
+        "RegistrationLabelItem",
+        "DeclutterItem",
+        "-",
+        "SettingsItem",
+        "BasicColoursItem",
+        "OperatorColoursItem",
+        "InputDeviceItem",
+        "FeedItem",
+        "-",
+        "OpenFlightFileItem",
+        "OpenAircraftFileItem",
+        "OpenFolderItem",
+        "-",
+        "ClearEachLogsItem",
+        "RawImportItem",
+        "-",
+        "ChatItem",
+        "PacketTestItem",
+        "-",
+        "VersionItem",
+        "QuitItem",
     };
     return order;
 }
@@ -360,8 +385,9 @@ void MainWindow::onCaptureBlock(const ChannelBlock& block)
 void MainWindow::placeLampStrip()
 {
     if (m_lampStrip)
-        m_lampStrip->setGeometry(m_toolBar->width() - kLampStripWidthPx, (m_toolBar->height() - m_lampStrip->height()) / 2,
-                                 kLampStripWidthPx, m_lampStrip->height());
+        m_lampStrip->setGeometry(m_toolBar->width() - kLampStripWidthPx,
+                                 (m_toolBar->height() - m_lampStrip->height()) / 2, kLampStripWidthPx,
+                                 m_lampStrip->height());
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)
@@ -495,7 +521,8 @@ void MainWindow::closeEvent(QCloseEvent* event)
             window->hide();
     // Told once the tool windows, which stay on top, are out of its way.
     if (!saved)
-        MessageHub::error(this, QStringLiteral("設定を保存できませんでした\n%1\n%2").arg(m_paths.iniFile, saved.reason));
+        MessageHub::error(this,
+                          QStringLiteral("設定を保存できませんでした\n%1\n%2").arg(m_paths.iniFile, saved.reason));
     QCoreApplication::quit();
 }
 

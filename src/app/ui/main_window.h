@@ -4,9 +4,9 @@
 // start-up and closing sequences of the program.
 #pragma once
 
-#include "settings/app_paths.h"
 #include "app/block_assembler.h"
 #include "app/ui/program_windows.h"
+#include "settings/app_paths.h"
 #include "settings/settings_store.h"
 
 #include <QMainWindow>

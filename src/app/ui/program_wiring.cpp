@@ -12,7 +12,6 @@
 #include "app/ui/settings_dialogs.h"
 #include "app/ui/status_indicators.h"
 #include "app/ui/version_window.h"
-#include "tracking/track_store.h"
 #include "decode/ui/clear_each_logs.h"
 #include "decode/ui/text_colour_dialog.h"
 #include "decode/ui/text_window.h"
@@ -23,11 +22,12 @@
 #include "net/ui/feed_dialog.h"
 #include "net/ui/import_progress_window.h"
 #include "net/ui/packet_window.h"
-#include "widgets/message_hub.h"
 #include "search/search_watch.h"
 #include "search/ui/mail_settings_dialog.h"
 #include "search/ui/search_entry_dialog.h"
 #include "search/ui/search_window.h"
+#include "tracking/track_store.h"
+#include "widgets/message_hub.h"
 #include "widgets/tool_button.h"
 
 #include <QAction>
@@ -159,7 +159,8 @@ void installWriteReports(MainWindow& main)
             search, &SearchWatch::fileWriteFailed, &main,
             [&main, report, search](const QString& path, const QString& reason) {
                 if (path == main.paths().searchList)
-                    MessageHub::error(&main, QStringLiteral("サーチリストを保存できませんでした\n%1\n%2").arg(path, reason));
+                    MessageHub::error(&main,
+                                      QStringLiteral("サーチリストを保存できませんでした\n%1\n%2").arg(path, reason));
                 else
                     report(path, reason);
             },
@@ -167,7 +168,8 @@ void installWriteReports(MainWindow& main)
         // The hit log starts before anyone listens.
         if (search->hitLogFailures() > 0)
             QMetaObject::invokeMethod(
-                &main, [report, path = search->hitLogPath(), reason = search->hitLogFailureReason()] { report(path, reason); },
+                &main,
+                [report, path = search->hitLogPath(), reason = search->hitLogFailureReason()] { report(path, reason); },
                 Qt::QueuedConnection);
     }
 }
@@ -223,20 +225,23 @@ void connectWindows(MainWindow& main)
     TextWindow* text = windows.text;
     text->setColourDialog(windows.textColours);
     QObject::connect(&pipeline.decode().text, &ReceivedText::entryAppended, text, &TextWindow::markTextChanged);
-    main.addToolControls({windowButton(main, "SpeedButton6", QStringLiteral("受信テキスト表示"), QStringLiteral("テキスト"), text)});
+    main.addToolControls(
+        {windowButton(main, "SpeedButton6", QStringLiteral("受信テキスト表示"), QStringLiteral("テキスト"), text)});
 
     // The received aircraft list.
     AircraftListWindow* list = windows.list;
     list->setColourDialog(windows.textColours);
     QObject::connect(&main, &MainWindow::settingsAboutToBeSaved, list, &AircraftListWindow::storeSettings);
-    main.addToolControls({windowButton(main, "SpeedButton3", QStringLiteral("受信航空機リスト"), QStringLiteral("リスト"), list)});
+    main.addToolControls(
+        {windowButton(main, "SpeedButton3", QStringLiteral("受信航空機リスト"), QStringLiteral("リスト"), list)});
 
     // The search window with its entry editor and e-mail settings.
     SearchWindow* search = windows.search;
     search->setEntryDialog(windows.searchEntry);
     search->setMailSettingsDialog(windows.mailSettings);
     QObject::connect(&main, &MainWindow::settingsAboutToBeSaved, search, &SearchWindow::storeSettings);
-    main.addToolControls({windowButton(main, "SpeedButton4", QStringLiteral("航空機サーチ機能"), QStringLiteral("サーチ"), search)});
+    main.addToolControls(
+        {windowButton(main, "SpeedButton4", QStringLiteral("航空機サーチ機能"), QStringLiteral("サーチ"), search)});
 
     // The aircraft information card: filled by the list's selection, reset by
     // the map's clear command, searched by a click on an aircraft; its search
@@ -258,7 +263,8 @@ void connectWindows(MainWindow& main)
             });
         }
         QObject::connect(&main, &MainWindow::settingsAboutToBeSaved, card, &AircraftCard::storeSettings);
-        main.addToolControls({windowButton(main, "SpeedButton7", QStringLiteral("航空機情報"), QStringLiteral("情報"), card)});
+        main.addToolControls(
+            {windowButton(main, "SpeedButton7", QStringLiteral("航空機情報"), QStringLiteral("情報"), card)});
     }
 
     // The pop-up menu's entries of the windows and files.
@@ -354,9 +360,10 @@ void connectWindows(MainWindow& main)
             // says so rather than doing nothing.
             const RawImport& raw = main.pipeline().decode().import;
             const uint64_t readBefore = raw.records() - raw.unreadableRecords();
-            if (!path.isEmpty() && progress->runImport(path, [&main] { return !main.closing(); }) &&
-                !main.closing() && raw.records() - raw.unreadableRecords() == readBefore)
-                MessageHub::information(&main, QStringLiteral("このファイルには取り込める受信データがありません\n") + path);
+            if (!path.isEmpty() && progress->runImport(path, [&main] { return !main.closing(); }) && !main.closing()
+                && raw.records() - raw.unreadableRecords() == readBefore)
+                MessageHub::information(&main,
+                                        QStringLiteral("このファイルには取り込める受信データがありません\n") + path);
         });
         main.addMenuEntries({import});
     }

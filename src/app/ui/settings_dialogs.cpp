@@ -4,8 +4,8 @@
 
 #include "acars/sjis.h"
 #include "decode/ui/text_colour_dialog.h"
-#include "widgets/dialog_buttons.h"
 #include "widgets/centre_dialog.h"
+#include "widgets/dialog_buttons.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -162,8 +162,8 @@ BasicColourDialog::BasicColourDialog(SettingsStore& settings, QWidget* owner)
         {"プロット色設定", {"先頭色", "プロット", "ハイライト", "影・周囲"}},
         {"ポジションレポート色", {"背景色", "通常色", "ライン", "ハイライト"}},
         {"マップ表示色設定",
-         {"背景色", "陸地線", "VOR航路", "NDB航路", "NAV航路", "空港", "VOR/DME", "VORTAC", "NDB", "Waypoint",
-          "家", "ビーコン", "アンテナ", "山", "マークなし"}},
+         {"背景色", "陸地線", "VOR航路", "NDB航路", "NAV航路", "空港", "VOR/DME", "VORTAC", "NDB", "Waypoint", "家",
+          "ビーコン", "アンテナ", "山", "マークなし"}},
         {"マップセレクトデータ色", {"背景色", "線・文字色"}},
         {"高度グラフ色", {"背景色", "スケール色"}},
         {"時計", {"背景色", "文字色"}},
@@ -298,7 +298,7 @@ OperatorColourDialog::OperatorColourDialog(SettingsStore& settings, QWidget* own
     auto* reportHeader = new QLabel(QStringLiteral("ポジションレポート色"), this);
     grid->addWidget(plotHeader, 0, 1, 1, 8, Qt::AlignCenter);
     grid->addWidget(reportHeader, 0, 9, 1, 6, Qt::AlignCenter);
-    const char* labels[kOperatorColours] = {"先頭色", "プロット", "ハイライト", "影・周囲",
+    const char* labels[kOperatorColours] = {"先頭色", "プロット",   "ハイライト", "影・周囲",
                                             "通常色", "ハイライト", "背景色"};
     grid->addWidget(new QLabel(QStringLiteral("オペレーター"), this), 1, 0);
     for (int c = 0; c < kOperatorColours; ++c)
@@ -367,8 +367,8 @@ void OperatorColourDialog::showEvent(QShowEvent* event)
         m_codes[static_cast<size_t>(r)]->setText(sjisToQString(row.text));
         // A row never filled in starts from the base colours, so an operator
         // added with one colour set keeps visible tracks and report rows.
-        const bool unused = (row.text.empty() || row.text == kOperatorDefaultText) &&
-                            std::all_of(row.colours.begin(), row.colours.end(), [](uint32_t c) { return c == 0; });
+        const bool unused = (row.text.empty() || row.text == kOperatorDefaultText)
+                            && std::all_of(row.colours.begin(), row.colours.end(), [](uint32_t c) { return c == 0; });
         for (int c = 0; c < kOperatorColours; ++c) {
             const uint32_t value = unused ? m_settings.colour(kOperatorBaseColours[static_cast<size_t>(c)])
                                           : row.colours[static_cast<size_t>(c)];

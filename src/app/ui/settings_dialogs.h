@@ -45,12 +45,12 @@ private:
 
 // The basic display colours, in the order their swatches are numbered.
 inline constexpr std::array<Key, 29> kBasicColourKeys{
-    Key::PlotOnColor,    Key::PlotOffColor,   Key::PlotMarkUpColor, Key::PlotBackColor,  Key::BackColor,
-    Key::OnColor,        Key::SubColor,       Key::MarkUpColor,     Key::MapBackColor,   Key::MapCoastColor,
-    Key::MapAirwayVOR,   Key::MapAirwayNDB,   Key::MapAirwayNAV,    Key::MapPointVORDME, Key::MapPointVORTAC,
-    Key::MapPointNDB,    Key::MapPointNAV,    Key::MapPointAirPort, Key::MapPointHome,   Key::MapPointBeacon,
-    Key::MapPointAnt,    Key::MapPointMount,  Key::MapPointNone,    Key::SelBack,        Key::SelText,
-    Key::AltBack,        Key::AltScale,       Key::ClockBack,       Key::ClockText,
+    Key::PlotOnColor,  Key::PlotOffColor,  Key::PlotMarkUpColor, Key::PlotBackColor,  Key::BackColor,
+    Key::OnColor,      Key::SubColor,      Key::MarkUpColor,     Key::MapBackColor,   Key::MapCoastColor,
+    Key::MapAirwayVOR, Key::MapAirwayNDB,  Key::MapAirwayNAV,    Key::MapPointVORDME, Key::MapPointVORTAC,
+    Key::MapPointNDB,  Key::MapPointNAV,   Key::MapPointAirPort, Key::MapPointHome,   Key::MapPointBeacon,
+    Key::MapPointAnt,  Key::MapPointMount, Key::MapPointNone,    Key::SelBack,        Key::SelText,
+    Key::AltBack,      Key::AltScale,      Key::ClockBack,       Key::ClockText,
 };
 
 class BasicColourDialog : public QDialog {

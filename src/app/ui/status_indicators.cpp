@@ -10,12 +10,12 @@
 
 #include <QComboBox>
 
-#include <algorithm>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
 #include <QTimer>
+#include <algorithm>
 
 namespace varnesk {
 
@@ -101,9 +101,8 @@ ModemPane::ModemPane(ModemIndicators& indicators, SettingsStore& settings, QWidg
     m_selector->setFocusPolicy(Qt::NoFocus);
     m_selector->setGeometry(kPaneBorderPx + modem_panel::kSelectorX, kPaneBorderPx + modem_panel::kSelectorY,
                             modem_panel::kSelectorWidth, modem_panel::kSelectorHeight);
-    connect(m_selector, &QComboBox::currentIndexChanged, this, [this](int index) {
-        m_indicators.setChosenChannel(index);
-    });
+    connect(m_selector, &QComboBox::currentIndexChanged, this,
+            [this](int index) { m_indicators.setChosenChannel(index); });
     refresh();
 }
 
@@ -222,9 +221,9 @@ void StatusIndicators::blockDone()
 {
     const SettingsStore& settings = m_pipeline.settings();
     const bool shown = settings.boolean(Key::ShowMod);
-    const ModemIndicators::BlockResult r = m_core.blockDone(m_pipeline.receiver(), m_pipeline.channelSamples(0),
-                                                            m_pipeline.channelSamples(1),
-                                                            QDateTime::currentDateTimeUtc(), shown);
+    const ModemIndicators::BlockResult r =
+        m_core.blockDone(m_pipeline.receiver(), m_pipeline.channelSamples(0), m_pipeline.channelSamples(1),
+                         QDateTime::currentDateTimeUtc(), shown);
     if (shown && (r.spectrumDrawn || r.clockDrawn || r.lampsChanged))
         m_pane->refresh();
     if (r.lampsChanged)

@@ -24,14 +24,17 @@ VersionWindow::VersionWindow(QWidget* owner) : QDialog(owner), m_owner(owner)
     picture->setObjectName(QStringLiteral("Image1"));
     picture->setPixmap(QPixmap::fromImage(drawProductPicture(64)));
     picture->setGeometry(16, 16, 64, 64);
-    auto* product = new QLabel(QStringLiteral("Varnesk version ") + QLatin1String(kProgramVersion.data(), qsizetype(kProgramVersion.size())), this);
+    auto* product = new QLabel(QStringLiteral("Varnesk version ")
+                                   + QLatin1String(kProgramVersion.data(), qsizetype(kProgramVersion.size())),
+                               this);
     product->setObjectName(QStringLiteral("Label1"));
     QFont big = product->font();
     big.setPointSize(big.pointSize() + 3);
     big.setBold(true);
     product->setFont(big);
     product->setGeometry(96, 22, 220, 24);
-    auto* build = new QLabel(QStringLiteral("Build ") + QLatin1String(kBuildDate.data(), qsizetype(kBuildDate.size())), this);
+    auto* build =
+        new QLabel(QStringLiteral("Build ") + QLatin1String(kBuildDate.data(), qsizetype(kBuildDate.size())), this);
     build->setObjectName(QStringLiteral("Label2"));
     build->setGeometry(96, 52, 220, 20);
 

@@ -119,7 +119,8 @@ QWidget* makeVersionWindow(MainWindow& main)
 
 QWidget* makeAircraftCard(MainWindow& main)
 {
-    auto* card = main.windows().card = new AircraftCard(main.settings(), main.pipeline().tracking(), main.paths().picsDir, &main);
+    auto* card = main.windows().card =
+        new AircraftCard(main.settings(), main.pipeline().tracking(), main.paths().picsDir, &main);
     card->processing = [&main] { return !main.closing(); };
     return card;
 }

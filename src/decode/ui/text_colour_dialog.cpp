@@ -3,8 +3,8 @@
 #include "widgets/modal_over.h"
 
 #include "settings/settings_store.h"
-#include "widgets/dialog_buttons.h"
 #include "widgets/centre_dialog.h"
+#include "widgets/dialog_buttons.h"
 
 #include <QColorDialog>
 #include <QFontInfo>
@@ -36,7 +36,7 @@ QColor settingColour(uint32_t value)
 uint32_t settingValue(const QColor& colour)
 {
     return static_cast<uint32_t>(colour.blue()) << 16 | static_cast<uint32_t>(colour.green()) << 8
-        | static_cast<uint32_t>(colour.red());
+           | static_cast<uint32_t>(colour.red());
 }
 
 QFont fontInUse(const QFont& requested)
@@ -64,8 +64,7 @@ void TextColourDialog::setColourPicker(ColourPicker p)
     picker() = std::move(p);
 }
 
-TextColourDialog::TextColourDialog(SettingsStore& settings, QWidget* parent)
-    : QDialog(parent), m_settings(settings)
+TextColourDialog::TextColourDialog(SettingsStore& settings, QWidget* parent) : QDialog(parent), m_settings(settings)
 {
     setWindowTitle(QStringLiteral("色設定"));
     setModal(true);

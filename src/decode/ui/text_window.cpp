@@ -79,8 +79,7 @@ TextWindow::TextWindow(SettingsStore& settingsStore, ReceivedText& text, QWidget
     m_topButton->setChecked(settings.boolean(Key::TextTopMost));
     setLogButtons();
 
-    connect(m_viewGroup, &QButtonGroup::idClicked, this,
-            [this](int id) { m_settings.setInteger(Key::TxtType, id); });
+    connect(m_viewGroup, &QButtonGroup::idClicked, this, [this](int id) { m_settings.setInteger(Key::TxtType, id); });
     connect(m_logNameGroup, &QButtonGroup::idClicked, this,
             [this](int id) { m_settings.setInteger(Key::TxtLogType, id); });
     connect(m_logButton, &QToolButton::clicked, this, [this](bool on) {
@@ -107,7 +106,8 @@ TextWindow::TextWindow(SettingsStore& settingsStore, ReceivedText& text, QWidget
     m_timer->start();
 
     move(settings.integer(Key::TextLeft), settings.integer(Key::TextTop));
-    resize(std::max(kMinWidth, settings.integer(Key::TextWidth)), std::max(kMinHeight, settings.integer(Key::TextHeight)));
+    resize(std::max(kMinWidth, settings.integer(Key::TextWidth)),
+           std::max(kMinHeight, settings.integer(Key::TextHeight)));
     applyTopMost();
     applyFont();
     applyTextColours();

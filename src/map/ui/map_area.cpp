@@ -7,30 +7,30 @@
 
 #include "acars/sjis.h"
 #include "aircraft/reference_tables.h"
-#include "widgets/message_hub.h"
-#include "settings/app_paths.h"
 #include "map/background_renderer.h"
 #include "map/canvas.h"
 #include "map/ui/pane_widget.h"
+#include "settings/app_paths.h"
 #include "settings/settings_store.h"
 #include "tracking/track_store.h"
+#include "widgets/message_hub.h"
 #include "widgets/tool_button.h"
 
-#include <QTimer>
 #include <QAction>
 #include <QActionGroup>
+#include <QBitmap>
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QEvent>
-#include <QPointer>
-#include <QLoggingCategory>
 #include <QKeyEvent>
-#include <QWheelEvent>
-#include <QShowEvent>
-#include <QBitmap>
+#include <QLoggingCategory>
 #include <QPixmap>
+#include <QPointer>
+#include <QShowEvent>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <QWheelEvent>
 
 #include <cstdlib>
 
@@ -45,7 +45,7 @@ constexpr int kIconPx = 16;
 // Keeps the map placed when the host (central widget) is resized.
 class HostResizeWatcher : public QObject {
 public:
-    HostResizeWatcher(MapArea& area, QObject* parent) : QObject(parent), m_area(area) {}
+    HostResizeWatcher(MapArea& area, QObject* parent) : QObject(parent), m_area(area) { }
     bool eventFilter(QObject* watched, QEvent* event) override
     {
         if (event->type() == QEvent::Resize)
@@ -344,7 +344,8 @@ void MapArea::reportFileErrors()
             add(check.path, check.malformed, check.firstLine);
     if (!lines.isEmpty())
         MessageHub::warning(dialogParent(),
-                            QStringLiteral("地図・データファイルに読めない行がありました。読めた行だけを使います。") + lines);
+                            QStringLiteral("地図・データファイルに読めない行がありました。読めた行だけを使います。")
+                                + lines);
 }
 
 void MapArea::redrawAll()
@@ -627,12 +628,13 @@ std::vector<QWidget*> MapArea::createControls(QWidget* bar, QComboBox* companySe
                               {"SpeedButton13", "上へ移動", "▲", &MapArea::moveUp},
                               {"SpeedButton14", "下へ移動", "▼", &MapArea::moveDown}};
         for (const Move& m : moves) {
-            QToolButton* b = makeButton(bar, controls, m.name, QString::fromUtf8(m.hint), QString::fromUtf8(m.text), false);
+            QToolButton* b =
+                makeButton(bar, controls, m.name, QString::fromUtf8(m.hint), QString::fromUtf8(m.text), false);
             connect(b, &QToolButton::clicked, this, [this, op = m.op] { (this->*op)(); });
         }
 
-        QToolButton* track = makeButton(bar, controls, "SpeedButton16", QStringLiteral("軌跡表示"),
-                                        QStringLiteral("軌跡"), true);
+        QToolButton* track =
+            makeButton(bar, controls, "SpeedButton16", QStringLiteral("軌跡表示"), QStringLiteral("軌跡"), true);
         track->setChecked(m_settings.boolean(Key::PlotDraw));
         connect(track, &QToolButton::toggled, this, [this](bool on) { setTrackDisplay(on); });
 
@@ -656,16 +658,18 @@ std::vector<QWidget*> MapArea::createControls(QWidget* bar, QComboBox* companySe
         }
         connect(m_subDisplay, &QButtonGroup::idClicked, this, [this](int id) { setSubDisplayMode(id); });
 
-        QToolButton* in = makeButton(bar, controls, "SpeedButton19", QStringLiteral("ズームイン"), QStringLiteral("＋"), false);
+        QToolButton* in =
+            makeButton(bar, controls, "SpeedButton19", QStringLiteral("ズームイン"), QStringLiteral("＋"), false);
         connect(in, &QToolButton::clicked, this, &MapArea::zoomIn);
-        QToolButton* out = makeButton(bar, controls, "SpeedButton20", QStringLiteral("ズームアウト"), QStringLiteral("－"), false);
+        QToolButton* out =
+            makeButton(bar, controls, "SpeedButton20", QStringLiteral("ズームアウト"), QStringLiteral("－"), false);
         connect(out, &QToolButton::clicked, this, &MapArea::zoomOut);
 
         struct Layer {
             const char* name;
             const char* hint;
             Key key;
-            char symbol;   // point type of the icon, or 0 for an airway
+            char symbol; // point type of the icon, or 0 for an airway
             Key colour;
         };
         const Layer layers[] = {
@@ -681,7 +685,8 @@ std::vector<QWidget*> MapArea::createControls(QWidget* bar, QComboBox* companySe
         for (const Layer& l : layers) {
             const QString hint = QString::fromUtf8(l.hint);
             QToolButton* b = makeButton(bar, controls, l.name, hint, hint, true);
-            b->setIcon(l.symbol ? symbolIcon(l.symbol, m_settings.colour(l.colour)) : airwayIcon(m_settings.colour(l.colour)));
+            b->setIcon(l.symbol ? symbolIcon(l.symbol, m_settings.colour(l.colour))
+                                : airwayIcon(m_settings.colour(l.colour)));
             b->setToolButtonStyle(Qt::ToolButtonIconOnly);
             b->setChecked(m_settings.boolean(l.key));
             connect(b, &QToolButton::toggled, this, [this, key = l.key](bool down) {
@@ -705,8 +710,8 @@ std::vector<QWidget*> MapArea::createControls(QWidget* bar, QComboBox* companySe
         scaleSelector->setCurrentIndex(m_scene.view().scaleIndex);
         connect(scaleSelector, &QComboBox::activated, this, [this](int index) { setScaleIndex(index); });
     }
-    m_autoSelectButton = makeButton(bar, controls, "SpeedButton8", QStringLiteral("自動新規受信選択"),
-                                    QStringLiteral("自動"), true);
+    m_autoSelectButton =
+        makeButton(bar, controls, "SpeedButton8", QStringLiteral("自動新規受信選択"), QStringLiteral("自動"), true);
     m_autoSelectButton->setEnabled(m_scene.trackStore() && m_scene.trackStore()->count() > 0);
     connect(m_autoSelectButton, &QToolButton::toggled, this, &MapArea::setAutoSelect);
     m_companySelector = companySelector;

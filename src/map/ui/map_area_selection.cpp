@@ -6,12 +6,12 @@
 
 #include "acars/sjis.h"
 #include "aircraft/aircraft_list.h"
-#include "map/ui/company_selector.h"
-#include "widgets/message_hub.h"
 #include "map/map_picture_file.h"
+#include "map/ui/company_selector.h"
 #include "map/ui/pane_widget.h"
 #include "settings/settings_store.h"
 #include "tracking/track_store.h"
+#include "widgets/message_hub.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -59,7 +59,9 @@ void MapArea::setModemPane(QWidget* pane)
 
 void MapArea::togglePane(Pane pane, bool shown)
 {
-    m_settings.setBoolean(pane == Pane::Report ? Key::ShowRep : pane == Pane::Altitude ? Key::ShowAlt : Key::ShowMod,
+    m_settings.setBoolean(pane == Pane::Report     ? Key::ShowRep
+                          : pane == Pane::Altitude ? Key::ShowAlt
+                                                   : Key::ShowMod,
                           shown);
     layout();
     redrawAllForSelection();

@@ -2,12 +2,12 @@
 #include "net/ui/chat_window.h"
 
 #include "acars/sjis.h"
-#include "widgets/message_hub.h"
 #include "net/chat_lines.h"
 #include "net/net_link.h"
 #include "net/network_sharing.h"
-#include "widgets/centre_dialog.h"
 #include "settings/settings_store.h"
+#include "widgets/centre_dialog.h"
+#include "widgets/message_hub.h"
 
 #include <QLabel>
 #include <QLineEdit>

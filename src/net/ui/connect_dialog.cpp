@@ -2,11 +2,11 @@
 #include "net/ui/connect_dialog.h"
 
 #include "acars/sjis.h"
+#include "net/net_link.h"
+#include "settings/settings_store.h"
+#include "widgets/centre_dialog.h"
 #include "widgets/dialog_buttons.h"
 #include "widgets/message_hub.h"
-#include "net/net_link.h"
-#include "widgets/centre_dialog.h"
-#include "settings/settings_store.h"
 
 #include <QCheckBox>
 #include <QFormLayout>

@@ -4,8 +4,8 @@
 #include "acars/sjis.h"
 #include "net/feed_sender.h"
 #include "settings/settings_store.h"
-#include "widgets/dialog_buttons.h"
 #include "widgets/centre_dialog.h"
+#include "widgets/dialog_buttons.h"
 
 #include <QCheckBox>
 #include <QFormLayout>
@@ -24,11 +24,16 @@ namespace {
 QString stateText(FeedSender::State state)
 {
     switch (state) {
-    case FeedSender::State::Off: return QStringLiteral("停止");
-    case FeedSender::State::Resolving: return QStringLiteral("名前解決中");
-    case FeedSender::State::Connecting: return QStringLiteral("接続中");
-    case FeedSender::State::Ready: return QStringLiteral("送信中");
-    case FeedSender::State::Waiting: return QStringLiteral("再接続待ち");
+    case FeedSender::State::Off:
+        return QStringLiteral("停止");
+    case FeedSender::State::Resolving:
+        return QStringLiteral("名前解決中");
+    case FeedSender::State::Connecting:
+        return QStringLiteral("接続中");
+    case FeedSender::State::Ready:
+        return QStringLiteral("送信中");
+    case FeedSender::State::Waiting:
+        return QStringLiteral("再接続待ち");
     }
     return {};
 }
@@ -98,11 +103,12 @@ void FeedDialog::accept()
     QStringList rejected;
     const std::vector<FeedAddress> targets = parseFeedTargets(m_targets->text(), &rejected);
     if (!rejected.isEmpty() || (targets.empty() && m_enabled->isChecked())) {
-        m_error->setText(rejected.isEmpty()
-                             ? QStringLiteral("送信先がありません")
-                             : QStringLiteral("送信先を読めません: %1 (udp:ホスト:ポート または tcp:ホスト:ポート、最大%2件)")
-                                   .arg(rejected.join(QStringLiteral(", ")))
-                                   .arg(kFeedMaxTargets));
+        m_error->setText(
+            rejected.isEmpty()
+                ? QStringLiteral("送信先がありません")
+                : QStringLiteral("送信先を読めません: %1 (udp:ホスト:ポート または tcp:ホスト:ポート、最大%2件)")
+                      .arg(rejected.join(QStringLiteral(", ")))
+                      .arg(kFeedMaxTargets));
         m_error->show();
         return;
     }

@@ -2,12 +2,12 @@
 #include "search/ui/mail_settings_dialog.h"
 
 #include "acars/sjis.h"
-#include "widgets/dialog_buttons.h"
-#include "widgets/message_hub.h"
 #include "search/smtp_client.h"
-#include "widgets/centre_dialog.h"
 #include "search/ui/sjis_length_validator.h"
 #include "settings/settings_store.h"
+#include "widgets/centre_dialog.h"
+#include "widgets/dialog_buttons.h"
+#include "widgets/message_hub.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -35,8 +35,7 @@ QLineEdit* field(QWidget* parent, const char* name)
 
 } // namespace
 
-MailSettingsDialog::MailSettingsDialog(SettingsStore& settings, QWidget* parent)
-    : QDialog(parent), m_settings(settings)
+MailSettingsDialog::MailSettingsDialog(SettingsStore& settings, QWidget* parent) : QDialog(parent), m_settings(settings)
 {
     setWindowTitle(QStringLiteral("メール設定"));
     setModal(true);

@@ -3,11 +3,11 @@
 #include "widgets/modal_over.h"
 
 #include "acars/sjis.h"
+#include "search/search_watch.h"
+#include "search/ui/sjis_length_validator.h"
+#include "widgets/centre_dialog.h"
 #include "widgets/dialog_buttons.h"
 #include "widgets/message_hub.h"
-#include "search/search_watch.h"
-#include "widgets/centre_dialog.h"
-#include "search/ui/sjis_length_validator.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -26,8 +26,7 @@ SearchEntryDialog::SearchEntryDialog(SearchWatch& watch, QWidget* parent) : QDia
     m_pattern = new QLineEdit(this);
     m_pattern->setObjectName(QStringLiteral("Edit1"));
     // Registrations and flight numbers are received in capitals: so is a pattern.
-    m_pattern->setValidator(
-        new SjisLengthValidator(kPatternEditorBytes, m_pattern, SjisLengthValidator::Case::Upper));
+    m_pattern->setValidator(new SjisLengthValidator(kPatternEditorBytes, m_pattern, SjisLengthValidator::Case::Upper));
     m_remark = new QLineEdit(this);
     m_remark->setObjectName(QStringLiteral("Edit3"));
     m_remark->setValidator(new SjisLengthValidator(kRemarkEditorBytes, m_remark));

@@ -5,13 +5,13 @@
 #include "widgets/modal_over.h"
 
 #include "acars/sjis.h"
-#include "widgets/message_hub.h"
 #include "search/search_watch.h"
-#include "widgets/tool_button.h"
-#include "widgets/centre_dialog.h"
 #include "search/ui/mail_settings_dialog.h"
 #include "search/ui/search_entry_dialog.h"
 #include "settings/settings_store.h"
+#include "widgets/centre_dialog.h"
+#include "widgets/message_hub.h"
+#include "widgets/tool_button.h"
 
 #include <QEvent>
 #include <QGridLayout>
@@ -22,11 +22,11 @@
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QSoundEffect>
+#include <QSpinBox>
 #include <QStatusBar>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QUrl>
-#include <QSpinBox>
 #include <QVBoxLayout>
 #include <utility>
 
@@ -82,8 +82,8 @@ SearchWindow::SearchWindow(SearchWatch& watch, SettingsStore& settings, QWidget*
     m_mailSetup = makeToolButton(tools, "SpeedButton5", QStringLiteral("メール通知設定"),
                                  QStringLiteral("メール通知設定"), false);
     m_mail = makeToolButton(tools, "SpeedButton1", QStringLiteral("メール"), QStringLiteral("メール通知"), true);
-    m_testMail = makeToolButton(tools, "SpeedButton6", QStringLiteral("テスト"), QStringLiteral("テストメール送信"),
-                                false);
+    m_testMail =
+        makeToolButton(tools, "SpeedButton6", QStringLiteral("テスト"), QStringLiteral("テストメール送信"), false);
     m_popUp = makeToolButton(tools, "SpeedButton7", QStringLiteral("ポップアップ"),
                              QStringLiteral("受信時にポップアップ"), true);
     m_sound = makeToolButton(tools, "SpeedButton8", QStringLiteral("サウンド"),
@@ -100,7 +100,8 @@ SearchWindow::SearchWindow(SearchWatch& watch, SettingsStore& settings, QWidget*
     m_mailHold->setSuffix(QStringLiteral("分"));
     m_mailHold->setToolTip(QStringLiteral("同じ機体のメールとサウンドを控える時間"));
     m_mailHold->setValue(std::clamp(settings.integer(Key::MailHold), 0, 1440));
-    connect(m_mailHold, &QSpinBox::valueChanged, this, [&settings](int minutes) { settings.setInteger(Key::MailHold, minutes); });
+    connect(m_mailHold, &QSpinBox::valueChanged, this,
+            [&settings](int minutes) { settings.setInteger(Key::MailHold, minutes); });
     for (QToolButton* b : {m_add, m_edit, m_delete, m_mailSetup, m_mail})
         toolRow->addWidget(b);
     toolRow->addWidget(m_mailHold);
@@ -113,8 +114,8 @@ SearchWindow::SearchWindow(SearchWatch& watch, SettingsStore& settings, QWidget*
     m_list = new QTreeWidget(listGroup);
     m_list->setObjectName(QStringLiteral("ListView1"));
     m_list->setColumnCount(4);
-    m_list->setHeaderLabels({QStringLiteral("Search"), QStringLiteral("Hit"), QStringLiteral("LastTime"),
-                             QStringLiteral("Remarks")});
+    m_list->setHeaderLabels(
+        {QStringLiteral("Search"), QStringLiteral("Hit"), QStringLiteral("LastTime"), QStringLiteral("Remarks")});
     m_list->setRootIsDecorated(false);
     m_list->setItemsExpandable(false);
     m_list->setUniformRowHeights(true);

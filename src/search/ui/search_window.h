@@ -72,7 +72,7 @@ private:
     SearchWatch& m_watch;
     SettingsStore& m_settings;
     QWidget* m_owner;
-    QPoint m_savedFrame; // where the frame goes at the first showing; (0, 0): centred
+    QPoint m_savedFrame;                // where the frame goes at the first showing; (0, 0): centred
     QToolButton* m_mail = nullptr;      // SpeedButton1
     QToolButton* m_delete = nullptr;    // SpeedButton2
     QToolButton* m_edit = nullptr;      // SpeedButton3
@@ -84,9 +84,9 @@ private:
     QToolButton* m_log = nullptr;       // SpeedButton9
     QSpinBox* m_mailHold = nullptr;     // [Mail] MailHold
     QTreeWidget* m_list = nullptr;
-    QLabel* m_registration = nullptr;   // Panel1
-    QLabel* m_flight = nullptr;         // Panel2
-    QLabel* m_remark = nullptr;         // Panel3
+    QLabel* m_registration = nullptr; // Panel1
+    QLabel* m_flight = nullptr;       // Panel2
+    QLabel* m_remark = nullptr;       // Panel3
     QPlainTextEdit* m_memo = nullptr;
     QStatusBar* m_status = nullptr;
     SearchEntryDialog* m_entryDialog = nullptr;
