@@ -410,10 +410,12 @@ std::array<Score, 3> runIqPoint(const Point& p, const IqPath& path, double& chan
         runs[static_cast<size_t>(c)] = std::make_unique<Run>(c);
     std::vector<gen::Burst> sent;
     const gen::IqOptions first = path.options(p, 0);
-    IqChannelizer channelizer(IqTuning{first.rateHz, first.centreHz, first.channelHz}, [&runs](CaptureSamples block) {
-        for (auto& run : runs)
-            run->station.ProcessCaptureBlock(block, QDateTime());
-    });
+    IqChannelizer channelizer(IqTuning{first.rateHz, first.centreHz, first.channelHz},
+                              [&runs](const ChannelBlock& channelBlock) {
+                                  const CaptureBlock block = channelBlock.stereo();
+                                  for (auto& run : runs)
+                                      run->station.ProcessCaptureBlock(block, QDateTime());
+                              });
     int part = 0;
     for (const Stretch& s : pointStretches(p)) {
         sent.insert(sent.end(), s.bursts.begin(), s.bursts.end());
@@ -496,7 +498,7 @@ void iqCpu(double rateHz)
         const double start = cpuSeconds();
         for (int pass = 0; pass < passes; ++pass) {
             IqChannelizer channelizer(IqTuning{rateHz, iq.centreHz, iq.channelHz},
-                                      [&blocks](CaptureSamples) { ++blocks; });
+                                      [&blocks](const ChannelBlock&) { ++blocks; });
             for (size_t at = 0; at < bytes.size(); at += 65536)
                 channelizer.push(
                     format, std::span<const std::byte>(bytes).subspan(at, std::min<size_t>(65536, bytes.size() - at)));

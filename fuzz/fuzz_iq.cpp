@@ -46,13 +46,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (!CheckIqTuning(reader->tuning()).empty())
         fuzz::fail("an IQ file was opened with an unusable tuning");
     std::vector<CaptureBlock> blocks;
-    CaptureBlock block{};
+    ChannelBlock block;
     while (blocks.size() < 64 && reader->read(block))
-        blocks.push_back(block);
+        blocks.push_back(block.stereo());
 
     // The second pass, straight into a channelizer.
     std::vector<CaptureBlock> again;
-    IqChannelizer channelizer(reader->tuning(), [&](CaptureSamples b) {
+    IqChannelizer channelizer(reader->tuning(), [&](const ChannelBlock& channelBlock) {
+        const CaptureBlock b = channelBlock.stereo();
         if (again.size() < blocks.size())
             std::copy(b.begin(), b.end(), again.emplace_back().begin());
     });

@@ -55,7 +55,7 @@ bool CaptureInput::open(const SettingsStore& settings, const QString& appDir, QS
         if (!m_sdr->open(options, message))
             return false;
         m_tuned = true;
-        m_channelMhz = {options.freq1Hz / 1e6, options.freq2Hz / 1e6};
+        setTuned(options.frequenciesHz);
         return true;
     }
     if (!source.empty()) {
@@ -71,13 +71,13 @@ bool CaptureInput::open(const SettingsStore& settings, const QString& appDir, QS
             return false;
         if (isIqFileName(source)) {
             const IqFileSettings iq = iqFileSettings(settings);
-            m_tuned = true;
-            m_channelMhz = {iq.channelHz[0] / 1e6, iq.channelHz[1] / 1e6};
+            setTuned(iq.channelHz);
         }
         return true;
     }
     if (!m_sound)
-        m_sound = std::make_unique<SoundCapture>(m_deliver);
+        m_sound = std::make_unique<SoundCapture>(
+            [this](CaptureSamples block) { m_deliver(ChannelBlock::fromStereo(block)); });
     switch (m_sound->open(settings.integer(Key::Input))) {
     case AudioOpenResult::Ok:
         return true;
@@ -108,8 +108,19 @@ bool CaptureInput::isOpen() const
 
 void CaptureInput::scannerFrequenciesChanged(const SettingsStore& settings)
 {
-    if (!m_tuned)
-        m_channelMhz = {scannerMhz(settings, Key::WaveFreq1), scannerMhz(settings, Key::WaveFreq2)};
+    if (m_tuned)
+        return;
+    m_channelMhz = {};
+    m_channelMhz[0] = scannerMhz(settings, Key::WaveFreq1);
+    m_channelMhz[1] = scannerMhz(settings, Key::WaveFreq2);
+}
+
+void CaptureInput::setTuned(const std::vector<double>& hz)
+{
+    m_tuned = true;
+    m_channelMhz = {};
+    for (size_t c = 0; c < hz.size() && c < m_channelMhz.size(); ++c)
+        m_channelMhz[c] = hz[c] / 1e6;
 }
 
 } // namespace varnesk

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "app/block_assembler.h"
+#include "receiver/audio_format.h"
 
 #include <QString>
 
@@ -14,6 +15,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace varnesk {
 
@@ -32,7 +34,8 @@ extern const QString kCaptureBufferFailed;
 
 class CaptureInput {
 public:
-    using Deliver = std::function<void(CaptureSamples)>;
+    // Every source hands on blocks of all its channels (the sound card two).
+    using Deliver = std::function<void(const ChannelBlock&)>;
     // A live device stopped delivering (unplugged, failed) and closed itself.
     using Lost = std::function<void(const QString& message)>;
 
@@ -49,10 +52,10 @@ public:
     void close();
     bool isOpen() const;
 
-    // The frequencies in MHz of channels 0 and 1 of the input last opened:
-    // the tuned ones of a radio or IQ recording, else [Wave] Freq1 / Freq2
-    // (the scanners'); nullopt where not known.
-    const std::array<std::optional<double>, 2>& channelMhz() const { return m_channelMhz; }
+    // The frequencies in MHz of the channels of the input last opened: the
+    // tuned ones of a radio or IQ recording, else [Wave] Freq1 / Freq2 for
+    // channels 0 and 1 (the scanners'); nullopt where not known.
+    const std::array<std::optional<double>, kMaxRadioChannels>& channelMhz() const { return m_channelMhz; }
     // The scanners' frequencies again after [Wave] Freq1 / Freq2 changed
     // (a radio or IQ recording keeps its own).
     void scannerFrequenciesChanged(const SettingsStore& settings);
@@ -67,7 +70,8 @@ private:
     std::unique_ptr<SoundCapture> m_sound;
     std::unique_ptr<FileCaptureSource> m_file;
     std::unique_ptr<SdrCaptureSource> m_sdr;
-    std::array<std::optional<double>, 2> m_channelMhz{};
+    std::array<std::optional<double>, kMaxRadioChannels> m_channelMhz{};
+    void setTuned(const std::vector<double>& hz);
     bool m_tuned = false; // the open input knows its own frequencies
 };
 

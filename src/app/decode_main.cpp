@@ -8,6 +8,7 @@
 #include "acars/raw_text.h"
 #include "acars/sjis.h"
 #include "app/receive_pipeline.h"
+#include "decode/block_context.h"
 #include "decode/date_time_text.h"
 #include "map/map_scene.h"
 #include "map/modem_indicators.h"
@@ -45,21 +46,25 @@ constexpr const char* kUsage =
     "          S16LE 22050 Hz on standard input, an IQ recording (*.cu8, *.cs8,\n"
     "          *.cs16, *.cf32; *.raw, *.iq and *.bin in [Sdr] IqFormat), or a RAW\n"
     "          text log (*.log); inputs run in order through one receiver and one\n"
-    "          decoder. An IQ recording's frequency 1 is the left channel and\n"
-    "          frequency 2 the right; its sample rate and centre come from its name\n"
+    "          decoder. An IQ recording gives one channel per frequency: frequency 1\n"
+    "          is the left channel ([Lch]), 2 the right ([Rch]), 3 ... 16 are [C03] ...\n"
+    "          [C16]; its sample rate and centre come from its name\n"
     "          (..._131700000Hz_2400000sps.cu8, ..._131.7MHz_2.4Msps..., rtl_433's\n"
     "          ..._131.7M_2400k..., gqrx_DATE_TIME_FREQ_RATE_fc.raw), else from [Sdr]\n"
     "  --iq-rate SPS  sample rate of IQ inputs (default [Sdr] SampleRate); given,\n"
     "          it wins over the name, like --iq-centre and --iq-format\n"
     "  --iq-centre MHZ  centre frequency of IQ inputs (default [Sdr] Centre;\n"
-    "          0 = midway between the two frequencies)\n"
+    "          0 = midway between the lowest and highest frequency)\n"
     "  --iq-format cu8|cs8|cs16|cf32  sample format of IQ inputs\n"
-    "  --freq1 MHZ, --freq2 MHZ  the two channel frequencies (default [Sdr] Freq1\n"
-    "          and Freq2, 131.45 and 131.95)\n"
+    "  --freqs \"MHZ MHZ ...\"  the channel frequencies of IQ inputs, 1 to 16,\n"
+    "          separated by spaces or commas (default [Sdr] Frequencies,\n"
+    "          131.450 131.950)\n"
+    "  --freq1 MHZ, --freq2 MHZ  the first two of them alone\n"
     "  --ini   settings file (default: varnesk.ini beside this program)\n"
     "  --view  the text window view whose entries are printed (Shift-JIS,\n"
     "          CR LF): raw, prc or mes (default raw, or [Txt] TxtType of --ini)\n"
-    "  --dual  channels to decode: 1 = left only, 2 = left and right (default 2)\n"
+    "  --dual  channels to decode: 1 = left (channel 1) only, 2 = every channel\n"
+    "          (default 2)\n"
     "  --demod  the demodulators that deliver frames: classic (the classic chain\n"
     "          alone), coherent (the coherent one with soft repair alone; the\n"
     "          classic chain's filters still feed the spectrum and OVR) or both,\n"
@@ -107,6 +112,7 @@ struct Options {
     // IQ inputs: given values stand in for the [Sdr] settings.
     std::optional<double> iqRateHz, iqCentreHz, freq1Hz, freq2Hz;
     std::optional<varnesk::IqFormat> iqFormat;
+    std::vector<double> freqsHz; // --freqs
 };
 
 // A number with an optional k or M, such as 2400000, 2400k or 2.4M.
@@ -173,6 +179,13 @@ std::optional<Options> parseOptions(const QStringList& args)
                 (arg == QLatin1String("--iq-centre") ? options.iqCentreHz
                  : arg == QLatin1String("--freq1")   ? options.freq1Hz
                                                      : options.freq2Hz) = *v * 1e6;
+        } else if (arg == QLatin1String("--freqs") && hasValue) {
+            std::string error;
+            options.freqsHz = varnesk::parseFrequencyList(args[++i].toStdString(), error);
+            if (options.freqsHz.empty()) {
+                std::fprintf(stderr, "varnesk-decode: --freqs: %s\n", error.c_str());
+                return std::nullopt;
+            }
         } else if (arg == QLatin1String("--iq-format") && hasValue) {
             options.iqFormat = varnesk::iqFormatFromName(args[++i].toStdString());
             if (!options.iqFormat) {
@@ -238,26 +251,35 @@ void printStats(const varnesk::ReceivePipeline& pipeline, uint64_t blocks, doubl
     const double audioSeconds = static_cast<double>(blocks) * varnesk::kFramesPerBlock / varnesk::kSampleRateHz;
     std::fprintf(stderr, "audio: %.1f s in %.2f s, %.1f times real time\n", audioSeconds, seconds,
                  seconds > 0 ? audioSeconds / seconds : 0.0);
-    const char* sources[] = {"left", "right", "network/RAW"};
+    // Channels 1 and 2 are "left" and "right", 3 … 16 "C03" … "C16".
+    auto channelName = [](int c) {
+        return c == 0 ? std::string("left") : c == 1 ? std::string("right") : std::string(varnesk::radioTag(c));
+    };
+    auto sourceName = [&](int s) {
+        return s == static_cast<int>(varnesk::FrameSource::Network) ? std::string("network/RAW")
+               : s < 2                                              ? channelName(s)
+                                                                    : channelName(s - 1);
+    };
+    const int channels = std::max(pipeline.channelCount(), 2);
     // Per channel, every sync found ends one way or is still open:
     // syncs = delivered + parity breaks + bad CRC + length-limit closes + overruns + open.
-    for (int c = 0; c < varnesk::kReceiverChannels; ++c) {
+    for (int c = 0; c < channels; ++c) {
         const varnesk::ReceiverCounts& r = pipeline.receiver().counts(c);
         std::fprintf(
             stderr,
             "receiver %s: syncs %llu, delivered %llu, parity breaks %llu, bad CRC %llu, "
             "length-limit closes %llu, buffer overruns %llu, capture open %llu\n",
-            sources[c], static_cast<unsigned long long>(r.syncsFound),
+            channelName(c).c_str(), static_cast<unsigned long long>(r.syncsFound),
             static_cast<unsigned long long>(r.framesDelivered), static_cast<unsigned long long>(r.parityBreaks),
             static_cast<unsigned long long>(r.badCrc), static_cast<unsigned long long>(r.lengthLimitCloses),
             static_cast<unsigned long long>(r.bufferOverruns), static_cast<unsigned long long>(r.capturesOpen));
     }
-    for (int c = 0; c < varnesk::kReceiverChannels; ++c) {
+    for (int c = 0; c < channels; ++c) {
         const varnesk::CoherentCounts& r = pipeline.coherent().counts(c);
         std::fprintf(stderr,
                      "coherent %s: syncs %llu, delivered %llu, repaired %llu (%llu bits), lost %llu "
                      "(guard refusals %llu), capture open %llu\n",
-                     sources[c], static_cast<unsigned long long>(r.syncsFound),
+                     channelName(c).c_str(), static_cast<unsigned long long>(r.syncsFound),
                      static_cast<unsigned long long>(r.framesDelivered),
                      static_cast<unsigned long long>(r.framesRepaired), static_cast<unsigned long long>(r.bitsRepaired),
                      static_cast<unsigned long long>(r.framesLost), static_cast<unsigned long long>(r.guardRefusals),
@@ -269,12 +291,12 @@ void printStats(const varnesk::ReceivePipeline& pipeline, uint64_t blocks, doubl
                  static_cast<unsigned long long>(merged.passedCoherent),
                  static_cast<unsigned long long>(merged.duplicates));
     const varnesk::DecodeCountTable& decoded = pipeline.decode().decoder.counts();
-    for (int s = 0; s < varnesk::kFrameSources; ++s) {
+    for (int s = 0; s < std::min(varnesk::kFrameSources, channels + 1); ++s) {
         const varnesk::DecodeCounts& d = decoded[static_cast<size_t>(s)];
         std::fprintf(stderr,
                      "decoder %s: frames %llu, downlinks %llu, uplinks %llu, chat lines %llu, too short %llu, "
                      "invalid flight number %llu\n",
-                     sources[s], static_cast<unsigned long long>(d.frames),
+                     sourceName(s).c_str(), static_cast<unsigned long long>(d.frames),
                      static_cast<unsigned long long>(d.downlinks), static_cast<unsigned long long>(d.uplinks),
                      static_cast<unsigned long long>(d.chatLines), static_cast<unsigned long long>(d.tooShort),
                      static_cast<unsigned long long>(d.badFlight));
@@ -322,7 +344,7 @@ int main(int argc, char** argv)
 
     const QDateTime start = QDateTime::currentDateTime();
     // The channel frequencies of the input being read, in MHz, when it tells them.
-    std::array<std::optional<double>, 2> channelMhz{};
+    std::array<std::optional<double>, varnesk::kMaxRadioChannels> channelMhz{};
     varnesk::ReceivePipeline pipeline(settings,
                                       varnesk::AppPaths::make(appDir, QStringLiteral("varnesk"), false, start));
     pipeline.setProcessingEnabled(true);
@@ -344,7 +366,7 @@ int main(int argc, char** argv)
                                  if (frame.repairedBits > 0)
                                      tag += " " + std::to_string(frame.repairedBits) + " bits repaired";
                              }
-                             const std::string line = std::string(frame.channel == 0 ? "[Lch]" : "[Rch]")
+                             const std::string line = "[" + std::string(varnesk::radioTag(frame.channel)) + "]"
                                                       + varnesk::dateTimeText(blockTime) + tag + ">"
                                                       + varnesk::renderFrameRawText(frame.slots, frame.bitCount) + "\n";
                              std::fwrite(line.data(), 1, line.size(), stdout);
@@ -358,7 +380,11 @@ int main(int argc, char** argv)
         QObject::connect(&pipeline, &varnesk::ReceivePipeline::frameCaptured, &pipeline,
                          [station, &channelMhz](const varnesk::CapturedFrame& frame, const QDateTime& blockTime) {
                              const std::optional<std::string> line = varnesk::capturedFrameFeedLine(
-                                 frame, channelMhz[static_cast<size_t>(frame.channel & 1)], blockTime, station);
+                                 frame,
+                                 frame.channel >= 0 && frame.channel < varnesk::kMaxRadioChannels
+                                     ? channelMhz[static_cast<size_t>(frame.channel)]
+                                     : std::nullopt,
+                                 blockTime, station);
                              if (line)
                                  std::fwrite(line->data(), 1, line->size(), stdout);
                          });
@@ -394,16 +420,25 @@ int main(int argc, char** argv)
         iqSettings.format = *options->iqFormat;
         iqSettings.formatGiven = true;
     }
-    if (options->freq1Hz)
+    if (!options->freqsHz.empty()) {
+        iqSettings.channelHz = options->freqsHz;
+        iqSettings.frequencyError.clear();
+    }
+    if (options->freq1Hz) {
+        iqSettings.channelHz.resize(std::max<size_t>(iqSettings.channelHz.size(), 1));
         iqSettings.channelHz[0] = *options->freq1Hz;
-    if (options->freq2Hz)
+    }
+    if (options->freq2Hz) {
+        iqSettings.channelHz.resize(std::max<size_t>(iqSettings.channelHz.size(), 2));
         iqSettings.channelHz[1] = *options->freq2Hz;
+    }
 
     int status = 0;
     uint64_t blocks = 0;
     QElapsedTimer clock;
     clock.start();
-    varnesk::CaptureBlock block;
+    varnesk::CaptureBlock stereo;
+    varnesk::ChannelBlock block;
     for (const std::string& input : options->inputs) {
         if (input.size() > 4 && input.ends_with(".log")) {
             if (!pipeline.decode().import.importFile(QString::fromLocal8Bit(input.c_str()))) {
@@ -426,13 +461,24 @@ int main(int argc, char** argv)
         }
         for (size_t c = 0; c < channelMhz.size(); ++c)
             channelMhz[c] =
-                iq ? std::optional<double>(iq->tuning().channelHz[c] / 1e6)
-                   : std::optional<double>(settings.real(c == 0 ? varnesk::Key::WaveFreq1 : varnesk::Key::WaveFreq2));
-        while (audio ? audio->read(block) : iq->read(block)) {
+                iq ? (c < iq->tuning().channelHz.size() ? std::optional<double>(iq->tuning().channelHz[c] / 1e6)
+                                                        : std::nullopt)
+                : c < 2
+                    ? std::optional<double>(settings.real(c == 0 ? varnesk::Key::WaveFreq1 : varnesk::Key::WaveFreq2))
+                    : std::nullopt;
+        auto next = [&] {
+            if (iq)
+                return iq->read(block);
+            if (!audio->read(stereo))
+                return false;
+            block = varnesk::ChannelBlock::fromStereo(stereo);
+            return true;
+        };
+        while (next()) {
             const auto ms = static_cast<qint64>(
                 std::llround(static_cast<double>(blocks) * varnesk::kFramesPerBlock * 1000.0 / varnesk::kSampleRateHz));
             blockTime = start.addMSecs(ms);
-            pipeline.ProcessCaptureBlock(block, blockTime);
+            pipeline.ProcessChannelBlock(block, blockTime);
             ++blocks;
         }
     }

@@ -19,14 +19,29 @@ namespace varnesk {
 namespace {
 
 // The receiver's WAV or IQ reader as the file source's block reader.
-template <typename Reader>
-class ReaderBlocks : public BlockReader {
+class IqBlocks : public BlockReader {
 public:
-    explicit ReaderBlocks(std::unique_ptr<Reader> source) : m_source(std::move(source)) { }
-    bool next(std::span<int16_t, kCaptureBlockSamples> out) override { return m_source->read(out); }
+    explicit IqBlocks(std::unique_ptr<IqFileReader> source) : m_source(std::move(source)) { }
+    bool next(ChannelBlock& out) override { return m_source->read(out); }
 
 private:
-    std::unique_ptr<Reader> m_source;
+    std::unique_ptr<IqFileReader> m_source;
+};
+
+class WavBlocks : public BlockReader {
+public:
+    explicit WavBlocks(std::unique_ptr<AudioFileReader> source) : m_source(std::move(source)) { }
+    bool next(ChannelBlock& out) override
+    {
+        if (!m_source->read(m_stereo))
+            return false;
+        out = ChannelBlock::fromStereo(m_stereo);
+        return true;
+    }
+
+private:
+    std::unique_ptr<AudioFileReader> m_source;
+    CaptureBlock m_stereo{};
 };
 
 } // namespace
@@ -37,10 +52,10 @@ std::unique_ptr<BlockReader> openCaptureFile(const std::string& path, const Sett
     std::unique_ptr<BlockReader> blocks;
     if (isIqFileName(path)) {
         if (auto iq = IqFileReader::open(path, iqFileSettings(settings), reason))
-            blocks = std::make_unique<ReaderBlocks<IqFileReader>>(std::move(iq));
+            blocks = std::make_unique<IqBlocks>(std::move(iq));
     } else if (path != "-") { // "-" would mean standard input to the reader; for the program it is a file name
         if (auto wav = AudioFileReader::open(path, reason))
-            blocks = std::make_unique<ReaderBlocks<AudioFileReader>>(std::move(wav));
+            blocks = std::make_unique<WavBlocks>(std::move(wav));
     }
     if (!blocks)
         error = QString::fromStdString(reason);
@@ -184,7 +199,7 @@ void FileCaptureSource::onPipeReadable()
             continue;
         ++blocks;
         ++m_delivered;
-        m_deliver(m_assembler.take());
+        m_deliver(ChannelBlock::fromStereo(m_assembler.take()));
         if (generation != m_generation)
             return;
     }

@@ -22,12 +22,13 @@ namespace varnesk {
 
 class SettingsStore;
 
-// Yields a file's audio as CaptureBlocks, already converted to 22050 Hz stereo 16-bit.
+// Yields a file's audio as blocks of 22050 Hz 16-bit channels (two from a WAV
+// file, one per frequency from an IQ recording).
 class BlockReader {
 public:
     virtual ~BlockReader() = default;
     // Fills the next block; false at the end of the data.
-    virtual bool next(std::span<int16_t, kCaptureBlockSamples> out) = 0;
+    virtual bool next(ChannelBlock& out) = 0;
 };
 
 // Opens a WAV file as a BlockReader; on failure returns null and sets error
@@ -41,7 +42,7 @@ std::unique_ptr<BlockReader> openCaptureFile(const std::string& path, const Sett
 
 class FileCaptureSource {
 public:
-    using Deliver = std::function<void(CaptureSamples)>;
+    using Deliver = std::function<void(const ChannelBlock&)>;
 
     FileCaptureSource(Deliver deliver, BlockReaderFactory openFile);
     ~FileCaptureSource();
@@ -71,7 +72,7 @@ private:
     BlockReaderFactory m_openFile;
 
     std::unique_ptr<BlockReader> m_reader;
-    std::array<int16_t, kCaptureBlockSamples> m_block{};
+    ChannelBlock m_block{};
     QTimer m_timer;
     QElapsedTimer m_clock;
     uint64_t m_clockBase = 0; // blocks delivered when m_clock was started

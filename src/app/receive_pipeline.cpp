@@ -2,6 +2,7 @@
 #include "app/receive_pipeline.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace varnesk {
 
@@ -34,17 +35,43 @@ void ReceivePipeline::ProcessCaptureBlock(CaptureBlockSpan block, const QDateTim
 {
     if (!m_processingEnabled)
         return;
+    ChannelBlock channels = ChannelBlock::fromStereo(block);
+    for (size_t c = 0; c < carrier.dbfs.size(); ++c)
+        if (carrier.dbfs[c])
+            channels.carrierDb[c] = static_cast<float>(*carrier.dbfs[c]);
+    ProcessChannelBlock(channels, blockTime);
+}
+
+void ReceivePipeline::ProcessChannelBlock(const ChannelBlock& block)
+{
+    ProcessChannelBlock(block, QDateTime::currentDateTime());
+}
+
+void ReceivePipeline::ProcessChannelBlock(const ChannelBlock& block, const QDateTime& blockTime)
+{
+    if (!m_processingEnabled)
+        return;
     ++m_blocksProcessed;
-    Q_EMIT captureBlockArrived(block);
+    const int sourceChannels = std::clamp(block.channels, 1, kMaxRadioChannels);
+    if (sourceChannels != m_channelCount) {
+        m_channelCount = sourceChannels;
+        Q_EMIT channelCountChanged(m_channelCount);
+    }
+    block.toStereo(m_stereo);
+    Q_EMIT captureBlockArrived(CaptureBlockSpan(m_stereo));
     // Dual is read block by block, so a change in the input dialog takes
-    // effect with the next block; 0 (a server that does not decode) processes nothing.
-    const int channels = std::clamp(m_settings.integer(Key::Dual), 0, kCaptureChannels);
-    for (int c = 0; c < channels; ++c)
+    // effect with the next block; 0 (a server that does not decode) processes
+    // nothing, 1 channel 1 alone, 2 every channel of the source.
+    const int dual = std::clamp(m_settings.integer(Key::Dual), 0, 2);
+    const int channels = dual == 2 ? sourceChannels : std::min(dual, sourceChannels);
+    for (int c = 0; c < channels; ++c) {
+        const auto& in = block.samples[static_cast<size_t>(c)];
         for (int n = 0; n < kFramesPerBlock; ++n)
-            m_channel[c][n] = block[static_cast<size_t>(n * kCaptureChannels + c)];
-    for (int c = 0; c < channels; ++c)
+            m_channel[c][n] = in[static_cast<size_t>(n)];
+        const float db = block.carrierDb[static_cast<size_t>(c)];
         m_level.addBlock(c, std::span<const double, kFramesPerBlock>(m_channel[c], kFramesPerBlock),
-                         carrier.dbfs[static_cast<size_t>(c)]);
+                         std::isfinite(db) ? std::optional<double>(db) : std::nullopt);
+    }
     // Every frame carries its level, whichever demodulator found it.
     auto withLevel = [this](CapturedFrame frame) {
         if (!frame.levelDb)
@@ -52,39 +79,47 @@ void ReceivePipeline::ProcessCaptureBlock(CaptureBlockSpan block, const QDateTim
         return frame;
     };
     // The coherent demodulator reads the raw samples, so it runs first; the
-    // classic chain then filters them in place (both channels side by side
-    // when there are two). Channel 0's frames are handed on, then channel 1's;
-    // with both demodulators, every frame passes the merge first.
+    // classic chain then filters them in place (two channels side by side
+    // where there are two). Channel 1's frames are handed on first, then
+    // channel 2's and so on; with both demodulators, every frame passes the merge first.
     const auto choice = static_cast<DemodulatorChoice>(std::clamp(m_settings.integer(Key::Demodulator), 0, 2));
-    std::array<std::optional<CapturedFrame>, kCaptureChannels> second;
-    std::array<uint64_t, kCaptureChannels> refusedBefore{};
+    std::array<std::optional<CapturedFrame>, kMaxRadioChannels> second;
+    std::array<uint64_t, kMaxRadioChannels> refusedBefore{};
     if (choice != DemodulatorChoice::Classic)
         for (int c = 0; c < channels; ++c) {
             refusedBefore[static_cast<size_t>(c)] = m_coherent.counts(c).guardRefusals;
             second[static_cast<size_t>(c)] =
                 m_coherent.processChannel(c, std::span<const double, kFramesPerBlock>(m_channel[c], kFramesPerBlock));
         }
-    std::array<std::optional<CapturedFrame>, kCaptureChannels> first;
+    std::array<std::optional<CapturedFrame>, kMaxRadioChannels> first;
     auto samples = [this](int c) { return std::span<double, kFramesPerBlock>(m_channel[c], kFramesPerBlock); };
     if (choice == DemodulatorChoice::Coherent) {
         // The classic chain's frames would add nothing: only its filters run,
         // for the spectrum and OVR; SYN and ERR follow the coherent demodulator
         // (a frame being received; one whose best repair was refused, as a
         // capture with a bad CRC lights ERR).
-        if (channels == 2)
+        int c = 0;
+        if (channels >= 2) {
             m_receiver.filterChannels(samples(0), samples(1));
-        else if (channels == 1)
-            m_receiver.filterChannel(0, samples(0));
-        for (int c = 0; c < channels; ++c) {
+            c = 2;
+        }
+        for (; c < channels; ++c)
+            m_receiver.filterChannel(c, samples(c));
+        for (c = 0; c < channels; ++c) {
             ChannelState& lamps = m_receiver.channel(c);
             lamps.synShown = m_coherent.channel(c).tracking;
             if (m_coherent.counts(c).guardRefusals != refusedBefore[static_cast<size_t>(c)])
                 lamps.errCount = 0;
         }
-    } else if (channels == 2) {
-        first = m_receiver.processChannels(samples(0), samples(1));
-    } else if (channels == 1) {
-        first[0] = m_receiver.processChannel(0, samples(0));
+    } else {
+        int c = 0;
+        for (; c + 1 < channels; c += 2) {
+            auto pair = m_receiver.processPair(c, c + 1, samples(c), samples(c + 1));
+            first[static_cast<size_t>(c)] = pair[0];
+            first[static_cast<size_t>(c + 1)] = pair[1];
+        }
+        if (c < channels)
+            first[static_cast<size_t>(c)] = m_receiver.processChannel(c, samples(c));
     }
     for (int c = 0; c < channels; ++c) {
         const std::optional<CapturedFrame>& frame = first[static_cast<size_t>(c)];

@@ -20,7 +20,9 @@
 #include <QDateTime>
 #include <QObject>
 
+#include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 
 namespace varnesk {
@@ -55,9 +57,18 @@ public:
     // A block from a source that knows each channel's carrier level over it
     // (see FrameLevel): the frames' levels come from these instead of the audio.
     void ProcessCaptureBlock(CaptureBlockSpan block, const QDateTime& blockTime, const CarrierLevels& carrier);
+    // A block of every channel of a source (an IQ source gives up to 16).
+    // [Wave] Dual 1 decodes channel 1 alone, 2 every channel; channels 1 and 2
+    // are handed on as left and right, channels 3 … 16 tagged "C03" … "C16".
+    // A frame from a channel whose carrier level the block tells carries the
+    // carrier's mean level over the frame (FrameLevel), else its audio's.
+    void ProcessChannelBlock(const ChannelBlock& block);
+    void ProcessChannelBlock(const ChannelBlock& block, const QDateTime& blockTime);
+    // Channels of the last block processed (2 until a source tells otherwise).
+    int channelCount() const { return m_channelCount; }
 
-    // The hand-off of a checked frame from the receiver (channel 0 or 1): to
-    // the block decoder with the tag "Lch" / "Rch", or in a client station as
+    // The hand-off of a checked frame from the receiver (channel 0 … 15): to
+    // the block decoder with the tag "Lch" / "Rch" / "C03" …, or in a client station as
     // a raw line to the server instead (it comes back from the server like
     // every other station's).
     void onFrameCaptured(const CapturedFrame& frame, const QDateTime& blockTime);
@@ -71,7 +82,8 @@ public:
     // The shifted signal of the last block of channel c (what the spectrum shows).
     std::span<const double, kFramesPerBlock> channelSamples(int c) const
     {
-        return std::span<const double, kFramesPerBlock>(m_channel[c == 1 ? 1 : 0], kFramesPerBlock);
+        return std::span<const double, kFramesPerBlock>(m_channel[c > 0 && c < kMaxRadioChannels ? c : 0],
+                                                        kFramesPerBlock);
     }
     uint64_t blocksProcessed() const { return m_blocksProcessed; }
 
@@ -96,13 +108,17 @@ Q_SIGNALS:
     void frameCaptured(const CapturedFrame& frame, const QDateTime& blockTime);
     // The end of a capture block's processing: the indicators refresh.
     void captureBlockDone();
+    // The source's channel count changed (the lamp selector follows).
+    void channelCountChanged(int channels);
 
 private:
     SettingsStore& m_settings;
     AppPaths m_paths;
     bool m_processingEnabled = false;
     uint64_t m_blocksProcessed = 0;
-    double m_channel[kCaptureChannels][kFramesPerBlock] = {};
+    int m_channelCount = kCaptureChannels;
+    double m_channel[kMaxRadioChannels][kFramesPerBlock] = {};
+    CaptureBlock m_stereo{};
     Receiver m_receiver;
     CoherentReceiver m_coherent;
     FrameMerge m_merge;

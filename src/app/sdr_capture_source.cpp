@@ -49,11 +49,13 @@ bool SdrCaptureSource::open(const SdrOptions& options, QString& message)
         return false;
     };
 
-    const double centre = ChooseSdrCentre(options.freq1Hz, options.freq2Hz, options.sampleRateHz);
+    if (!options.frequencyError.empty())
+        return refuse(QString::fromStdString(options.frequencyError));
+    const double centre = ChooseSdrCentre(options.frequenciesHz, options.sampleRateHz);
     IqTuning tuning;
     tuning.sampleRateHz = options.sampleRateHz;
     tuning.centreHz = centre;
-    tuning.channelHz = {options.freq1Hz, options.freq2Hz};
+    tuning.channelHz = options.frequenciesHz;
     if (const std::string problem = CheckIqTuning(tuning); !problem.empty())
         return refuse(QString::fromStdString(problem));
 
@@ -105,7 +107,7 @@ bool SdrCaptureSource::open(const SdrOptions& options, QString& message)
     }
 
     const uint64_t generation = m_generation;
-    m_channelizer = std::make_unique<IqChannelizer>(tuning, [this, generation](CaptureSamples block) {
+    m_channelizer = std::make_unique<IqChannelizer>(tuning, [this, generation](const ChannelBlock& block) {
         if (generation != m_generation)
             return;
         ++m_delivered;

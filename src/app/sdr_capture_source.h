@@ -1,8 +1,8 @@
 // The [Wave] Source "sdr": a software-defined radio receiver through SoapySDR
 // (an RTL-SDR dongle first; Airspy, SDRplay, HackRF … through their modules).
-// The device is tuned between [Sdr] Freq1 and Freq2; both channels are taken
-// out of its I/Q stream and handed on as 22050 Hz stereo CaptureBlocks, Freq1
-// left and Freq2 right, on the owning thread. The device is read without
+// The device is tuned so that every [Sdr] frequency fits (up to 16); each is
+// taken out of its I/Q stream as a channel and handed on in 22050 Hz
+// ChannelBlocks, on the owning thread. The device is read without
 // blocking from a timer: no thread of ours touches it.
 #pragma once
 
@@ -32,15 +32,15 @@ struct SdrOptions {
     double sampleRateHz = 2'400'000;
     double gainDb = -1; // negative: automatic
     double ppm = 0;     // frequency correction of the device
-    double freq1Hz = 131'450'000;
-    double freq2Hz = 131'950'000;
+    std::vector<double> frequenciesHz{131'450'000, 131'950'000};
+    std::string frequencyError; // the settings' list could not be read: why
 
     static SdrOptions fromSettings(const SettingsStore& settings);
 };
 
 class SdrCaptureSource {
 public:
-    using Deliver = std::function<void(CaptureSamples)>;
+    using Deliver = std::function<void(const ChannelBlock&)>;
     // The device stopped delivering (unplugged, failed): the source has closed itself.
     using Lost = std::function<void(const QString& message)>;
 

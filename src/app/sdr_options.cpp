@@ -1,9 +1,8 @@
 // The [Sdr] settings of a live receiver.
 #include "app/sdr_capture_source.h"
 
+#include "receiver/iq_file_reader.h"
 #include "settings/settings_store.h"
-
-#include <cmath>
 
 namespace varnesk {
 
@@ -14,8 +13,7 @@ SdrOptions SdrOptions::fromSettings(const SettingsStore& settings)
     o.sampleRateHz = settings.integer(Key::SdrSampleRate);
     o.gainDb = settings.real(Key::SdrGain);
     o.ppm = settings.real(Key::SdrPpm);
-    o.freq1Hz = std::round(settings.real(Key::SdrFreq1) * 1e6);
-    o.freq2Hz = std::round(settings.real(Key::SdrFreq2) * 1e6);
+    o.frequenciesHz = sdrFrequencies(settings, o.frequencyError);
     return o;
 }
 

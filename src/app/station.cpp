@@ -3,6 +3,7 @@
 
 #include "app/file_capture_source.h"
 #include "app/installed_data.h"
+#include "decode/block_context.h"
 #include "net/net_link.h"
 #include "search/search_watch.h"
 
@@ -91,7 +92,7 @@ bool Station::start()
     m_pipeline->setProcessingEnabled(true);
     connect(m_pipeline.get(), &ReceivePipeline::frameCaptured, this,
             [this](const CapturedFrame& frame, const QDateTime&) {
-                if (frame.channel == 0 || frame.channel == 1)
+                if (frame.channel >= 0 && frame.channel < kMaxRadioChannels)
                     ++m_tally[static_cast<size_t>(frame.channel)].frames;
             });
 
@@ -132,7 +133,7 @@ bool Station::start()
     if (m_settings.boolean(Key::TxtLog))
         m_pipeline->decode().text.WriteLogStart(true);
 
-    m_input = std::make_unique<CaptureInput>([this](CaptureSamples block) { onBlock(block); },
+    m_input = std::make_unique<CaptureInput>([this](const ChannelBlock& block) { onBlock(block); },
                                              [this](const QString& message) {
                                                  sayOnce(m_lastInputProblem, message);
                                                  m_retry.start();
@@ -163,7 +164,7 @@ void Station::openInput()
 {
     QString message;
     const bool opened = m_input->open(m_settings, m_options.dir, message);
-    for (int c = 0; c < 2; ++c)
+    for (int c = 0; c < kMaxRadioChannels; ++c)
         m_pipeline->feed().setChannelFrequencyMhz(c, m_input->channelMhz()[static_cast<size_t>(c)]);
     if (opened) {
         if (!m_lastInputProblem.isEmpty())
@@ -215,26 +216,29 @@ void Station::sayOnce(QString& last, const QString& line)
     m_say(text);
 }
 
-void Station::onBlock(CaptureSamples block)
+void Station::onBlock(const ChannelBlock& block)
 {
     ++m_blocks;
-    for (size_t i = 0; i < block.size(); ++i) {
-        ChannelTally& t = m_tally[i % 2];
-        const double s = block[i];
-        t.sumSquares += s * s;
-        ++t.samples;
+    const int channels = std::clamp(block.channels, 1, kMaxRadioChannels);
+    for (int c = 0; c < channels; ++c) {
+        ChannelTally& t = m_tally[static_cast<size_t>(c)];
+        for (const int16_t sample : block.samples[static_cast<size_t>(c)]) {
+            const double s = sample;
+            t.sumSquares += s * s;
+        }
+        t.samples += static_cast<uint64_t>(kFramesPerBlock);
     }
-    m_pipeline->ProcessCaptureBlock(block);
+    m_pipeline->ProcessChannelBlock(block);
 }
 
 void Station::reportStatus()
 {
-    static const char* const kTags[] = {"Lch", "Rch"};
-    const int channels = std::clamp(m_settings.integer(Key::Dual), 0, 2);
+    const int dual = std::clamp(m_settings.integer(Key::Dual), 0, 2);
+    const int channels = dual == 2 ? m_pipeline->channelCount() : std::min(dual, m_pipeline->channelCount());
     const BlockDecoder& decoder = m_pipeline->decode().decoder;
     for (int c = 0; c < channels; ++c) {
         ChannelTally& t = m_tally[static_cast<size_t>(c)];
-        const uint64_t drops = decoderDrops(decoder.counts(static_cast<FrameSource>(c)));
+        const uint64_t drops = decoderDrops(decoder.counts(radioSource(c)));
         const std::optional<double> mhz = m_pipeline->feed().channelFrequencyMhz(c);
         QString level = QStringLiteral("no audio");
         if (t.samples > 0) {
@@ -243,7 +247,8 @@ void Station::reportStatus()
                             : QStringLiteral("level silent");
         }
         m_say(QStringLiteral("%1%2: %3 blocks, %4 dropped, %5")
-                  .arg(QLatin1String(kTags[c]), mhz ? QStringLiteral(" %1 MHz").arg(*mhz, 0, 'f', 3) : QString())
+                  .arg(QString::fromLatin1(radioTag(c).data(), static_cast<qsizetype>(radioTag(c).size())),
+                       mhz ? QStringLiteral(" %1 MHz").arg(*mhz, 0, 'f', 3) : QString())
                   .arg(t.frames)
                   .arg(drops - t.droppedBefore)
                   .arg(level));

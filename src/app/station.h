@@ -72,7 +72,7 @@ private:
     void openInput();
     void startServer();
     void retry();
-    void onBlock(CaptureSamples block);
+    void onBlock(const ChannelBlock& block);
     void sayOnce(QString& last, const QString& line);
 
     Options m_options;
@@ -97,7 +97,7 @@ private:
         double sumSquares = 0;
         uint64_t samples = 0;
     };
-    std::array<ChannelTally, 2> m_tally{};
+    std::array<ChannelTally, kMaxRadioChannels> m_tally{};
     uint64_t m_blocks = 0;
 };
 

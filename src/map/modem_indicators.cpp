@@ -148,7 +148,8 @@ void ModemIndicators::updateLamps(Receiver& receiver)
     for (int c = 0; c < kReceiverChannels; ++c) {
         ChannelState& ch = receiver.channel(c);
         const bool shown = c == m_chosen;
-        uint32_t& signal = c == 0 ? m_lamps.left : m_lamps.right;
+        uint32_t unshown = 0;
+        uint32_t& signal = c == 0 ? m_lamps.left : c == 1 ? m_lamps.right : unshown;
         if (ch.rcvCount > kLampLitBlocks) {
             signal = kLampDark;
             if (shown)
@@ -192,8 +193,11 @@ void drawModemPanel(QImage& surface, const ModemIndicators& indicators, bool wit
         p.fillRect(box, Qt::white);
         p.setPen(Qt::black);
         p.drawRect(box);
+        const int c = indicators.chosenChannel();
         textAt(p, kSelectorX + 4, kSelectorY + 4,
-               indicators.chosenChannel() == 1 ? QStringLiteral("R") : QStringLiteral("L"));
+               c == 0   ? QStringLiteral("L")
+               : c == 1 ? QStringLiteral("R")
+                        : QStringLiteral("C%1").arg(c + 1, 2, 10, QLatin1Char('0')));
     }
 }
 

@@ -5,6 +5,7 @@
 // modem panel (198 × 46) for a picture without windows.
 #pragma once
 
+#include "receiver/audio_format.h"
 #include "receiver/spectrum.h"
 
 #include <QDateTime>
@@ -67,8 +68,8 @@ class ModemIndicators {
 public:
     explicit ModemIndicators(const SettingsStore& settings);
 
-    // ComboBox3: 0 "L", 1 "R".
-    void setChosenChannel(int channel) { m_chosen = channel == 1 ? 1 : 0; }
+    // ComboBox3: 0 "L", 1 "R", then 2 "C03" … 15 "C16" for the channels an SDR adds.
+    void setChosenChannel(int channel) { m_chosen = channel > 0 && channel < kMaxRadioChannels ? channel : 0; }
     int chosenChannel() const { return m_chosen; }
     // A network chunk arrived, or the server decoded a frame: NET lights.
     void netEvent() { m_netCount = 0; }

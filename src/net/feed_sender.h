@@ -8,6 +8,7 @@
 
 #include "acars/bit_frame.h"
 #include "acars/json_feed.h"
+#include "receiver/audio_format.h"
 
 #include <QDateTime>
 #include <QHostAddress>

@@ -16,7 +16,7 @@ namespace varnesk {
 
 class CoherentReceiver {
 public:
-    static constexpr int kChannels = 2;
+    static constexpr int kChannels = kMaxRadioChannels;
 
     // Runs channel c's kFramesPerBlock raw samples (before any filter of the classic
     // chain) through the noise whitener, mixer, sync search and symbol tracking. Returns the frame

@@ -24,7 +24,7 @@ FrameLevel::FrameLevel()
 void FrameLevel::addBlock(int channel, std::span<const double, kFramesPerBlock> samples,
                           std::optional<double> carrierDbfs)
 {
-    if (channel < 0 || channel >= kCaptureChannels)
+    if (channel < 0 || channel >= kMaxRadioChannels)
         return;
     Channel& ch = m_channels[static_cast<size_t>(channel)];
     const double carrier = carrierDbfs && std::isfinite(*carrierDbfs) ? std::pow(10.0, *carrierDbfs / 20.0) : -1.0;
@@ -41,7 +41,7 @@ void FrameLevel::addBlock(int channel, std::span<const double, kFramesPerBlock> 
 
 std::optional<double> FrameLevel::frameLevelDb(int channel, int bitCount) const
 {
-    if (channel < 0 || channel >= kCaptureChannels)
+    if (channel < 0 || channel >= kMaxRadioChannels)
         return std::nullopt;
     const Channel& ch = m_channels[static_cast<size_t>(channel)];
     const double seconds = (kStartChars * 8 + std::max(bitCount, 0)) / kBitRate;
@@ -66,9 +66,12 @@ std::optional<double> FrameLevel::frameLevelDb(int channel, int bitCount) const
             bestEnd = end;
         }
     }
+    // The carrier's level is measured per capture block, so the blocks at the
+    // frame's two ends are partly unkeyed: left out where the frame spans more.
+    const int trim = window > 3 * kPiecesPerBlock ? kPiecesPerBlock : 0;
     double carrierSum = 0;
     int carrierPieces = 0;
-    for (int k = bestEnd; k < bestEnd + window; ++k)
+    for (int k = bestEnd + trim; k < bestEnd + window - trim; ++k)
         if (const double c = ch.carrier[piece(k)]; c >= 0) {
             carrierSum += c;
             ++carrierPieces;

@@ -23,7 +23,7 @@
 namespace varnesk {
 
 struct CarrierLevels {
-    std::array<std::optional<double>, kCaptureChannels> dbfs{};
+    std::array<std::optional<double>, kMaxRadioChannels> dbfs{};
 };
 
 class FrameLevel {
@@ -51,7 +51,7 @@ private:
         std::vector<double> carrier; // linear carrier envelope per piece, < 0 when unknown
         long long pieces = 0;        // pieces added so far
     };
-    std::array<Channel, kCaptureChannels> m_channels;
+    std::array<Channel, kMaxRadioChannels> m_channels;
 };
 
 } // namespace varnesk

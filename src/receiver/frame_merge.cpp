@@ -12,7 +12,7 @@ FrameMerge::FrameMerge()
 
 bool FrameMerge::admit(int channel, std::string_view rawLine, Demodulator from, uint64_t block)
 {
-    const auto c = static_cast<size_t>(channel == 1 ? 1 : 0);
+    const auto c = static_cast<size_t>(channel >= 0 && channel < kMaxRadioChannels ? channel : 0);
     for (Recent& r : m_recent[c]) {
         if (r.used && r.from != from && block <= r.block + kMergeBlocks && r.rawLine == rawLine) {
             r.used = false; // one copy each: a third would pass

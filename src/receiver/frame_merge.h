@@ -5,6 +5,7 @@
 #pragma once
 
 #include "acars/bit_frame.h"
+#include "receiver/audio_format.h"
 
 #include <array>
 #include <cstdint>
@@ -45,8 +46,8 @@ private:
         std::string rawLine; // capacity kept between frames
     };
     // Per channel, the frames passed last (a few are plenty: a frame lasts 50 blocks or more).
-    std::array<std::array<Recent, 4>, 2> m_recent;
-    std::array<int, 2> m_next{};
+    std::array<std::array<Recent, 4>, kMaxRadioChannels> m_recent;
+    std::array<int, kMaxRadioChannels> m_next{};
     MergeCounts m_counts;
 };
 

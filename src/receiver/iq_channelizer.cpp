@@ -1,7 +1,14 @@
-// The IQ path per channel: NCO mix to 0 Hz, a cascade of decimating FIR
-// filters down to 40 … 80 kHz (the last one the ±10 kHz channel filter),
-// envelope, DC removal and level control, and a polyphase resampler to
-// 22050 Hz whose kernel is the 4.5 kHz audio low-pass. Float throughout.
+// The IQ path. Shared by every channel: a polyphase filter bank of B bins
+// (B a power of two, bins about 75 kHz apart, a frame every B/2 inputs, so
+// each bin's output rate is twice its spacing and a channel anywhere within
+// half a spacing of a bin centre, with its ±12 kHz, is free of aliases).
+// Per channel: its bin, a mix by what is left of its offset, a cascade of
+// decimating FIR filters down to 24 … 48 kHz (the last one the ±10 kHz
+// channel filter), the AM detector (a carrier-locked loop, the envelope
+// while it has no lock), DC removal and level control, and a polyphase
+// resampler to 22050 Hz whose kernel is the 4.5 kHz audio low-pass. Float
+// throughout. The bank costs about what two channels of mixing at the full
+// rate did; each channel then works at 150 kHz and below.
 #include "receiver/iq_channelizer.h"
 
 #include "receiver/multiversion.h"
@@ -18,8 +25,32 @@ namespace varnesk {
 namespace {
 
 constexpr size_t kChunk = IqChannelizer::kChunkSamples;
-// The channel rate is the input rate divided by a whole number, at least this.
-constexpr double kMinChannelRateHz = 40'000;
+// The channel rate is the bank's bin rate divided by a whole number, at least
+// this (the channel filter stops at ±12 kHz; the detector works on complex
+// samples, so the channel needs no more than its width). Without a bank
+// (below 256 kS/s, a channel or two) at least the second figure, as before:
+// there the lower rate saves nothing worth having.
+constexpr double kMinChannelRateHz = 24'000;
+constexpr double kMinChannelRateNoBankHz = 40'000;
+// Bins at least this far apart; fewer than four bins make no bank.
+constexpr double kMinBinSpacingHz = 64'000;
+constexpr int kMaxBins = 1024;
+constexpr int kLanes = 8; // frames of the bank worked on side by side
+// From this many channels the bank's whole transform costs less than each
+// channel's bin taken alone (32 bins: 80 butterflies against 32 products a bin).
+constexpr size_t kTransformFromChannels = 10;
+// Carrier loop at the channel rate: a second-order phase-locked loop of
+// 200 Hz noise bandwidth (damping 0.707), helped into lock by a frequency
+// loop with a 10 ms time constant while it has none. Lock is judged from the
+// phase of the loop's output smoothed over about 1.3 ms, itself smoothed
+// over about 5 ms: in at 0.85, out below 0.5. The carrier is looked for
+// within ±9 kHz.
+constexpr double kLoopBandwidthHz = 200;
+constexpr double kLoopDamping = 0.707;
+constexpr double kFrequencyLoopSeconds = 0.010;
+constexpr float kLockIn = 0.85f;
+constexpr float kLockOut = 0.5f;
+constexpr double kCarrierSearchHz = 9'000;
 // Channel filter: flat to ±10 kHz (a carrier 50 ppm off at 131 MHz, 6.6 kHz,
 // still has its 1200 Hz sidebands inside), 70 dB down from ±12 kHz (the next
 // channel sits 25 kHz away). Narrow, because every kHz of noise let through
@@ -61,20 +92,25 @@ bool smooth(int n)
 }
 
 // The total decimation: the largest number with prime factors up to 7 that
-// keeps the channel rate at 40 kHz or more.
-int totalDecimation(double rateHz)
+// keeps the channel rate at 24 kHz or more.
+int totalDecimation(double rateHz, double minChannelRateHz)
 {
-    int d = std::max(1, static_cast<int>(std::floor(rateHz / kMinChannelRateHz)));
+    int d = std::max(1, static_cast<int>(std::floor(rateHz / minChannelRateHz)));
     while (d > 1 && !smooth(d))
         --d;
     return d;
 }
 
 // Stage factors, largest first (the wide transitions come early and cost
-// little), prime factors merged while the product stays at 8 or less. The
-// last stage is the channel filter; with no decimation it is a stage of 1.
+// little), prime factors merged while the product stays at 8 or less, and a
+// factor 2 kept for the last stage, the channel filter, where there is one
+// (its narrow transition is cheapest with the fewest outputs per input);
+// with no decimation it is a stage of 1.
 std::vector<int> stageFactors(int total)
 {
+    const bool lastTwo = total % 2 == 0 && total > 2;
+    if (lastTwo)
+        total /= 2;
     std::vector<int> primes;
     for (const int p : {7, 5, 3, 2})
         while (total % p == 0) {
@@ -88,6 +124,8 @@ std::vector<int> stageFactors(int total)
         else
             stages.push_back(p);
     }
+    if (lastTwo)
+        stages.push_back(2);
     if (stages.empty())
         stages.push_back(1);
     return stages;
@@ -172,13 +210,6 @@ void mixChunk(const float* re, const float* im, size_t n, const float* rotRe, co
     }
 }
 
-VARNESK_TARGET_CLONES
-void envelope(const float* re, const float* im, size_t n, float* out)
-{
-    for (size_t k = 0; k < n; ++k)
-        out[k] = std::sqrt(re[k] * re[k] + im[k] * im[k]);
-}
-
 // A dot product of taps8 taps (the resampler).
 VARNESK_TARGET_CLONES
 float dot(const float* h, const float* x, int taps8)
@@ -216,6 +247,92 @@ std::vector<float> lowPass(double passHz, double stopHz, double db, double rateH
 float onePole(double cornerHz, double rateHz)
 {
     return static_cast<float>(1 - std::exp(-2 * std::numbers::pi * cornerHz / rateHz));
+}
+
+// atan2 within 0.01 rad.
+inline float fastAtan2(float y, float x)
+{
+    const float ax = std::fabs(x), ay = std::fabs(y);
+    const float a = std::min(ax, ay) / (std::max(ax, ay) + 1e-30f);
+    const float s = a * a;
+    float r = ((-0.0464964749f * s + 0.15931422f) * s - 0.327622764f) * s * a + a;
+    if (ay > ax)
+        r = 1.57079637f - r;
+    if (x < 0)
+        r = 3.14159274f - r;
+    return y < 0 ? -r : r;
+}
+
+// Bank frames: for each lane's frame, v[q] = Σ_r taps[r][q] · x[start + r·bins + q]
+// (q = 0 … bins−1), the input run of that frame from its oldest sample; out [lane][q].
+VARNESK_TARGET_CLONES
+void bankSums(const float* taps, int rows, int bins, const float* re, const float* im, const size_t* starts, int lanes,
+              float* outRe, float* outIm)
+{
+    float accRe[kMaxBins], accIm[kMaxBins];
+    for (int l = 0; l < lanes; ++l) {
+        const float* xr = re + starts[l];
+        const float* xi = im + starts[l];
+        for (int q = 0; q < bins; ++q) {
+            accRe[q] = 0;
+            accIm[q] = 0;
+        }
+        for (int r = 0; r < rows; ++r) {
+            const float* h = taps + r * bins;
+            const float* ur = xr + r * bins;
+            const float* ui = xi + r * bins;
+            for (int q = 0; q < bins; ++q) {
+                accRe[q] += h[q] * ur[q];
+                accIm[q] += h[q] * ui[q];
+            }
+        }
+        std::copy_n(accRe, bins, outRe + l * bins);
+        std::copy_n(accIm, bins, outIm + l * bins);
+    }
+}
+
+// In-place radix-2 transform Y[k] = Σ v[p]·e^(+j2πkp/bins) of kLanes frames side by
+// side ([index][lane]), input in bit-reversed order.
+VARNESK_TARGET_CLONES
+void bankTransform(float* re, float* im, int bins, const float* twRe, const float* twIm)
+{
+    for (int len = 2; len <= bins; len *= 2) {
+        const int half = len / 2;
+        const int step = bins / len;
+        for (int start = 0; start < bins; start += len)
+            for (int j = 0; j < half; ++j) {
+                const float wr = twRe[j * step], wi = twIm[j * step];
+                float* ar = re + (start + j) * kLanes;
+                float* ai = im + (start + j) * kLanes;
+                float* br = re + (start + j + half) * kLanes;
+                float* bi = im + (start + j + half) * kLanes;
+                for (int l = 0; l < kLanes; ++l) {
+                    const float tr = br[l] * wr - bi[l] * wi;
+                    const float ti = br[l] * wi + bi[l] * wr;
+                    br[l] = ar[l] - tr;
+                    bi[l] = ai[l] - ti;
+                    ar[l] += tr;
+                    ai[l] += ti;
+                }
+            }
+    }
+}
+
+// One bin of one frame straight from its frame sums: Σ_q v[q] · (cr[q] + j·ci[q]).
+void binDft(const float* re, const float* im, const float* cr, const float* ci, int bins, float& outRe, float& outIm)
+{
+    if (bins % 8 == 0) {
+        outRe = dot(cr, re, bins) - dot(ci, im, bins);
+        outIm = dot(ci, re, bins) + dot(cr, im, bins);
+        return;
+    }
+    float ar = 0, ai = 0;
+    for (int q = 0; q < bins; ++q) {
+        ar += re[q] * cr[q] - im[q] * ci[q];
+        ai += re[q] * ci[q] + im[q] * cr[q];
+    }
+    outRe = ar;
+    outIm = ai;
 }
 
 std::string mhz(double hz)
@@ -257,17 +374,31 @@ struct IqChannelizer::Stage {
 };
 
 struct IqChannelizer::Channel {
-    // Mixer: the phase of the chunk's first sample, in cycles, and the
-    // per-sample rotation table of a whole chunk.
+    // The bin the channel sits in, and the mixer for the rest of its offset
+    // at the bin rate: the phase of the chunk's first frame in cycles, and
+    // the per-frame rotation table of a whole chunk.
+    int bin = 0;
+    std::vector<float> dftRe, dftIm; // its bin's weights of the frame sums, when taken alone
     double phaseCycles = 0;
     double stepCycles = 0;
     std::vector<float> rotRe, rotIm;
     std::vector<Stage> stages;
     std::vector<float> workRe[2], workIm[2]; // ping-pong between the stages
-    std::vector<float> env;
+    size_t binFrames = 0;                    // frames of the bin gathered in workRe[0]
+    // Carrier loop: the oscillator's phasor, its frequency (radians per
+    // sample), the last output, and the lock judgement.
+    float pr = 1, pi = 0;
+    float freq = 0;
+    float lastYr = 0, lastYi = 0;
+    float smoothRe = 0, smoothIm = 0, lockMetric = 0;
+    bool locked = false;
     // Level control.
     float dcCoef = 0, dcMean = 0;
     float levelCoef = 0, level1 = 0, level2 = 0;
+    // The carrier's envelope summed since the last block.
+    double envSum = 0;
+    uint64_t envCount = 0;
+    float lastCarrierDb = NAN;
     // Resampler: audio at the channel rate behind a history of kernel taps;
     // the next output sits at position `at` of the buffer.
     std::vector<float> audio;
@@ -289,8 +420,24 @@ std::string CheckIqTuning(const IqTuning& t)
                       std::isfinite(t.centreHz) ? t.centreHz : 0.0);
         return text;
     }
+    if (t.channelHz.empty())
+        return "no channel frequency given";
+    if (t.channelHz.size() > static_cast<size_t>(kMaxRadioChannels))
+        return std::to_string(t.channelHz.size()) + " frequencies given; at most " + std::to_string(kMaxRadioChannels)
+               + " channels are taken from one receiver";
     const double reach = t.sampleRateHz / 2 * kIqUsableBandShare - kIqChannelMarginHz;
-    for (size_t c = 0; c < 2; ++c) {
+    double low = INFINITY, high = -INFINITY;
+    for (const double f : t.channelHz)
+        if (std::isfinite(f)) {
+            low = std::min(low, f);
+            high = std::max(high, f);
+        }
+    if (high - low > 2 * reach)
+        return "frequencies " + mhz(low) + " ... " + mhz(high) + " span "
+               + std::to_string(std::lround((high - low) / 1e3)) + " kHz, more than the "
+               + std::to_string(std::lround(2 * reach / 1e3)) + " kHz that "
+               + std::to_string(static_cast<long long>(t.sampleRateHz)) + " samples per second can hold";
+    for (size_t c = 0; c < t.channelHz.size(); ++c) {
         const double f = t.channelHz[c];
         if (!std::isfinite(f) || std::fabs(f - t.centreHz) > reach)
             return "frequency " + std::to_string(c + 1) + " ("
@@ -301,27 +448,75 @@ std::string CheckIqTuning(const IqTuning& t)
     return {};
 }
 
-double ChooseSdrCentre(double freq1Hz, double freq2Hz, double sampleRateHz)
+double ChooseSdrCentre(std::span<const double> channelHz, double sampleRateHz)
 {
-    const double mid = (freq1Hz + freq2Hz) / 2;
+    if (channelHz.empty())
+        return 0;
+    const auto [lowIt, highIt] = std::minmax_element(channelHz.begin(), channelHz.end());
+    const double mid = (*lowIt + *highIt) / 2;
     const double reach = sampleRateHz / 2 * kIqUsableBandShare - kIqChannelMarginHz;
-    auto fits = [&](double centre, bool imageApart) {
-        const double d1 = freq1Hz - centre;
-        const double d2 = freq2Hz - centre;
-        return std::fabs(d1) <= reach && std::fabs(d2) <= reach && std::fabs(d1) >= kDcGuardHz
-               && std::fabs(d2) >= kDcGuardHz && (!imageApart || std::fabs(d1 + d2) >= kImageGuardHz);
+    // How far the nearest mirror image of a channel falls from another
+    // channel; negative when a channel is outside the band or on the DC spike.
+    auto clearance = [&](double centre) {
+        double nearest = INFINITY;
+        for (size_t i = 0; i < channelHz.size(); ++i) {
+            const double di = channelHz[i] - centre;
+            if (std::fabs(di) > reach || std::fabs(di) < kDcGuardHz)
+                return -1.0;
+            for (size_t j = i + 1; j < channelHz.size(); ++j)
+                if (channelHz[j] != channelHz[i])
+                    nearest = std::min(nearest, std::fabs(di + (channelHz[j] - centre)));
+        }
+        return nearest;
     };
     // The nearest centre to midway, in 5 kHz steps, that meets every guard;
-    // failing that, one that keeps both channels off DC.
+    // failing that, the one that keeps images farthest apart; failing that
+    // (no centre keeps every channel off DC), midway.
     constexpr double kStepHz = 5'000;
-    for (const bool imageApart : {true, false})
-        for (int k = 0; k * kStepHz <= sampleRateHz / 2; ++k)
-            for (const int sign : {1, -1}) {
-                const double centre = mid + sign * k * kStepHz;
-                if (fits(centre, imageApart))
-                    return centre;
+    double best = mid;
+    double bestClear = -1;
+    for (int k = 0; k * kStepHz <= sampleRateHz / 2; ++k)
+        for (const int sign : {1, -1}) {
+            const double centre = mid + sign * k * kStepHz;
+            const double clear = clearance(centre);
+            if (clear >= kImageGuardHz)
+                return centre;
+            if (clear > bestClear) {
+                bestClear = clear;
+                best = centre;
             }
-    return mid;
+        }
+    return best;
+}
+
+std::vector<double> parseFrequencyList(std::string_view text, std::string& error)
+{
+    std::vector<double> out;
+    size_t at = 0;
+    while (at < text.size()) {
+        const size_t from = text.find_first_not_of(" ,\t", at);
+        if (from == std::string_view::npos)
+            break;
+        size_t to = text.find_first_of(" ,\t", from);
+        if (to == std::string_view::npos)
+            to = text.size();
+        const std::string word(text.substr(from, to - from));
+        char* stop = nullptr;
+        const double mhzValue = std::strtod(word.c_str(), &stop);
+        if (word.size() > 24 || *stop != '\0' || !std::isfinite(mhzValue) || mhzValue <= 0) {
+            error = "\"" + word.substr(0, 24) + "\" is not a frequency in MHz";
+            return {};
+        }
+        if (out.size() == static_cast<size_t>(kMaxRadioChannels)) {
+            error = "more than " + std::to_string(kMaxRadioChannels) + " frequencies";
+            return {};
+        }
+        out.push_back(std::round(mhzValue * 1e6));
+        at = to;
+    }
+    if (out.empty())
+        error = "no frequency given";
+    return out;
 }
 
 int iqBytesPerSample(IqFormat format)
@@ -365,13 +560,58 @@ IqChannelizer::IqChannelizer(const IqTuning& tuning, Sink sink) : m_sink(std::mo
 {
     assert(CheckIqTuning(tuning).empty());
     const double rate = tuning.sampleRateHz;
-    const int total = totalDecimation(rate);
-    const std::vector<int> factors = stageFactors(total);
-    m_channelRateHz = rate / total;
 
-    // Stage filters, shared by both channels.
+    // The bank: as many bins as keep them kMinBinSpacingHz apart, none below four.
+    int bins = 1;
+    while (bins * 2 <= kMaxBins && rate / (bins * 2) >= kMinBinSpacingHz)
+        bins *= 2;
+    if (bins < 4)
+        bins = 1;
+    m_bins = bins;
+    m_hop = std::max(1, bins / 2);
+    const double spacing = rate / bins;
+    const double binRate = rate / m_hop;
+    if (bins > 1) {
+        // Flat over half a spacing plus the channel's ±10 kHz; 70 dB down
+        // wherever it would fold onto a channel's ±12 kHz at the bin rate.
+        const std::vector<float> proto = lowPass(spacing / 2 + kPassHz, 1.5 * spacing - kStopHz, kStopDb, rate);
+        int n = static_cast<int>(proto.size());
+        while (n > 0 && proto[static_cast<size_t>(n - 1)] == 0.0f)
+            --n;
+        m_rows = (n + bins - 1) / bins;
+        // Frame sum: v[p] = Σ_r h[p + r·bins] · x[t − p − r·bins]; stored
+        // reversed so that a frame reads its input forwards from its oldest sample.
+        const int span = m_rows * bins;
+        m_bankTaps.assign(static_cast<size_t>(span), 0.0f);
+        for (int k = 0; k < n; ++k)
+            m_bankTaps[static_cast<size_t>(span - 1 - k)] = proto[static_cast<size_t>(k)];
+        m_histRe.assign(static_cast<size_t>(span - 1) + kChunk, 0.0f);
+        m_histIm.assign(static_cast<size_t>(span - 1) + kChunk, 0.0f);
+        m_histFill = static_cast<size_t>(span - 1);
+        m_binRe.assign(static_cast<size_t>(bins * kLanes), 0.0f);
+        m_binIm.assign(static_cast<size_t>(bins * kLanes), 0.0f);
+        for (int i = 0; i < bins; ++i) {
+            m_twRe.push_back(static_cast<float>(std::cos(2 * std::numbers::pi * i / bins)));
+            m_twIm.push_back(static_cast<float>(std::sin(2 * std::numbers::pi * i / bins)));
+        }
+        int bits = 0;
+        while ((1 << bits) < bins)
+            ++bits;
+        for (int i = 0; i < bins; ++i) {
+            int r = 0;
+            for (int b = 0; b < bits; ++b)
+                r |= ((i >> b) & 1) << (bits - 1 - b);
+            m_bitReverse.push_back(r);
+        }
+    }
+
+    const int total = totalDecimation(binRate, bins > 1 ? kMinChannelRateHz : kMinChannelRateNoBankHz);
+    const std::vector<int> factors = stageFactors(total);
+    m_channelRateHz = binRate / total;
+
+    // Stage filters, shared by every channel.
     std::vector<std::vector<float>> filters;
-    double stageRate = rate;
+    double stageRate = binRate;
     for (size_t s = 0; s < factors.size(); ++s) {
         const double outRate = stageRate / factors[s];
         const bool last = s + 1 == factors.size();
@@ -399,13 +639,25 @@ IqChannelizer::IqChannelizer(const IqTuning& tuning, Sink sink) : m_sink(std::mo
     m_kernel = std::move(kernel);
     m_kernelTaps = taps;
 
+    const size_t framesPerChunk = kChunk / static_cast<size_t>(m_hop) + 1;
     const size_t maxOut = static_cast<size_t>(std::ceil(kChunk * kSampleRateHz / rate)) + 16;
-    for (size_t c = 0; c < 2; ++c) {
+    m_block.channels = static_cast<int>(tuning.channelHz.size());
+    for (const double hz : tuning.channelHz) {
         Channel ch;
-        ch.stepCycles = -(tuning.channelHz[c] - tuning.centreHz) / rate; // cycles per sample
-        ch.rotRe.resize(kChunk);
-        ch.rotIm.resize(kChunk);
-        for (size_t k = 0; k < kChunk; ++k) {
+        const double offset = hz - tuning.centreHz;
+        ch.bin = bins > 1 ? static_cast<int>(std::lround(offset / spacing)) : 0;
+        const double rest = offset - ch.bin * spacing;
+        ch.bin = ((ch.bin % bins) + bins) % bins;
+        if (bins > 1)
+            for (int q = 0; q < bins; ++q) {
+                const int turn = static_cast<int>((static_cast<int64_t>(ch.bin) * (bins - 1 - q)) % bins);
+                ch.dftRe.push_back(static_cast<float>(std::cos(2 * std::numbers::pi * turn / bins)));
+                ch.dftIm.push_back(static_cast<float>(std::sin(2 * std::numbers::pi * turn / bins)));
+            }
+        ch.stepCycles = -rest / binRate; // cycles per bin frame
+        ch.rotRe.resize(framesPerChunk);
+        ch.rotIm.resize(framesPerChunk);
+        for (size_t k = 0; k < framesPerChunk; ++k) {
             const double a = 2 * std::numbers::pi * std::remainder(ch.stepCycles * static_cast<double>(k), 1.0);
             ch.rotRe[k] = static_cast<float>(std::cos(a));
             ch.rotIm[k] = static_cast<float>(std::sin(a));
@@ -422,7 +674,6 @@ IqChannelizer::IqChannelizer(const IqTuning& tuning, Sink sink) : m_sink(std::mo
             ch.workRe[w].assign(kChunk, 0.0f);
             ch.workIm[w].assign(kChunk, 0.0f);
         }
-        ch.env.assign(kChunk, 0.0f);
         ch.dcCoef = onePole(kDcCornerHz, rc);
         ch.levelCoef = onePole(kLevelCornerHz, rc);
         // The buffer starts with a kernel's length of silence.
@@ -431,13 +682,20 @@ IqChannelizer::IqChannelizer(const IqTuning& tuning, Sink sink) : m_sink(std::mo
         ch.at = taps / 2.0;
         ch.step = rc / kSampleRateHz;
         m_channels.push_back(std::move(ch));
-        m_audio[c].assign(maxOut, 0);
+        m_audio.emplace_back(maxOut, int16_t{0});
+        m_audioFill.push_back(0);
     }
+    m_channelCount = static_cast<int>(m_channels.size());
     m_inRe.assign(kChunk, 0.0f);
     m_inIm.assign(kChunk, 0.0f);
 }
 
 IqChannelizer::~IqChannelizer() = default;
+
+bool IqChannelizer::carrierLocked(int c) const
+{
+    return c >= 0 && c < channels() && m_channels[static_cast<size_t>(c)].locked;
+}
 
 void IqChannelizer::push(IqFormat format, std::span<const std::byte> data)
 {
@@ -522,70 +780,216 @@ void IqChannelizer::push(IqFormat format, std::span<const std::byte> data)
     std::copy_n(data.begin() + static_cast<std::ptrdiff_t>(at), m_partialBytes, m_partial.begin());
 }
 
-void IqChannelizer::processChunk(size_t samples)
+// The chunk through the bank: each channel's bin output, mixed by the rest
+// of its offset, lands in its workRe[0] / workIm[0]. Without a bank the
+// channels are mixed from the input itself.
+size_t IqChannelizer::runBank(size_t samples)
 {
-    size_t produced[2] = {0, 0};
-    for (size_t c = 0; c < 2; ++c) {
-        Channel& ch = m_channels[c];
-        // Mix.
+    if (m_bins == 1) {
+        for (Channel& ch : m_channels) {
+            const double a = 2 * std::numbers::pi * ch.phaseCycles;
+            mixChunk(m_inRe.data(), m_inIm.data(), samples, ch.rotRe.data(), ch.rotIm.data(),
+                     static_cast<float>(std::cos(a)), static_cast<float>(std::sin(a)), ch.workRe[0].data(),
+                     ch.workIm[0].data());
+            ch.phaseCycles = std::remainder(ch.phaseCycles + ch.stepCycles * static_cast<double>(samples), 1.0);
+        }
+        return samples;
+    }
+    std::copy_n(m_inRe.begin(), samples, m_histRe.begin() + static_cast<std::ptrdiff_t>(m_histFill));
+    std::copy_n(m_inIm.begin(), samples, m_histIm.begin() + static_cast<std::ptrdiff_t>(m_histFill));
+    m_histFill += samples;
+    const auto span = static_cast<size_t>(m_rows * m_bins);
+    const auto hop = static_cast<size_t>(m_hop);
+    const auto bins = static_cast<size_t>(m_bins);
+    // Frames whose newest input is here: the next one's run starts at 0.
+    size_t start = 0;
+    size_t frames = 0;
+    std::array<size_t, kLanes> starts{};
+    std::vector<float>& vr = m_binRe;
+    std::vector<float>& vi = m_binIm;
+    while (start + span <= m_histFill) {
+        int lanes = 0;
+        while (lanes < kLanes && start + span <= m_histFill) {
+            starts[static_cast<size_t>(lanes++)] = start;
+            start += hop;
+        }
+        // v in natural order into scratch, then bit-reversed into the transform's input.
+        static thread_local std::vector<float> sr, si;
+        sr.resize(bins * kLanes);
+        si.resize(bins * kLanes);
+        bankSums(m_bankTaps.data(), m_rows, m_bins, m_histRe.data(), m_histIm.data(), starts.data(), lanes, sr.data(),
+                 si.data());
+        // Few channels: each bin on its own; many: the whole transform, the
+        // input in bit-reversed order (the run is read oldest first: index q
+        // holds p = bins − 1 − q).
+        const bool alone = m_channels.size() < kTransformFromChannels;
+        if (alone) {
+            for (Channel& ch : m_channels)
+                for (int l = 0; l < lanes; ++l) {
+                    const auto at = static_cast<size_t>(ch.bin) * kLanes + static_cast<size_t>(l);
+                    binDft(sr.data() + static_cast<size_t>(l) * bins, si.data() + static_cast<size_t>(l) * bins,
+                           ch.dftRe.data(), ch.dftIm.data(), m_bins, vr[at], vi[at]);
+                }
+        } else {
+            for (size_t q = 0; q < bins; ++q) {
+                const size_t p = bins - 1 - q;
+                const auto to = static_cast<size_t>(m_bitReverse[p]) * kLanes;
+                for (size_t l = 0; l < static_cast<size_t>(kLanes); ++l) {
+                    vr[to + l] = sr[l * bins + q];
+                    vi[to + l] = si[l * bins + q];
+                }
+            }
+            bankTransform(vr.data(), vi.data(), m_bins, m_twRe.data(), m_twIm.data());
+        }
+        for (int l = 0; l < lanes; ++l) {
+            // The frame's newest input is sample t = frame × hop (+ a constant); the bin is
+            // brought to 0 Hz by e^(−j2π·bin·t/bins).
+            const uint64_t t = (m_framesMade + frames + static_cast<uint64_t>(l)) * hop;
+            for (Channel& ch : m_channels) {
+                const auto b = static_cast<size_t>(ch.bin);
+                const float yr = vr[b * kLanes + static_cast<size_t>(l)];
+                const float yi = vi[b * kLanes + static_cast<size_t>(l)];
+                const size_t turn = (bins - (b * t) % bins) % bins;
+                const float cr = m_twRe[turn], ci = m_twIm[turn];
+                ch.workRe[1][frames + static_cast<size_t>(l)] = yr * cr - yi * ci;
+                ch.workIm[1][frames + static_cast<size_t>(l)] = yr * ci + yi * cr;
+            }
+        }
+        frames += static_cast<size_t>(lanes);
+    }
+    m_framesMade += frames;
+    std::copy(m_histRe.begin() + static_cast<std::ptrdiff_t>(start),
+              m_histRe.begin() + static_cast<std::ptrdiff_t>(m_histFill), m_histRe.begin());
+    std::copy(m_histIm.begin() + static_cast<std::ptrdiff_t>(start),
+              m_histIm.begin() + static_cast<std::ptrdiff_t>(m_histFill), m_histIm.begin());
+    m_histFill -= start;
+    for (Channel& ch : m_channels) {
         const double a = 2 * std::numbers::pi * ch.phaseCycles;
-        mixChunk(m_inRe.data(), m_inIm.data(), samples, ch.rotRe.data(), ch.rotIm.data(),
+        mixChunk(ch.workRe[1].data(), ch.workIm[1].data(), frames, ch.rotRe.data(), ch.rotIm.data(),
                  static_cast<float>(std::cos(a)), static_cast<float>(std::sin(a)), ch.workRe[0].data(),
                  ch.workIm[0].data());
-        ch.phaseCycles = std::remainder(ch.phaseCycles + ch.stepCycles * static_cast<double>(samples), 1.0);
+        ch.phaseCycles = std::remainder(ch.phaseCycles + ch.stepCycles * static_cast<double>(frames), 1.0);
+    }
+    return frames;
+}
+
+// AM detection of n complex channel samples in workRe[src], into the audio buffer.
+void IqChannelizer::detect(Channel& ch, size_t n)
+{
+    const double rc = m_channelRateHz;
+    const double wn = 8 * kLoopDamping * kLoopBandwidthHz / (1 + 4 * kLoopDamping * kLoopDamping) / rc;
+    const auto kp = static_cast<float>(2 * kLoopDamping * wn);
+    const auto ki = static_cast<float>(wn * wn);
+    const auto kf = static_cast<float>(1 / (kFrequencyLoopSeconds * rc));
+    const auto maxFreq = static_cast<float>(2 * std::numbers::pi * kCarrierSearchHz / rc);
+    constexpr float kSmooth = 1.0f / 32, kJudge = 1.0f / 128;
+    // The oscillator turns by the loop's frequency at the chunk's start
+    // exactly, and by what it moves within the chunk to first order.
+    const float baseFreq = ch.freq;
+    const auto turnRe = static_cast<float>(std::cos(baseFreq)), turnIm = static_cast<float>(std::sin(baseFreq));
+    const int src = static_cast<int>(ch.stages.size() % 2);
+    const float* zr = ch.workRe[src].data();
+    const float* zi = ch.workIm[src].data();
+    float* audio = ch.audio.data() + ch.audioFill;
+    double envSum = 0;
+    for (size_t k = 0; k < n; ++k) {
+        const float xr = zr[k], xi = zi[k];
+        const float e = std::sqrt(xr * xr + xi * xi);
+        envSum += e;
+        const float yr = xr * ch.pr + xi * ch.pi;
+        const float yi = xi * ch.pr - xr * ch.pi;
+        const float err = fastAtan2(yi, yr);
+        if (!ch.locked)
+            ch.freq += kf * fastAtan2(ch.lastYr * yi - ch.lastYi * yr, ch.lastYr * yr + ch.lastYi * yi);
+        ch.freq = std::clamp(ch.freq + ki * err, -maxFreq, maxFreq);
+        ch.lastYr = yr;
+        ch.lastYi = yi;
+        const float d = ch.freq - baseFreq + kp * err;
+        const float sr = ch.pr * turnRe - ch.pi * turnIm;
+        const float si = ch.pr * turnIm + ch.pi * turnRe;
+        const float c = 1 - 0.5f * d * d;
+        float pr = sr * c - si * d;
+        float pi = sr * d + si * c;
+        const float g = 1.5f - 0.5f * (pr * pr + pi * pi);
+        ch.pr = pr * g;
+        ch.pi = pi * g;
+        ch.smoothRe += kSmooth * (yr - ch.smoothRe);
+        ch.smoothIm += kSmooth * (yi - ch.smoothIm);
+        const float mag = std::sqrt(ch.smoothRe * ch.smoothRe + ch.smoothIm * ch.smoothIm);
+        ch.lockMetric += kJudge * (ch.smoothRe / (mag + 1e-20f) - ch.lockMetric);
+        if (ch.locked ? ch.lockMetric < kLockOut : ch.lockMetric > kLockIn)
+            ch.locked = !ch.locked;
+        const float detected = ch.locked ? yr : e;
+        ch.dcMean += ch.dcCoef * (detected - ch.dcMean);
+        ch.level1 += ch.levelCoef * (e - ch.level1);
+        ch.level2 += ch.levelCoef * (ch.level1 - ch.level2);
+        audio[k] = (detected - ch.dcMean) * (kAudioLevel / std::max(ch.level2, kMinLevel));
+    }
+    ch.audioFill += n;
+    ch.envSum += envSum;
+    ch.envCount += n;
+}
+
+void IqChannelizer::resample(Channel& ch, size_t c)
+{
+    const int taps = m_kernelTaps;
+    // Output i + p / kPhases reads inputs up to i + 1 + taps / 2 (when p rounds up).
+    const double lastStart = static_cast<double>(ch.audioFill) - taps / 2.0 - 1;
+    int16_t* out = m_audio[c].data();
+    size_t outs = 0;
+    while (ch.at < lastStart) {
+        auto i = static_cast<size_t>(ch.at);
+        int p = static_cast<int>(std::lround((ch.at - static_cast<double>(i)) * kPhases));
+        if (p == kPhases) {
+            ++i;
+            p = 0;
+        }
+        const float y = dot(m_kernel.data() + static_cast<size_t>(p * taps),
+                            ch.audio.data() + i - static_cast<size_t>(taps / 2) + 1, taps);
+        out[outs++] = static_cast<int16_t>(std::lrint(std::clamp(y, -32768.0f, 32767.0f)));
+        ch.at += ch.step;
+    }
+    // Keep what the next outputs reach back to.
+    const auto keepFrom = static_cast<size_t>(ch.at) - static_cast<size_t>(taps / 2) + 1;
+    std::copy(ch.audio.begin() + static_cast<std::ptrdiff_t>(keepFrom),
+              ch.audio.begin() + static_cast<std::ptrdiff_t>(ch.audioFill), ch.audio.begin());
+    ch.audioFill -= keepFrom;
+    ch.at -= static_cast<double>(keepFrom);
+    m_audioFill[c] = outs;
+}
+
+void IqChannelizer::processChunk(size_t samples)
+{
+    const size_t frames = runBank(samples);
+    for (size_t c = 0; c < m_channels.size(); ++c) {
+        Channel& ch = m_channels[c];
         // Decimate.
-        size_t n = samples;
+        size_t n = frames;
         int src = 0;
         for (Stage& st : ch.stages) {
             n = st.run(ch.workRe[src].data(), ch.workIm[src].data(), n, ch.workRe[1 - src].data(),
                        ch.workIm[1 - src].data());
             src = 1 - src;
         }
-        // Envelope, DC and level.
-        envelope(ch.workRe[src].data(), ch.workIm[src].data(), n, ch.env.data());
-        float* audio = ch.audio.data() + ch.audioFill;
-        for (size_t k = 0; k < n; ++k) {
-            const float e = ch.env[k];
-            ch.dcMean += ch.dcCoef * (e - ch.dcMean);
-            ch.level1 += ch.levelCoef * (e - ch.level1);
-            ch.level2 += ch.levelCoef * (ch.level1 - ch.level2);
-            audio[k] = (e - ch.dcMean) * (kAudioLevel / std::max(ch.level2, kMinLevel));
-        }
-        ch.audioFill += n;
-        // Resample.
-        const int taps = m_kernelTaps;
-        // Output i + p / kPhases reads inputs up to i + 1 + taps / 2 (when p rounds up).
-        const double lastStart = static_cast<double>(ch.audioFill) - taps / 2.0 - 1;
-        int16_t* out = m_audio[c].data();
-        size_t outs = 0;
-        while (ch.at < lastStart) {
-            auto i = static_cast<size_t>(ch.at);
-            int p = static_cast<int>(std::lround((ch.at - static_cast<double>(i)) * kPhases));
-            if (p == kPhases) {
-                ++i;
-                p = 0;
-            }
-            const float y = dot(m_kernel.data() + static_cast<size_t>(p * taps),
-                                ch.audio.data() + i - static_cast<size_t>(taps / 2) + 1, taps);
-            out[outs++] = static_cast<int16_t>(std::lrint(std::clamp(y, -32768.0f, 32767.0f)));
-            ch.at += ch.step;
-        }
-        // Keep what the next outputs reach back to.
-        const auto keepFrom = static_cast<size_t>(ch.at) - static_cast<size_t>(taps / 2) + 1;
-        std::copy(ch.audio.begin() + static_cast<std::ptrdiff_t>(keepFrom),
-                  ch.audio.begin() + static_cast<std::ptrdiff_t>(ch.audioFill), ch.audio.begin());
-        ch.audioFill -= keepFrom;
-        ch.at -= static_cast<double>(keepFrom);
-        produced[c] = outs;
+        detect(ch, n);
+        resample(ch, c);
     }
-    assert(produced[0] == produced[1]);
-    const size_t frames = std::min(produced[0], produced[1]);
-    for (size_t k = 0; k < frames; ++k) {
-        m_block[2 * m_blockFrames] = m_audio[0][k];
-        m_block[2 * m_blockFrames + 1] = m_audio[1][k];
+    const size_t outs = *std::min_element(m_audioFill.begin(), m_audioFill.end());
+    for (size_t k = 0; k < outs; ++k) {
+        for (size_t c = 0; c < m_channels.size(); ++c)
+            m_block.samples[c][m_blockFrames] = m_audio[c][k];
         if (++m_blockFrames == static_cast<size_t>(kFramesPerBlock)) {
             m_blockFrames = 0;
             ++m_blocks;
+            for (size_t c = 0; c < m_channels.size(); ++c) {
+                Channel& ch = m_channels[c];
+                if (ch.envCount > 0)
+                    ch.lastCarrierDb = static_cast<float>(
+                        20 * std::log10(std::max(ch.envSum / static_cast<double>(ch.envCount), 1e-12)));
+                ch.envSum = 0;
+                ch.envCount = 0;
+                m_block.carrierDb[c] = ch.lastCarrierDb;
+            }
             m_sink(m_block);
         }
     }
@@ -598,7 +1002,11 @@ void IqChannelizer::flush()
     m_inFill = 0;
     if (m_blockFrames == 0)
         return;
-    std::fill(m_block.begin() + static_cast<std::ptrdiff_t>(2 * m_blockFrames), m_block.end(), int16_t{0});
+    for (size_t c = 0; c < m_channels.size(); ++c) {
+        std::fill(m_block.samples[c].begin() + static_cast<std::ptrdiff_t>(m_blockFrames), m_block.samples[c].end(),
+                  int16_t{0});
+        m_block.carrierDb[c] = m_channels[c].lastCarrierDb;
+    }
     m_blockFrames = 0;
     ++m_blocks;
     m_sink(m_block);

@@ -131,9 +131,21 @@ IqFileSettings iqFileSettings(const SettingsStore& settings)
     IqFileSettings s;
     s.sampleRateHz = settings.integer(Key::SdrSampleRate);
     s.centreHz = settings.real(Key::SdrCentre) * 1e6;
-    s.channelHz = {settings.real(Key::SdrFreq1) * 1e6, settings.real(Key::SdrFreq2) * 1e6};
+    s.channelHz = sdrFrequencies(settings, s.frequencyError);
     s.format = iqFormatFromName(lower(settings.text(Key::SdrIqFormat))).value_or(IqFormat::Cu8);
     return s;
+}
+
+std::vector<double> sdrFrequencies(const SettingsStore& settings, std::string& error)
+{
+    const SettingsStore defaults;
+    // A list left at its default: Freq1 and Freq2, as before there was a list.
+    if (settings.text(Key::SdrFrequencies) == defaults.text(Key::SdrFrequencies))
+        return {std::round(settings.real(Key::SdrFreq1) * 1e6), std::round(settings.real(Key::SdrFreq2) * 1e6)};
+    std::vector<double> list = parseFrequencyList(settings.text(Key::SdrFrequencies), error);
+    if (list.empty())
+        error = "[Sdr] Frequencies: " + error;
+    return list;
 }
 
 IqFileReader::~IqFileReader()
@@ -150,8 +162,14 @@ std::unique_ptr<IqFileReader> IqFileReader::open(const std::string& path, const 
     tuning.channelHz = settings.channelHz;
     tuning.sampleRateHz = settings.rateGiven || !named.sampleRateHz ? settings.sampleRateHz : *named.sampleRateHz;
     tuning.centreHz = settings.centreGiven || !named.centreHz ? settings.centreHz : *named.centreHz;
-    if (tuning.centreHz == 0)
-        tuning.centreHz = (settings.channelHz[0] + settings.channelHz[1]) / 2;
+    if (!settings.frequencyError.empty()) {
+        error = path + ": " + settings.frequencyError;
+        return nullptr;
+    }
+    if (tuning.centreHz == 0 && !settings.channelHz.empty()) {
+        const auto [low, high] = std::minmax_element(settings.channelHz.begin(), settings.channelHz.end());
+        tuning.centreHz = (*low + *high) / 2;
+    }
     const IqFormat format = settings.formatGiven || !named.format ? settings.format : *named.format;
 
     const std::string why = CheckIqTuning(tuning);
@@ -194,17 +212,17 @@ std::unique_ptr<IqFileReader> IqFileReader::open(const std::string& path, const 
         static_cast<double>(readSamples + IqChannelizer::kChunkSamples) * kSampleRateHz / tuning.sampleRateHz;
     reader->m_ready.resize(static_cast<size_t>(std::ceil(framesPerRead / kFramesPerBlock)) + 2);
     IqFileReader* self = reader.get();
-    reader->m_channelizer = std::make_unique<IqChannelizer>(tuning, [self](CaptureSamples block) {
+    reader->m_channelizer = std::make_unique<IqChannelizer>(tuning, [self](const ChannelBlock& block) {
         if (self->m_readyCount == self->m_ready.size())
             return; // cannot happen with the read size above; never grow
         const size_t slot = (self->m_readyFirst + self->m_readyCount) % self->m_ready.size();
-        std::copy(block.begin(), block.end(), self->m_ready[slot].begin());
+        self->m_ready[slot] = block;
         ++self->m_readyCount;
     });
     return reader;
 }
 
-bool IqFileReader::read(std::span<int16_t, kCaptureBlockSamples> block)
+bool IqFileReader::read(ChannelBlock& block)
 {
     while (m_readyCount == 0 && !m_atEnd) {
         const size_t got = std::fread(m_bytes.data(), 1, m_bytes.size(), m_file);
@@ -217,7 +235,7 @@ bool IqFileReader::read(std::span<int16_t, kCaptureBlockSamples> block)
     }
     if (m_readyCount == 0)
         return false;
-    std::copy(m_ready[m_readyFirst].begin(), m_ready[m_readyFirst].end(), block.begin());
+    block = m_ready[m_readyFirst];
     m_readyFirst = (m_readyFirst + 1) % m_ready.size();
     --m_readyCount;
     ++m_blocksRead;

@@ -1,7 +1,8 @@
 // IQ recordings as a capture source: .cu8, .cs8, .cs16 (and .cf32) files, and
 // .raw/.iq/.bin in the format the settings name, with sample rate and centre
-// frequency from the file name where it tells them; yields 22050 Hz stereo
-// CaptureBlocks (frequency 1 left, frequency 2 right) through the IqChannelizer.
+// frequency from the file name where it tells them; yields 22050 Hz
+// ChannelBlocks (one channel per frequency, with its carrier level) through
+// the IqChannelizer.
 #pragma once
 
 #include "receiver/audio_format.h"
@@ -44,8 +45,9 @@ bool isIqFileName(std::string_view path);
 // Where the name says nothing: the [Sdr] settings, or the command line's.
 struct IqFileSettings {
     double sampleRateHz = 2'400'000;
-    double centreHz = 0; // 0: midway between the two channels
-    std::array<double, 2> channelHz{131'450'000, 131'950'000};
+    double centreHz = 0; // 0: midway between the lowest and highest channel
+    std::vector<double> channelHz{131'450'000, 131'950'000};
+    std::string frequencyError;      // the settings' list could not be read: why
     IqFormat format = IqFormat::Cu8; // of .raw, .iq and .bin files
     // Given on a command line: these win over the file name.
     bool rateGiven = false;
@@ -53,8 +55,14 @@ struct IqFileSettings {
     bool formatGiven = false;
 };
 
-// [Sdr] SampleRate, Centre, Freq1, Freq2 and IqFormat.
+// [Sdr] SampleRate, Centre, Frequencies (Freq1 and Freq2, where set, as the
+// first two) and IqFormat.
 IqFileSettings iqFileSettings(const SettingsStore& settings);
+
+// The channel frequencies of [Sdr] in Hz: Frequencies; while that is at its
+// default, Freq1 and Freq2 (kept from before there was a list) as the two.
+// Empty, with the reason in error, when the list cannot be read.
+std::vector<double> sdrFrequencies(const SettingsStore& settings, std::string& error);
 
 class IqFileReader {
 public:
@@ -68,7 +76,7 @@ public:
     IqFileReader& operator=(const IqFileReader&) = delete;
 
     // Fills the next block; the last one is completed with silence. False at the end.
-    bool read(std::span<int16_t, kCaptureBlockSamples> block);
+    bool read(ChannelBlock& block);
 
     const IqTuning& tuning() const { return m_tuning; }
     IqFormat format() const { return m_format; }
@@ -84,7 +92,7 @@ private:
     std::vector<std::byte> m_bytes; // one read's worth
     // Blocks the channelizer delivered and read() has not handed on yet, as
     // many as one read of the file can complete (sized at open).
-    std::vector<CaptureBlock> m_ready;
+    std::vector<ChannelBlock> m_ready;
     size_t m_readyFirst = 0;
     size_t m_readyCount = 0;
     bool m_atEnd = false;

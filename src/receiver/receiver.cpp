@@ -46,13 +46,20 @@ void Receiver::filterChannels(BlockOut left, BlockOut right)
 
 std::array<std::optional<CapturedFrame>, 2> Receiver::processChannels(BlockOut left, BlockOut right)
 {
-    ChannelState& a = m_channels[0];
-    ChannelState& b = m_channels[1];
-    bandFilter(a, left);
-    bandFilter(b, right);
-    levelControlPair(a, b, left, right);
-    demodulatePair(a, b, m_scratch, m_secondScratch, left, right);
-    std::array<std::optional<CapturedFrame>, 2> frames{captureFrames(a, 0), captureFrames(b, 1)};
+    return processPair(0, 1, left, right);
+}
+
+std::array<std::optional<CapturedFrame>, 2> Receiver::processPair(int ca, int cb, BlockOut first, BlockOut second)
+{
+    if (ca < 0 || ca >= kReceiverChannels || cb < 0 || cb >= kReceiverChannels || ca == cb)
+        return {};
+    ChannelState& a = m_channels[static_cast<size_t>(ca)];
+    ChannelState& b = m_channels[static_cast<size_t>(cb)];
+    bandFilter(a, first);
+    bandFilter(b, second);
+    levelControlPair(a, b, first, second);
+    demodulatePair(a, b, m_scratch, m_secondScratch, first, second);
+    std::array<std::optional<CapturedFrame>, 2> frames{captureFrames(a, ca), captureFrames(b, cb)};
     a.synShown = a.inFrame;
     b.synShown = b.inFrame;
     return frames;

@@ -3,6 +3,7 @@
 // 512 samples in, at most one checked frame out.
 #pragma once
 
+#include "receiver/audio_format.h"
 #include "receiver/channel_state.h"
 #include "receiver/msk_demodulator.h"
 
@@ -11,7 +12,7 @@
 
 namespace varnesk {
 
-inline constexpr int kReceiverChannels = 2;
+inline constexpr int kReceiverChannels = kMaxRadioChannels;
 
 class Receiver {
 public:
@@ -30,6 +31,8 @@ public:
     // The rest of the chain does not run; its state stays as it was.
     void filterChannels(BlockOut left, BlockOut right);
     void filterChannel(int channel, BlockOut samples);
+    // Channels a and b side by side, as processChannels does for 0 and 1.
+    std::array<std::optional<CapturedFrame>, 2> processPair(int a, int b, BlockOut first, BlockOut second);
 
     ChannelState& channel(int c) { return m_channels[static_cast<size_t>(c)]; }
     const ChannelState& channel(int c) const { return m_channels[static_cast<size_t>(c)]; }

@@ -179,11 +179,16 @@ constexpr std::array<KeyDef, kKeyCount> kTable{{
     {Key::SdrGain, "Sdr", "Gain", T::Real, "-1"},
     // Frequency correction of the device in ppm.
     {Key::SdrPpm, "Sdr", "Ppm", T::Real, "0"},
-    // The two channel frequencies in MHz: Freq1 feeds the left channel, Freq2 the right.
+    // The channel frequencies in MHz, up to 16, separated by spaces: channel 1
+    // (left, "Lch"), channel 2 (right, "Rch"), then channels "C03" … "C16".
+    // While the list is at its default, Freq1 and Freq2 (from before there
+    // was a list) are the two frequencies.
     {Key::SdrFreq1, "Sdr", "Freq1", T::Real, "131.45"},
     {Key::SdrFreq2, "Sdr", "Freq2", T::Real, "131.95"},
+    {Key::SdrFrequencies, "Sdr", "Frequencies", T::Text, "131.450 131.950"},
     // Centre frequency in MHz of IQ files whose name does not tell; 0 = midway
-    // between Freq1 and Freq2. The device's centre is always chosen from the two.
+    // between the lowest and highest frequency. The device's centre is always
+    // chosen from the frequencies.
     {Key::SdrCentre, "Sdr", "Centre", T::Real, "0"},
     // Sample format of IQ files whose extension does not tell: cu8 or cs16.
     {Key::SdrIqFormat, "Sdr", "IqFormat", T::Text, "cu8"},

@@ -173,6 +173,7 @@ enum class Key : int {
     SdrPpm,
     SdrFreq1,
     SdrFreq2,
+    SdrFrequencies,
     SdrCentre,
     SdrIqFormat,
     // [Feed]

@@ -38,7 +38,14 @@ QCoreApplication& app()
 class AudioFileBlockReader : public BlockReader {
 public:
     explicit AudioFileBlockReader(std::unique_ptr<AudioFileReader> s) : m_source(std::move(s)) { }
-    bool next(std::span<int16_t, kCaptureBlockSamples> out) override { return m_source->read(out); }
+    bool next(ChannelBlock& out) override
+    {
+        CaptureBlock stereo;
+        if (!m_source->read(stereo))
+            return false;
+        out = ChannelBlock::fromStereo(stereo);
+        return true;
+    }
     std::unique_ptr<AudioFileReader> m_source;
 };
 
@@ -98,7 +105,12 @@ TEST(FileCaptureSource, FilePlaysAtRealTimePaceInOrderAndStopsAtItsEnd)
     ASSERT_TRUE(apptest::writeWav(path, kBlocks));
 
     std::vector<std::vector<int16_t>> got;
-    FileCaptureSource source([&](CaptureSamples s) { got.emplace_back(s.begin(), s.end()); }, openWav);
+    FileCaptureSource source(
+        [&](const ChannelBlock& channelBlock) {
+            const CaptureBlock s = channelBlock.stereo();
+            got.emplace_back(s.begin(), s.end());
+        },
+        openWav);
     QString message;
     ASSERT_TRUE(source.open(path.toStdString(), message)) << message.toStdString();
     QElapsedTimer clock;
@@ -124,7 +136,7 @@ TEST(FileCaptureSource, ClosingStopsDeliveryAtOnce)
     int delivered = 0;
     FileCaptureSource* self = nullptr;
     FileCaptureSource source(
-        [&](CaptureSamples) {
+        [&](const ChannelBlock&) {
             if (++delivered == 3)
                 self->close(); // closed from inside the block handler
         },
@@ -134,7 +146,7 @@ TEST(FileCaptureSource, ClosingStopsDeliveryAtOnce)
     // the time it has delivered 12 blocks the first would have delivered
     // about as many had closing not stopped it, however slow the machine.
     int witnessed = 0;
-    FileCaptureSource witness([&](CaptureSamples) { ++witnessed; }, openWav);
+    FileCaptureSource witness([&](const ChannelBlock&) { ++witnessed; }, openWav);
     QString message;
     ASSERT_TRUE(source.open(path.toStdString(), message));
     ASSERT_TRUE(witness.open(path.toStdString(), message));
@@ -157,7 +169,8 @@ TEST(FileCaptureSource, HandlerWithANestedEventLoopKeepsBlocksInOrder)
     int depth = 0;
     bool nested = false;
     FileCaptureSource source(
-        [&](CaptureSamples s) {
+        [&](const ChannelBlock& channelBlock) {
+            const CaptureBlock s = channelBlock.stereo();
             nested = nested || depth > 0;
             ++depth;
             order.push_back(s[0] / 10);
@@ -203,7 +216,12 @@ TEST(FileCaptureSource, ProgramOpensIqRecordingsWithTheSdrSettingsAndWavFilesAsB
     auto open = [&](const std::string& path, QString& error) { return openCaptureFile(path, settings, error); };
 
     std::vector<int16_t> got;
-    FileCaptureSource source([&](CaptureSamples s) { got.insert(got.end(), s.begin(), s.end()); }, open);
+    FileCaptureSource source(
+        [&](const ChannelBlock& channelBlock) {
+            const CaptureBlock s = channelBlock.stereo();
+            got.insert(got.end(), s.begin(), s.end());
+        },
+        open);
     QString message;
     ASSERT_TRUE(source.open(iq.toStdString(), message)) << message.toStdString();
     ASSERT_TRUE(apptest::waitFor([&] { return source.atEnd(); }, 5000));
@@ -226,7 +244,7 @@ TEST(FileCaptureSource, ProgramOpensIqRecordingsWithTheSdrSettingsAndWavFilesAsB
     // Frequency 2 moved out of the recording's band: refused with the reason.
     settings.setReal(Key::SdrFreq2, 131.95);
     EXPECT_FALSE(source.open(iq.toStdString(), message));
-    EXPECT_TRUE(message.contains(QStringLiteral("frequency 2 (131.950000 MHz) is outside"))) << message.toStdString();
+    EXPECT_TRUE(message.contains(QStringLiteral("span 500 kHz, more than the 191 kHz"))) << message.toStdString();
     EXPECT_FALSE(source.isOpen());
 }
 
@@ -251,7 +269,7 @@ TEST(FileCaptureSource, UnopenableSourcesGiveAMessage)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         int delivered = 0;
-        FileCaptureSource source([&](CaptureSamples) { ++delivered; }, openWav);
+        FileCaptureSource source([&](const ChannelBlock&) { ++delivered; }, openWav);
         QString message;
         EXPECT_FALSE(source.open(c.path.toStdString(), message));
         EXPECT_TRUE(message.contains(c.path)) << message.toStdString();
@@ -269,7 +287,12 @@ TEST(FileCaptureSource, PipeIsReadAsDataArrivesAndSurvivesAWriterLeaving)
     ASSERT_EQ(::mkfifo(fifo.constData(), 0600), 0);
 
     std::vector<std::vector<int16_t>> got;
-    FileCaptureSource source([&](CaptureSamples s) { got.emplace_back(s.begin(), s.end()); }, openWav);
+    FileCaptureSource source(
+        [&](const ChannelBlock& channelBlock) {
+            const CaptureBlock s = channelBlock.stereo();
+            got.emplace_back(s.begin(), s.end());
+        },
+        openWav);
     QString message;
     ASSERT_TRUE(source.open(fifo.toStdString(), message)) << message.toStdString();
     EXPECT_TRUE(source.isPipe());

@@ -53,7 +53,7 @@ const Recording& recording()
     static QTemporaryDir dir;
     static const Recording r = [] {
         Recording out;
-        out.centreHz = ChooseSdrCentre(131'450'000, 131'950'000, kRate);
+        out.centreHz = ChooseSdrCentre(std::vector<double>{131'450'000, 131'950'000}, kRate);
         out.path = dir.filePath(QStringLiteral("live.cs16")).toStdString();
         const QString expect = dir.filePath(QStringLiteral("expect.txt"));
         QProcess gen;
@@ -114,9 +114,9 @@ std::vector<CaptureBlock> fileBlocks(const Recording& r)
     auto reader = IqFileReader::open(path, settings, error);
     EXPECT_TRUE(reader) << error;
     std::vector<CaptureBlock> out;
-    CaptureBlock block;
+    ChannelBlock block;
     while (reader && reader->read(block))
-        out.push_back(block);
+        out.push_back(block.stereo());
     return out;
 }
 
@@ -150,7 +150,10 @@ TEST(SdrSource, LiveAudioEqualsTheIqFilePathAndDecodesBothFrequencies)
     std::vector<CaptureBlock> live;
     int lost = 0;
     SdrCaptureSource source(
-        [&](CaptureSamples block) { std::copy(block.begin(), block.end(), live.emplace_back().begin()); },
+        [&](const ChannelBlock& channelBlock) {
+            const CaptureBlock block = channelBlock.stereo();
+            std::copy(block.begin(), block.end(), live.emplace_back().begin());
+        },
         [&](const QString&) { ++lost; });
     QString message;
     ASSERT_TRUE(source.open(options(deviceArgs()), message)) << message.toStdString();
@@ -177,16 +180,16 @@ TEST(SdrSource, AbsentOrUnusableDeviceIsRefusedWithItsMessage)
     };
     SdrOptions noSuchDriver = options("driver=varnesk_absent");
     SdrOptions wrongCentre = options(deviceArgs());
-    wrongCentre.freq1Hz = 131'550'000; // the device is then tuned elsewhere and will not stream
+    wrongCentre.frequenciesHz[0] = 131'550'000; // the device is then tuned elsewhere and will not stream
     SdrOptions outsideBand = options(deviceArgs());
-    outsideBand.freq2Hz = 136'975'000; // 5.5 MHz apart at 1 MS/s
+    outsideBand.frequenciesHz[1] = 136'975'000; // 5.5 MHz apart at 1 MS/s
     SdrOptions noRate = options(deviceArgs());
     noRate.sampleRateHz = 0;
     for (const Case& c : {Case{"no such driver", noSuchDriver}, Case{"stream refused", wrongCentre},
                           Case{"channels apart", outsideBand}, Case{"rate 0", noRate}}) {
         SCOPED_TRACE(c.what);
         int delivered = 0;
-        SdrCaptureSource source([&](CaptureSamples) { ++delivered; }, [](const QString&) {});
+        SdrCaptureSource source([&](const ChannelBlock&) { ++delivered; }, [](const QString&) {});
         QString message;
         EXPECT_FALSE(source.open(c.options, message));
         EXPECT_TRUE(message.startsWith(QStringLiteral("SDR受信機をオープンできません\n"))) << message.toStdString();
@@ -203,7 +206,8 @@ TEST(SdrSource, UnpluggedOrSilentDeviceClosesWithItsMessage)
         SCOPED_TRACE(failure);
         int delivered = 0;
         std::vector<QString> lost;
-        SdrCaptureSource source([&](CaptureSamples) { ++delivered; }, [&](const QString& m) { lost.push_back(m); });
+        SdrCaptureSource source([&](const ChannelBlock&) { ++delivered; },
+                                [&](const QString& m) { lost.push_back(m); });
         source.setSilenceLimitMs(300);
         QString message;
         ASSERT_TRUE(source.open(options(deviceArgs(failure)), message)) << message.toStdString();

@@ -10,7 +10,7 @@ namespace {
 TEST(SdrUnavailable, OpenIsRefusedWithItsMessage)
 {
     int delivered = 0;
-    SdrCaptureSource source([&](CaptureSamples) { ++delivered; }, [](const QString&) {});
+    SdrCaptureSource source([&](const ChannelBlock&) { ++delivered; }, [](const QString&) {});
     QString message;
     EXPECT_FALSE(source.open(SdrOptions{}, message));
     EXPECT_EQ(message, QStringLiteral("SDR受信機には対応していません"));

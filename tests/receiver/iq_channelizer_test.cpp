@@ -79,8 +79,11 @@ std::vector<int16_t> channelize(const IqTuning& tuning, IqFormat format, const s
                                 const std::vector<size_t>& pieces = {})
 {
     std::vector<int16_t> audio;
-    IqChannelizer channelizer(tuning,
-                              [&](CaptureSamples block) { audio.insert(audio.end(), block.begin(), block.end()); });
+    IqChannelizer channelizer(tuning, [&](const ChannelBlock& block) {
+        CaptureBlock stereo;
+        block.toStereo(stereo);
+        audio.insert(audio.end(), stereo.begin(), stereo.end());
+    });
     size_t at = 0;
     for (size_t p = 0; at < bytes.size(); ++p) {
         const size_t n = pieces.empty() ? bytes.size() : std::min(pieces[p % pieces.size()], bytes.size() - at);
@@ -119,7 +122,8 @@ TEST(IqTuning, UnusableTuningsAreRefusedWithAReason)
         {"rate absurd", 1e9, 131.7e6, 131.45e6, 131.95e6, "sample rate"},
         {"centre below 1 MHz", 2.4e6, 0.5e6, 0.4e6, 0.6e6, "centre frequency"},
         {"centre above 6 GHz", 2.4e6, 7e9, 7e9, 7e9, "centre frequency"},
-        {"channels apart beyond the band", 500e3, 131.7e6, 131.45e6, 131.95e6, "frequency 1"},
+        {"channels apart beyond the band", 500e3, 131.7e6, 131.45e6, 131.95e6, "span 500 kHz, more than the 416 kHz"},
+        {"both inside the span, one outside the band", 500e3, 131.7e6, 131.45e6, 131.5e6, "frequency 1"},
         {"channel 2 at the band's edge", 2.4e6, 131.7e6, 131.7e6, 131.7e6 + 1.19e6, "frequency 2"},
         {"channel not a number", 2.4e6, 131.7e6, 131.45e6, NAN, "frequency 2"},
     };
@@ -149,7 +153,7 @@ TEST(IqTuning, DeviceCentreKeepsChannelsOffDcAndOffEachOthersImage)
                           Case{131.45e6, 131.475e6, 1.024e6, true}, Case{131.95e6, 131.45e6, 1.2e6, true},
                           Case{131.45e6, 131.55e6, 250e3, false}}) {
         SCOPED_TRACE(std::to_string(c.f1) + " " + std::to_string(c.f2) + " " + std::to_string(c.rate));
-        const double centre = ChooseSdrCentre(c.f1, c.f2, c.rate);
+        const double centre = ChooseSdrCentre(std::vector<double>{c.f1, c.f2}, c.rate);
         IqTuning t{c.rate, centre, {c.f1, c.f2}};
         EXPECT_EQ(CheckIqTuning(t), "");
         EXPECT_GE(std::fabs(c.f1 - centre), 40e3);
@@ -294,7 +298,7 @@ TEST(IqFileReader, BadFilesGiveOneLineAndNothingElse)
         {"odd_131700000Hz_2400000sps.cs16", 14, "not a whole number of cs16 samples"},
         {"rate_0sps.cu8", 12, "sample rate 0 Hz"},
         {"far_10GHz.cu8", 12, "centre frequency"},
-        {"narrow_131700000Hz_500000sps.cu8", 12, "outside the usable band"},
+        {"narrow_131700000Hz_500000sps.cu8", 12, "span 500 kHz"},
         {"away_140MHz.cu8", 12, "frequency 1"},
         {"empty_131700000Hz_2400000sps.cu8", 0, "empty"},
     };
@@ -341,12 +345,112 @@ TEST(IqFileReader, SettingsStandInForTheNameAndGivenValuesWinOverIt)
     EXPECT_EQ(reader->tuning().centreHz, 131.6e6);
     // 0.25 s: 11 blocks, the last completed with silence; the tone is on the left.
     std::vector<int16_t> audio;
-    CaptureBlock block;
-    while (reader->read(block))
-        audio.insert(audio.end(), block.begin(), block.end());
+    ChannelBlock block;
+    CaptureBlock stereo;
+    while (reader->read(block)) {
+        block.toStereo(stereo);
+        audio.insert(audio.end(), stereo.begin(), stereo.end());
+    }
     EXPECT_EQ(audio.size(), 11u * kCaptureBlockSamples);
     EXPECT_EQ(reader->blocksRead(), 11u);
     EXPECT_GT(toneAmplitude(audio, 0, 2000), 6000);
+}
+
+} // namespace
+} // namespace varnesk
+
+namespace varnesk {
+namespace {
+
+TEST(IqChannelizer, SixteenChannelsEachHearTheirOwnCarrierLockedWithItsLevel)
+{
+    // 2.4 MS/s, 16 channels 125 kHz apart; carriers on channels 1 (2.6 kHz
+    // high, as 20 ppm puts it), 8 (2.6 kHz low, 20 dB weaker) and 16.
+    IqTuning t;
+    t.sampleRateHz = 2.4e6;
+    t.centreHz = 130.9625e6;
+    t.channelHz.clear();
+    for (int c = 0; c < 16; ++c)
+        t.channelHz.push_back(130.025e6 + c * 125e3);
+    ASSERT_EQ(CheckIqTuning(t), "");
+    const double seconds = 0.4;
+    const auto n = static_cast<size_t>(seconds * t.sampleRateHz);
+    struct On {
+        size_t channel;
+        double offsetHz, level;
+    };
+    const On on[] = {{0, 2600, 8000}, {7, -2600, 800}, {15, 0, 4000}};
+    std::vector<std::byte> bytes(n * 4);
+    std::mt19937 rng(3);
+    std::normal_distribution<double> gauss(0, 20);
+    for (size_t k = 0; k < n; ++k) {
+        const double time = static_cast<double>(k) / t.sampleRateHz;
+        double i = gauss(rng), q = gauss(rng);
+        for (const On& o : on) {
+            const double a = o.level * (1 + 0.5 * std::sin(2 * std::numbers::pi * 1200 * time));
+            const double w = 2 * std::numbers::pi * (t.channelHz[o.channel] - t.centreHz + o.offsetHz) * time;
+            i += a * std::cos(w);
+            q += a * std::sin(w);
+        }
+        const auto vi = static_cast<uint16_t>(static_cast<int16_t>(std::lround(i)));
+        const auto vq = static_cast<uint16_t>(static_cast<int16_t>(std::lround(q)));
+        bytes[4 * k] = static_cast<std::byte>(vi & 0xFF);
+        bytes[4 * k + 1] = static_cast<std::byte>(vi >> 8);
+        bytes[4 * k + 2] = static_cast<std::byte>(vq & 0xFF);
+        bytes[4 * k + 3] = static_cast<std::byte>(vq >> 8);
+    }
+    std::vector<std::vector<int16_t>> audio(16);
+    ChannelBlock last;
+    IqChannelizer channelizer(t, [&](const ChannelBlock& block) {
+        ASSERT_EQ(block.channels, 16);
+        for (size_t c = 0; c < 16; ++c)
+            audio[c].insert(audio[c].end(), block.samples[c].begin(), block.samples[c].end());
+        last = block;
+    });
+    EXPECT_GT(channelizer.bins(), 1);
+    channelizer.push(IqFormat::Cs16, bytes);
+    for (const On& o : on)
+        EXPECT_TRUE(channelizer.carrierLocked(static_cast<int>(o.channel))) << o.channel;
+    EXPECT_FALSE(channelizer.carrierLocked(3));
+    channelizer.flush();
+    // From 0.2 s to 0.35 s: settled, and clear of the silence that completes the last block.
+    auto tone = [](const std::vector<int16_t>& mono) {
+        double s = 0, c = 0;
+        size_t m = 0;
+        for (size_t f = kSampleRateHz / 5; f < std::min(mono.size(), size_t{kSampleRateHz * 35 / 100}); ++f, ++m) {
+            const double w = 2 * std::numbers::pi * 1200 * static_cast<double>(f) / kSampleRateHz;
+            s += mono[f] * std::sin(w);
+            c += mono[f] * std::cos(w);
+        }
+        return 2 * std::hypot(s, c) / static_cast<double>(m);
+    };
+    for (size_t c = 0; c < 16; ++c) {
+        SCOPED_TRACE(c);
+        const bool carried = c == 0 || c == 7 || c == 15;
+        if (carried)
+            EXPECT_NEAR(tone(audio[c]), 0.5 * IqChannelizer::kAudioLevel, 0.05 * 8000);
+        else // noise lifted to the bursts' loudness, but no tone from a neighbour or its alias
+            EXPECT_LT(tone(audio[c]), 0.1 * 8000);
+    }
+    // The carriers' levels: full scale 32768, so 8000 is −12.2 dBFS; 20 dB between 1 and 8.
+    EXPECT_NEAR(last.carrierDb[0], 20 * std::log10(8000.0 / 32768), 0.5);
+    EXPECT_NEAR(last.carrierDb[0] - last.carrierDb[7], 20.0, 0.5);
+}
+
+TEST(IqTuning, FrequencyListsAreReadOrRefusedWithAReason)
+{
+    std::string error;
+    EXPECT_EQ(parseFrequencyList("131.550 130.025,130.425", error),
+              (std::vector<double>{131.55e6, 130.025e6, 130.425e6}));
+    for (const char* bad : {"", "131.45 abc", "131.45 -1", "1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17"}) {
+        error.clear();
+        EXPECT_TRUE(parseFrequencyList(bad, error).empty()) << bad;
+        EXPECT_FALSE(error.empty()) << bad;
+    }
+    IqTuning t;
+    t.channelHz.assign(17, 131.45e6);
+    t.centreHz = 131.5e6;
+    EXPECT_NE(CheckIqTuning(t).find("at most 16"), std::string::npos);
 }
 
 } // namespace

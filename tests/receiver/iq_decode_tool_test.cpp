@@ -106,7 +106,7 @@ TEST(IqDecodeTool, OptionsTellWhatTheNameDoesNot)
                                 << QStringLiteral("--expect") << expectPath << dir.filePath(QStringLiteral("x.cs16")));
     ASSERT_EQ(gen.exitCode, 0) << gen.err.toStdString();
     // The name tells nothing: the tool says what to pass.
-    EXPECT_TRUE(gen.out.contains("--iq-rate 1024000 --iq-centre 131.500000 --freq1 131.475000 --freq2 131.725000"))
+    EXPECT_TRUE(gen.out.contains("--iq-rate 1024000 --iq-centre 131.500000 --freqs \"131.475000 131.725000\""))
         << gen.out.toStdString();
     ASSERT_TRUE(QFile::rename(dir.filePath(QStringLiteral("x.cs16")), plain));
 
@@ -164,3 +164,67 @@ TEST(IqDecodeTool, BadRecordingsGiveOneLineAndNoOutput)
 }
 
 } // namespace
+
+namespace {
+
+// The "level" of every feed line, per "channel".
+std::vector<std::pair<int, double>> jsonLevels(const QByteArray& out)
+{
+    std::vector<std::pair<int, double>> levels;
+    for (const QByteArray& line : out.split('\n')) {
+        const qsizetype c = line.indexOf("\"channel\":");
+        const qsizetype l = line.indexOf("\"level\":");
+        if (c >= 0 && l >= 0)
+            levels.emplace_back(line.mid(c + 10).split(',')[0].toInt(),
+                                line.mid(l + 8).split(',')[0].split('}')[0].toDouble());
+    }
+    return levels;
+}
+
+} // namespace
+
+TEST(IqDecodeTool, ManyFrequenciesEachGiveAChannelWithItsTagAndItsCarriersLevel)
+{
+    // Five frequencies across 2 MHz at 2.4 MS/s, the crystal 20 ppm off;
+    // channel 2's carrier 20 dB below channel 1's.
+    QTemporaryDir dir;
+    const QString expectPath = dir.filePath(QStringLiteral("expect.txt"));
+    const QString freqs = QStringLiteral("131.550 130.025 130.425 130.450 131.125");
+    const ToolRun gen =
+        run(QStringLiteral("varnesk-gen"),
+            {QStringLiteral("--iq"), QStringLiteral("--freqs"), freqs, QStringLiteral("--levels"),
+             QStringLiteral("0 -20 0 -6 0"), QStringLiteral("--random"), QStringLiteral("4"), QStringLiteral("--ebn0"),
+             QStringLiteral("30"), QStringLiteral("--ppm"), QStringLiteral("20"), QStringLiteral("--seed"),
+             QStringLiteral("5"), QStringLiteral("--expect"), expectPath, dir.filePath(QStringLiteral("five"))});
+    ASSERT_EQ(gen.exitCode, 0) << gen.err.toStdString();
+    const QString file = QString::fromUtf8(gen.out.split('\n')[0]);
+    const std::vector<QByteArray> want = expected(expectPath);
+    ASSERT_EQ(want.size(), 20u);
+    EXPECT_EQ(std::count_if(want.begin(), want.end(), [](const QByteArray& l) { return l.startsWith("[C05]"); }), 4);
+
+    const ToolRun decode =
+        run(QStringLiteral("varnesk-decode"), {QStringLiteral("--frames"), QStringLiteral("--freqs"), freqs, file});
+    ASSERT_EQ(decode.exitCode, 0) << decode.err.toStdString();
+    EXPECT_EQ(frames(decode.out), want);
+
+    const ToolRun json =
+        run(QStringLiteral("varnesk-decode"), {QStringLiteral("--json"), QStringLiteral("--freqs"), freqs, file});
+    ASSERT_EQ(json.exitCode, 0) << json.err.toStdString();
+    const std::vector<std::pair<int, double>> levels = jsonLevels(json.out);
+    ASSERT_EQ(levels.size(), 20u);
+    auto meanOf = [&](int channel) {
+        double sum = 0;
+        int n = 0;
+        for (const auto& [c, level] : levels)
+            if (c == channel) {
+                sum += level;
+                ++n;
+            }
+        EXPECT_EQ(n, 4) << channel;
+        return sum / std::max(n, 1);
+    };
+    EXPECT_NEAR(meanOf(0) - meanOf(1), 20.0, 0.5);
+    EXPECT_NEAR(meanOf(0) - meanOf(3), 6.0, 0.5);
+    EXPECT_NEAR(meanOf(0) - meanOf(4), 0.0, 0.5);
+    EXPECT_TRUE(json.out.contains("\"freq\":130.425")) << json.out.left(400).toStdString();
+}

@@ -17,17 +17,18 @@
 namespace varnesk {
 namespace {
 
-// Both channels of interleaved audio through one Receiver, block by block,
+// Both channels of interleaved audio through one Receiver (its first two of
+// the channels it has), block by block,
 // keeping the raw text of every frame each channel hands on.
 struct Listener {
     Receiver receiver;
-    std::array<std::vector<std::string>, kReceiverChannels> frames;
+    std::array<std::vector<std::string>, kCaptureChannels> frames;
 
     void run(const std::vector<int16_t>& audio, const std::function<void()>& afterBlock = {})
     {
         std::array<double, chain::kBlockFrames> samples{};
         for (size_t at = 0; at < audio.size(); at += 2 * chain::kBlockFrames) {
-            for (int c = 0; c < kReceiverChannels; ++c) {
+            for (int c = 0; c < kCaptureChannels; ++c) {
                 for (size_t n = 0; n < samples.size(); ++n) {
                     const size_t i = at + 2 * n + static_cast<size_t>(c);
                     samples[n] = i < audio.size() ? audio[i] : 0;
@@ -85,7 +86,7 @@ TEST(ReceiverCounts, NoisyTrafficAddsUpPerChannelAcrossAReset)
     });
     ASSERT_TRUE(reset);
 
-    for (int c = 0; c < kReceiverChannels; ++c) {
+    for (int c = 0; c < kCaptureChannels; ++c) {
         SCOPED_TRACE(c);
         const ReceiverCounts& n = receiver.counts(c);
         expectCountsAddUp(n);
@@ -105,7 +106,7 @@ TEST(ReceiverCounts, CleanTrafficFindsOneSyncPerBlockAndDropsNothing)
     const std::vector<gen::Burst> bursts = traffic(13, 15);
     Listener listener;
     listener.run(gen::renderStereo(bursts, gen::SignalOptions{}));
-    for (int c = 0; c < kReceiverChannels; ++c) {
+    for (int c = 0; c < kCaptureChannels; ++c) {
         SCOPED_TRACE(c);
         const auto sent = static_cast<uint64_t>(
             std::count_if(bursts.begin(), bursts.end(), [c](const gen::Burst& b) { return b.channel == c; }));

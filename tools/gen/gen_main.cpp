@@ -10,6 +10,7 @@
 #include "scanner_path.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -24,13 +25,15 @@ namespace {
 constexpr const char* kUsage =
     "usage: varnesk-gen [options] OUT.wav\n"
     "       varnesk-gen --iq [options] OUT\n"
-    "  --block LINE     one block: \"L|R SECONDS MODE ADDRESS ACK LABEL ID ETX|ETB [TEXT]\"\n"
+    "  --block LINE     one block: \"CH SECONDS MODE ADDRESS ACK LABEL ID ETX|ETB [TEXT]\",\n"
+    "                   CH L, R or (IQ) C03 ... C16\n"
     "                   ACK is one character or NAK; TEXT is the rest of the line, with\n"
     "                   \\r \\n \\t \\\\ and \\xHH escapes; no TEXT sends no STX\n"
     "  --blocks FILE    blocks in the same form, one per line (# starts a comment)\n"
     "  --random N       N random blocks on each channel, mixed as on the air (downlinks,\n"
     "                   position reports of a fleet flying over Japan, general\n"
     "                   responses, squitters, uplinks); different traffic per channel\n"
+    "                   (with --iq on every frequency)\n"
     "  --ebn0 DB        add white noise at this Eb/N0 (default: no noise; exact\n"
     "                   digital silence between blocks is unlike any sound card and\n"
     "                   upsets the receiver's level control at each block start,\n"
@@ -44,17 +47,20 @@ constexpr const char* kUsage =
     "  --duration SEC   file length (default: the last block plus 0.5 s)\n"
     "  --seed N         random seed (default 1)\n"
     "  --expect FILE    also write the line the decoder prints for each block\n"
-    "                   (\"[Lch]\" or \"[Rch]\", \">\", the block as RawText)\n"
-    "IQ recordings (--iq): the left channel's audio AM-modulates a carrier at\n"
-    "frequency 1 and the right one's at frequency 2, each keyed on for its bursts\n"
+    "                   (\"[Lch]\", \"[Rch]\" or \"[C03]\" ..., \">\", the block as RawText)\n"
+    "IQ recordings (--iq): channel 1's audio (the left) AM-modulates a carrier at\n"
+    "frequency 1, channel 2's (the right) one at frequency 2, and so on, each keyed on for its bursts\n"
     "only. OUT ending in .cu8, .cs8 or .cs16 is written as it is; otherwise the\n"
     "file is OUT_<centre>Hz_<rate>sps.<format>, the name varnesk-decode reads\n"
     "rate and centre from. The path written and what to pass is printed.\n"
     "  --iq-format F    cu8 (default, rtl_sdr's), cs8 or cs16\n"
     "  --iq-rate SPS    samples per second (default 2400000)\n"
-    "  --iq-centre MHZ  centre frequency (default midway between the two)\n"
-    "  --freq1 MHZ      frequency 1, left audio (default 131.45)\n"
-    "  --freq2 MHZ      frequency 2, right audio (default 131.95)\n"
+    "  --iq-centre MHZ  centre frequency (default midway between the lowest and highest)\n"
+    "  --freqs \"MHZ ...\"  the frequencies of channels 1, 2, ... (1 to 16, default\n"
+    "                   \"131.45 131.95\")\n"
+    "  --freq1 MHZ      frequency 1, left audio (the first of --freqs)\n"
+    "  --freq2 MHZ      frequency 2, right audio (the second)\n"
+    "  --levels \"DB ...\"  each carrier this many dB from the common level (default 0)\n"
     "  --depth X        modulation depth, the audio peak over the carrier (default 0.5)\n"
     "  --ppm X          the receiver's crystal off by X ppm: both carriers shifted\n"
     "                   by X ppm of their frequencies, the bit rate scaled alike\n"
@@ -63,6 +69,16 @@ constexpr const char* kUsage =
     "                   detector at high carrier-to-noise gives the audio the same\n"
     "                   Eb/N0 as the audio definition above. The levels are chosen\n"
     "                   to fit the format; --peak and --dc do not apply\n";
+
+// The receiver's tag of channel c (0 = channel 1).
+std::string channelTag(int c)
+{
+    if (c <= 1)
+        return c == 1 ? "Rch" : "Lch";
+    char tag[16];
+    std::snprintf(tag, sizeof tag, "C%02d", c + 1);
+    return tag;
+}
 
 std::string unescape(const std::string& in)
 {
@@ -97,11 +113,16 @@ std::optional<varnesk::gen::Burst> parseBlock(const std::string& line, std::stri
         return std::nullopt;
     }
     varnesk::gen::Burst b;
-    if (ch != "L" && ch != "R") {
-        error = "channel must be L or R: " + line;
+    if (ch == "L" || ch == "R") {
+        b.channel = ch == "R" ? 1 : 0;
+    } else if (ch.size() == 3 && ch[0] == 'C' && std::isdigit(static_cast<unsigned char>(ch[1]))
+               && std::isdigit(static_cast<unsigned char>(ch[2])) && std::stoi(ch.substr(1)) >= 3
+               && std::stoi(ch.substr(1)) <= 16) {
+        b.channel = std::stoi(ch.substr(1)) - 1;
+    } else {
+        error = "channel must be L, R or C03 ... C16: " + line;
         return std::nullopt;
     }
-    b.channel = ch == "R" ? 1 : 0;
     char* stop = nullptr;
     b.startSeconds = std::strtod(at.c_str(), &stop);
     mode = unescape(mode);
@@ -212,9 +233,22 @@ int main(int argc, char** argv)
             iq.centreHz *= 1e6;
             centreGiven = true;
         } else if ((arg == "--freq1" || arg == "--freq2") && hasValue) {
-            double& f = iq.channelHz[arg == "--freq1" ? 0 : 1];
+            const size_t at = arg == "--freq1" ? 0 : 1;
+            iq.channelHz.resize(std::max(iq.channelHz.size(), at + 1));
+            double& f = iq.channelHz[at];
             ok = number(f) && f > 0;
             f *= 1e6;
+        } else if (arg == "--freqs" && hasValue) {
+            iq.channelHz = varnesk::parseFrequencyList(argv[++i], error);
+            ok = !iq.channelHz.empty();
+        } else if (arg == "--levels" && hasValue) {
+            std::istringstream in(argv[++i]);
+            iq.levelDb.clear();
+            double db = 0;
+            while (in >> db)
+                iq.levelDb.push_back(db);
+            ok = in.eof() && !iq.levelDb.empty() && iq.levelDb.size() <= 16
+                 && std::all_of(iq.levelDb.begin(), iq.levelDb.end(), [](double x) { return std::fabs(x) <= 60; });
         } else if (arg == "--depth" && hasValue) {
             ok = number(iq.depth) && iq.depth > 0 && iq.depth <= 1;
         } else if (arg == "--expect" && hasValue) {
@@ -238,15 +272,24 @@ int main(int argc, char** argv)
         return 2;
     }
     if (randomCount > 0) {
-        for (int ch = 0; ch < 2; ++ch) {
+        const int channels = iqWanted ? static_cast<int>(iq.channelHz.size()) : 2;
+        for (int ch = 0; ch < channels; ++ch) {
             varnesk::gen::AirTraffic air(options.seed * 2 + static_cast<uint32_t>(ch));
-            auto traffic = air.bursts(ch, randomCount, 0.3 + 0.37 * ch, options.preKeyBits);
+            auto traffic = air.bursts(ch, randomCount, 0.3 + std::fmod(0.37 * ch, 1.2), options.preKeyBits);
             bursts.insert(bursts.end(), traffic.begin(), traffic.end());
         }
     }
     if (iqWanted) {
-        if (!centreGiven)
-            iq.centreHz = (iq.channelHz[0] + iq.channelHz[1]) / 2;
+        if (!centreGiven) {
+            const auto [low, high] = std::minmax_element(iq.channelHz.begin(), iq.channelHz.end());
+            iq.centreHz = (*low + *high) / 2;
+        }
+        for (const auto& b : bursts)
+            if (static_cast<size_t>(b.channel) >= iq.channelHz.size()) {
+                std::fprintf(stderr, "varnesk-gen: a block on channel %d, but only %zu frequencies\n", b.channel + 1,
+                             iq.channelHz.size());
+                return 2;
+            }
         iq.ppm = options.rateErrorPpm;
         options.rateErrorPpm = 0;
         iq.noise = options.noise;
@@ -276,9 +319,20 @@ int main(int argc, char** argv)
         }
         std::printf("%s\n", outPath.c_str());
         const varnesk::IqNameInfo info = varnesk::parseIqFileName(outPath);
+        std::string freqs;
+        for (const double hz : iq.channelHz) {
+            char one[32];
+            std::snprintf(one, sizeof one, "%s%.6f", freqs.empty() ? "" : " ", hz / 1e6);
+            freqs += one;
+        }
         if (!info.sampleRateHz || !info.centreHz)
-            std::printf("varnesk-decode --iq-rate %.0f --iq-centre %.6f --freq1 %.6f --freq2 %.6f %s\n", iq.rateHz,
-                        iq.centreHz / 1e6, iq.channelHz[0] / 1e6, iq.channelHz[1] / 1e6, outPath.c_str());
+            std::printf("varnesk-decode --iq-rate %.0f --iq-centre %.6f --freqs \"%s\" %s\n", iq.rateHz,
+                        iq.centreHz / 1e6, freqs.c_str(), outPath.c_str());
+        else if (iq.channelHz.size() != 2)
+            std::printf("varnesk-decode --freqs \"%s\" %s\n", freqs.c_str(), outPath.c_str());
+    } else if (std::any_of(bursts.begin(), bursts.end(), [](const auto& b) { return b.channel > 1; })) {
+        std::fputs("varnesk-gen: channels C03 ... C16 are for IQ recordings (--iq) only\n", stderr);
+        return 2;
     } else {
         const double dc = options.dcOffset;
         if (scanner)
@@ -297,8 +351,8 @@ int main(int argc, char** argv)
         });
         std::ofstream expect(expectPath, std::ios::binary);
         for (const auto& b : bursts)
-            expect << (b.channel == 0 ? "[Lch]>" : "[Rch]>")
-                   << varnesk::renderRawText(varnesk::gen::blockChars(b.block)) << '\n';
+            expect << "[" << channelTag(b.channel) << "]>" << varnesk::renderRawText(varnesk::gen::blockChars(b.block))
+                   << '\n';
         if (!expect) {
             std::fprintf(stderr, "varnesk-gen: cannot write %s\n", expectPath.c_str());
             return 1;

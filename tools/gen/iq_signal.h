@@ -1,7 +1,7 @@
 // IQ recordings of ACARS for tests: the generator's audio of each channel
-// AM-modulates a carrier that is keyed on for its bursts only; the two carriers
-// sit at their frequencies around a centre, with white complex noise, and are
-// written as cu8, cs8 or cs16 samples.
+// AM-modulates a carrier that is keyed on for its bursts only; the carriers
+// (one per frequency, up to 16) sit at their frequencies around a centre, with
+// white complex noise, and are written as cu8, cs8 or cs16 samples.
 #pragma once
 
 #include "acars_signal.h"
@@ -13,13 +13,17 @@
 #include <functional>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace varnesk::gen {
 
 struct IqOptions {
     double rateHz = 2'400'000;
     double centreHz = 131'700'000;
-    std::array<double, 2> channelHz{131'450'000, 131'950'000}; // left audio, right audio
+    std::vector<double> channelHz{131'450'000, 131'950'000}; // channel 1 (left audio), 2 (right audio), …
+    // Each channel's carrier this many dB from the common level (missing: 0);
+    // the Eb/N0 is that of a carrier at the common level.
+    std::vector<double> levelDb;
     // The receiver's crystal this far off: the carriers appear shifted by as
     // many parts per million of their frequencies and the bit rate scaled alike.
     double ppm = 0;

@@ -299,7 +299,7 @@ void MainWindow::showPlainCaption()
 bool MainWindow::openCapture()
 {
     if (!m_input)
-        m_input = std::make_unique<CaptureInput>([this](CaptureSamples block) { onCaptureBlock(block); },
+        m_input = std::make_unique<CaptureInput>([this](const ChannelBlock& block) { onCaptureBlock(block); },
                                                  [this](const QString& message) {
                                                      // Queued: the source has closed itself inside its own tick.
                                                      QMetaObject::invokeMethod(
@@ -319,7 +319,7 @@ void MainWindow::tellChannelFrequencies()
     if (!m_input)
         return;
     m_input->scannerFrequenciesChanged(m_settings);
-    for (int c = 0; c < 2; ++c)
+    for (int c = 0; c < kMaxRadioChannels; ++c)
         m_pipeline->feed().setChannelFrequencyMhz(c, m_input->channelMhz()[static_cast<size_t>(c)]);
 }
 
@@ -370,13 +370,16 @@ bool MainWindow::playbackOpen() const
     return m_monitor && m_monitor->isOpen();
 }
 
-void MainWindow::onCaptureBlock(CaptureSamples block)
+void MainWindow::onCaptureBlock(const ChannelBlock& block)
 {
     if (!m_pipeline->processingEnabled())
         return;
-    if (m_monitorButton->isChecked() && m_monitor)
-        m_monitor->play(block);
-    m_pipeline->ProcessCaptureBlock(block);
+    if (m_monitorButton->isChecked() && m_monitor) {
+        CaptureBlock stereo;
+        block.toStereo(stereo);
+        m_monitor->play(stereo);
+    }
+    m_pipeline->ProcessChannelBlock(block);
 }
 
 void MainWindow::placeLampStrip()

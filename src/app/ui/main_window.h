@@ -136,7 +136,7 @@ private:
     // Control states written back with the settings.
     void collectSettings();
 
-    void onCaptureBlock(CaptureSamples block);
+    void onCaptureBlock(const ChannelBlock& block);
     void rememberNormalBounds();
 
     QString m_appDir;

@@ -199,6 +199,9 @@ MapArea* installMapArea(MainWindow& main)
     // lamp strip at the toolbar's right end.
     auto* indicators = new StatusIndicators(pipeline, &main);
     area->setModemPane(indicators->modemPane());
+    // Channels 3 … 16 of an SDR join the lamp selector while the source gives them.
+    QObject::connect(&pipeline, &ReceivePipeline::channelCountChanged, indicators->modemPane(),
+                     &ModemPane::setChannelCount);
     main.addToolControls({indicators->lampStrip()});
     return area;
 }

@@ -3,16 +3,19 @@
 #include "app/ui/status_indicators.h"
 
 #include "app/receive_pipeline.h"
+#include "decode/block_context.h"
 #include "map/canvas.h"
 #include "map/pane_layout.h"
 #include "settings/settings_store.h"
 
 #include <QComboBox>
+
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
 #include <QTimer>
+#include <algorithm>
 
 namespace varnesk {
 
@@ -101,6 +104,15 @@ ModemPane::ModemPane(ModemIndicators& indicators, SettingsStore& settings, QWidg
     connect(m_selector, &QComboBox::currentIndexChanged, this,
             [this](int index) { m_indicators.setChosenChannel(index); });
     refresh();
+}
+
+void ModemPane::setChannelCount(int channels)
+{
+    const int wanted = std::clamp(channels, 2, kMaxRadioChannels);
+    while (m_selector->count() > wanted)
+        m_selector->removeItem(m_selector->count() - 1);
+    while (m_selector->count() < wanted)
+        m_selector->addItem(QString::fromLatin1(radioTag(m_selector->count()).data(), 3));
 }
 
 void ModemPane::refresh()

@@ -24,6 +24,9 @@ class ModemPane : public QFrame {
 public:
     ModemPane(ModemIndicators& indicators, SettingsStore& settings, QWidget* parent = nullptr);
     QComboBox* channelSelector() const { return m_selector; }
+    // "L", "R", then "C03" … for the channels a source gives beyond two; a
+    // choice that goes away falls back to "L".
+    void setChannelCount(int channels);
     // The indicators changed: the panel is drawn again at the next paint.
     void refresh();
 
