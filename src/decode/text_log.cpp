@@ -130,7 +130,7 @@ std::optional<LogWriteFailure> TextLog::WriteLogStart(bool withDashes, std::stri
     text.append(kStartText).append(dateTime).append("\n");
     if (withDashes)
         text.append(static_cast<size_t>(kStartDashes), '-').append("\n");
-    // The log of the previous session is kept under its stamped name; the
+    // The log of the previous run is kept under its stamped name; the
     // log's own name starts afresh.
     WriteResult written = keepPreviousLog(name);
     if (written)

@@ -39,19 +39,7 @@ protected:
         QDir(m_dir.path()).mkpath(QStringLiteral("logs/EachLogs"));
         // Eight downlinks a second apart on the left channel; the first comes
         // from the listed aircraft.
-        std::string blocks;
-        for (int i = 0; i < 8; ++i) {
-            const std::string reg = i == 0 ? ".JA8089" : ".JA810" + std::to_string(i);
-            blocks += "L " + std::to_string(0.5 + i) + " 2 " + reg + " NAK H1 " + std::to_string(i % 10) + " ETX M0"
-                      + std::to_string(i) + "AJL00" + std::to_string(10 + i) + "BLOCK" + std::to_string(i) + "\n";
-        }
-        test::writeFile(m_dir.filePath(QStringLiteral("blocks.txt")), blocks);
-        QProcess gen;
-        gen.start(QStringLiteral(VARNESK_APP_DIR "/varnesk-gen"),
-                  {QStringLiteral("--blocks"), m_dir.filePath(QStringLiteral("blocks.txt")), QStringLiteral("--ebn0"),
-                   QStringLiteral("30"), m_dir.filePath(QStringLiteral("traffic.wav"))});
-        ASSERT_TRUE(gen.waitForFinished(60000));
-        ASSERT_EQ(gen.exitCode(), 0) << gen.readAllStandardError().toStdString();
+        ASSERT_EQ(test::writeDownlinkTraffic(m_dir.path(), 8, 0), "");
         test::writeFile(m_dir.filePath(QStringLiteral("data/search.csv")), "JA8089,VIP\r\n");
         test::writeFile(m_dir.filePath(QStringLiteral("varnesk.ini")),
                         "[Wave]\nSource=traffic.wav\nDual=1\n[Txt]\nTxtType=0\n[Spec]\nPopUp=1\nSound=0\nLog=1\n"

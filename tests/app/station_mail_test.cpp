@@ -19,19 +19,7 @@ TEST(StationMail, SearchHitIsLoggedAndMailed)
     test::ensureCoreApp();
     QTemporaryDir dir;
     // Four downlinks a second apart; the second comes from the listed aircraft.
-    std::string blocks;
-    for (int i = 0; i < 4; ++i) {
-        const std::string reg = i == 1 ? ".JA8089" : ".JA810" + std::to_string(i);
-        blocks += "L " + std::to_string(0.5 + i) + " 2 " + reg + " NAK H1 " + std::to_string(i) + " ETX M0"
-                  + std::to_string(i) + "AJL00" + std::to_string(10 + i) + "BLOCK" + std::to_string(i) + "\n";
-    }
-    test::writeFile(dir.filePath(QStringLiteral("blocks.txt")), blocks);
-    QProcess gen;
-    gen.start(QStringLiteral(VARNESK_APP_DIR "/varnesk-gen"),
-              {QStringLiteral("--blocks"), dir.filePath(QStringLiteral("blocks.txt")), QStringLiteral("--ebn0"),
-               QStringLiteral("30"), dir.filePath(QStringLiteral("traffic.wav"))});
-    ASSERT_TRUE(gen.waitForFinished(60000));
-    ASSERT_EQ(gen.exitCode(), 0) << gen.readAllStandardError().toStdString();
+    ASSERT_EQ(test::writeDownlinkTraffic(dir.path(), 4, 1), "");
     QDir(dir.path()).mkpath(QStringLiteral("data"));
     test::writeFile(dir.filePath(QStringLiteral("data/search.csv")), "JA8089,VIP\r\n");
     test::writeFile(dir.filePath(QStringLiteral("varnesk.ini")),

@@ -75,6 +75,33 @@ inline void writeFile(const QString& path, const std::string& bytes)
     f.write(bytes.data(), static_cast<qint64>(bytes.size()));
 }
 
+#ifdef VARNESK_APP_DIR
+// Downlinks a second apart on the left channel, made by varnesk-gen as
+// DIR/traffic.wav; the one at index `listed` comes from JA8089 (the search
+// list's aircraft in these tests), the others from JA810n. Empty on success,
+// else what went wrong.
+inline std::string writeDownlinkTraffic(const QString& dir, int count, int listed)
+{
+    std::string blocks;
+    for (int i = 0; i < count; ++i) {
+        const std::string reg = i == listed ? ".JA8089" : ".JA810" + std::to_string(i);
+        blocks += "L " + std::to_string(0.5 + i) + " 2 " + reg + " NAK H1 " + std::to_string(i % 10) + " ETX M0"
+                  + std::to_string(i) + "AJL00" + std::to_string(10 + i) + "BLOCK" + std::to_string(i) + "\n";
+    }
+    const QString list = QDir(dir).filePath(QStringLiteral("blocks.txt"));
+    writeFile(list, blocks);
+    QProcess gen;
+    gen.start(QStringLiteral(VARNESK_APP_DIR "/varnesk-gen"),
+              {QStringLiteral("--blocks"), list, QStringLiteral("--ebn0"), QStringLiteral("30"),
+               QDir(dir).filePath(QStringLiteral("traffic.wav"))});
+    if (!gen.waitForFinished(60000))
+        return "varnesk-gen did not finish";
+    if (gen.exitCode() != 0)
+        return gen.readAllStandardError().toStdString();
+    return {};
+}
+#endif
+
 inline std::string readFile(const QString& path)
 {
     QFile f(path);

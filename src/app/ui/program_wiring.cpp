@@ -141,7 +141,7 @@ NetLink* installNetwork(MainWindow& main)
 void installWriteReports(MainWindow& main)
 {
     // A log that cannot be written is told in a box the first time; should it
-    // fail again later in the session, the status bar tells it, so that a
+    // fail again later while the program runs, the status bar tells it, so that a
     // nearly full disk does not bring box after box.
     auto boxed = std::make_shared<std::set<QString>>();
     auto report = [&main, boxed](const QString& path, const QString& reason) {
