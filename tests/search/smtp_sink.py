@@ -55,8 +55,10 @@ class Store:
             f.write(raw)
         with open(base + ".json.tmp", "w", encoding="utf-8") as f:
             json.dump(summary, f)
-        os.rename(base + ".eml.tmp", base + ".eml")
+        # The .eml is what readers count, so it appears last: a counted mail
+        # always has its summary beside it.
         os.rename(base + ".json.tmp", base + ".json")
+        os.rename(base + ".eml.tmp", base + ".eml")
         return "250 OK"
 
 
